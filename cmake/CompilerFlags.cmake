@@ -1,0 +1,23 @@
+# Flags every target shares. Floating point is part of the product's output:
+# no fused multiply-add, no fast-math, and SSE2 arithmetic on 32-bit x86 so
+# that the Windows and native builds compute identical bits.
+add_compile_options(-Wall -Wextra -Wshadow -ffp-contract=off)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$")
+  add_compile_options(-msse2 -mfpmath=sse)
+endif()
+
+if(WIN32)
+  # No C++ runtime DLLs beside our binaries: the runtime is linked in.
+  add_link_options(-static-libgcc -static-libstdc++ -static)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
+endif()
+
+option(VELDRA_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(VELDRA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# The module keeps its own symbols to itself; only its exports are visible.
+set(CMAKE_CXX_VISIBILITY_PRESET hidden)
+set(CMAKE_VISIBILITY_INLINES_HIDDEN ON)

@@ -1,0 +1,28 @@
+// The concrete filter: turns each frame about X, Y or Z through a pivot, by
+// an angle that moves from startAngle to endAngle across the filter's frame
+// range, and keeps its settings in a RotationParams block.
+#pragma once
+
+#include "filter/PluginFilter.h"
+#include "filter/RotationParams.h"
+
+class RotationFilter : public PluginFilter {
+public:
+    RotationFilter();
+    ~RotationFilter() override = default;
+
+    int OpenAboutBox(HWND parent) override;
+    int ShowControl(HWND parent) override;
+    // Renders the current frame into the source bitmap; 0 without a source.
+    int ProcessFrame(HWND window) override;
+    // Always 20, the size of RotationParams.
+    std::uint32_t EvaluateConfigure() override;
+    // Takes all 20 bytes when the block's first word is the tag; refuses a
+    // null block or another tag with 0 and keeps the parameters.
+    int LoadConfigure(void* block) override;
+    // Copies the 20 bytes out; 0 for a null block.
+    int SaveConfigure(void* block) override;
+
+private:
+    RotationParams params;
+};

@@ -1,0 +1,126 @@
+#include "loader/ModuleLoader.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+
+#if defined(_WIN32)
+std::string LastErrorText()
+{
+    char text[512] = "";
+    const DWORD code = GetLastError();
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                   sizeof text, nullptr);
+    std::string message = text;
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        message.pop_back();
+    return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+void* OpenModule(const std::string& path)
+{
+    // The Windows loader delivers process attach itself; a refused attach
+    // makes LoadLibrary fail.
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (!module)
+        throw ModuleLoadError(path + ": cannot load module: " + LastErrorText());
+    return reinterpret_cast<void*>(module);
+}
+
+void CloseModule(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
+
+void* Symbol(void* handle, const char* name)
+{
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+
+void* Ordinal(void* handle, int ordinal)
+{
+    return reinterpret_cast<void*>(
+        GetProcAddress(static_cast<HMODULE>(handle), MAKEINTRESOURCEA(static_cast<WORD>(ordinal))));
+}
+#else
+using EntryPointFn = int (*)(void*, unsigned, void*);
+constexpr unsigned kProcessDetach = 0;
+constexpr unsigned kProcessAttach = 1;
+
+void* OpenModule(const std::string& path)
+{
+    // A bare file name means the current folder, as on Windows, not the
+    // library search path.
+    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle)
+        throw ModuleLoadError(path + ": cannot load module: " + dlerror());
+    // Natively the loader does not know the entry point; call it as the
+    // Windows loader would, with the module handle as instance.
+    auto entry = reinterpret_cast<EntryPointFn>(dlsym(handle, "DllMain"));
+    if (!entry) {
+        dlclose(handle);
+        throw ModuleLoadError(path + ": not a filter module: no entry point DllMain");
+    }
+    if (!entry(handle, kProcessAttach, nullptr)) {
+        dlclose(handle);
+        throw ModuleLoadError(path + ": the module refused to attach (is it loaded already?)");
+    }
+    return handle;
+}
+
+void CloseModule(void* handle)
+{
+    if (auto entry = reinterpret_cast<EntryPointFn>(dlsym(handle, "DllMain")))
+        entry(handle, kProcessDetach, nullptr);
+    dlclose(handle);
+}
+
+void* Symbol(void* handle, const char* name) { return dlsym(handle, name); }
+
+// ELF has no ordinals: map them to the export names in their fixed order.
+void* Ordinal(void* handle, int ordinal)
+{
+    static const char* const names[] = {"LibDescription", "LibNumberClasses", "LibClassDesc", "LibVersion"};
+    if (ordinal < 1 || ordinal > 4)
+        return nullptr;
+    return dlsym(handle, names[ordinal - 1]);
+}
+#endif
+
+}  // namespace
+
+LoadedModule::LoadedModule(const std::string& path) : path_(path), handle_(OpenModule(path))
+{
+    description_ = reinterpret_cast<DescriptionFn>(Symbol(handle_, "LibDescription"));
+    numberClasses_ = reinterpret_cast<NumberClassesFn>(Symbol(handle_, "LibNumberClasses"));
+    classDesc_ = reinterpret_cast<ClassDescFn>(Symbol(handle_, "LibClassDesc"));
+    version_ = reinterpret_cast<VersionFn>(Symbol(handle_, "LibVersion"));
+    const char* missing = !description_     ? "LibDescription"
+                          : !numberClasses_ ? "LibNumberClasses"
+                          : !classDesc_     ? "LibClassDesc"
+                          : !version_       ? "LibVersion"
+                                            : nullptr;
+    if (missing) {
+        CloseModule(handle_);
+        throw ModuleLoadError(path + ": not a filter module: export " + missing + " is missing");
+    }
+}
+
+LoadedModule::~LoadedModule() { CloseModule(handle_); }
+
+std::unique_ptr<ImageFilter> LoadedModule::CreateFilter(int index) const
+{
+    ClassDescriptor* descriptor = index < NumberClasses() ? ClassDesc(index) : nullptr;
+    if (!descriptor)
+        throw ModuleLoadError(path_ + ": the module has no class " + std::to_string(index));
+    auto* filter = static_cast<ImageFilter*>(descriptor->CreateObject(0));
+    if (!filter)
+        throw ModuleLoadError(path_ + ": class " + std::to_string(index) + " made no filter");
+    return std::unique_ptr<ImageFilter>(filter);
+}
+
+void* LoadedModule::FindExport(const char* name) const { return Symbol(handle_, name); }
+
+void* LoadedModule::FindExport(int ordinal) const { return Ordinal(handle_, ordinal); }
