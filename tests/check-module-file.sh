@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Checks what the module file shows to the outside: natively, the dynamic
+# symbols it defines; on Windows, its export table (names and ordinals) and
+# the DLLs it imports from (host libraries and Windows' own, never a C++
+# runtime DLL).
+set -euo pipefail
+kind="$1" file="$2"
+
+fail() { echo "$file: $*" >&2; exit 1; }
+
+case "$kind" in
+native)
+  symbols=$(nm -D --defined-only "$file" | awk '{print $3}' | sort | tr '\n' ' ')
+  [ "$symbols" = "DllMain LibClassDesc LibDescription LibNumberClasses LibVersion " ] ||
+    fail "exports [$symbols]"
+  ;;
+windows)
+  dump=$(i686-w64-mingw32-objdump -p "$file")
+  exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" | awk '$1 == "[" {print $2 $3}' | sort | tr '\n' ' ')
+  # Name-pointer rows give the ordinal less the base of 1.
+  [ "$exports" = "0]LibDescription 1]LibNumberClasses 2]LibClassDesc 3]LibVersion " ] ||
+    fail "exports [$exports]"
+  grep -q 'Ordinal Base[[:space:]]*1$' <<<"$dump" || fail "ordinal base is not 1"
+  allowed='^(kernel32|user32|gdi32|comctl32|msvcrt|flt|bmm|core|geom)\.dll$'
+  while read -r dll; do
+    grep -qiE "$allowed" <<<"$dll" || fail "imports from $dll"
+  done < <(awk '/DLL Name:/ {print $3}' <<<"$dump")
+  ;;
+*) fail "unknown kind $kind" ;;
+esac
+echo "$file: exports and imports as expected"
