@@ -1,4 +1,47 @@
+#include <cstdint>
+
+#include "engine/ImageWarper.h"
 #include "filter/RotationFilter.h"
 
-// Rendering is not built yet: report failure and touch nothing.
-int RotationFilter::ProcessFrame(HWND) { return 0; }
+namespace {
+
+// Perspective handed to the X and Y turns.
+constexpr float kPerspective = 0.25f;
+
+// The angle for a frame `percent` of the way through the range: the
+// difference of the two angles times the percent, over 100, plus the
+// starting angle, in double and rounded to float once.
+float FrameAngle(const RotationParams& params, int percent)
+{
+    const double span = static_cast<double>(params.endAngle) - params.startAngle;
+    return static_cast<float>(span * percent / 100.0 + params.startAngle);
+}
+
+// The engine's pivot offset, the code's distance from PivotCenter. Taken
+// modulo 2^32 so that any stored code gives a defined value; codes other
+// than the three pivots give offsets the engine has no pivot for.
+int PivotOffset(std::int32_t pivot)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(pivot) - static_cast<std::uint32_t>(PivotCenter));
+}
+
+}  // namespace
+
+int RotationFilter::ProcessFrame(HWND window)
+{
+    if (!srcmap)
+        return 0;
+    ImageWarper engine(window, ifi, srcmap);
+    if (!engine.HasBuffer())
+        return 0;  // the frame does not fit in memory; the bitmap is left as it was
+    const float angle = FrameAngle(params, engine.ProgressPercent());
+    const int pivotOffset = PivotOffset(params.pivot);
+    switch (params.axis) {
+    case AxisX: engine.TurnAboutX(pivotOffset, angle, kPerspective); break;
+    case AxisY: engine.TurnAboutY(pivotOffset, angle, kPerspective); break;
+    case AxisZ: engine.TurnAboutZ(pivotOffset, angle); break;
+    default: break;  // an unknown axis writes the captured frame back unchanged
+    }
+    engine.WriteBack();
+    return 1;
+}

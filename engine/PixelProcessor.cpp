@@ -1,0 +1,83 @@
+#include "engine/PixelProcessor.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+// Whether width x height pixels can be one allocation. A 65535 x 65535
+// frame needs 32 GiB: a 32-bit process must refuse it before the byte count
+// wraps.
+bool Addressable(int width, int height)
+{
+    const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    return pixels <= SIZE_MAX / sizeof(BMM_Color_64);
+}
+
+}  // namespace
+
+PixelProcessor::PixelProcessor(HWND window_, ImageFilterInfo* filterInfo_, Bitmap* bitmap_)
+    : window(window_),
+      filterInfo(filterInfo_),
+      bitmap(bitmap_),
+      workBuffer(nullptr),
+      backgroundColor{0, 0, 0, 0},
+      width(bitmap_->Width()),
+      height(bitmap_->Height())
+{
+    workBuffer = CaptureBitmap();
+}
+
+PixelProcessor::~PixelProcessor() { std::free(workBuffer); }
+
+BMM_Color_64* PixelProcessor::CaptureBitmap()
+{
+    const int frameWidth = bitmap->Width();
+    const int frameHeight = bitmap->Height();
+    if (frameWidth == 0 || frameHeight == 0 || !Addressable(frameWidth, frameHeight))
+        return nullptr;
+    auto* buffer = static_cast<BMM_Color_64*>(
+        std::calloc(static_cast<std::size_t>(frameWidth) * static_cast<std::size_t>(frameHeight),
+                    sizeof(BMM_Color_64)));
+    if (!buffer)
+        return nullptr;
+    for (int y = 0; y < frameHeight; ++y)
+        bitmap->GetPixels(0, y, frameWidth, buffer + static_cast<std::size_t>(y) * frameWidth);
+    return buffer;
+}
+
+// The bitmap keeps its size during a render call, so the stored size is the
+// size the buffer was captured with.
+void PixelProcessor::WriteBack()
+{
+    if (!workBuffer)
+        return;
+    for (int y = 0; y < height; ++y)
+        bitmap->PutPixels(0, y, width, workBuffer + PixelIndex(0, y));
+}
+
+void PixelProcessor::FillBackground()
+{
+    if (!workBuffer)
+        return;
+    const std::size_t count = PixelIndex(0, height);
+    for (std::size_t i = 0; i < count; ++i)
+        workBuffer[i] = backgroundColor;
+}
+
+int PixelProcessor::ReadPixel(float x, float y, BMM_Color_64* out) const
+{
+    // Written as "inside" tests so that a NaN position counts as outside.
+    const bool inside = x >= 0 && x < static_cast<float>(width) && y >= 0 && y < static_cast<float>(height);
+    if (!inside || !workBuffer)
+        return 0;
+    *out = workBuffer[PixelIndex(static_cast<int>(x), static_cast<int>(y))];
+    return out->a != 0 ? 1 : 0;
+}
+
+void PixelProcessor::WritePixel(int column, int row, BMM_Color_64 pixel)
+{
+    if (column < 0 || column >= width || row < 0 || row >= height || !workBuffer)
+        return;
+    workBuffer[PixelIndex(column, row)] = pixel;
+}

@@ -1,0 +1,135 @@
+// ProcessFrame end to end: the angle for each frame of the range, axis and
+// pivot dispatch, and what happens with codes no dialog writes.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <limits>
+
+#include "EngineTestSupport.h"
+#include "engine/AxisCorners.h"
+#include "engine/ImageWarper.h"
+#include "filter/RotationFilter.h"
+
+namespace {
+
+const int kWidth = 23, kHeight = 17;
+
+std::array<std::uint8_t, 20> Block(std::int32_t axis, std::int32_t pivot, float start, float end)
+{
+    const RotationParams params{VELDRA_TAG, axis, pivot, start, end};
+    std::array<std::uint8_t, 20> block;
+    std::memcpy(block.data(), &params, sizeof params);
+    return block;
+}
+
+// Renders the coordinate picture with the given parameters as frame
+// `current` of a filter range; returns ProcessFrame's result and the frame.
+std::pair<int, Pixels> Render(std::array<std::uint8_t, 20> block, int current, int first = 0, int count = 1)
+{
+    TestBitmap frame(kWidth, kHeight, CoordinatePicture(kWidth, kHeight));
+    ImageFilterInfo info = FrameInfo(current, first, count);
+    RotationFilter filter;
+    EXPECT_EQ(filter.LoadConfigure(block.data()), 1);
+    filter.SetSource(&frame.bitmap);
+    filter.SetFilterInfo(&info);
+    const int result = filter.ProcessFrame(nullptr);
+    return {result, frame.Contents()};
+}
+
+Pixels RenderAt(std::int32_t axis, float angle) { return Render(Block(axis, PivotCenter, angle, angle), 0).second; }
+
+}  // namespace
+
+// Each frame of the range renders exactly as a fixed turn by the angle that
+// belongs to its percent.
+TEST(RenderPass, AngleFollowsTheFrameRange)
+{
+    struct Case {
+        int current, first, count;
+        float start, end, angle;
+    };
+    const Case cases[] = {
+        {0, 0, 101, 0, 90, 0},     {50, 0, 101, 0, 90, 45},   {100, 0, 101, 0, 90, 90},
+        {11, 10, 4, 0, 100, 33},   {12, 10, 4, 0, 100, 66},   {13, 10, 4, 0, 100, 100},
+        {1, 0, 201, 0, 90, 0},     {2, 0, 201, 0, 100, 1},    {5, 10, 11, 0, 90, -45},
+        {8, 7, 1, 20, 50, 50},     {3, 0, 9, 35, 35, 35},
+    };
+    for (const Case& c : cases) {
+        const auto [result, out] = Render(Block(AxisZ, PivotCenter, c.start, c.end), c.current, c.first, c.count);
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(out, RenderAt(AxisZ, c.angle)) << "frame " << c.current << " of " << c.first << "+" << c.count;
+    }
+    // A turn that does something: the cases above would not notice if the
+    // angle were ignored.
+    EXPECT_NE(RenderAt(AxisZ, 45), RenderAt(AxisZ, 0));
+}
+
+// The axis code picks the projection; the centre pivot halves the
+// perspective; the default parameters give the identity warp.
+TEST(RenderPass, AxisAndPivotPickTheProjection)
+{
+    const Pixels picture = CoordinatePicture(kWidth, kHeight);
+    auto warped = [&](const QuadCorners& q) {
+        TestBitmap frame(kWidth, kHeight, picture);
+        ImageFilterInfo info = FrameInfo(0, 0, 1);
+        ImageWarper engine(nullptr, &info, &frame.bitmap);
+        engine.WarpToQuad(q[0], q[1], q[2], q[3]);
+        engine.WriteBack();
+        return frame.Contents();
+    };
+    for (int offset = -1; offset <= 1; ++offset) {
+        const std::int32_t pivot = PivotCenter + offset;
+        EXPECT_EQ(Render(Block(AxisX, pivot, 30, 30), 0).second,
+                  warped(*CornersAboutX(kWidth, kHeight, offset, 30, 0.25f)));
+        EXPECT_EQ(Render(Block(AxisY, pivot, 30, 30), 0).second,
+                  warped(*CornersAboutY(kWidth, kHeight, offset, 30, 0.25f)));
+        EXPECT_EQ(Render(Block(AxisZ, pivot, 30, 30), 0).second,
+                  warped(*CornersAboutZ(kWidth, kHeight, offset, 30)));
+    }
+    EXPECT_EQ(Render(Block(AxisX, PivotCenter, 0, 0), 0).second,
+              warped(*CornersAboutX(kWidth, kHeight, 0, 0, 0.25f)));
+    EXPECT_NE(Render(Block(AxisX, PivotCenter, 30, 30), 0).second,
+              warped(*CornersAboutX(kWidth, kHeight, 0, 30, 0.5f)));
+}
+
+// Codes that no dialog writes: an unknown axis or pivot writes the frame back
+// as captured and succeeds; no stored angle crashes.
+TEST(RenderPass, UnknownCodesKeepTheFrame)
+{
+    const Pixels picture = CoordinatePicture(kWidth, kHeight);
+    for (std::int32_t axis : {0, 1009, 1013, -1}) {
+        const auto [result, out] = Render(Block(axis, PivotCenter, 30, 60), 0);
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(out, picture) << "axis " << axis;
+    }
+    for (std::int32_t pivot : {0, 1012, 1016, std::numeric_limits<std::int32_t>::min()})
+        for (std::int32_t axis : {AxisX, AxisY, AxisZ})
+            EXPECT_EQ(Render(Block(axis, pivot, 30, 60), 0), std::make_pair(1, picture)) << pivot << " " << axis;
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    for (float angle : {nan, inf, -inf, 3e38f})
+        for (std::int32_t axis : {AxisX, AxisY, AxisZ})
+            EXPECT_EQ(Render(Block(axis, PivotLower, 0, angle), 1, 0, 2).first, 1);
+}
+
+// Without a source bitmap nothing is built and the call reports 0.
+TEST(RenderPass, NoSourceRefuses)
+{
+    RotationFilter filter;
+    EXPECT_EQ(filter.ProcessFrame(nullptr), 0);
+}
+
+// Per frame: rows in and out whole, and exactly one single-pixel read per
+// source pixel.
+TEST(RenderPass, HostCallPattern)
+{
+    TestBitmap frame(kWidth, kHeight, CoordinatePicture(kWidth, kHeight));
+    ImageFilterInfo info = FrameInfo(0, 0, 1);
+    RotationFilter filter;
+    filter.SetSource(&frame.bitmap);
+    filter.SetFilterInfo(&info);
+    ASSERT_EQ(filter.ProcessFrame(nullptr), 1);
+    EXPECT_EQ(frame.storage->runReads, kHeight);
+    EXPECT_EQ(frame.storage->singleReads, kWidth * kHeight);
+    EXPECT_EQ(frame.storage->writes, kHeight);
+}
