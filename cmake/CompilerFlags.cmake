@@ -16,6 +16,15 @@ option(VELDRA_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitiz
 if(VELDRA_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
+  # Not part of GCC's "undefined" group: a float too large for its integer.
+  add_compile_options(-fsanitize=float-cast-overflow)
+  add_link_options(-fsanitize=float-cast-overflow)
+endif()
+
+# Coverage for libFuzzer in every target; the fuzzer itself links the driver.
+option(VELDRA_FUZZ "Build the libFuzzer target (clang only)" OFF)
+if(VELDRA_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
 # The module keeps its own symbols to itself; only its exports are visible.

@@ -14,4 +14,9 @@ for preset in native sanitize windows; do
   echo "== $preset: test"
   ctest --preset "$preset"
 done
-echo "All tests passed in the native, sanitize and windows builds."
+echo "== fuzz: build, then run the render pass fuzzer for 60 seconds"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+mkdir -p build/fuzz/corpus
+build/fuzz/bin/render_fuzzer -max_total_time=60 -print_final_stats=1 build/fuzz/corpus tests/fuzz/seeds
+echo "All tests passed in the native, sanitize and windows builds; the fuzzer found nothing."
