@@ -2,7 +2,6 @@
 
 #include "core/CustomControls.h"
 
-HINSTANCE ModuleInstance = nullptr;
 int ControlsReady = 0;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)

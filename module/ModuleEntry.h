@@ -2,12 +2,9 @@
 // that the loader calls at process and thread attach and detach.
 #pragma once
 
+#include "filter/ModuleInstance.h"
 #include "module/Exports.h"
 #include "win32/Win32.h"
-
-// Set by the first process attach, cleared at process detach. The dialogs
-// load their templates from the module's resources through it.
-extern HINSTANCE ModuleInstance;
 
 // Whether the custom and common controls have been registered since the
 // last detach.

@@ -11,3 +11,4 @@ int CustomControlsInitCount() { return initCount; }
 void CenterWindow(HWND, HWND) {}
 ISpinnerControl* GetISpinner(HWND) { return nullptr; }
 void ReleaseISpinner(ISpinnerControl*) {}
+int SpinnerInterfacesHeld() { return 0; }

@@ -1,0 +1,3 @@
+#include "filter/ModuleInstance.h"
+
+HINSTANCE ModuleInstance = nullptr;

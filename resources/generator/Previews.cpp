@@ -1,0 +1,74 @@
+#include "Previews.h"
+
+#include <stdexcept>
+
+#include "filter/RotationFilter.h"
+
+namespace {
+
+constexpr int kSquare = 10;  // pixels per checkerboard square
+
+// Near edge-on for the centre pivots of X and Y, so that only a thin band is
+// left; tipped well over for the edge pivots; a clear slant for Z.
+constexpr float kTipped = 55.0f;
+constexpr float kEdgeOn = 80.0f;
+constexpr float kSlant = 30.0f;
+
+std::unique_ptr<Bitmap> Checkerboard()
+{
+    auto bitmap = CreateMemoryBitmap(kPreviewSize, kPreviewSize);
+    const BMM_Color_64 red{0xFFFF, 0, 0, 0xFFFF};
+    const BMM_Color_64 white{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
+    std::vector<BMM_Color_64> row(kPreviewSize);
+    for (int y = 0; y < kPreviewSize; ++y) {
+        for (int x = 0; x < kPreviewSize; ++x)
+            row[x] = (x / kSquare + y / kSquare) % 2 ? white : red;
+        bitmap->PutPixels(0, y, kPreviewSize, row.data());
+    }
+    return bitmap;
+}
+
+// Where the turned board does not reach, the frame is transparent: shown on
+// black.
+std::uint8_t OnBlack(std::uint16_t channel, std::uint16_t alpha)
+{
+    return static_cast<std::uint8_t>(static_cast<std::uint32_t>(channel) * alpha / 0xFFFF >> 8);
+}
+
+}  // namespace
+
+const PreviewPlan kPreviewPlans[kPreviewCount] = {
+    {AxisX, PivotLower, kTipped, "preview-x-lower.bmp"},  {AxisX, PivotCenter, kEdgeOn, "preview-x-center.bmp"},
+    {AxisX, PivotUpper, kTipped, "preview-x-upper.bmp"},  {AxisY, PivotLower, kTipped, "preview-y-lower.bmp"},
+    {AxisY, PivotCenter, kEdgeOn, "preview-y-center.bmp"}, {AxisY, PivotUpper, kTipped, "preview-y-upper.bmp"},
+    {AxisZ, PivotLower, kSlant, "preview-z-lower.bmp"},   {AxisZ, PivotCenter, kSlant, "preview-z-center.bmp"},
+    {AxisZ, PivotUpper, kSlant, "preview-z-upper.bmp"},
+};
+
+RgbPicture RenderPreview(const PreviewPlan& plan)
+{
+    std::unique_ptr<Bitmap> bitmap = Checkerboard();
+    // A one-frame range: the frame is at 0 percent, so the angle is the
+    // starting angle.
+    ImageFilterInfo info;
+    info.queueRange = FrameRange(0, 1, 0);
+    info.filterRange = FrameRange(0, 1, 0);
+    RotationParams params{VELDRA_TAG, plan.axis, plan.pivot, plan.angle, plan.angle};
+    RotationFilter filter;
+    filter.LoadConfigure(&params);
+    filter.SetSource(bitmap.get());
+    filter.SetFilterInfo(&info);
+    if (filter.ProcessFrame(nullptr) != 1)
+        throw std::runtime_error(std::string(plan.file) + ": the filter did not render the preview");
+
+    RgbPicture picture;
+    picture.width = kPreviewSize;
+    picture.height = kPreviewSize;
+    std::vector<BMM_Color_64> row(kPreviewSize);
+    for (int y = 0; y < kPreviewSize; ++y) {
+        bitmap->GetPixels(0, y, kPreviewSize, row.data());
+        for (const BMM_Color_64& pixel : row)
+            picture.pixels.push_back({OnBlack(pixel.r, pixel.a), OnBlack(pixel.g, pixel.a), OnBlack(pixel.b, pixel.a)});
+    }
+    return picture;
+}
