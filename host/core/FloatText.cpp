@@ -7,9 +7,17 @@
 
 std::string FormatFloat(float value)
 {
-    char text[32];
-    // Nine significant digits always round-trip a float; fewer usually do
-    // and read better.
+    char text[48];
+    // Plain decimals read best ("350", "0.1", "100000000"); the fewest
+    // decimals that give the value back exactly.
+    if (std::fabs(value) < 1e9f)
+        for (int decimals = 0; decimals <= 6; ++decimals) {
+            std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(value));
+            if (std::strtof(text, nullptr) == value)
+                return text;
+        }
+    // Very large or very small values: nine significant digits always give
+    // a float back, fewer usually do.
     for (int digits = 1; digits <= 9; ++digits) {
         std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
         if (std::strtof(text, nullptr) == value)

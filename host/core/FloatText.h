@@ -3,8 +3,9 @@
 
 #include <string>
 
-// The shortest decimal text that reads back as exactly `value` ("10",
-// "0.1", "-12.5", "1e+08").
+// A short decimal text that reads back as exactly `value`: plain decimals
+// where they are short ("10", "0.1", "-12.5", "100000000"), else scientific
+// ("1e-07", "3.40282347e+38").
 std::string FormatFloat(float value);
 
 // Reads `text` (surrounding blanks allowed) as a finite number; false, with

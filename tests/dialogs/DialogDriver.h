@@ -1,0 +1,35 @@
+// Plays a user against a real modal dialog: the test's thread opens the
+// dialog and sits in its modal loop, while a second thread finds the dialog
+// and clicks, types and presses keys in it through window messages.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <windows.h>
+
+struct DialogRun {
+    int result = -2;         // what the opening call returned
+    bool appeared = false;   // the dialog showed up within the time allowed
+    bool userClosed = false; // the user's actions closed it (the driver did not have to)
+};
+
+// Calls `open` on this thread; `user` runs on a second thread with the
+// dialog's window once it is visible. A dialog that does not appear within a
+// few seconds skips the user; one the user leaves open is cancelled, so a
+// failing test never hangs.
+DialogRun RunDialog(const std::function<int()>& open, const std::function<void(HWND)>& user);
+
+// What a user does, from the driver's thread.
+void Click(HWND dialog, int id);                         // a button, with the mouse
+void Type(HWND dialog, int id, const std::string& text); // replaces an edit field's text, key by key
+void Focus(HWND dialog, int id);                         // as the Tab key would
+void PressKey(HWND dialog, WPARAM key);                  // VK_RETURN, VK_ESCAPE, ... on the focused control
+void PressCloseBox(HWND dialog);
+
+// What a user sees.
+bool IsShown(HWND dialog, int id);   // the control's own visibility
+bool IsChecked(HWND dialog, int id);
+std::string TextOf(HWND window);
+// The ids of the preview statics that are shown, in ascending order.
+std::string ShownPreviews(HWND dialog);
