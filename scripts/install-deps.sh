@@ -8,7 +8,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   libopenimageio-dev openimageio-tools
   g++-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32:i386 xvfb xdotool imagemagick
+  wine wine32:i386 xvfb xdotool imagemagick x11-utils
 )
 
 missing=()
