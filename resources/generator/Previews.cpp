@@ -9,7 +9,9 @@ namespace {
 constexpr int kSquare = 10;  // pixels per checkerboard square
 
 // Near edge-on for the centre pivots of X and Y, so that only a thin band is
-// left; tipped well over for the edge pivots; a clear slant for Z.
+// left; tipped well over for the edge pivots, with the sign that makes the
+// far edge narrower (so the board stays inside the frame); a clear slant for
+// Z.
 constexpr float kTipped = 55.0f;
 constexpr float kEdgeOn = 80.0f;
 constexpr float kSlant = 30.0f;
@@ -38,9 +40,9 @@ std::uint8_t OnBlack(std::uint16_t channel, std::uint16_t alpha)
 }  // namespace
 
 const PreviewPlan kPreviewPlans[kPreviewCount] = {
-    {AxisX, PivotLower, kTipped, "preview-x-lower.bmp"},  {AxisX, PivotCenter, kEdgeOn, "preview-x-center.bmp"},
+    {AxisX, PivotLower, -kTipped, "preview-x-lower.bmp"},  {AxisX, PivotCenter, kEdgeOn, "preview-x-center.bmp"},
     {AxisX, PivotUpper, kTipped, "preview-x-upper.bmp"},  {AxisY, PivotLower, kTipped, "preview-y-lower.bmp"},
-    {AxisY, PivotCenter, kEdgeOn, "preview-y-center.bmp"}, {AxisY, PivotUpper, kTipped, "preview-y-upper.bmp"},
+    {AxisY, PivotCenter, kEdgeOn, "preview-y-center.bmp"}, {AxisY, PivotUpper, -kTipped, "preview-y-upper.bmp"},
     {AxisZ, PivotLower, kSlant, "preview-z-lower.bmp"},   {AxisZ, PivotCenter, kSlant, "preview-z-center.bmp"},
     {AxisZ, PivotUpper, kSlant, "preview-z-upper.bmp"},
 };
