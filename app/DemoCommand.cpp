@@ -1,0 +1,111 @@
+// `veldra demo [DIR]`: the built-in test card through a full turn about
+// each axis and pivot, written as 16-bit PNG frames, with a contact sheet
+// of all nine turns over time.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "Commands.h"
+#include "ContactSheet.h"
+#include "Failure.h"
+#include "FilterModule.h"
+#include "FramePattern.h"
+#include "ImageFiles.h"
+#include "ParallelFrames.h"
+#include "Progress.h"
+#include "RenderFrame.h"
+#include "TestCard.h"
+#include "filter/RotationParams.h"
+
+namespace {
+
+constexpr std::uint16_t kCardWidth = 320;
+constexpr std::uint16_t kCardHeight = 240;
+// 0 to 360 degrees across a range of 37 frames; frames 0 to 35 make a loop
+// that plays without a repeated picture.
+constexpr int kFramesPerTurn = 36;
+constexpr int kSheetEvery = 4;  // every 4th frame goes on the contact sheet
+constexpr float kEndAngle = 360.0f;
+
+struct Turn {
+    const char* axisName;
+    std::int32_t axis;
+    const char* pivotName;
+    std::int32_t pivot;
+};
+
+const Turn kTurns[] = {
+    {"x", AxisX, "lower", PivotLower}, {"x", AxisX, "center", PivotCenter}, {"x", AxisX, "upper", PivotUpper},
+    {"y", AxisY, "lower", PivotLower}, {"y", AxisY, "center", PivotCenter}, {"y", AxisY, "upper", PivotUpper},
+    {"z", AxisZ, "lower", PivotLower}, {"z", AxisZ, "center", PivotCenter}, {"z", AxisZ, "upper", PivotUpper},
+};
+constexpr int kTurnCount = sizeof kTurns / sizeof kTurns[0];
+
+std::string FolderPath(const std::string& folder) { return folder.back() == '/' ? folder : folder + "/"; }
+
+void MakeFolder(const std::string& folder)
+{
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error)
+        throw Failure(folder + ": cannot make the output folder: " + error.message());
+}
+
+}  // namespace
+
+int RunDemo(const Arguments& arguments)
+{
+    const std::string folder = FolderPath(arguments.demoFolder);
+    MakeFolder(folder);
+
+    const auto module = LoadFilterModule(arguments.modulePath);
+    const std::size_t frameCount = static_cast<std::size_t>(kTurnCount) * kFramesPerTurn;
+    const int workers = WorkerCount(arguments.jobs, frameCount);
+    std::vector<std::unique_ptr<ImageFilter>> filters;
+    std::vector<ParamsBlock> blocks;
+    for (int worker = 0; worker < workers; ++worker)
+        filters.push_back(MakeFilter(*module));
+    for (const Turn& turn : kTurns)
+        blocks.push_back(SettleParams(*filters[0], "", SettingOverrides{turn.axis, turn.pivot, 0.0f, kEndAngle}));
+
+    const Frame card = DrawTestCard(kCardWidth, kCardHeight);
+    WriteImage(folder + "test-card.png", card, WriteSettings{});
+
+    ContactSheet sheet(kTurnCount, kFramesPerTurn / kSheetEvery, kCardWidth / 4, kCardHeight / 4);
+    for (int row = 0; row < kTurnCount; ++row)
+        sheet.LabelRow(row, std::string(kTurns[row].axisName) + " " + kTurns[row].pivotName);
+    for (int column = 0; column < kFramesPerTurn / kSheetEvery; ++column)
+        sheet.LabelColumn(column, "frame " + std::to_string(column * kSheetEvery));
+
+    const FrameRange turnRange(0, kFramesPerTurn + 1, 0);
+    Progress progress(frameCount, !arguments.quiet);
+    auto renderOne = [&](int worker, std::size_t index) {
+        const int row = static_cast<int>(index / kFramesPerTurn);
+        const int frameNumber = static_cast<int>(index % kFramesPerTurn);
+        const Turn& turn = kTurns[row];
+        const auto pattern =
+            FramePattern::Parse(folder + turn.axisName + "-" + turn.pivotName + ".####.png");
+        const std::string path = pattern->PathOf(frameNumber);
+
+        Frame frame = Frame::Make(card.Width(), card.Height());
+        std::memcpy(frame.pixels, card.pixels, card.PixelCount() * sizeof(BMM_Color_64));
+        LoadParams(*filters[worker], blocks[row]);
+        const FrameRange at(turnRange.First(), turnRange.Count(), frameNumber);
+        RenderFrame(*filters[worker], frame, at, at, path);
+        WriteImage(path, frame, WriteSettings{});
+        if (frameNumber % kSheetEvery == 0)
+            sheet.Place(row, frameNumber / kSheetEvery, frame);
+    };
+    RunFrames(frameCount, workers, renderOne, [&] { progress.FrameDone(); });
+    progress.Finish();
+
+    const std::string sheetPath = folder + "contact-sheet.png";
+    sheet.Write(sheetPath);
+    std::printf("veldra: test card turned 0 to 360 degrees about x, y and z through each pivot\n");
+    std::printf("veldra: %zu frames in %s (x-lower.0000.png .. z-upper.%04d.png), %.1f s\n", frameCount,
+                folder.c_str(), kFramesPerTurn - 1, progress.Seconds());
+    std::printf("veldra: test card:     %stest-card.png\n", folder.c_str());
+    std::printf("veldra: contact sheet: %s\n", sheetPath.c_str());
+    return 0;
+}

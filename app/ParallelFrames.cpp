@@ -1,0 +1,57 @@
+#include "ParallelFrames.h"
+
+#include <algorithm>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+void RunFrames(std::size_t count, int workers, const std::function<void(int worker, std::size_t index)>& task,
+               const std::function<void()>& done)
+{
+    std::mutex mutex;
+    std::size_t next = 0;
+    bool stopped = false;
+    std::size_t failedIndex = count;
+    std::exception_ptr failure;
+
+    auto work = [&](int worker) {
+        for (;;) {
+            std::size_t index = 0;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (stopped || next >= count)
+                    return;
+                index = next++;
+            }
+            try {
+                task(worker, index);
+                std::lock_guard<std::mutex> lock(mutex);
+                done();
+            } catch (...) {
+                std::lock_guard<std::mutex> lock(mutex);
+                stopped = true;
+                if (index < failedIndex) {
+                    failedIndex = index;
+                    failure = std::current_exception();
+                }
+            }
+        }
+    };
+
+    std::vector<std::thread> threads;
+    for (int worker = 1; worker < workers; ++worker)
+        threads.emplace_back(work, worker);
+    work(0);
+    for (auto& thread : threads)
+        thread.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+int WorkerCount(int requested, std::size_t frames)
+{
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const std::size_t wanted = requested > 0 ? static_cast<std::size_t>(requested) : static_cast<std::size_t>(cores);
+    return static_cast<int>(std::max<std::size_t>(1, std::min(wanted, frames)));
+}

@@ -1,0 +1,18 @@
+// Runs the frames of a job on worker threads, each with its own filter.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+// Calls task(worker, index) for every index below `count`, on `workers`
+// threads (worker 0 .. workers-1; each worker calls one task at a time).
+// Indexes start in increasing order. After a task throws, no further index
+// starts; those already running finish. Then the exception of the lowest
+// failing index is rethrown. `done` is called after each successful task,
+// one call at a time.
+void RunFrames(std::size_t count, int workers, const std::function<void(int worker, std::size_t index)>& task,
+               const std::function<void()>& done);
+
+// The number of workers to use: `requested`, or one per core when 0, and
+// never more than there are frames.
+int WorkerCount(int requested, std::size_t frames);

@@ -1,0 +1,51 @@
+// `veldra params FILE`: a stored parameter block in words.
+#include <cstdio>
+#include <cstring>
+
+#include "Commands.h"
+#include "Failure.h"
+#include "FilterModule.h"
+#include "filter/RotationParams.h"
+
+namespace {
+
+std::string AxisName(std::int32_t code)
+{
+    switch (code) {
+    case AxisX: return "x";
+    case AxisY: return "y";
+    case AxisZ: return "z";
+    default: return "none (unknown code: frames pass unchanged)";
+    }
+}
+
+std::string PivotName(std::int32_t code)
+{
+    switch (code) {
+    case PivotLower: return "lower";
+    case PivotCenter: return "center";
+    case PivotUpper: return "upper";
+    default: return "unknown code";
+    }
+}
+
+}  // namespace
+
+int RunParams(const Arguments& arguments)
+{
+    const ParamsBlock block = ReadParamsFile(arguments.paramsFile, sizeof(RotationParams));
+    RotationParams params;
+    std::memcpy(&params, block.data(), sizeof params);
+    if (params.tag != VELDRA_TAG) {
+        char tag[16];
+        std::snprintf(tag, sizeof tag, "0x%08X", static_cast<unsigned>(params.tag));
+        throw Failure(arguments.paramsFile + ": not a parameter block of this filter (tag " + tag + ")");
+    }
+
+    std::printf("tag:          0x%08X\n", static_cast<unsigned>(params.tag));
+    std::printf("axis:         %s (%d)\n", AxisName(params.axis).c_str(), static_cast<int>(params.axis));
+    std::printf("pivot:        %s (%d)\n", PivotName(params.pivot).c_str(), static_cast<int>(params.pivot));
+    std::printf("start angle:  %.9g degrees\n", static_cast<double>(params.startAngle));
+    std::printf("end angle:    %.9g degrees\n", static_cast<double>(params.endAngle));
+    return 0;
+}

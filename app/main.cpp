@@ -1,0 +1,32 @@
+// veldra: the command-line host that runs frames through the VELDRA.FLT
+// filter module exactly as the host application's post-production queue
+// does.
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "Arguments.h"
+#include "Commands.h"
+#include "Failure.h"
+
+int main(int argc, char** argv)
+{
+    try {
+        const Arguments arguments = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+        switch (arguments.command) {
+        case Arguments::Command::Render: return RunRender(arguments);
+        case Arguments::Command::Info: return RunInfo(arguments);
+        case Arguments::Command::Params: return RunParams(arguments);
+        case Arguments::Command::Demo: return RunDemo(arguments);
+        case Arguments::Command::Help: std::fputs(UsageText(), stdout); return argc > 1 ? 0 : 2;
+        }
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "veldra: %s\n", failure.what());
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "veldra: out of memory\n");
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "veldra: unexpected error: %s\n", error.what());
+    }
+    return 1;
+}

@@ -1,0 +1,113 @@
+#include "CliHarness.h"
+
+#include <OpenImageIO/imageio.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+RunResult RunVeldra(const std::string& folder, const std::string& arguments)
+{
+    const std::string program = fs::absolute("veldra").string();
+    const std::string command = "cd '" + folder + "' && '" + program + "' " + arguments + " 2>&1";
+    RunResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        throw std::runtime_error("cannot run " + command);
+    char buffer[4096];
+    while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+        result.output.append(buffer, got);
+    const int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string ScratchFolder(const std::string& name)
+{
+    const fs::path folder = fs::absolute("cli-test-scratch") / name;
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder.string();
+}
+
+Picture CoordinatePicture(int width, int height, std::uint32_t seed)
+{
+    Picture picture{width, height, 4, {}};
+    picture.values.reserve(static_cast<std::size_t>(width) * height * 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t mix = (x * 7919u + y * 104729u + seed * 31u) & 0xFFFF;
+            picture.values.push_back(static_cast<std::uint16_t>(x * 2053 + seed));
+            picture.values.push_back(static_cast<std::uint16_t>(y * 3001 + seed * 3));
+            picture.values.push_back(static_cast<std::uint16_t>(mix));
+            // Every third pixel fully transparent, the rest varied.
+            picture.values.push_back((x + y) % 3 == 0 ? 0 : static_cast<std::uint16_t>(mix | 1));
+        }
+    }
+    return picture;
+}
+
+void WritePicture(const std::string& path, const Picture& picture, bool eightBit)
+{
+    auto output = OIIO::ImageOutput::create(path);
+    if (!output)
+        throw std::runtime_error("cannot create " + path);
+    OIIO::ImageSpec spec(picture.width, picture.height, picture.channels,
+                         eightBit ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::UINT16);
+    spec.attribute("oiio:UnassociatedAlpha", 1);
+    spec.attribute("compression", "none");
+    if (eightBit) {
+        std::vector<std::uint8_t> bytes(picture.values.begin(), picture.values.end());
+        if (!output->open(path, spec) || !output->write_image(OIIO::TypeDesc::UINT8, bytes.data()))
+            throw std::runtime_error("cannot write " + path);
+    } else if (!output->open(path, spec) || !output->write_image(OIIO::TypeDesc::UINT16, picture.values.data())) {
+        throw std::runtime_error("cannot write " + path);
+    }
+    output->close();
+}
+
+Picture ReadPicture(const std::string& path)
+{
+    OIIO::ImageSpec config;
+    config.attribute("oiio:UnassociatedAlpha", 1);
+    auto input = OIIO::ImageInput::open(path, &config);
+    if (!input)
+        throw std::runtime_error("cannot read " + path);
+    const OIIO::ImageSpec& spec = input->spec();
+    Picture picture{spec.width, spec.height, spec.nchannels, {}};
+    picture.values.resize(static_cast<std::size_t>(spec.width) * spec.height * spec.nchannels);
+    if (spec.format != OIIO::TypeDesc::UINT16 ||
+        !input->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::UINT16, picture.values.data()))
+        throw std::runtime_error(path + " is not a 16-bit picture");
+    return picture;
+}
+
+std::string FileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool Exists(const std::string& path) { return fs::exists(path); }
+
+void MakeFolder(const std::string& path) { fs::create_directories(path); }
+
+std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}

@@ -1,0 +1,42 @@
+// Runs the real `veldra` program as a user would, in a scratch folder, and
+// makes and reads the pictures it works on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct RunResult {
+    int exitCode = -1;
+    std::string output;  // standard output and error, interleaved
+};
+
+// Runs ./veldra (the tests run in the build's bin folder) with `arguments`,
+// a shell-quoted command line, in folder `folder`.
+RunResult RunVeldra(const std::string& folder, const std::string& arguments);
+
+// A fresh, empty folder for one test under the bin folder; returns its
+// absolute path.
+std::string ScratchFolder(const std::string& name);
+
+// Pixels as stored: width x height x channels values, alpha never applied.
+struct Picture {
+    int width = 0, height = 0, channels = 0;
+    std::vector<std::uint16_t> values;
+};
+
+// A picture whose every channel encodes its coordinates, with some fully
+// transparent pixels that still carry colour.
+Picture CoordinatePicture(int width, int height, std::uint32_t seed);
+
+// Writes `picture` with its straight alpha, as 16-bit unless `eightBit`.
+void WritePicture(const std::string& path, const Picture& picture, bool eightBit = false);
+// Reads the file's pixels as 16-bit values without touching alpha.
+Picture ReadPicture(const std::string& path);
+
+std::string FileBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::string& bytes);
+bool Exists(const std::string& path);
+void MakeFolder(const std::string& path);
+// Names of the entries of `folder`, sorted.
+std::vector<std::string> FolderEntries(const std::string& folder);

@@ -1,0 +1,134 @@
+// `veldra info`, `params`, `demo`, and what every bad input gets: one line
+// naming the file or option and the problem, a non-zero exit, and nothing
+// written.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "CliHarness.h"
+#include "filter/RotationParams.h"
+
+namespace {
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+// info reports what the module says about itself through its exports.
+TEST(OtherCommands, InfoShowsWhatTheModuleReports)
+{
+    const RunResult run = RunVeldra(ScratchFolder("info"), "info");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    for (const char* line : {"description:   Veldra Image Generator", "version:       110", "class name:    Veldra",
+                             "category:      Image Filter", "family code:   0xE00",
+                             "identifier:    0x6AC71744 0x41DE1E4E", "filter name:   Veldra", "tag:           0x6AC71744",
+                             "capabilities:  0x6", "block size:    20 bytes", "author:", "notice:"})
+        EXPECT_TRUE(Has(run.output, line)) << line << "\n" << run.output;
+}
+
+// params spells a block out, unknown codes included.
+TEST(OtherCommands, ParamsShowsABlockInWords)
+{
+    const std::string folder = ScratchFolder("params-words");
+    RotationParams params{VELDRA_TAG, AxisY, PivotUpper, -12.5f, 370.0f};
+    std::string bytes(20, '\0');
+    std::memcpy(&bytes[0], &params, 20);
+    WriteBytes(folder + "/y.bin", bytes);
+    RunResult run = RunVeldra(folder, "params y.bin");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(Has(run.output, "axis:         y (1011)")) << run.output;
+    EXPECT_TRUE(Has(run.output, "pivot:        upper (1015)")) << run.output;
+    EXPECT_TRUE(Has(run.output, "start angle:  -12.5 degrees")) << run.output;
+    EXPECT_TRUE(Has(run.output, "end angle:    370 degrees")) << run.output;
+
+    params.axis = 5;
+    std::memcpy(&bytes[0], &params, 20);
+    WriteBytes(folder + "/odd.bin", bytes);
+    run = RunVeldra(folder, "params odd.bin");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(Has(run.output, "unknown code")) << run.output;
+}
+
+// Each bad input ends in one line naming the culprit, a failed exit, and
+// no output file, finished or not.
+TEST(OtherCommands, BadInputIsNamedAndWritesNothing)
+{
+    const std::string folder = ScratchFolder("bad");
+    WritePicture(folder + "/good.png", CoordinatePicture(9, 7, 1));
+    WriteBytes(folder + "/text.png", "this is not a picture\n");
+    WriteBytes(folder + "/cut.png", FileBytes(folder + "/good.png").substr(0, 120));
+    WritePicture(folder + "/wide.png", Picture{70000, 1, 1, std::vector<std::uint16_t>(70000, 1)});
+    WriteBytes(folder + "/short.bin", std::string(19, '\0'));
+    WriteBytes(folder + "/alien.bin", std::string(20, '\x01'));
+    WriteBytes(folder + "/not-a-module.flt", "text");
+    MakeFolder(folder + "/empty");
+
+    const struct {
+        const char* arguments;
+        const char* named;
+    } cases[] = {
+        {"render missing.png out.png", "missing.png: cannot open"},
+        {"render text.png out.png", "text.png: not an image"},
+        {"render cut.png out.png", "cut.png: truncated or corrupt"},
+        {"render wide.png out.png", "wide.png: the picture is 70000 x 1"},
+        {"render empty/f.####.png out.####.png", "empty/f.####.png: no frames found"},
+        {"render good.png out.png --frames 1-2", "--frames"},
+        {"render in.####.png out.####.png --frames 9-3", "--frames: the frame range 9-3 is empty"},
+        {"render in.####.png out.####.png --frames 1-3", "in.0001.png: cannot open"},
+        {"render good.png out.png --params short.bin", "short.bin: is 19 bytes"},
+        {"render good.png out.png --params alien.bin", "alien.bin: not a parameter block"},
+        {"render good.png out.png --module nowhere.flt", "nowhere.flt: cannot open the module"},
+        {"render good.png out.png --module not-a-module.flt", "not-a-module.flt: cannot load module"},
+        {"render good.png no-such-folder/out.png", "no-such-folder/: cannot write"},
+        {"render good.png out.xyz", "out.xyz: cannot write this kind of file"},
+        {"render good.png out.png --axis w", "--axis: bad value 'w'"},
+        {"render good.png out.png --pivot middle", "--pivot: bad value 'middle'"},
+        {"render good.png out.png --start 1e999", "--start: bad value"},
+        {"render good.png out.png --end nan", "--end: bad value"},
+        {"render good.png out.png --jobs 0", "--jobs: bad value '0'"},
+        {"render good.png out.png --frame x", "--frame: bad value 'x'"},
+        {"render good.png out.png --range 5", "--range: bad value '5'"},
+        {"render good.png out.tif --compression 4", "--compression: applies to PNG output only"},
+        {"render good.png out.png --compression 10", "--compression: bad value '10'"},
+        {"render good.png", "render: wrong number of operands"},
+        {"params short.bin", "short.bin: is 19 bytes"},
+        {"params alien.bin", "alien.bin: not a parameter block"},
+        {"info --module not-a-module.flt", "not-a-module.flt"},
+        {"paint good.png", "paint: unknown command"},
+    };
+    const std::vector<std::string> before = FolderEntries(folder);
+    for (const auto& c : cases) {
+        const RunResult run = RunVeldra(folder, c.arguments);
+        EXPECT_NE(run.exitCode, 0) << c.arguments;
+        EXPECT_TRUE(Has(run.output, std::string("veldra: ") + c.named)) << c.arguments << "\n" << run.output;
+        // libpng adds a line of its own for a cut file.
+        if (!Has(c.arguments, "cut.png")) {
+            EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << c.arguments << "\n" << run.output;
+        }
+    }
+    EXPECT_EQ(FolderEntries(folder), before) << "a failed command left a file behind";
+}
+
+// The main job: all nine turns of the test card as 16-bit frames, and a
+// contact sheet of them.
+TEST(OtherCommands, DemoWritesFramesAndAContactSheet)
+{
+    const std::string folder = ScratchFolder("demo");
+    const RunResult run = RunVeldra(folder, "demo out --quiet");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(Has(run.output, "out/contact-sheet.png")) << run.output;
+
+    const std::vector<std::string> entries = FolderEntries(folder + "/out");
+    EXPECT_EQ(entries.size(), 9u * 36u + 2u);
+    for (const char* name : {"x-lower.0000.png", "y-center.0017.png", "z-upper.0035.png"}) {
+        const Picture frame = ReadPicture(folder + "/out/" + name);
+        EXPECT_EQ(frame.width, 320) << name;
+        EXPECT_EQ(frame.height, 240) << name;
+        EXPECT_EQ(frame.channels, 4) << name;
+    }
+    // A quarter turn about z leaves frame corners the card no longer covers.
+    EXPECT_NE(ReadPicture(folder + "/out/z-center.0009.png").values, ReadPicture(folder + "/out/test-card.png").values);
+    const Picture sheet = ReadPicture(folder + "/out/contact-sheet.png");
+    EXPECT_GT(sheet.width, 9 * 80);
+    EXPECT_GT(sheet.height, 9 * 60);
+}
