@@ -91,11 +91,23 @@ LoadedImage ReadImage(const std::string& path)
     return image;
 }
 
-void WriteImage(const std::string& path, const Frame& frame, const WriteSettings& settings)
+namespace {
+
+std::unique_ptr<OIIO::ImageOutput> CreateWriter(const std::string& path)
 {
     auto output = OIIO::ImageOutput::create(path);
     if (!output)
         throw Failure(path + ": cannot write this kind of file: " + OneLine(OIIO::geterror()));
+    return output;
+}
+
+}  // namespace
+
+void CheckWritableFormat(const std::string& path) { CreateWriter(path); }
+
+void WriteImage(const std::string& path, const Frame& frame, const WriteSettings& settings)
+{
+    auto output = CreateWriter(path);
 
     const bool alpha = output->supports("alpha");
     OIIO::ImageSpec spec(frame.Width(), frame.Height(), alpha ? 4 : 3, OIIO::TypeDesc::UINT16);

@@ -38,5 +38,8 @@ constexpr int kDefaultPngLevel = 1;
 // a temporary file renamed into place. Throws Failure naming the file.
 void WriteImage(const std::string& path, const Frame& frame, const WriteSettings& settings);
 
+// Throws Failure naming `path` when no writer handles its kind of file.
+void CheckWritableFormat(const std::string& path);
+
 // True when `path` would be written as PNG.
 bool IsPngPath(const std::string& path);

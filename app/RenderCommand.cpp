@@ -66,8 +66,9 @@ FramePlan PlanFrames(const RenderArguments& render)
     return plan;
 }
 
-// Finds a missing input or an unwritable output folder before any frame is
-// rendered, so that a mistyped path does not leave a partial sequence.
+// Finds a missing input, an output of a kind no writer handles or an
+// unwritable output folder before any frame is rendered, so that a mistyped
+// path does not leave a partial sequence.
 void CheckPaths(const FramePlan& plan)
 {
     for (const int frame : plan.frames) {
@@ -76,6 +77,7 @@ void CheckPaths(const FramePlan& plan)
             throw Failure(input + ": cannot open: " + std::strerror(errno));
     }
     const std::string output = plan.OutputOf(plan.frames.front());
+    CheckWritableFormat(output);
     const std::size_t slash = output.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : output.substr(0, slash + 1);
     if (access(folder.c_str(), W_OK) != 0)
