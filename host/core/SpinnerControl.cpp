@@ -15,6 +15,10 @@ const char kSpinnerClassName[] = "SpinnerControl";
 namespace {
 
 constexpr float kStep = 1.0f;
+// Holding an arrow down repeats the step, after a pause, as a scroll bar does.
+constexpr UINT_PTR kRepeatTimer = 1;
+constexpr UINT kFirstRepeatMs = 400;
+constexpr UINT kRepeatMs = 50;
 int interfacesHeld = 0;
 
 class Spinner final : public ISpinnerControl {
@@ -111,6 +115,14 @@ private:
 
 Spinner* SpinnerOf(HWND window) { return reinterpret_cast<Spinner*>(GetWindowLongPtrA(window, GWLP_USERDATA)); }
 
+// +1 for a point in the upper arrow, -1 for the lower one.
+int ArrowAt(HWND window, LPARAM point)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    return static_cast<short>(HIWORD(point)) < (client.top + client.bottom) / 2 ? +1 : -1;
+}
+
 void Paint(HWND window)
 {
     PAINTSTRUCT paint;
@@ -149,14 +161,27 @@ LRESULT CALLBACK SpinnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_PAINT:
         Paint(window);
         return 0;
-    case WM_LBUTTONDOWN: {
-        RECT client;
-        GetClientRect(window, &client);
-        const int y = static_cast<short>(HIWORD(lParam));
+    case WM_LBUTTONDOWN:
         SetFocus(window);
-        SpinnerOf(window)->Step(y < (client.top + client.bottom) / 2 ? +1 : -1);
+        SetCapture(window);
+        SpinnerOf(window)->Step(ArrowAt(window, lParam));
+        SetTimer(window, kRepeatTimer, kFirstRepeatMs, nullptr);
         return 0;
-    }
+    case WM_TIMER:
+        if (wParam == kRepeatTimer && GetCapture() == window) {
+            POINT cursor;
+            GetCursorPos(&cursor);
+            ScreenToClient(window, &cursor);
+            SpinnerOf(window)->Step(ArrowAt(window, MAKELPARAM(cursor.x, cursor.y)));
+            SetTimer(window, kRepeatTimer, kRepeatMs, nullptr);
+        }
+        return 0;
+    case WM_LBUTTONUP:
+        ReleaseCapture();
+        return 0;
+    case WM_CAPTURECHANGED:
+        KillTimer(window, kRepeatTimer);
+        return 0;
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS;
     case WM_KEYDOWN:
