@@ -23,6 +23,16 @@ std::uint64_t Bits(const BMM_Color_64& pixel)
     return bits;
 }
 
+BMM_Color_64 Pixel(std::uint64_t bits)
+{
+    BMM_Color_64 pixel;
+    std::memcpy(&pixel, &bits, sizeof pixel);
+    return pixel;
+}
+
+// The bits of an alpha of 0xFFFF, wherever the channel lies in the word.
+const std::uint64_t kOpaqueBits = Bits(BMM_Color_64{0, 0, 0, kOpaque});
+
 // One deposit of an opaque pixel (bits `source`) on a working pixel that the
 // warp has either cleared or deposited on before, so its alpha is 0 or
 // 0xFFFF: the same result as BlendPixel with weight 1. The rounded-down mean
@@ -68,17 +78,24 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
     const float lastColumn = static_cast<float>(width - 1), lastRow = static_cast<float>(height - 1);
     const float fw = static_cast<float>(width), fh = static_cast<float>(height);
     const std::size_t stride = static_cast<std::size_t>(width);
+    // Locals, so that the host call per pixel does not force them to be
+    // reloaded from the object.
+    BMM_Color_64* const buffer = workBuffer;
+    Bitmap* const source = bitmap;
+    const int columns = width, rows = height;
 
-    for (int j = 0; j < height; ++j) {
+    for (int j = 0; j < rows; ++j) {
         const double row = j;
         // The terms of x and y that depend on the row alone. The sums below
         // keep the order of the mapping's formula, so hoisting changes no bit.
         const double rowTermX = row * rowStepX;
         const double rowTermY = row * rowStepY;
-        for (int i = 0; i < width; ++i) {
-            BMM_Color_64 pixel{0, 0, 0, 0};
-            bitmap->GetPixels(i, j, 1, &pixel);
-            pixel.a = kOpaque;
+        for (int i = 0; i < columns; ++i) {
+            BMM_Color_64 read{0, 0, 0, 0};
+            source->GetPixels(i, j, 1, &read);
+            // Made opaque in a register: a narrow store into the pixel just
+            // written by the host would stall the wide load that follows.
+            const std::uint64_t pixel = Bits(read) | kOpaqueBits;
 
             const double column = i;
             const double rowColumn = row * column;
@@ -87,14 +104,13 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
 
             if (x > 0 && x <= lastColumn && y > 0 && y <= lastRow) {
                 const int cx = PositiveCeiling(x), cy = PositiveCeiling(y);
-                BMM_Color_64* upperLeft = workBuffer + PixelIndex(cx - 1, cy - 1);
-                const std::uint64_t source = Bits(pixel);
-                Deposit(upperLeft, source);
-                Deposit(upperLeft + stride, source);
-                Deposit(upperLeft + 1, source);
-                Deposit(upperLeft + stride + 1, source);
+                BMM_Color_64* upperLeft = buffer + (static_cast<std::size_t>(cy - 1) * stride + (cx - 1));
+                Deposit(upperLeft, pixel);
+                Deposit(upperLeft + stride, pixel);
+                Deposit(upperLeft + 1, pixel);
+                Deposit(upperLeft + stride + 1, pixel);
             } else if (x > -1 && x <= fw && y > -1 && y <= fh) {
-                SplatPixel(x, y, pixel);
+                SplatPixel(x, y, Pixel(pixel));
             }
         }
     }
