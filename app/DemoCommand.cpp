@@ -12,6 +12,7 @@
 #include "FilterModule.h"
 #include "FramePattern.h"
 #include "ImageFiles.h"
+#include "Interrupt.h"
 #include "ParallelFrames.h"
 #include "Progress.h"
 #include "RenderFrame.h"
@@ -80,7 +81,10 @@ int RunDemo(const Arguments& arguments)
 
     const FrameRange turnRange(0, kFramesPerTurn + 1, 0);
     Progress progress(frameCount, !arguments.quiet);
+    CatchInterrupts();
     auto renderOne = [&](int worker, std::size_t index) {
+        if (Interrupted())
+            throw Failure("demo interrupted; the frames written so far are complete");
         const int row = static_cast<int>(index / kFramesPerTurn);
         const int frameNumber = static_cast<int>(index % kFramesPerTurn);
         const Turn& turn = kTurns[row];

@@ -12,6 +12,7 @@
 #include "FilterModule.h"
 #include "FramePattern.h"
 #include "ImageFiles.h"
+#include "Interrupt.h"
 #include "ParallelFrames.h"
 #include "Progress.h"
 #include "RenderFrame.h"
@@ -112,8 +113,11 @@ int RunRender(const Arguments& arguments)
         WriteFileSafely(render.saveParamsFile, block.data(), block.size());
 
     Progress progress(plan.frames.size(), !arguments.quiet);
+    CatchInterrupts();
     auto renderOne = [&](int worker, std::size_t index) {
         const int frame = plan.frames[index];
+        if (Interrupted())
+            throw Failure("interrupted before frame " + std::to_string(frame));
         const std::string inputPath = plan.InputOf(frame);
         const std::string outputPath = plan.OutputOf(frame);
         LoadedImage image = ReadImage(inputPath);

@@ -14,8 +14,13 @@ namespace fs = std::filesystem;
 
 RunResult RunVeldra(const std::string& folder, const std::string& arguments)
 {
-    const std::string program = fs::absolute("veldra").string();
-    const std::string command = "cd '" + folder + "' && '" + program + "' " + arguments + " 2>&1";
+    return RunInShell(folder, "\"$VELDRA\" " + arguments);
+}
+
+RunResult RunInShell(const std::string& folder, const std::string& commandLine)
+{
+    const std::string command =
+        "cd '" + folder + "' && VELDRA='" + fs::absolute("veldra").string() + "' && (" + commandLine + ") 2>&1";
     RunResult result;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)

@@ -11,9 +11,12 @@ struct RunResult {
     std::string output;  // standard output and error, interleaved
 };
 
-// Runs ./veldra (the tests run in the build's bin folder) with `arguments`,
+// Runs veldra (the tests run in the build's bin folder) with `arguments`,
 // a shell-quoted command line, in folder `folder`.
 RunResult RunVeldra(const std::string& folder, const std::string& arguments);
+
+// Runs a shell command line in `folder`, where "$VELDRA" is the program.
+RunResult RunInShell(const std::string& folder, const std::string& commandLine);
 
 // A fresh, empty folder for one test under the bin folder; returns its
 // absolute path.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "CliHarness.h"
 #include "filter/RotationParams.h"
@@ -156,4 +157,26 @@ TEST(RenderCommand, SequenceStopsAtTheFirstBadFrame)
     EXPECT_EQ(FileBytes(folder + "/out.0003.png"), "an earlier render");
     EXPECT_FALSE(Exists(folder + "/out.0004.png"));
     EXPECT_EQ(FolderEntries(folder).size(), 8u) << "no temporary files left behind";
+}
+
+// An interrupt stops a sequence between frames: every file on disk is a whole
+// picture and no temporary file is left.
+TEST(RenderCommand, InterruptLeavesOnlyWholeFrames)
+{
+    const std::string folder = ScratchFolder("interrupt");
+    WritePicture(folder + "/big.tif", CoordinatePicture(1200, 1000, 3));
+    for (int frame = 1; frame <= 150; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/in.%04d.tif", frame);
+        std::filesystem::create_symlink("big.tif", folder + name);
+    }
+    MakeFolder(folder + "/out");
+    const RunResult run = RunInShell(folder, "\"$VELDRA\" render in.####.tif out/f.####.tif --axis z --end 90 "
+                                             "--jobs 2 --quiet & sleep 1; kill -TERM $!; wait $!");
+    EXPECT_NE(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("interrupted before frame"), std::string::npos) << run.output;
+    const std::vector<std::string> written = FolderEntries(folder + "/out");
+    EXPECT_LT(written.size(), 150u);
+    for (const std::string& name : written)
+        EXPECT_EQ(ReadPicture(folder + "/out/" + name).width, 1200) << name;
 }
