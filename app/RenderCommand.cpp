@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <unistd.h>
 
@@ -120,10 +121,14 @@ int RunRender(const Arguments& arguments)
             throw Failure("interrupted before frame " + std::to_string(frame));
         const std::string inputPath = plan.InputOf(frame);
         const std::string outputPath = plan.OutputOf(frame);
-        LoadedImage image = ReadImage(inputPath);
-        RenderFrame(*filters[worker], image.frame, FrameRange(queue.First(), queue.Count(), frame),
-                    FrameRange(filterRange.First(), filterRange.Count(), frame), inputPath);
-        WriteImage(outputPath, image.frame, WriteSettings{render.compression, image.format, image.compression});
+        try {
+            LoadedImage image = ReadImage(inputPath);
+            RenderFrame(*filters[worker], image.frame, FrameRange(queue.First(), queue.Count(), frame),
+                        FrameRange(filterRange.First(), filterRange.Count(), frame), inputPath);
+            WriteImage(outputPath, image.frame, WriteSettings{render.compression, image.format, image.compression});
+        } catch (const std::bad_alloc&) {
+            throw Failure(inputPath + ": not enough memory for this frame");
+        }
     };
     try {
         RunFrames(plan.frames.size(), workers, renderOne, [&] { progress.FrameDone(); });
