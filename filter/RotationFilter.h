@@ -18,7 +18,7 @@ public:
     // The setup dialog (template 102), modal to `parent`, on a scratch copy
     // of the parameters: 1 after OK, which stores the choice; 0 after
     // Cancel, Escape or the close box, which leave the parameters alone; -1
-    // when it cannot open.
+    // when it cannot open, or while a setup dialog of the module is open.
     int ShowControl(HWND parent) override;
     // Renders the current frame into the source bitmap; 0 without a source.
     int ProcessFrame(HWND window) override;

@@ -76,6 +76,10 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 int RotationFilter::ShowControl(HWND parent)
 {
+    // The dialog state is module-wide: a second dialog, opened from a host
+    // window while the first is up, would take over the first one's state.
+    if (dialogFilter)
+        return -1;
     return static_cast<int>(DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_SETUP), parent, SetupDialogProc,
                                             reinterpret_cast<LPARAM>(this)));
 }

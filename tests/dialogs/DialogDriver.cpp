@@ -14,15 +14,17 @@ constexpr auto kCloseTimeout = std::chrono::seconds(5);
 constexpr auto kPoll = std::chrono::milliseconds(10);
 
 struct Search {
+    HWND except;
     HWND found = nullptr;
 };
 
 BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM lParam)
 {
+    auto* search = reinterpret_cast<Search*>(lParam);
     char name[16] = "";
     GetClassNameA(window, name, sizeof name);
-    if (std::string(name) == "#32770" && IsWindowVisible(window)) {
-        reinterpret_cast<Search*>(lParam)->found = window;
+    if (window != search->except && std::string(name) == "#32770" && IsWindowVisible(window)) {
+        search->found = window;
         return FALSE;
     }
     return TRUE;
@@ -32,10 +34,8 @@ HWND WaitForDialog(DWORD thread)
 {
     const auto deadline = Clock::now() + kAppearTimeout;
     while (Clock::now() < deadline) {
-        Search search;
-        EnumThreadWindows(thread, FindVisibleDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
+        if (HWND dialog = FindDialog(thread))
+            return dialog;
         std::this_thread::sleep_for(kPoll);
     }
     return nullptr;
@@ -54,6 +54,13 @@ bool WaitUntilGone(HWND dialog)
 
 }  // namespace
 
+HWND FindDialog(DWORD thread, HWND except)
+{
+    Search search{except};
+    EnumThreadWindows(thread, FindVisibleDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 DialogRun RunDialog(const std::function<int()>& open, const std::function<void(HWND)>& user)
 {
     DialogRun run;
@@ -67,8 +74,13 @@ DialogRun RunDialog(const std::function<int()>& open, const std::function<void(H
         run.userClosed = WaitUntilGone(dialog);
         if (!run.userClosed) {
             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-            if (!WaitUntilGone(dialog))
-                PostMessageA(dialog, WM_CLOSE, 0, 0);
+            if (WaitUntilGone(dialog))
+                return;
+            // A dialog that no longer answers Cancel is ended from outside.
+            for (HWND stuck = dialog; stuck; stuck = FindDialog(opener)) {
+                EndDialog(stuck, kForcedClose);
+                WaitUntilGone(stuck);
+            }
         }
     });
     run.result = open();

@@ -8,6 +8,9 @@
 
 #include <windows.h>
 
+// The result of a dialog that the driver had to end from outside.
+constexpr int kForcedClose = -3;
+
 struct DialogRun {
     int result = -2;         // what the opening call returned
     bool appeared = false;   // the dialog showed up within the time allowed
@@ -16,9 +19,13 @@ struct DialogRun {
 
 // Calls `open` on this thread; `user` runs on a second thread with the
 // dialog's window once it is visible. A dialog that does not appear within a
-// few seconds skips the user; one the user leaves open is cancelled, so a
-// failing test never hangs.
+// few seconds skips the user; one the user leaves open is cancelled, or ended
+// with kForcedClose (it and any dialog opened over it) when it ignores
+// Cancel, so a failing test never hangs.
 DialogRun RunDialog(const std::function<int()>& open, const std::function<void(HWND)>& user);
+
+// A visible dialog of `thread` other than `except`, or null.
+HWND FindDialog(DWORD thread, HWND except = nullptr);
 
 // What a user does, from the driver's thread.
 void Click(HWND dialog, int id);                         // a button, with the mouse

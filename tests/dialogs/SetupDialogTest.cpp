@@ -1,6 +1,7 @@
 // The setup dialog of the real module, driven as a user drives it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -242,4 +243,69 @@ TEST_F(SetupDialog, ModalAndCentredOverTheParent)
     EXPECT_NEAR((dialogRect.left + dialogRect.right) / 2, 400, 1);
     EXPECT_NEAR((dialogRect.top + dialogRect.bottom) / 2, 330, 1);
     DestroyWindow(parent);
+}
+
+namespace {
+
+// A window of the host's own, on the dialog's thread, that opens another
+// filter's setup dialog when asked, as a host's window might while the first
+// dialog is up.
+struct SecondOpener {
+    ImageFilter* filter = nullptr;
+    std::atomic<int> result{-2};
+};
+
+// Waits for the second opening to return; a second dialog that opened
+// instead is cancelled so that the run can end.
+void AwaitSecondOpening(HWND first, SecondOpener& opener)
+{
+    for (int i = 0; i < 300 && opener.result == -2; ++i)
+        Sleep(10);
+    if (opener.result != -2)
+        return;
+    if (HWND second = FindDialog(GetWindowThreadProcessId(first, nullptr), first))
+        PostMessageA(second, WM_COMMAND, IDCANCEL, 0);
+    for (int i = 0; i < 300 && opener.result == -2; ++i)
+        Sleep(10);
+}
+
+LRESULT CALLBACK SecondOpenerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP) {
+        auto* opener = reinterpret_cast<SecondOpener*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        opener->result = opener->filter->ShowControl(nullptr);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+// One setup dialog at a time: a second one is refused and the first keeps
+// working.
+TEST_F(SetupDialog, SecondDialogIsRefusedWhileOneIsOpen)
+{
+    auto other = module.CreateFilter();
+    SecondOpener opener;
+    opener.filter = other.get();
+    WNDCLASSA openerClass{};
+    openerClass.lpfnWndProc = SecondOpenerProc;
+    openerClass.hInstance = GetModuleHandleA(nullptr);
+    openerClass.lpszClassName = "SecondOpener";
+    RegisterClassA(&openerClass);
+    HWND window = CreateWindowExA(0, "SecondOpener", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  openerClass.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&opener));
+
+    const DialogRun run = Run([&](HWND dialog) {
+        PostMessageA(window, WM_APP, 0, 0);
+        AwaitSecondOpening(dialog, opener);
+        Click(dialog, AxisY);
+        Click(dialog, IDOK);
+    });
+    EXPECT_EQ(opener.result, -1);
+    EXPECT_EQ(run.result, 1);
+    EXPECT_EQ(Block().axis, AxisY);
+    DestroyWindow(window);
 }
