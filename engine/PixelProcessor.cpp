@@ -1,5 +1,6 @@
 #include "engine/PixelProcessor.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -60,9 +61,9 @@ void PixelProcessor::FillBackground()
 {
     if (!workBuffer)
         return;
-    const std::size_t count = PixelIndex(0, height);
-    for (std::size_t i = 0; i < count; ++i)
-        workBuffer[i] = backgroundColor;
+    // A local copy: the buffer cannot alias it, so the stores can be wide.
+    const BMM_Color_64 background = backgroundColor;
+    std::fill_n(workBuffer, PixelIndex(0, height), background);
 }
 
 int PixelProcessor::ReadPixel(float x, float y, BMM_Color_64* out) const
