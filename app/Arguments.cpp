@@ -38,6 +38,8 @@ int ParseInt(const std::string& option, const std::string& text, long long low, 
     return static_cast<int>(value);
 }
 
+// Degrees as a finite float; magnitudes past 1e30 are typing mistakes, and
+// past the float range they would become infinite.
 float ParseDegrees(const std::string& option, const std::string& text)
 {
     errno = 0;

@@ -43,8 +43,8 @@ void WriteFileSafely(const std::string& path, const void* data, std::size_t size
     if (!file)
         throw Failure(path + ": cannot write: " + std::strerror(errno));
     const bool written = std::fwrite(data, 1, size, file) == size;
-    const int writeError = errno;
-    if (std::fclose(file) != 0 || !written)
-        throw Failure(path + ": cannot write: " + std::strerror(written ? errno : writeError));
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed)
+        throw Failure(path + ": cannot write: " + std::strerror(errno));
     pending.Commit();
 }
