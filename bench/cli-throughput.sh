@@ -15,7 +15,10 @@ veldra="$(realpath "${1:-build/native/bin/veldra}")"
 [ -x "$veldra" ] || { echo "no $veldra: build the native preset first" >&2; exit 1; }
 frames=100
 cores="$(nproc)"
-work="$(mktemp -d "${TMPDIR:-/tmp}/veldra-bench.XXXXXX")"
+# In memory where there is room, so that the figures measure the programs
+# rather than the disk's write-back (TMPDIR overrides).
+scratch="${TMPDIR:-$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp )}"
+work="$(mktemp -d "$scratch/veldra-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
@@ -29,17 +32,28 @@ oiiotool base.tif --attrib png:compressionLevel 1 -o base.png
 
 calc() { awk "BEGIN { print $1 }"; }
 seconds() { local start end; start=$(date +%s.%N); "$@" >/dev/null; end=$(date +%s.%N); calc "$end - $start"; }
+# The best of N runs: other work on the machine only ever slows a run.
+best() {
+  local n=$1 t fastest; shift
+  fastest=$(seconds "$@")
+  for _ in $(seq 2 "$n"); do
+    t=$(seconds "$@")
+    fastest=$(calc "($t < $fastest) ? $t : $fastest")
+  done
+  echo "$fastest"
+}
 fps() { printf '%.1f' "$(calc "$frames / $1")"; }
 
 echo "veldra render throughput: $frames frames of 1920 x 1080, 16-bit RGBA, $cores cores"
 for ext in tif png; do
+  runs=$([ "$ext" = tif ] && echo 2 || echo 1)  # PNG runs take minutes
   mkdir -p "in-$ext" "out-$ext" "copy-$ext"
   for i in $(seq 1 $frames); do cp "base.$ext" "in-$ext/f.$(printf %04d "$i").$ext"; done
   sync
 
-  copy=$(seconds oiiotool --frames 1-$frames "in-$ext/f.#.$ext" --attrib png:compressionLevel 1 -o "copy-$ext/f.#.$ext")
-  one=$(seconds "$veldra" render "in-$ext/f.####.$ext" "out-$ext/f.####.$ext" --axis y --start 0 --end 90 --jobs 1 --quiet)
-  all=$(seconds "$veldra" render "in-$ext/f.####.$ext" "out-$ext/f.####.$ext" --axis y --start 0 --end 90 --jobs "$cores" --quiet)
+  copy=$(best "$runs" oiiotool --frames 1-$frames "in-$ext/f.#.$ext" --attrib png:compressionLevel 1 -o "copy-$ext/f.#.$ext")
+  one=$(best "$runs" "$veldra" render "in-$ext/f.####.$ext" "out-$ext/f.####.$ext" --axis y --start 0 --end 90 --jobs 1 --quiet)
+  all=$(best "$runs" "$veldra" render "in-$ext/f.####.$ext" "out-$ext/f.####.$ext" --axis y --start 0 --end 90 --jobs "$cores" --quiet)
 
   name=$([ "$ext" = tif ] && echo "uncompressed TIFF" || echo "PNG (deflate level 1)")
   echo
