@@ -79,6 +79,10 @@ int RunDemo(const Arguments& arguments)
     for (int column = 0; column < kFramesPerTurn / kSheetEvery; ++column)
         sheet.LabelColumn(column, "frame " + std::to_string(column * kSheetEvery));
 
+    std::vector<FramePattern> patterns;
+    for (const Turn& turn : kTurns)
+        patterns.push_back(*FramePattern::Parse(folder + turn.axisName + "-" + turn.pivotName + ".####.png"));
+
     const FrameRange turnRange(0, kFramesPerTurn + 1, 0);
     Progress progress(frameCount, !arguments.quiet);
     CatchInterrupts();
@@ -87,10 +91,7 @@ int RunDemo(const Arguments& arguments)
             throw Failure("demo interrupted; the frames written so far are complete");
         const int row = static_cast<int>(index / kFramesPerTurn);
         const int frameNumber = static_cast<int>(index % kFramesPerTurn);
-        const Turn& turn = kTurns[row];
-        const auto pattern =
-            FramePattern::Parse(folder + turn.axisName + "-" + turn.pivotName + ".####.png");
-        const std::string path = pattern->PathOf(frameNumber);
+        const std::string path = patterns[row].PathOf(frameNumber);
 
         Frame frame = Frame::Make(card.Width(), card.Height());
         std::memcpy(frame.pixels, card.pixels, card.PixelCount() * sizeof(BMM_Color_64));

@@ -3,6 +3,7 @@
 #include <OpenImageIO/imageio.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>

@@ -4,7 +4,7 @@
 #include <OpenImageIO/imagebufalgo.h>
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 
 namespace IBA = OIIO::ImageBufAlgo;
 
