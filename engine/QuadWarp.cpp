@@ -30,8 +30,10 @@ BMM_Color_64 Pixel(std::uint64_t bits)
     return pixel;
 }
 
-// The bits of an alpha of 0xFFFF, wherever the channel lies in the word.
-const std::uint64_t kOpaqueBits = Bits(BMM_Color_64{0, 0, 0, kOpaque});
+// Alpha is the last of the four channels: the top 16 bits of the word on
+// the little-endian processors the module is built for.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pixels are read as little-endian words");
+constexpr std::uint64_t kOpaqueBits = std::uint64_t{kOpaque} << 48;
 
 // One deposit of an opaque pixel (bits `source`) on a working pixel that the
 // warp has either cleared or deposited on before, so its alpha is 0 or
@@ -42,7 +44,7 @@ inline void Deposit(BMM_Color_64* target, std::uint64_t source)
 {
     const std::uint64_t stored = Bits(*target);
     const std::uint64_t mean = (stored & source) + (((stored ^ source) >> 1) & 0x7FFF7FFF7FFF7FFFull);
-    const std::uint64_t result = target->a != 0 ? mean : source;
+    const std::uint64_t result = (stored & kOpaqueBits) != 0 ? mean : source;
     std::memcpy(target, &result, sizeof result);
 }
 
@@ -99,6 +101,7 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
 
             const double column = i;
             const double rowColumn = row * column;
+
             const float x = static_cast<float>(rowColumn * crossX + column * columnStepX + rowTermX + p0.x);
             const float y = static_cast<float>(rowColumn * crossY + rowTermY + column * columnStepY + p0.y);
 
