@@ -5,23 +5,25 @@
 
 BitmapStorage::~BitmapStorage() = default;
 
-bool BitmapStorage::ClipRun(int x, int y, int& count, int& skip) const
-{
-    const int width = info_.Width();
-    if (y < 0 || y >= info_.Height() || count <= 0 || x >= width)
-        return false;
-    skip = x < 0 ? static_cast<int>(std::min<long long>(-static_cast<long long>(x), count)) : 0;
-    const long long end = std::min<long long>(static_cast<long long>(x) + count, width);
-    const long long first = static_cast<long long>(x) + skip;
-    count = static_cast<int>(end - first);
-    return count > 0;
-}
-
 MemoryBitmapStorage::MemoryBitmapStorage(std::uint16_t width, std::uint16_t height)
     : BitmapStorage(BitmapInfo(width, height)),
       pixels_(static_cast<std::size_t>(width) * height, BMM_Color_64{0, 0, 0, 0})
 {
 }
+
+namespace {
+
+// Copies a run of pixels. Filters read single pixels at a time in their inner
+// loops, so that case is a plain assignment rather than a library call.
+inline void CopyRun(const BMM_Color_64* from, int count, BMM_Color_64* to)
+{
+    if (count == 1)
+        *to = *from;
+    else
+        std::copy_n(from, count, to);
+}
+
+}  // namespace
 
 int MemoryBitmapStorage::GetPixels(int x, int y, int count, BMM_Color_64* pixels)
 {
@@ -29,7 +31,7 @@ int MemoryBitmapStorage::GetPixels(int x, int y, int count, BMM_Color_64* pixels
     if (!ClipRun(x, y, count, skip))
         return 0;
     const std::size_t start = static_cast<std::size_t>(y) * Info().Width() + (x + skip);
-    std::copy_n(pixels_.data() + start, count, pixels + skip);
+    CopyRun(pixels_.data() + start, count, pixels + skip);
     return 1;
 }
 
@@ -39,7 +41,7 @@ int MemoryBitmapStorage::PutPixels(int x, int y, int count, const BMM_Color_64* 
     if (!ClipRun(x, y, count, skip))
         return 0;
     const std::size_t start = static_cast<std::size_t>(y) * Info().Width() + (x + skip);
-    std::copy_n(pixels + skip, count, pixels_.data() + start);
+    CopyRun(pixels + skip, count, pixels_.data() + start);
     return 1;
 }
 

@@ -3,6 +3,7 @@
 // (0xFFFF is full intensity or full opacity); row 0 is the top line.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -43,8 +44,22 @@ public:
 protected:
     // Clips a run of `count` pixels at (x, y) to the bitmap. On success
     // leaves in `skip` how many leading pixels of the caller's array fall
-    // left of column 0 and in `count` how many remain.
-    bool ClipRun(int x, int y, int& count, int& skip) const;
+    // left of column 0 and in `count` how many remain. Inline: filters call
+    // the pixel operations once per pixel.
+    bool ClipRun(int x, int y, int& count, int& skip) const
+    {
+        const int width = info_.Width();
+        if (y < 0 || y >= info_.Height() || count <= 0 || x >= width)
+            return false;
+        if (x >= 0 && count <= width - x) {
+            skip = 0;
+            return true;  // the whole run lies inside
+        }
+        skip = x < 0 ? static_cast<int>(std::min<long long>(-static_cast<long long>(x), count)) : 0;
+        const long long end = std::min<long long>(static_cast<long long>(x) + count, width);
+        count = static_cast<int>(end - (static_cast<long long>(x) + skip));
+        return count > 0;
+    }
 
 private:
     BitmapInfo info_;
