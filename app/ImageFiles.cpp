@@ -63,28 +63,28 @@ LoadedImage ReadImage(const std::string& path)
     if (!input)
         throw Failure(path + ": not an image that can be read: " + OneLine(OIIO::geterror()));
 
-    const OIIO::ImageSpec& spec = input->spec();
-    if (spec.width > kMaxSide || spec.height > kMaxSide)
-        throw Failure(path + ": the picture is " + std::to_string(spec.width) + " x " + std::to_string(spec.height) +
+    const OIIO::ImageSpec& header = input->spec();
+    if (header.width > kMaxSide || header.height > kMaxSide)
+        throw Failure(path + ": the picture is " + std::to_string(header.width) + " x " + std::to_string(header.height) +
                       "; frames are at most 65535 x 65535");
-    if (spec.width < 1 || spec.height < 1 || spec.depth > 1 || spec.nchannels < 1)
-        throw Failure(path + ": not a flat picture with pixels (" + std::to_string(spec.width) + " x " +
-                      std::to_string(spec.height) + ", " + std::to_string(spec.nchannels) + " channels)");
+    if (header.width < 1 || header.height < 1 || header.depth > 1 || header.nchannels < 1)
+        throw Failure(path + ": not a flat picture with pixels (" + std::to_string(header.width) + " x " +
+                      std::to_string(header.height) + ", " + std::to_string(header.nchannels) + " channels)");
 
     LoadedImage image;
     image.format = input->format_name();
-    image.compression = spec.get_string_attribute("compression");
-    image.frame = Frame::Make(static_cast<std::uint16_t>(spec.width), static_cast<std::uint16_t>(spec.height));
+    image.compression = header.get_string_attribute("compression");
+    image.frame = Frame::Make(static_cast<std::uint16_t>(header.width), static_cast<std::uint16_t>(header.height));
 
     bool read = false;
-    if (spec.nchannels >= 4) {
+    if (header.nchannels >= 4) {
         // The first four channels are red, green, blue and alpha.
         read = input->read_image(0, 0, 0, 4, OIIO::TypeDesc::UINT16, image.frame.pixels);
     } else {
-        std::vector<std::uint16_t> values(image.frame.PixelCount() * spec.nchannels);
-        read = input->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::UINT16, values.data());
+        std::vector<std::uint16_t> values(image.frame.PixelCount() * header.nchannels);
+        read = input->read_image(0, 0, 0, header.nchannels, OIIO::TypeDesc::UINT16, values.data());
         if (read)
-            ExpandToRgba(values, spec.nchannels, image.frame);
+            ExpandToRgba(values, header.nchannels, image.frame);
     }
     if (!read)
         throw Failure(path + ": truncated or corrupt: " + OneLine(input->geterror()));
@@ -111,24 +111,24 @@ void WriteImage(const std::string& path, const Frame& frame, const WriteSettings
     auto output = CreateWriter(path);
 
     const bool alpha = output->supports("alpha");
-    OIIO::ImageSpec spec(frame.Width(), frame.Height(), alpha ? 4 : 3, OIIO::TypeDesc::UINT16);
-    spec.alpha_channel = alpha ? 3 : -1;
+    OIIO::ImageSpec header(frame.Width(), frame.Height(), alpha ? 4 : 3, OIIO::TypeDesc::UINT16);
+    header.alpha_channel = alpha ? 3 : -1;
     // The pixels carry straight alpha: the writer must not divide by it.
-    spec.attribute("oiio:UnassociatedAlpha", 1);
+    header.attribute("oiio:UnassociatedAlpha", 1);
     const std::string format = output->format_name();
     if (format == "png") {
         // Rows filtered by their left neighbour compress well and fast; at
         // level 0 nothing is compressed, so filtering would be wasted work.
         const int level = settings.pngLevel.value_or(kDefaultPngLevel);
-        spec.attribute("png:compressionLevel", level);
-        spec.attribute("png:filter", level == 0 ? kPngFilterNone : kPngFilterSub);
+        header.attribute("png:compressionLevel", level);
+        header.attribute("png:filter", level == 0 ? kPngFilterNone : kPngFilterSub);
     }
     else if (format == settings.inputFormat && !settings.inputCompression.empty())
-        spec.attribute("compression", settings.inputCompression);
+        header.attribute("compression", settings.inputCompression);
 
     PendingFile pending(path);
     const auto stride = static_cast<OIIO::stride_t>(sizeof(BMM_Color_64));
-    if (!output->open(pending.TempPath(), spec) ||
+    if (!output->open(pending.TempPath(), header) ||
         !output->write_image(OIIO::TypeDesc::UINT16, frame.pixels, stride) || !output->close())
         throw Failure(path + ": cannot write: " + OneLine(output->geterror()));
     pending.Commit();
