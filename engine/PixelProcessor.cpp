@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 namespace {
 
 // Whether width x height pixels can be one allocation. A 65535 x 65535
@@ -13,6 +17,20 @@ bool Addressable(int width, int height)
 {
     const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     return pixels <= SIZE_MAX / sizeof(BMM_Color_64);
+}
+
+void AdviseHugePages(void* buffer, std::size_t bytes)
+{
+#ifdef __linux__
+    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+    const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(buffer) + kHuge - 1) & ~(kHuge - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(buffer) + bytes) & ~(kHuge - 1);
+    if (end > start)
+        madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#else
+    (void)buffer;
+    (void)bytes;
+#endif
 }
 
 }  // namespace
@@ -42,6 +60,7 @@ BMM_Color_64* PixelProcessor::CaptureBitmap()
                     sizeof(BMM_Color_64)));
     if (!buffer)
         return nullptr;
+    AdviseHugePages(buffer, static_cast<std::size_t>(frameWidth) * static_cast<std::size_t>(frameHeight) * sizeof(BMM_Color_64));
     for (int y = 0; y < frameHeight; ++y)
         bitmap->GetPixels(0, y, frameWidth, buffer + static_cast<std::size_t>(y) * frameWidth);
     return buffer;

@@ -27,6 +27,13 @@ inline void CopyRun(const BMM_Color_64* from, int count, BMM_Color_64* to)
 
 int MemoryBitmapStorage::GetPixels(int x, int y, int count, BMM_Color_64* pixels)
 {
+    // Filters read one pixel at a time in their inner loops: a single pixel
+    // inside the bitmap needs no run clipping.
+    const unsigned width = Info().Width();
+    if (count == 1 && static_cast<unsigned>(x) < width && static_cast<unsigned>(y) < Info().Height()) {
+        *pixels = pixels_[static_cast<std::size_t>(y) * width + static_cast<unsigned>(x)];
+        return 1;
+    }
     int skip = 0;
     if (!ClipRun(x, y, count, skip))
         return 0;
