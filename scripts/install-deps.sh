@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the builds and tests need on a fresh Debian 12 machine.
-# Idempotent: does nothing when every package is already there.
+# Idempotent: does nothing when every package is already there. Recommended
+# packages come along (Wine's fonts and libraries among them), as on the
+# machines the tests were made on.
 set -euo pipefail
 
 packages=(
@@ -22,4 +24,4 @@ sudo=""
 echo "Installing: ${missing[*]}"
 dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
