@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "bmm/Bitmap.h"
+#include "engine/AxisCorners.h"
+#include "engine/ImageWarper.h"
 #include "flt/ImageFilter.h"
 
 using Pixels = std::vector<BMM_Color_64>;
@@ -88,4 +90,16 @@ inline ImageFilterInfo FrameInfo(int current, int first, int count)
     info.queueRange = FrameRange(0, 0, current);
     info.filterRange = FrameRange(first, count, 0);
     return info;
+}
+
+// Warps `picture` onto the quad with the engine and returns the written-back
+// frame.
+inline Pixels EngineWarp(int width, int height, const Pixels& picture, const QuadCorners& q)
+{
+    TestBitmap frame(width, height, picture);
+    ImageFilterInfo info = FrameInfo(0, 0, 1);
+    ImageWarper engine(nullptr, &info, &frame.bitmap);
+    engine.WarpToQuad(q[0], q[1], q[2], q[3]);
+    engine.WriteBack();
+    return frame.Contents();
 }

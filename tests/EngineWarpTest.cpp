@@ -27,18 +27,6 @@ BMM_Color_64 Opaque(BMM_Color_64 pixel)
     return pixel;
 }
 
-// Warps `picture` onto the quad with the engine and returns the written-back
-// frame.
-Pixels EngineWarp(int width, int height, const Pixels& picture, const QuadCorners& q)
-{
-    TestBitmap frame(width, height, picture);
-    ImageFilterInfo info = FrameInfo(0, 0, 1);
-    ImageWarper engine(nullptr, &info, &frame.bitmap);
-    engine.WarpToQuad(q[0], q[1], q[2], q[3]);
-    engine.WriteBack();
-    return frame.Contents();
-}
-
 QuadCorners Shifted(int width, int height, float dx, float dy)
 {
     const float w = static_cast<float>(width), h = static_cast<float>(height);

@@ -70,14 +70,7 @@ TEST(RenderPass, AngleFollowsTheFrameRange)
 TEST(RenderPass, AxisAndPivotPickTheProjection)
 {
     const Pixels picture = CoordinatePicture(kWidth, kHeight);
-    auto warped = [&](const QuadCorners& q) {
-        TestBitmap frame(kWidth, kHeight, picture);
-        ImageFilterInfo info = FrameInfo(0, 0, 1);
-        ImageWarper engine(nullptr, &info, &frame.bitmap);
-        engine.WarpToQuad(q[0], q[1], q[2], q[3]);
-        engine.WriteBack();
-        return frame.Contents();
-    };
+    auto warped = [&](const QuadCorners& q) { return EngineWarp(kWidth, kHeight, picture, q); };
     for (int offset = -1; offset <= 1; ++offset) {
         const std::int32_t pivot = PivotCenter + offset;
         EXPECT_EQ(Render(Block(AxisX, pivot, 30, 30), 0).second,

@@ -63,15 +63,15 @@ void WritePicture(const std::string& path, const Picture& picture, bool eightBit
     auto output = OIIO::ImageOutput::create(path);
     if (!output)
         throw std::runtime_error("cannot create " + path);
-    OIIO::ImageSpec spec(picture.width, picture.height, picture.channels,
+    OIIO::ImageSpec header(picture.width, picture.height, picture.channels,
                          eightBit ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::UINT16);
-    spec.attribute("oiio:UnassociatedAlpha", 1);
-    spec.attribute("compression", "none");
+    header.attribute("oiio:UnassociatedAlpha", 1);
+    header.attribute("compression", "none");
     if (eightBit) {
         std::vector<std::uint8_t> bytes(picture.values.begin(), picture.values.end());
-        if (!output->open(path, spec) || !output->write_image(OIIO::TypeDesc::UINT8, bytes.data()))
+        if (!output->open(path, header) || !output->write_image(OIIO::TypeDesc::UINT8, bytes.data()))
             throw std::runtime_error("cannot write " + path);
-    } else if (!output->open(path, spec) || !output->write_image(OIIO::TypeDesc::UINT16, picture.values.data())) {
+    } else if (!output->open(path, header) || !output->write_image(OIIO::TypeDesc::UINT16, picture.values.data())) {
         throw std::runtime_error("cannot write " + path);
     }
     output->close();
