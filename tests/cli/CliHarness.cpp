@@ -84,11 +84,11 @@ Picture ReadPicture(const std::string& path)
     auto input = OIIO::ImageInput::open(path, &config);
     if (!input)
         throw std::runtime_error("cannot read " + path);
-    const OIIO::ImageSpec& spec = input->spec();
-    Picture picture{spec.width, spec.height, spec.nchannels, {}};
-    picture.values.resize(static_cast<std::size_t>(spec.width) * spec.height * spec.nchannels);
-    if (spec.format != OIIO::TypeDesc::UINT16 ||
-        !input->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::UINT16, picture.values.data()))
+    const OIIO::ImageSpec& header = input->spec();
+    Picture picture{header.width, header.height, header.nchannels, {}};
+    picture.values.resize(static_cast<std::size_t>(header.width) * header.height * header.nchannels);
+    if (header.format != OIIO::TypeDesc::UINT16 ||
+        !input->read_image(0, 0, 0, header.nchannels, OIIO::TypeDesc::UINT16, picture.values.data()))
         throw std::runtime_error(path + " is not a 16-bit picture");
     return picture;
 }
