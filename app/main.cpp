@@ -9,9 +9,14 @@
 #include "cli/Arguments.h"
 #include "commands/Commands.h"
 #include "Failure.h"
+#include "files/FileError.h"
+#include "image/LibraryMessages.h"
+#include "render/Interrupt.h"
 
 int main(int argc, char** argv)
 {
+    RouteLibraryMessages();
+    CatchInterrupts();
     try {
         const Arguments arguments = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
         switch (arguments.command) {
@@ -22,6 +27,8 @@ int main(int argc, char** argv)
         case Arguments::Command::Help: std::fputs(UsageText(), stdout); return argc > 1 ? 0 : 2;
         }
     } catch (const Failure& failure) {
+        std::fprintf(stderr, "veldra: %s\n", failure.what());
+    } catch (const FileError& failure) {
         std::fprintf(stderr, "veldra: %s\n", failure.what());
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "veldra: out of memory\n");

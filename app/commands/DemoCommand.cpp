@@ -64,7 +64,7 @@ int RunDemo(const Arguments& arguments)
     const std::size_t frameCount = static_cast<std::size_t>(kTurnCount) * kFramesPerTurn;
     const int workers = WorkerCount(arguments.jobs, frameCount);
     std::vector<std::unique_ptr<ImageFilter>> filters;
-    std::vector<ParamsBlock> blocks;
+    std::vector<ParamBlock> blocks;
     for (int worker = 0; worker < workers; ++worker)
         filters.push_back(MakeFilter(*module));
     for (const Turn& turn : kTurns)
@@ -85,7 +85,6 @@ int RunDemo(const Arguments& arguments)
 
     const FrameRange turnRange(0, kFramesPerTurn + 1, 0);
     Progress progress(frameCount, !arguments.quiet);
-    CatchInterrupts();
     auto renderOne = [&](int worker, std::size_t index) {
         if (Interrupted())
             throw Failure("demo interrupted; the frames written so far are complete");
@@ -104,6 +103,8 @@ int RunDemo(const Arguments& arguments)
     };
     RunFrames(frameCount, workers, renderOne, [&] { progress.FrameDone(); });
     progress.Finish();
+    if (Interrupted())
+        throw Failure("demo interrupted; the frames written so far are complete");
 
     const std::string sheetPath = folder + "contact-sheet.png";
     sheet.Write(sheetPath);

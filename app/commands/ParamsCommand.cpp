@@ -33,7 +33,7 @@ std::string PivotName(std::int32_t code)
 
 int RunParams(const Arguments& arguments)
 {
-    const ParamsBlock block = ReadParamsFile(arguments.paramsFile, sizeof(RotationParams));
+    const ParamBlock block = ReadParamFile(arguments.paramsFile);
     RotationParams params;
     std::memcpy(&params, block.data(), sizeof params);
     if (params.tag != VELDRA_TAG) {

@@ -17,7 +17,6 @@
 #include "render/ParallelFrames.h"
 #include "cli/Progress.h"
 #include "render/RenderFrame.h"
-#include "files/SafeFile.h"
 
 namespace {
 
@@ -105,16 +104,15 @@ int RunRender(const Arguments& arguments)
     const int workers = WorkerCount(arguments.jobs, plan.frames.size());
     std::vector<std::unique_ptr<ImageFilter>> filters;
     filters.push_back(MakeFilter(*module));
-    const ParamsBlock block = SettleParams(*filters[0], render.paramsFile, render.settings);
+    const ParamBlock block = SettleParams(*filters[0], render.paramsFile, render.settings);
     while (static_cast<int>(filters.size()) < workers) {
         filters.push_back(MakeFilter(*module));
         LoadParams(*filters.back(), block);
     }
     if (!render.saveParamsFile.empty())
-        WriteFileSafely(render.saveParamsFile, block.data(), block.size());
+        WriteParamFile(render.saveParamsFile, block);
 
     Progress progress(plan.frames.size(), !arguments.quiet);
-    CatchInterrupts();
     auto renderOne = [&](int worker, std::size_t index) {
         const int frame = plan.frames[index];
         if (Interrupted())
@@ -125,7 +123,8 @@ int RunRender(const Arguments& arguments)
             LoadedImage image = ReadImage(inputPath);
             RenderFrame(*filters[worker], image.frame, FrameRange(queue.First(), queue.Count(), frame),
                         FrameRange(filterRange.First(), filterRange.Count(), frame), inputPath);
-            WriteImage(outputPath, image.frame, WriteSettings{render.compression, image.format, image.compression});
+            WriteImage(outputPath, image.frame, WriteSettings{render.compression, image.format, image.compression,
+                                                                   image.associatedAlpha, image.dateTime});
         } catch (const std::bad_alloc&) {
             throw Failure(inputPath + ": not enough memory for this frame");
         }
@@ -140,6 +139,9 @@ int RunRender(const Arguments& arguments)
                       " of " + std::to_string(plan.frames.size()) + " frames written)");
     }
     progress.Finish();
+    if (Interrupted())
+        throw Failure("interrupted after the last frame; " + std::to_string(progress.Done()) + " of " +
+                      std::to_string(plan.frames.size()) + " frames written, each complete");
     if (!arguments.quiet)
         std::printf("veldra: rendered %zu frame%s in %.2f s (%.1f fps) to %s\n", plan.frames.size(),
                     plan.frames.size() == 1 ? "" : "s", progress.Seconds(), progress.FramesPerSecond(),

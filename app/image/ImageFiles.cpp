@@ -3,92 +3,129 @@
 #include <OpenImageIO/imageio.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
+#include <cstdio>
+#include <iterator>
 #include <vector>
 
 #include "Failure.h"
-#include "files/SafeFile.h"
+#include "files/FileError.h"
+#include "files/WholeFile.h"
+#include "image/InputChecks.h"
+#include "image/LibraryMessages.h"
+#include "image/MemoryOutput.h"
 
 namespace {
 
-constexpr int kMaxSide = 65535;  // the host's bitmap sizes are 16-bit
 constexpr int kPngFilterNone = 8;
 constexpr int kPngFilterSub = 16;
 
-// The library's messages may run over several lines; ours are one line.
-std::string OneLine(std::string text)
+// The kinds of file veldra writes, each tested for complete, same-bytes
+// output; the library's other writers are refused rather than trusted.
+const char* const kWrittenFormats[] = {"png", "tiff", "openexr", "dpx", "jpeg"};
+const char* const kWrittenFormatsInWords =
+    "veldra writes PNG, TIFF, OpenEXR, DPX and JPEG (.png, .tif, .tiff, .exr, .dpx, .jpg, .jpeg)";
+
+// Where each of the frame's channels comes from in the file: red, green,
+// blue and alpha; -1 for none (colour 0, alpha opaque).
+struct ChannelPlan {
+    int source[4] = {-1, -1, -1, -1};
+    std::string dropped;  // names of the channels left out, "" when none
+
+    int Highest() const { return std::max(std::max(source[0], source[1]), std::max(source[2], source[3])); }
+    bool IsRgbaInOrder() const { return source[0] == 0 && source[1] == 1 && source[2] == 2 && source[3] == 3; }
+};
+
+ChannelPlan PlanChannels(const OIIO::ImageSpec& header)
 {
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text.empty() ? "unknown error" : text;
+    ChannelPlan plan;
+    const int alpha = header.alpha_channel >= 0 && header.alpha_channel < header.nchannels ? header.alpha_channel : -1;
+    plan.source[3] = alpha;
+    std::vector<int> colours;
+    for (int channel = 0; channel < header.nchannels; ++channel) {
+        if (channel == alpha)
+            continue;
+        if (colours.size() < 3) {
+            colours.push_back(channel);
+        } else {
+            const std::string name = channel < static_cast<int>(header.channelnames.size())
+                                         ? header.channelnames[channel]
+                                         : "#" + std::to_string(channel);
+            plan.dropped += (plan.dropped.empty() ? "" : ", ") + name;
+        }
+    }
+    if (colours.size() == 1)
+        colours.assign(3, colours[0]);  // grey
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        plan.source[i] = colours[i];
+    return plan;
 }
 
-// Spreads `channels` 16-bit values per pixel over RGBA: grey fills red,
-// green and blue; a missing alpha is opaque.
-void ExpandToRgba(const std::vector<std::uint16_t>& values, int channels, Frame& frame)
+// Says once per run which channels are left out, so that a depth or
+// object channel is not silently mistaken for anything.
+void WarnAboutDroppedChannels(const std::string& path, const ChannelPlan& plan)
+{
+    static std::atomic<bool> warned{false};
+    if (plan.dropped.empty() || warned.exchange(true))
+        return;
+    std::fprintf(stderr, "veldra: warning: %s: channels %s dropped (only red, green, blue and %s are used)\n",
+                 path.c_str(), plan.dropped.c_str(), plan.source[3] >= 0 ? "the alpha channel" : "no alpha: opaque");
+}
+
+// Fills `frame` from `values`, `stride` 16-bit values per pixel.
+void SpreadChannels(const std::vector<std::uint16_t>& values, int stride, const ChannelPlan& plan, Frame& frame)
 {
     const std::size_t count = frame.PixelCount();
     for (std::size_t i = 0; i < count; ++i) {
-        const std::uint16_t* v = &values[i * channels];
-        BMM_Color_64& p = frame.pixels[i];
-        if (channels <= 2) {
-            p = {v[0], v[0], v[0], channels == 2 ? v[1] : std::uint16_t{0xFFFF}};
-        } else {
-            p = {v[0], v[1], v[2], 0xFFFF};
-        }
+        const std::uint16_t* v = &values[i * stride];
+        auto take = [&](int channel, std::uint16_t otherwise) { return channel >= 0 ? v[channel] : otherwise; };
+        frame.pixels[i] = {take(plan.source[0], 0), take(plan.source[1], 0), take(plan.source[2], 0),
+                           take(plan.source[3], 0xFFFF)};
     }
-}
-
-void ThrowIfMissing(const std::string& path)
-{
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0)
-        throw Failure(path + ": cannot open: " + std::strerror(errno));
-    if (S_ISDIR(info.st_mode))
-        throw Failure(path + ": is a folder, not an image");
 }
 
 }  // namespace
 
 LoadedImage ReadImage(const std::string& path)
 {
-    ThrowIfMissing(path);
+    const std::uint64_t fileSize = CheckInputFile(path);
+    LibraryMessages messages;
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
     auto input = OIIO::ImageInput::open(path, &config);
     if (!input)
-        throw Failure(path + ": not an image that can be read: " + OneLine(OIIO::geterror()));
+        throw Failure(path + ": not an image that can be read: " + messages.OneLine(OIIO::geterror()));
 
     const OIIO::ImageSpec& header = input->spec();
-    if (header.width > kMaxSide || header.height > kMaxSide)
-        throw Failure(path + ": the picture is " + std::to_string(header.width) + " x " + std::to_string(header.height) +
-                      "; frames are at most 65535 x 65535");
-    if (header.width < 1 || header.height < 1 || header.depth > 1 || header.nchannels < 1)
-        throw Failure(path + ": not a flat picture with pixels (" + std::to_string(header.width) + " x " +
-                      std::to_string(header.height) + ", " + std::to_string(header.nchannels) + " channels)");
-
     LoadedImage image;
     image.format = input->format_name();
+    CheckPictureSize(path, header, image.format, fileSize);
     image.compression = header.get_string_attribute("compression");
+    image.dateTime = header.get_string_attribute("DateTime");
+    const ChannelPlan plan = PlanChannels(header);
+    // With the hint above, the library leaves straight alpha as stored and
+    // says so; any other alpha is associated, as stored.
+    image.associatedAlpha = plan.source[3] >= 0 && header.get_int_attribute("oiio:UnassociatedAlpha") == 0;
     image.frame = Frame::Make(static_cast<std::uint16_t>(header.width), static_cast<std::uint16_t>(header.height));
 
     bool read = false;
-    if (header.nchannels >= 4) {
-        // The first four channels are red, green, blue and alpha.
+    if (plan.IsRgbaInOrder()) {
         read = input->read_image(0, 0, 0, 4, OIIO::TypeDesc::UINT16, image.frame.pixels);
     } else {
-        std::vector<std::uint16_t> values(image.frame.PixelCount() * header.nchannels);
-        read = input->read_image(0, 0, 0, header.nchannels, OIIO::TypeDesc::UINT16, values.data());
+        const int stride = plan.Highest() + 1;
+        std::vector<std::uint16_t> values(image.frame.PixelCount() * stride);
+        read = input->read_image(0, 0, 0, stride, OIIO::TypeDesc::UINT16, values.data());
         if (read)
-            ExpandToRgba(values, header.nchannels, image.frame);
+            SpreadChannels(values, stride, plan, image.frame);
     }
-    if (!read)
-        throw Failure(path + ": truncated or corrupt: " + OneLine(input->geterror()));
+    // Readers of cut files may fill the missing rows and only leave an
+    // error behind (JPEG, TIFF strips): any error means a damaged picture.
+    const std::string error = input->geterror();
+    if (!read || !error.empty())
+        throw Failure(path + ": truncated or corrupt: " + messages.OneLine(error));
     input->close();
+    WarnAboutDroppedChannels(path, plan);
     return image;
 }
 
@@ -97,8 +134,10 @@ namespace {
 std::unique_ptr<OIIO::ImageOutput> CreateWriter(const std::string& path)
 {
     auto output = OIIO::ImageOutput::create(path);
-    if (!output)
-        throw Failure(path + ": cannot write this kind of file: " + OneLine(OIIO::geterror()));
+    OIIO::geterror();  // a refused name leaves an error we replace by ours
+    const auto end = std::end(kWrittenFormats);
+    if (!output || std::find(std::begin(kWrittenFormats), end, std::string(output->format_name())) == end)
+        throw Failure(path + ": cannot write this kind of file; " + kWrittenFormatsInWords);
     return output;
 }
 
@@ -113,8 +152,11 @@ void WriteImage(const std::string& path, const Frame& frame, const WriteSettings
     const bool alpha = output->supports("alpha");
     OIIO::ImageSpec header(frame.Width(), frame.Height(), alpha ? 4 : 3, OIIO::TypeDesc::UINT16);
     header.alpha_channel = alpha ? 3 : -1;
-    // The pixels carry straight alpha: the writer must not divide by it.
-    header.attribute("oiio:UnassociatedAlpha", 1);
+    // Writers that store one kind of alpha convert from what the frame holds
+    // (PNG divides associated colour by alpha); the others label it.
+    header.attribute("oiio:UnassociatedAlpha", settings.associatedAlpha ? 0 : 1);
+    // An empty date keeps the writers from stamping the time of writing.
+    header.attribute("DateTime", settings.dateTime);
     const std::string format = output->format_name();
     if (format == "png") {
         // Rows filtered by their left neighbour compress well and fast; at
@@ -126,12 +168,21 @@ void WriteImage(const std::string& path, const Frame& frame, const WriteSettings
     else if (format == settings.inputFormat && !settings.inputCompression.empty())
         header.attribute("compression", settings.inputCompression);
 
-    PendingFile pending(path);
+    // The writer works on the real name (some choose their codec by it) but
+    // into memory; the bytes reach the disk through checked writes.
+    MemoryOutput encoded;
+    output->set_ioproxy(&encoded);
+    LibraryMessages messages;
     const auto stride = static_cast<OIIO::stride_t>(sizeof(BMM_Color_64));
-    if (!output->open(pending.TempPath(), header) ||
-        !output->write_image(OIIO::TypeDesc::UINT16, frame.pixels, stride) || !output->close())
-        throw Failure(path + ": cannot write: " + OneLine(output->geterror()));
-    pending.Commit();
+    if (!output->open(path, header) || !output->write_image(OIIO::TypeDesc::UINT16, frame.pixels, stride) ||
+        !output->close())
+        throw Failure(path + ": cannot write: " + messages.OneLine(output->geterror()));
+    output.reset();
+    try {
+        ReplaceFileContents(path, encoded.buffer().data(), encoded.buffer().size());
+    } catch (const FileError& error) {
+        throw Failure(error.what());
+    }
 }
 
 bool IsPngPath(const std::string& path)

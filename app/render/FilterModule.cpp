@@ -2,13 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <limits.h>
 #include <unistd.h>
 
 #include "Failure.h"
 #include "filter/RotationParams.h"
+#include "render/ModuleFileCheck.h"
 
 std::string DefaultModulePath()
 {
@@ -25,6 +24,7 @@ std::unique_ptr<LoadedModule> LoadFilterModule(const std::string& path)
     const std::string file = path.empty() ? DefaultModulePath() : path;
     if (access(file.c_str(), R_OK) != 0)
         throw Failure(file + ": cannot open the module: " + std::strerror(errno));
+    CheckModuleFile(file);
     try {
         return std::make_unique<LoadedModule>(file);
     } catch (const ModuleLoadError& error) {
@@ -41,29 +41,19 @@ std::unique_ptr<ImageFilter> MakeFilter(const LoadedModule& module)
     }
 }
 
-ParamsBlock ReadParamsFile(const std::string& path, std::size_t size)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw Failure(path + ": cannot open: " + std::strerror(errno));
-    ParamsBlock block((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad())
-        throw Failure(path + ": cannot read: " + std::strerror(errno));
-    if (block.size() != size)
-        throw Failure(path + ": is " + std::to_string(block.size()) + " bytes; a parameter block is " +
-                      std::to_string(size));
-    return block;
-}
-
-ParamsBlock SettleParams(ImageFilter& filter, const std::string& paramsFile, const SettingOverrides& overrides)
+ParamBlock SettleParams(ImageFilter& filter, const std::string& paramsFile, const SettingOverrides& overrides)
 {
     const std::size_t size = filter.EvaluateConfigure();
-    if (size < sizeof(RotationParams))
-        throw Failure("the module's parameter block is " + std::to_string(size) + " bytes, too small for this host");
-    if (!paramsFile.empty() && !filter.LoadConfigure(ReadParamsFile(paramsFile, size).data()))
-        throw Failure(paramsFile + ": not a parameter block of this filter (its tag is not the filter's)");
+    if (size != kParamBlockSize)
+        throw Failure("the module's parameter block is " + std::to_string(size) + " bytes; this host stores " +
+                      std::to_string(kParamBlockSize));
+    if (!paramsFile.empty()) {
+        ParamBlock stored = ReadParamFile(paramsFile);
+        if (!filter.LoadConfigure(stored.data()))
+            throw Failure(paramsFile + ": not a parameter block of this filter (its tag is not the filter's)");
+    }
 
-    ParamsBlock block(size);
+    ParamBlock block{};
     filter.SaveConfigure(block.data());
     RotationParams params;
     std::memcpy(&params, block.data(), sizeof params);
@@ -76,9 +66,9 @@ ParamsBlock SettleParams(ImageFilter& filter, const std::string& paramsFile, con
     return block;
 }
 
-void LoadParams(ImageFilter& filter, const ParamsBlock& block)
+void LoadParams(ImageFilter& filter, const ParamBlock& block)
 {
-    ParamsBlock copy = block;  // LoadConfigure takes a mutable block
+    ParamBlock copy = block;  // LoadConfigure takes a mutable block
     if (!filter.LoadConfigure(copy.data()))
         throw Failure("the filter refused its parameter block");
 }

@@ -9,33 +9,28 @@
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "files/ParamFile.h"
 #include "loader/ModuleLoader.h"
 
 // VELDRA.FLT in the folder of the running program.
 std::string DefaultModulePath();
 
 // Loads `path` (DefaultModulePath() when empty); throws Failure naming the
-// file when it is missing or not a working filter module. One process may
+// file when it is missing, damaged or not a working filter module. The
+// file is checked before the system loader sees it. One process may
 // hold a module only once at a time: share the result between threads.
 std::unique_ptr<LoadedModule> LoadFilterModule(const std::string& path);
 
 // A filter of the module's first class; throws Failure naming the module.
 std::unique_ptr<ImageFilter> MakeFilter(const LoadedModule& module);
 
-// The parameter block as the filter stores it, EvaluateConfigure() bytes.
-using ParamsBlock = std::vector<std::uint8_t>;
-
-// The contents of a stored block; throws Failure naming the file when it
-// cannot be read or its size is not `size`.
-ParamsBlock ReadParamsFile(const std::string& path, std::size_t size);
-
 // Gives `filter` its settings: the block stored in `paramsFile` (none: the
 // filter's defaults), taken through LoadConfigure as the host restores a
 // scene, then the overrides given on the command line. Returns the block
 // the filter then holds. Throws Failure when the file's tag is not the
 // filter's.
-ParamsBlock SettleParams(ImageFilter& filter, const std::string& paramsFile, const SettingOverrides& overrides);
+ParamBlock SettleParams(ImageFilter& filter, const std::string& paramsFile, const SettingOverrides& overrides);
 
 // Hands `block` to another filter of the same module; throws Failure when
 // the filter refuses it.
-void LoadParams(ImageFilter& filter, const ParamsBlock& block);
+void LoadParams(ImageFilter& filter, const ParamBlock& block);

@@ -1,27 +1,72 @@
 #include "render/Interrupt.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
-#include <initializer_list>
+#include <ctime>
+#include <semaphore.h>
+#include <thread>
+#include <unistd.h>
+
+#include "files/PendingFiles.h"
 
 namespace {
 
-std::atomic<bool> interrupted{false};
+// Long enough for a frame being written to finish, short enough that
+// whoever sent the signal is not kept waiting.
+constexpr int kGraceSeconds = 2;
 
-extern "C" void OnInterrupt(int signal)
+std::atomic<bool> interrupted{false};
+std::atomic<int> firstSignal{0};
+sem_t graceStarted;
+
+[[noreturn]] void EndNow(int signal)
 {
-    interrupted = true;
-    std::signal(signal, SIG_DFL);  // the next one ends the program
+    RemovePendingFiles();
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+    _exit(128 + signal);  // should the signal be held back
+}
+
+extern "C" void OnSignal(int signal)
+{
+    const bool gentle = signal == SIGINT || signal == SIGTERM || signal == SIGHUP;
+    if (!gentle || interrupted.exchange(true))
+        EndNow(signal);
+    firstSignal = signal;
+    sem_post(&graceStarted);
+}
+
+// Waits for the first interrupt, then gives the frames in flight their
+// grace period; a run still going after it (a huge frame, a read that
+// blocks) is ended.
+void EndAfterGrace()
+{
+    while (sem_wait(&graceStarted) != 0 && errno == EINTR) {
+    }
+    timespec grace{kGraceSeconds, 0};
+    while (nanosleep(&grace, &grace) != 0 && errno == EINTR) {
+    }
+    static const char message[] = "veldra: interrupted; the frames in progress were abandoned\n";
+    (void)!write(STDERR_FILENO, message, sizeof message - 1);
+    EndNow(firstSignal.load());
 }
 
 }  // namespace
 
 void CatchInterrupts()
 {
-    for (const int signal : {SIGINT, SIGTERM}) {
+    sem_init(&graceStarted, 0, 0);
+    std::thread(EndAfterGrace).detach();
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
+        struct sigaction action {};
+        struct sigaction before {};
+        action.sa_handler = OnSignal;
+        sigemptyset(&action.sa_mask);
         // A signal ignored on entry (a background job, nohup) stays ignored.
-        if (std::signal(signal, OnInterrupt) == SIG_IGN)
-            std::signal(signal, SIG_IGN);
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
+        sigaction(signal, &action, nullptr);
     }
 }
 

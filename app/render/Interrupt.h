@@ -1,9 +1,12 @@
-// Ctrl-C and SIGTERM during a run: the frames being written are finished
-// and no new frame starts, so that nothing is left half-written. A second
-// signal ends the program at once.
+// Signals during a run. The first INT, TERM or HUP stops new frames from
+// starting; frames being written get a short grace period to finish, after
+// which they are abandoned: their temporary files are removed and the
+// program exits. A second signal, or QUIT or PIPE, removes the temporary
+// files and ends the program at once. No file is left half-written either
+// way, and the exit status says the run was interrupted.
 #pragma once
 
-// Installs the handlers; call once before frames start.
+// Installs the handlers; call once at start, before any file is written.
 void CatchInterrupts();
 
 // True once an interrupt has arrived.

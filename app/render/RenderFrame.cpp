@@ -14,7 +14,10 @@ void RenderFrame(ImageFilter& filter, Frame& frame, const FrameRange& queue, con
     // The filter keeps no pointers to what outlives this call.
     filter.SetSource(nullptr);
     filter.SetFilterInfo(nullptr);
+    // With a source bitmap set, the filter refuses a frame only when it
+    // cannot get its work buffer.
     if (rendered != 1)
-        throw Failure(what + ": the filter did not render frame " + std::to_string(queue.Current()) +
-                      " (ProcessFrame returned " + std::to_string(rendered) + ")");
+        throw Failure(what + ": not enough memory for the filter's work buffer for frame " +
+                      std::to_string(queue.Current()) + " (" + std::to_string(frame.Width()) + " x " +
+                      std::to_string(frame.Height()) + ")");
 }

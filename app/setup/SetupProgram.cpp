@@ -11,7 +11,8 @@
 
 #include <windows.h>
 
-#include "ParamFile.h"
+#include "files/ParamFile.h"
+#include "files/WholeFile.h"
 #include "loader/ModuleLoader.h"
 
 namespace {
@@ -29,10 +30,10 @@ std::string ModuleBesideProgram()
 int RunSetup(ImageFilter& filter, const std::string& path)
 {
     ParamBlock block{};
-    if (ParamFileExists(path)) {
+    if (PathExists(path)) {
         block = ReadParamFile(path);
         if (!filter.LoadConfigure(block.data()))
-            throw ParamFileError(path + ": not a parameter block of this filter (wrong tag)");
+            throw FileError(path + ": not a parameter block of this filter (wrong tag)");
     } else {
         filter.SaveConfigure(block.data());
         WriteParamFile(path, block);

@@ -1,0 +1,24 @@
+#include "files/ParamFile.h"
+
+#include <algorithm>
+
+#include "files/WholeFile.h"
+
+ParamBlock ReadParamFile(const std::string& path)
+{
+    // One byte more than a block tells a longer file from a block.
+    const std::string bytes = ReadFileHead(path, kParamBlockSize + 1);
+    if (bytes.size() != kParamBlockSize)
+        throw FileError(path + ": not a parameter file: " +
+                        (bytes.size() > kParamBlockSize ? std::string("longer than")
+                                                        : std::to_string(bytes.size()) + " bytes, not") +
+                        " " + std::to_string(kParamBlockSize) + " bytes");
+    ParamBlock block;
+    std::copy(bytes.begin(), bytes.end(), block.begin());
+    return block;
+}
+
+void WriteParamFile(const std::string& path, const ParamBlock& block)
+{
+    ReplaceFileContents(path, block.data(), block.size());
+}

@@ -1,0 +1,22 @@
+// Parameter files: the filter's 20-byte block, byte for byte as the filter
+// saves it (layout in filter/RotationParams.h), as `veldra` and the setup
+// program read and write it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "files/FileError.h"
+
+constexpr std::size_t kParamBlockSize = 20;
+using ParamBlock = std::array<std::uint8_t, kParamBlockSize>;
+
+// The block in `path`; throws FileError naming the file when it is not a
+// regular file, cannot be read or is not exactly 20 bytes long. Reads at
+// most one byte past a block, whatever the file's size.
+ParamBlock ReadParamFile(const std::string& path);
+
+// Replaces `path` with the block as a whole (see WholeFile.h); throws
+// FileError.
+void WriteParamFile(const std::string& path, const ParamBlock& block);

@@ -1,0 +1,134 @@
+#define _CRT_RAND_S  // rand_s: random numbers from the system
+#include "files/WholeFile.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <windows.h>
+
+#include "files/FileError.h"
+
+namespace {
+
+// The system's words for error `code`, on one line.
+std::string Cause(DWORD code)
+{
+    char text[256] = "";
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                        text, sizeof text, nullptr);
+    std::string cause(text, length);
+    while (!cause.empty() && (cause.back() == '\n' || cause.back() == '\r' || cause.back() == ' ' || cause.back() == '.'))
+        cause.pop_back();
+    return cause.empty() ? "error " + std::to_string(code) : cause;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+std::string RandomName()
+{
+    std::string name = ".veldra-";
+    for (int i = 0; i < 2; ++i) {
+        unsigned int value = 0;
+        if (rand_s(&value) != 0)
+            value = GetTickCount() ^ (GetCurrentProcessId() << 16) ^ static_cast<unsigned>(i);
+        char hex[9];
+        std::snprintf(hex, sizeof hex, "%08x", value);
+        name += hex;
+    }
+    return name + ".tmp";
+}
+
+// Opens `path` for reading when it is a file on disk; throws FileError
+// otherwise.
+HANDLE OpenRegularFile(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        throw FileError(path + ": cannot open: " + Cause(GetLastError()));
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        throw FileError(path + ": is a folder, not a file");
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw FileError(path + ": cannot open: " + Cause(GetLastError()));
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        throw FileError(path + ": is a device, not a file");
+    }
+    return file;
+}
+
+}  // namespace
+
+void ReplaceFileContents(const std::string& path, const void* data, std::size_t size)
+{
+    // CREATE_NEW refuses a name that exists, so the file is ours alone.
+    std::string temporary;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary = FolderOf(path) + RandomName();
+        file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
+    if (file == INVALID_HANDLE_VALUE)
+        throw FileError(path + ": cannot write: " + Cause(GetLastError()));
+
+    const char* bytes = static_cast<const char*>(data);
+    DWORD error = 0;
+    for (std::size_t done = 0; done < size && !error;) {
+        const DWORD chunk = static_cast<DWORD>(size - done < 0x40000000 ? size - done : 0x40000000);
+        DWORD written = 0;
+        if (!WriteFile(file, bytes + done, chunk, &written, nullptr) || written == 0)
+            error = GetLastError() ? GetLastError() : ERROR_DISK_FULL;
+        done += written;
+    }
+    if (!error && !FlushFileBuffers(file))
+        error = GetLastError();
+    if (!CloseHandle(file) && !error)
+        error = GetLastError();
+    if (!error && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = GetLastError();
+    if (error) {
+        DeleteFileA(temporary.c_str());
+        throw FileError(path + ": cannot write: " + Cause(error));
+    }
+}
+
+std::uint64_t RegularFileSize(const std::string& path)
+{
+    const HANDLE file = OpenRegularFile(path);
+    LARGE_INTEGER size{};
+    const bool known = GetFileSizeEx(file, &size);
+    CloseHandle(file);
+    if (!known)
+        throw FileError(path + ": cannot read: " + Cause(GetLastError()));
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+std::string ReadFileHead(const std::string& path, std::size_t limit)
+{
+    const HANDLE file = OpenRegularFile(path);
+    std::string bytes(limit, '\0');
+    std::size_t done = 0;
+    while (done < limit) {
+        DWORD got = 0;
+        if (!ReadFile(file, &bytes[done], static_cast<DWORD>(limit - done), &got, nullptr)) {
+            const DWORD error = GetLastError();
+            CloseHandle(file);
+            throw FileError(path + ": cannot read: " + Cause(error));
+        }
+        if (got == 0)
+            break;
+        done += got;
+    }
+    CloseHandle(file);
+    bytes.resize(done);
+    return bytes;
+}
+
+bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

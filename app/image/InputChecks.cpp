@@ -1,0 +1,78 @@
+#include "image/InputChecks.h"
+
+#include <unistd.h>
+
+#include "Failure.h"
+#include "files/FileError.h"
+#include "files/WholeFile.h"
+
+namespace {
+
+constexpr int kMaxSide = 65535;  // the host's bitmap sizes are 16-bit
+
+// Bytes of memory a frame of `pixels` costs while it is rendered: the
+// frame, the filter's work buffer and the encoded output, 8 bytes a pixel
+// each, plus the channels as read.
+constexpr std::uint64_t kBytesPerPixelAtWork = 3 * 8;
+
+// How many times its stored size the pixel data of a file can grow when
+// decoded, by format and compression; 0 when there is no useful bound.
+// Deflate cannot exceed 1032 to 1; run-length codes about 128 to 1.
+double MostExpansion(const std::string& format, const std::string& compression)
+{
+    if (format == "dpx" || format == "bmp" || compression == "none")
+        return 1.0;
+    if (format == "png" || compression == "zip" || compression == "zips" || compression == "deflate")
+        return 1100.0;
+    if (compression == "rle" || compression == "packbits")
+        return 130.0;
+    return 0.0;
+}
+
+std::uint64_t PhysicalMemory()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && pageSize > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
+                                     : UINT64_MAX;
+}
+
+std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB"; }
+
+}  // namespace
+
+std::uint64_t CheckInputFile(const std::string& path)
+{
+    try {
+        return RegularFileSize(path);
+    } catch (const FileError& error) {
+        throw Failure(error.what());
+    }
+}
+
+void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, const std::string& format,
+                      std::uint64_t fileSize)
+{
+    const std::string size = std::to_string(header.width) + " x " + std::to_string(header.height);
+    if (header.width > kMaxSide || header.height > kMaxSide)
+        throw Failure(path + ": the picture is " + size + "; frames are at most 65535 x 65535");
+    if (header.width < 1 || header.height < 1 || header.depth > 1 || header.nchannels < 1)
+        throw Failure(path + ": not a flat picture with pixels (" + size + ", " + std::to_string(header.nchannels) +
+                      " channels)");
+
+    // Sides are at most 65535, so none of these products overflows.
+    const std::uint64_t pixels = static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height);
+    const int bits = header.get_int_attribute("oiio:BitsPerSample", static_cast<int>(header.format.size() * 8));
+    const std::uint64_t storedBytes = pixels * static_cast<std::uint64_t>(header.nchannels) *
+                                      static_cast<std::uint64_t>(bits > 0 ? bits : 1) / 8;
+    const double expansion = MostExpansion(format, header.get_string_attribute("compression"));
+    if (expansion > 0 && static_cast<double>(storedBytes) > static_cast<double>(fileSize) * expansion)
+        throw Failure(path + ": truncated or corrupt: its header claims a " + size + " picture, more than its " +
+                      std::to_string(fileSize) + " bytes can hold");
+
+    const std::uint64_t working = pixels * (kBytesPerPixelAtWork + 2 * static_cast<std::uint64_t>(header.nchannels));
+    const std::uint64_t memory = PhysicalMemory();
+    if (working > memory)
+        throw Failure(path + ": not enough memory for this frame: a " + size + " picture needs about " +
+                      Megabytes(working) + ", this machine has " + Megabytes(memory));
+}
