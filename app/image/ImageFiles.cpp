@@ -69,8 +69,8 @@ void WarnAboutDroppedChannels(const std::string& path, const ChannelPlan& plan)
     static std::atomic<bool> warned{false};
     if (plan.dropped.empty() || warned.exchange(true))
         return;
-    std::fprintf(stderr, "veldra: warning: %s: channels %s dropped (only red, green, blue and %s are used)\n",
-                 path.c_str(), plan.dropped.c_str(), plan.source[3] >= 0 ? "the alpha channel" : "no alpha: opaque");
+    std::fprintf(stderr, "veldra: warning: %s: channels %s dropped (%s)\n",
+                 path.c_str(), plan.dropped.c_str(), plan.source[3] >= 0 ? "only colour and alpha are used" : "no channel is alpha: taken as opaque");
 }
 
 // Fills `frame` from `values`, `stride` 16-bit values per pixel.
@@ -79,15 +79,15 @@ void SpreadChannels(const std::vector<std::uint16_t>& values, int stride, const 
     const std::size_t count = frame.PixelCount();
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint16_t* v = &values[i * stride];
-        auto take = [&](int channel, std::uint16_t otherwise) { return channel >= 0 ? v[channel] : otherwise; };
+        const auto take = [&](int channel, std::uint16_t otherwise) { return channel >= 0 ? v[channel] : otherwise; };
         frame.pixels[i] = {take(plan.source[0], 0), take(plan.source[1], 0), take(plan.source[2], 0),
                            take(plan.source[3], 0xFFFF)};
     }
 }
 
-}  // namespace
-
-LoadedImage ReadImage(const std::string& path)
+// The picture in `path` as ReadImage describes it, with the channels it
+// leaves out in `plan`; the library's own messages go into the failure.
+LoadedImage ReadPicture(const std::string& path, ChannelPlan& plan)
 {
     const std::uint64_t fileSize = CheckInputFile(path);
     LibraryMessages messages;
@@ -103,7 +103,7 @@ LoadedImage ReadImage(const std::string& path)
     CheckPictureSize(path, header, image.format, fileSize);
     image.compression = header.get_string_attribute("compression");
     image.dateTime = header.get_string_attribute("DateTime");
-    const ChannelPlan plan = PlanChannels(header);
+    plan = PlanChannels(header);
     // With the hint above, the library leaves straight alpha as stored and
     // says so; any other alpha is associated, as stored.
     image.associatedAlpha = plan.source[3] >= 0 && header.get_int_attribute("oiio:UnassociatedAlpha") == 0;
@@ -125,11 +125,23 @@ LoadedImage ReadImage(const std::string& path)
     if (!read || !error.empty())
         throw Failure(path + ": truncated or corrupt: " + messages.OneLine(error));
     input->close();
-    WarnAboutDroppedChannels(path, plan);
     return image;
 }
 
-namespace {
+// Straight colour multiplied by alpha, rounded, for formats that only hold
+// associated alpha.
+Frame Premultiplied(const Frame& frame)
+{
+    Frame result = Frame::Make(frame.Width(), frame.Height());
+    const std::size_t count = frame.PixelCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        const BMM_Color_64& p = frame.pixels[i];
+        const double alpha = p.a / 65535.0;
+        auto scale = [&](std::uint16_t value) { return static_cast<std::uint16_t>(value * alpha + 0.5); };
+        result.pixels[i] = {scale(p.r), scale(p.g), scale(p.b), p.a};
+    }
+    return result;
+}
 
 std::unique_ptr<OIIO::ImageOutput> CreateWriter(const std::string& path)
 {
@@ -143,6 +155,14 @@ std::unique_ptr<OIIO::ImageOutput> CreateWriter(const std::string& path)
 
 }  // namespace
 
+LoadedImage ReadImage(const std::string& path)
+{
+    ChannelPlan plan;
+    LoadedImage image = ReadPicture(path, plan);
+    WarnAboutDroppedChannels(path, plan);
+    return image;
+}
+
 void CheckWritableFormat(const std::string& path) { CreateWriter(path); }
 
 void WriteImage(const std::string& path, const Frame& frame, const WriteSettings& settings)
@@ -152,12 +172,14 @@ void WriteImage(const std::string& path, const Frame& frame, const WriteSettings
     const bool alpha = output->supports("alpha");
     OIIO::ImageSpec header(frame.Width(), frame.Height(), alpha ? 4 : 3, OIIO::TypeDesc::UINT16);
     header.alpha_channel = alpha ? 3 : -1;
-    // Writers that store one kind of alpha convert from what the frame holds
-    // (PNG divides associated colour by alpha); the others label it.
-    header.attribute("oiio:UnassociatedAlpha", settings.associatedAlpha ? 0 : 1);
+    // Writers that store straight alpha convert from what the frame holds
+    // (PNG divides associated colour by alpha); TIFF labels it; OpenEXR
+    // holds associated alpha only, and is given that.
+    const std::string format = output->format_name();
+    const bool premultiply = alpha && format == "openexr" && !settings.associatedAlpha;
+    header.attribute("oiio:UnassociatedAlpha", settings.associatedAlpha || premultiply ? 0 : 1);
     // An empty date keeps the writers from stamping the time of writing.
     header.attribute("DateTime", settings.dateTime);
-    const std::string format = output->format_name();
     if (format == "png") {
         // Rows filtered by their left neighbour compress well and fast; at
         // level 0 nothing is compressed, so filtering would be wasted work.
@@ -174,7 +196,9 @@ void WriteImage(const std::string& path, const Frame& frame, const WriteSettings
     output->set_ioproxy(&encoded);
     LibraryMessages messages;
     const auto stride = static_cast<OIIO::stride_t>(sizeof(BMM_Color_64));
-    if (!output->open(path, header) || !output->write_image(OIIO::TypeDesc::UINT16, frame.pixels, stride) ||
+    const Frame associated = premultiply ? Premultiplied(frame) : Frame{};
+    const BMM_Color_64* pixels = premultiply ? associated.pixels : frame.pixels;
+    if (!output->open(path, header) || !output->write_image(OIIO::TypeDesc::UINT16, pixels, stride) ||
         !output->close())
         throw Failure(path + ": cannot write: " + messages.OneLine(output->geterror()));
     output.reset();

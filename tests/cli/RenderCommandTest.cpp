@@ -159,8 +159,9 @@ TEST(RenderCommand, SequenceStopsAtTheFirstBadFrame)
     EXPECT_EQ(FolderEntries(folder).size(), 8u) << "no temporary files left behind";
 }
 
-// An interrupt stops a sequence between frames: every file on disk is a whole
-// picture and no temporary file is left.
+// An interrupt, sent once the first frame is on disk, stops a sequence
+// between frames: every file on disk is a whole picture and no temporary
+// file is left.
 TEST(RenderCommand, InterruptLeavesOnlyWholeFrames)
 {
     const std::string folder = ScratchFolder("interrupt");
@@ -172,7 +173,8 @@ TEST(RenderCommand, InterruptLeavesOnlyWholeFrames)
     }
     MakeFolder(folder + "/out");
     const RunResult run = RunInShell(folder, "\"$VELDRA\" render in.####.tif out/f.####.tif --axis z --end 90 "
-                                             "--jobs 2 --quiet & sleep 1; kill -TERM $!; wait $!");
+                                             "--jobs 2 --quiet & while [ -z \"$(ls out)\" ]; do sleep 0.01; done; "
+                                             "kill -TERM $!; wait $!");
     EXPECT_NE(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("interrupted before frame"), std::string::npos) << run.output;
     const std::vector<std::string> written = FolderEntries(folder + "/out");

@@ -1,0 +1,441 @@
+// `veldra` against real faults: a full disk, a second writer, planted
+// links, inputs that are not files or lie about their size, cut files,
+// signals. Each must end in one clear line, a failed exit and nothing on
+// disk damaged or left behind.
+#include <gtest/gtest.h>
+
+#include <OpenImageIO/imageio.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "CliHarness.h"
+#include "filter/RotationParams.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A block whose unknown axis passes frames through unchanged.
+void WritePassThroughBlock(const std::string& path)
+{
+    const RotationParams params{VELDRA_TAG, 0, PivotCenter, 0.0f, 0.0f};
+    std::string bytes(sizeof params, '\0');
+    std::memcpy(&bytes[0], &params, sizeof params);
+    WriteBytes(path, bytes);
+}
+
+bool OneLineNaming(const RunResult& run, const std::string& name)
+{
+    return Has(run.output, "veldra: " + name) && run.output.find('\n') == run.output.size() - 1;
+}
+
+std::vector<std::string> Leftovers(const std::string& folder)
+{
+    std::vector<std::string> found;
+    for (const std::string& name : FolderEntries(folder))
+        if (Has(name, ".tmp"))
+            found.push_back(name);
+    return found;
+}
+
+// Runs veldra directly (no shell) and reports its exit code and the peak
+// memory of that one child.
+struct MeasuredRun {
+    int exitCode = -1;
+    long peakKilobytes = 0;
+};
+
+MeasuredRun RunMeasured(const std::string& folder, const std::vector<std::string>& arguments)
+{
+    const std::string program = fs::absolute("veldra").string();
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    MeasuredRun run;
+    if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        rusage usage{};
+        wait4(child, &status, 0, &usage);
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.peakKilobytes = usage.ru_maxrss;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return run;
+}
+
+// A small tmpfs at `folder` for the length of a test; unmounted however
+// the test ends.
+class SmallDisk {
+public:
+    SmallDisk(const std::string& folder, const std::string& size) : folder_(folder)
+    {
+        MakeFolder(folder_);
+        mounted_ = std::system(("mount -t tmpfs -o size=" + size + " veldra-test '" + folder_ + "'").c_str()) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted_)
+            std::system(("umount -l '" + folder_ + "'").c_str());
+    }
+    bool Mounted() const { return mounted_; }
+
+    // Takes up all the room left.
+    void Fill() const
+    {
+        std::system(("dd if=/dev/zero of='" + folder_ + "/filler' bs=4k 2>/dev/null; sync").c_str());
+    }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+// A minimal uncompressed 16-bit RGB TIFF with its directory before the
+// pixels, so that a cut leaves a readable header over strips that end
+// early.
+std::string HandMadeTiff(int width, int height)
+{
+    std::string bytes;
+    auto put16 = [&](unsigned v) { bytes += char(v & 255); bytes += char(v >> 8); };
+    auto put32 = [&](unsigned v) { put16(v & 0xFFFF); put16(v >> 16); };
+    const unsigned entries = 9, ifd = 8, bitsAt = ifd + 2 + entries * 12 + 4, dataAt = bitsAt + 6;
+    const unsigned rowBytes = unsigned(width) * 6;
+    bytes += "II";
+    put16(42);
+    put32(ifd);
+    put16(entries);
+    auto entry = [&](unsigned tag, unsigned type, unsigned count, unsigned value) {
+        put16(tag); put16(type); put32(count);
+        type == 3 && count == 1 ? (put16(value), put16(0)) : put32(value);
+    };
+    entry(256, 3, 1, unsigned(width));
+    entry(257, 3, 1, unsigned(height));
+    entry(258, 3, 3, bitsAt);
+    entry(259, 3, 1, 1);  // no compression
+    entry(262, 3, 1, 2);  // RGB
+    entry(273, 4, 1, dataAt);
+    entry(277, 3, 1, 3);
+    entry(278, 3, 1, unsigned(height));
+    entry(279, 4, 1, rowBytes * unsigned(height));
+    put32(0);
+    put16(16); put16(16); put16(16);
+    for (int i = 0; i < width * height * 3; ++i)
+        put16(unsigned(i * 37) & 0xFFFF);
+    return bytes;
+}
+
+}  // namespace
+
+// A full disk: in place, in a sequence and in the demo, the run fails
+// naming the file and the cause, and leaves the old files as they were and
+// no temporary file. Needs root for the mount.
+TEST(Faults, FullDiskDamagesNothing)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a small tmpfs needs root; the simulated full disk test still runs";
+    const std::string folder = ScratchFolder("full-disk");
+    SmallDisk disk(folder + "/disk", "512k");
+    ASSERT_TRUE(disk.Mounted()) << "cannot mount a tmpfs";
+    WritePicture(folder + "/disk/frame.png", CoordinatePicture(120, 90, 4));
+    for (int frame = 1; frame <= 3; ++frame)
+        WritePicture(folder + "/in." + std::to_string(frame) + ".png", CoordinatePicture(120, 90, frame));
+    WriteBytes(folder + "/disk/out.0002.png", "an earlier render");
+    disk.Fill();
+    const std::string before = FileBytes(folder + "/disk/frame.png");
+    const std::vector<std::string> entries = FolderEntries(folder + "/disk");
+
+    RunResult run = RunVeldra(folder + "/disk", "render frame.png frame.png --axis z --end 45 --quiet");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(OneLineNaming(run, "frame.png: cannot write: No space left on device")) << run.output;
+    EXPECT_EQ(FileBytes(folder + "/disk/frame.png"), before);
+
+    run = RunVeldra(folder, "render in.%d.png disk/out.####.png --frames 1-3 --jobs 1 --quiet");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(Has(run.output, "No space left on device")) << run.output;
+    EXPECT_EQ(FileBytes(folder + "/disk/out.0002.png"), "an earlier render");
+
+    run = RunVeldra(folder, "demo disk/demo --quiet");
+    EXPECT_NE(run.exitCode, 0) << run.output;
+    fs::remove_all(folder + "/disk/demo");
+    EXPECT_EQ(FolderEntries(folder + "/disk"), entries) << "a temporary file or a partial frame was left";
+}
+
+// The same faults through the write path's stand-in for a full disk, which
+// needs no root: every output kind, and the parameter file.
+TEST(Faults, SimulatedFullDiskDamagesNothing)
+{
+    const std::string folder = ScratchFolder("simulated-full");
+    WritePicture(folder + "/frame.png", CoordinatePicture(60, 40, 2));
+    for (const char* kind : {"png", "tif", "exr", "dpx", "jpg"})
+        ASSERT_EQ(RunVeldra(folder, std::string("render frame.png old.") + kind + " --quiet").exitCode, 0);
+    WriteBytes(folder + "/old.bin", "old block");
+    const std::vector<std::string> entries = FolderEntries(folder);
+    const std::string full = "VELDRA_TEST_DISK_BYTES=100 \"$VELDRA\" ";
+    for (const char* kind : {"png", "tif", "exr", "dpx", "jpg"}) {
+        const std::string output = std::string("old.") + kind;
+        const std::string before = FileBytes(folder + "/" + output);
+        const RunResult run = RunInShell(folder, full + "render " + output + " " + output + " --end 30 --quiet");
+        EXPECT_NE(run.exitCode, 0) << kind;
+        EXPECT_TRUE(OneLineNaming(run, output + ": cannot write: No space left on device")) << run.output;
+        EXPECT_EQ(FileBytes(folder + "/" + output), before) << kind;
+    }
+    const RunResult run = RunInShell(folder, "VELDRA_TEST_DISK_BYTES=10 \"$VELDRA\" render frame.png old.png "
+                                             "--save-params old.bin --quiet");
+    EXPECT_TRUE(OneLineNaming(run, "old.bin: cannot write: No space left on device")) << run.output;
+    EXPECT_EQ(FileBytes(folder + "/old.bin"), "old block");
+    EXPECT_EQ(FolderEntries(folder), entries);
+}
+
+// Two renders of one output at once leave one complete picture, the one
+// or the other, and no temporary file; a link planted where the old
+// predictable temporary name was is not written through; a replaced file
+// keeps its mode; a linked output updates the file it points to.
+TEST(Faults, OutputsCannotBeHijackedOrMixed)
+{
+    const std::string folder = ScratchFolder("hijack");
+    WritePicture(folder + "/a.png", CoordinatePicture(300, 200, 1));
+    WritePicture(folder + "/b.png", CoordinatePicture(200, 300, 2));
+    ASSERT_EQ(RunVeldra(folder, "render a.png ref-a.png --axis y --end 20 --quiet").exitCode, 0);
+    ASSERT_EQ(RunVeldra(folder, "render b.png ref-b.png --axis y --end 20 --quiet").exitCode, 0);
+    const std::string refA = FileBytes(folder + "/ref-a.png"), refB = FileBytes(folder + "/ref-b.png");
+    for (int round = 0; round < 4; ++round) {
+        const RunResult run = RunInShell(folder, "\"$VELDRA\" render a.png out.png --axis y --end 20 --quiet & "
+                                                 "\"$VELDRA\" render b.png out.png --axis y --end 20 --quiet & wait");
+        const std::string out = FileBytes(folder + "/out.png");
+        EXPECT_TRUE(out == refA || out == refB) << "round " << round << ": a mixed or partial picture";
+        EXPECT_TRUE(Leftovers(folder).empty());
+    }
+
+    WriteBytes(folder + "/victim", "not to be touched");
+    chmod(folder.c_str(), 01777);
+    for (int pid = 1; pid < 64; ++pid)
+        fs::create_symlink(folder + "/victim", folder + "/.out.png.veldra-" + std::to_string(pid) + "-0.tmp");
+    ASSERT_EQ(RunVeldra(folder, "render a.png out.png --quiet").exitCode, 0);
+    EXPECT_EQ(FileBytes(folder + "/victim"), "not to be touched");
+
+    chmod((folder + "/out.png").c_str(), 0600);
+    fs::create_symlink("out.png", folder + "/link.png");
+    const RunResult run = RunVeldra(folder, "render b.png link.png --axis y --end 20 --quiet");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(fs::is_symlink(folder + "/link.png"));
+    EXPECT_EQ(FileBytes(folder + "/out.png"), refB);
+    struct stat info {};
+    stat((folder + "/out.png").c_str(), &info);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
+// Inputs that are not files fail at once, instead of blocking on a FIFO or
+// reading a device forever; so do parameter files, read at most 21 bytes.
+TEST(Faults, InputsThatAreNotFilesFailAtOnce)
+{
+    const std::string folder = ScratchFolder("not-files");
+    WritePicture(folder + "/good.png", CoordinatePicture(8, 8, 1));
+    ASSERT_EQ(mkfifo((folder + "/fifo.png").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((folder + "/fifo.bin").c_str(), 0644), 0);
+    MakeFolder(folder + "/folder.png");
+    const struct {
+        const char* arguments;
+        const char* named;
+    } cases[] = {
+        {"render fifo.png out.png", "fifo.png: is a FIFO, not a file"},
+        {"render /dev/zero out.png", "/dev/zero: is a device, not a file"},
+        {"render folder.png out.png", "folder.png: is a folder, not a file"},
+        {"render good.png out.png --params fifo.bin", "fifo.bin: is a FIFO, not a file"},
+        {"render good.png out.png --params /dev/zero", "/dev/zero: is a device, not a file"},
+        {"render good.png out.png --params folder.png", "folder.png: is a folder, not a file"},
+        {"params /dev/zero", "/dev/zero: is a device, not a file"},
+        {"info --module /dev/zero", "/dev/zero: is a device, not a file"},
+    };
+    for (const auto& c : cases) {
+        // `timeout` turns a hang into exit 124 rather than a stuck test.
+        const RunResult run = RunInShell(folder, std::string("timeout -s KILL 10 \"$VELDRA\" ") + c.arguments);
+        EXPECT_EQ(run.exitCode, 1) << c.arguments << "\n" << run.output;
+        EXPECT_TRUE(OneLineNaming(run, c.named)) << c.arguments << "\n" << run.output;
+    }
+    EXPECT_FALSE(Exists(folder + "/out.png"));
+}
+
+// Cut files of every format written fail, whatever the cut, rather than
+// giving a picture with grey or garbage rows.
+TEST(Faults, TruncatedInputsFail)
+{
+    const std::string folder = ScratchFolder("truncated");
+    WritePicture(folder + "/whole.png", CoordinatePicture(150, 100, 3));
+    for (const char* kind : {"tif", "exr", "dpx", "jpg"})
+        ASSERT_EQ(RunVeldra(folder, std::string("render whole.png whole.") + kind + " --quiet").exitCode, 0);
+    WriteBytes(folder + "/whole.raw.tif", HandMadeTiff(150, 100));
+    ASSERT_EQ(RunVeldra(folder, "render whole.raw.tif check.png --quiet").exitCode, 0);
+    for (const char* kind : {"png", "tif", "exr", "dpx", "jpg", "raw.tif"}) {
+        const std::string whole = FileBytes(folder + "/whole." + kind);
+        for (const double keep : {0.3, 0.6, 0.9}) {
+            const std::string cut = std::string("cut.") + kind;
+            WriteBytes(folder + "/" + cut, whole.substr(0, static_cast<std::size_t>(whole.size() * keep)));
+            const RunResult run = RunVeldra(folder, "render " + cut + " out.png --quiet");
+            EXPECT_NE(run.exitCode, 0) << kind << " cut to " << keep;
+            EXPECT_TRUE(OneLineNaming(run, cut + ": ")) << run.output;
+            EXPECT_FALSE(Exists(folder + "/out.png")) << kind << " cut to " << keep;
+        }
+    }
+}
+
+// Small files that claim huge pictures are refused from their headers,
+// before the pixels are allocated; a cut module file is refused before the
+// loader maps it.
+TEST(Faults, LyingHeadersAndCutModulesAreRefusedCheaply)
+{
+    const std::string folder = ScratchFolder("lying");
+    // A PNG header for 20000 x 20000 RGBA with a token of pixel data.
+    const unsigned char png[] = {
+        0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52,
+        0x00, 0x00, 0x4E, 0x20, 0x00, 0x00, 0x4E, 0x20, 0x08, 0x06, 0x00, 0x00, 0x00, 0x8E, 0x4A, 0x4E,
+        0x58, 0x00, 0x00, 0x00, 0x0C, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0x60, 0x18, 0x05, 0x00,
+        0x00, 0x00, 0x64, 0x00, 0x01, 0x3B, 0x6A, 0x95, 0x76, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E,
+        0x44, 0xAE, 0x42, 0x60, 0x82};
+    WriteBytes(folder + "/huge.png", std::string(reinterpret_cast<const char*>(png), sizeof png));
+    WritePicture(folder + "/pic.png", CoordinatePicture(60, 60, 1));
+    ASSERT_EQ(RunVeldra(folder, "render pic.png pic.dpx --quiet").exitCode, 0);
+    // A DPX header (the first 3 KB) whose size fields claim 40000 x 40000.
+    std::string dpx = FileBytes(folder + "/pic.dpx").substr(0, 3000);
+    const bool bigEndian = dpx.compare(0, 4, "SDPX") == 0;
+    for (const std::size_t at : {std::size_t{772}, std::size_t{776}}) {
+        const unsigned side = 40000;
+        for (int i = 0; i < 4; ++i)
+            dpx[at + i] = static_cast<char>(bigEndian ? side >> (24 - 8 * i) : side >> (8 * i));
+    }
+    WriteBytes(folder + "/huge.dpx", dpx);
+
+    for (const char* input : {"huge.png", "huge.dpx"}) {
+        const RunResult named = RunVeldra(folder, std::string("render ") + input + " out.png");
+        EXPECT_TRUE(OneLineNaming(named, std::string(input) + ": ")) << named.output;
+        const MeasuredRun run = RunMeasured(folder, {"render", input, "out.png"});
+        EXPECT_EQ(run.exitCode, 1) << input;
+        EXPECT_LT(run.peakKilobytes, 400 * 1024) << input << ": memory taken before refusing";
+    }
+
+    const std::string module = FileBytes(fs::absolute("VELDRA.FLT").string());
+    for (const std::size_t keep : {std::size_t{1000}, module.size() / 2, module.size() - 1}) {
+        WriteBytes(folder + "/cut.flt", module.substr(0, keep));
+        const RunResult run = RunVeldra(folder, "info --module cut.flt");
+        EXPECT_EQ(run.exitCode, 1) << "cut at " << keep << "\n" << run.output;
+        EXPECT_TRUE(OneLineNaming(run, "cut.flt: not a usable module file")) << run.output;
+    }
+}
+
+// A signal while a frame is being made: the frame in flight finishes or is
+// abandoned, no temporary file stays, and the exit says the run was
+// interrupted even when the frame was the last. A second signal ends the
+// run at once.
+TEST(Faults, SignalsEndTheRunPromptly)
+{
+    const std::string folder = ScratchFolder("signals");
+    WritePicture(folder + "/in.0001.png", CoordinatePicture(16, 16, 1));
+    WritePicture(folder + "/big.tif", CoordinatePicture(2500, 2000, 2));
+    fs::create_symlink("big.tif", folder + "/in.0002.png");
+    // Two jobs start both frames at once; the small first one appearing
+    // (renamed into place, so complete) shows the big last one is in flight.
+    const std::string waitThenSignal = "while [ ! -e out.0001.png ]; do sleep 0.01; done; kill -TERM $!; ";
+    // Signals of one kind do not queue: the second is sent once the first
+    // is no longer pending.
+    const std::string untilDelivered = "while grep -q '^ShdPnd:.*[1-9a-f]' /proc/$!/status 2>/dev/null; do :; done; ";
+    RunResult run = RunInShell(folder, "\"$VELDRA\" render in.####.png out.####.png --axis z --end 90 --jobs 2 "
+                                       "--quiet & " + waitThenSignal + "wait $!");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_TRUE(Has(run.output, "interrupted")) << run.output;
+    EXPECT_TRUE(Leftovers(folder).empty());
+    if (Exists(folder + "/out.0002.png")) {
+        EXPECT_EQ(ReadPicture(folder + "/out.0002.png").width, 2500);
+    }
+
+    fs::remove(folder + "/out.0001.png");
+    fs::remove(folder + "/out.0002.png");
+    run = RunInShell(folder, "\"$VELDRA\" render in.####.png out.####.png --axis z --end 90 --jobs 2 --quiet & " +
+                                 waitThenSignal + untilDelivered + "kill -TERM $!; wait $!");
+    EXPECT_EQ(run.exitCode, 128 + SIGTERM) << run.output;
+    EXPECT_TRUE(Leftovers(folder).empty());
+}
+
+// Two renders a second apart give the same bytes in every format written:
+// no time of writing goes into a file.
+TEST(Faults, SameInputSameBytesInEveryFormat)
+{
+    const std::string folder = ScratchFolder("same-bytes");
+    WritePicture(folder + "/in.png", CoordinatePicture(40, 30, 7));
+    const char* kinds[] = {"png", "tif", "exr", "dpx", "jpg"};
+    std::vector<std::string> first;
+    for (const char* kind : kinds) {
+        ASSERT_EQ(RunVeldra(folder, std::string("render in.png out.") + kind + " --axis x --end 30 --quiet").exitCode, 0);
+        first.push_back(FileBytes(folder + "/out." + kind));
+    }
+    sleep(1);
+    for (std::size_t i = 0; i < std::size(kinds); ++i) {
+        ASSERT_EQ(RunVeldra(folder, std::string("render in.png out.") + kinds[i] + " --axis x --end 30 --quiet").exitCode, 0);
+        EXPECT_EQ(FileBytes(folder + "/out." + kinds[i]), first[i]) << kinds[i];
+    }
+}
+
+// Alpha is the channel the file names as alpha: a depth channel is not
+// taken for it, two colour channels stay colour, and associated alpha keeps
+// its meaning on the way out.
+TEST(Faults, ChannelsMeanWhatTheFileSays)
+{
+    const std::string folder = ScratchFolder("channels");
+    WritePassThroughBlock(folder + "/pass.bin");
+    auto writeExr = [&](const std::string& name, std::vector<std::string> channels, std::vector<float> values) {
+        OIIO::ImageSpec header(1, 1, static_cast<int>(channels.size()), OIIO::TypeDesc::FLOAT);
+        header.channelnames = channels;
+        header.alpha_channel = -1;
+        auto output = OIIO::ImageOutput::create(folder + "/" + name);
+        ASSERT_TRUE(output && output->open(folder + "/" + name, header) &&
+                    output->write_image(OIIO::TypeDesc::FLOAT, values.data()) && output->close());
+    };
+    writeExr("rgbz.exr", {"R", "G", "B", "Z"}, {0.25f, 0.5f, 0.75f, 0.0f});
+    writeExr("rg.exr", {"R", "G"}, {0.25f, 0.5f});
+    RunResult run = RunVeldra(folder, "render rgbz.exr rgbz.png --params pass.bin --quiet");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(OneLineNaming(run, "warning: rgbz.exr: channels Z dropped")) << run.output;
+    EXPECT_EQ(ReadPicture(folder + "/rgbz.png").values, (std::vector<std::uint16_t>{16384, 32768, 49151, 65535}));
+    ASSERT_EQ(RunVeldra(folder, "render rg.exr rg.png --params pass.bin --quiet").exitCode, 0);
+    EXPECT_EQ(ReadPicture(folder + "/rg.png").values, (std::vector<std::uint16_t>{16384, 32768, 0, 65535}));
+
+    // Associated (premultiplied) alpha in a TIFF: TIFF out keeps numbers
+    // and label; PNG out, which holds straight alpha, is divided.
+    OIIO::ImageSpec header(1, 1, 4, OIIO::TypeDesc::UINT16);
+    const std::uint16_t associated[4] = {10000, 20000, 30000, 32768};
+    auto output = OIIO::ImageOutput::create(folder + "/assoc.tif");
+    ASSERT_TRUE(output->open(folder + "/assoc.tif", header) && output->write_image(OIIO::TypeDesc::UINT16, associated) &&
+                output->close());
+    ASSERT_EQ(RunVeldra(folder, "render assoc.tif assoc-out.tif --params pass.bin --quiet").exitCode, 0);
+    EXPECT_EQ(ReadPicture(folder + "/assoc-out.tif").values, ReadPicture(folder + "/assoc.tif").values);
+    auto input = OIIO::ImageInput::open(folder + "/assoc-out.tif");
+    ASSERT_TRUE(input);
+    EXPECT_EQ(input->spec().get_int_attribute("oiio:UnassociatedAlpha"), 0) << "labelled straight";
+    ASSERT_EQ(RunVeldra(folder, "render assoc.tif assoc.png --params pass.bin --quiet").exitCode, 0);
+    EXPECT_EQ(ReadPicture(folder + "/assoc.png").values, (std::vector<std::uint16_t>{19999, 39999, 59999, 32768}));
+
+    // Straight alpha into OpenEXR, which holds associated alpha only.
+    WritePicture(folder + "/straight.png", Picture{1, 1, 4, {40000, 20000, 0, 32768}});
+    ASSERT_EQ(RunVeldra(folder, "render straight.png straight.exr --params pass.bin --quiet").exitCode, 0);
+    input = OIIO::ImageInput::open(folder + "/straight.exr");
+    ASSERT_TRUE(input);
+    float pixel[4] = {};
+    ASSERT_TRUE(input->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, pixel));
+    EXPECT_NEAR(pixel[0], 40000.0 / 65535 * 0.5, 1e-3);
+    EXPECT_NEAR(pixel[3], 0.5, 1e-3);
+}
