@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <ctime>
+#include <pthread.h>
 #include <semaphore.h>
 #include <thread>
 #include <unistd.h>
@@ -23,9 +24,15 @@ sem_t graceStarted;
 [[noreturn]] void EndNow(int signal)
 {
     RemovePendingFiles();
+    // Ended by the signal itself, so that whoever waits sees which; inside
+    // its handler the signal is blocked until released here.
     std::signal(signal, SIG_DFL);
+    sigset_t just;
+    sigemptyset(&just);
+    sigaddset(&just, signal);
+    pthread_sigmask(SIG_UNBLOCK, &just, nullptr);
     raise(signal);
-    _exit(128 + signal);  // should the signal be held back
+    _exit(128 + signal);
 }
 
 extern "C" void OnSignal(int signal)

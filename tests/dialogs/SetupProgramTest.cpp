@@ -111,7 +111,11 @@ protected:
     void TearDown() override
     {
         std::remove(path.c_str());
-        EXPECT_FALSE(std::ifstream(path + ".tmp").good()) << "temporary file left behind";
+        WIN32_FIND_DATAA found{};
+        const HANDLE search = FindFirstFileA(".veldra-*.tmp", &found);
+        EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "temporary file left behind: " << found.cFileName;
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
     }
     const std::string path = "setup-program-test.bin";
 };
