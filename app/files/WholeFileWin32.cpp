@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <windows.h>
 
@@ -17,7 +18,7 @@ std::string Cause(DWORD code)
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
                                         text, sizeof text, nullptr);
     std::string cause(text, length);
-    while (!cause.empty() && (cause.back() == '\n' || cause.back() == '\r' || cause.back() == ' ' || cause.back() == '.'))
+    while (!cause.empty() && std::strchr("\r\n .", cause.back()))
         cause.pop_back();
     return cause.empty() ? "error " + std::to_string(code) : cause;
 }

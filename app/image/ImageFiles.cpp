@@ -3,7 +3,6 @@
 #include <OpenImageIO/imageio.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <iterator>
@@ -12,6 +11,7 @@
 #include "Failure.h"
 #include "files/FileError.h"
 #include "files/WholeFile.h"
+#include "image/ChannelPlan.h"
 #include "image/InputChecks.h"
 #include "image/LibraryMessages.h"
 #include "image/MemoryOutput.h"
@@ -27,64 +27,6 @@ const char* const kWrittenFormats[] = {"png", "tiff", "openexr", "dpx", "jpeg"};
 const char* const kWrittenFormatsInWords =
     "veldra writes PNG, TIFF, OpenEXR, DPX and JPEG (.png, .tif, .tiff, .exr, .dpx, .jpg, .jpeg)";
 
-// Where each of the frame's channels comes from in the file: red, green,
-// blue and alpha; -1 for none (colour 0, alpha opaque).
-struct ChannelPlan {
-    int source[4] = {-1, -1, -1, -1};
-    std::string dropped;  // names of the channels left out, "" when none
-
-    int Highest() const { return std::max(std::max(source[0], source[1]), std::max(source[2], source[3])); }
-    bool IsRgbaInOrder() const { return source[0] == 0 && source[1] == 1 && source[2] == 2 && source[3] == 3; }
-};
-
-ChannelPlan PlanChannels(const OIIO::ImageSpec& header)
-{
-    ChannelPlan plan;
-    const int alpha = header.alpha_channel >= 0 && header.alpha_channel < header.nchannels ? header.alpha_channel : -1;
-    plan.source[3] = alpha;
-    std::vector<int> colours;
-    for (int channel = 0; channel < header.nchannels; ++channel) {
-        if (channel == alpha)
-            continue;
-        if (colours.size() < 3) {
-            colours.push_back(channel);
-        } else {
-            const std::string name = channel < static_cast<int>(header.channelnames.size())
-                                         ? header.channelnames[channel]
-                                         : "#" + std::to_string(channel);
-            plan.dropped += (plan.dropped.empty() ? "" : ", ") + name;
-        }
-    }
-    if (colours.size() == 1)
-        colours.assign(3, colours[0]);  // grey
-    for (std::size_t i = 0; i < colours.size(); ++i)
-        plan.source[i] = colours[i];
-    return plan;
-}
-
-// Says once per run which channels are left out, so that a depth or
-// object channel is not silently mistaken for anything.
-void WarnAboutDroppedChannels(const std::string& path, const ChannelPlan& plan)
-{
-    static std::atomic<bool> warned{false};
-    if (plan.dropped.empty() || warned.exchange(true))
-        return;
-    std::fprintf(stderr, "veldra: warning: %s: channels %s dropped (%s)\n",
-                 path.c_str(), plan.dropped.c_str(), plan.source[3] >= 0 ? "only colour and alpha are used" : "no channel is alpha: taken as opaque");
-}
-
-// Fills `frame` from `values`, `stride` 16-bit values per pixel.
-void SpreadChannels(const std::vector<std::uint16_t>& values, int stride, const ChannelPlan& plan, Frame& frame)
-{
-    const std::size_t count = frame.PixelCount();
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint16_t* v = &values[i * stride];
-        const auto take = [&](int channel, std::uint16_t otherwise) { return channel >= 0 ? v[channel] : otherwise; };
-        frame.pixels[i] = {take(plan.source[0], 0), take(plan.source[1], 0), take(plan.source[2], 0),
-                           take(plan.source[3], 0xFFFF)};
-    }
-}
-
 // The picture in `path` as ReadImage describes it, with the channels it
 // leaves out in `plan`; the library's own messages go into the failure.
 LoadedImage ReadPicture(const std::string& path, ChannelPlan& plan)
@@ -95,7 +37,8 @@ LoadedImage ReadPicture(const std::string& path, ChannelPlan& plan)
     config.attribute("oiio:UnassociatedAlpha", 1);
     auto input = OIIO::ImageInput::open(path, &config);
     if (!input)
-        throw Failure(path + ": not an image that can be read: " + messages.OneLine(OIIO::geterror()));
+        throw Failure(path + ": not an image that can be read: " +
+                      messages.OneLine(OIIO::geterror(), "no reader knows it"));
 
     const OIIO::ImageSpec& header = input->spec();
     LoadedImage image;
@@ -103,7 +46,7 @@ LoadedImage ReadPicture(const std::string& path, ChannelPlan& plan)
     CheckPictureSize(path, header, image.format, fileSize);
     image.compression = header.get_string_attribute("compression");
     image.dateTime = header.get_string_attribute("DateTime");
-    plan = PlanChannels(header);
+    plan = ChannelPlan::For(header);
     // With the hint above, the library leaves straight alpha as stored and
     // says so; any other alpha is associated, as stored.
     image.associatedAlpha = plan.source[3] >= 0 && header.get_int_attribute("oiio:UnassociatedAlpha") == 0;
@@ -117,13 +60,13 @@ LoadedImage ReadPicture(const std::string& path, ChannelPlan& plan)
         std::vector<std::uint16_t> values(image.frame.PixelCount() * stride);
         read = input->read_image(0, 0, 0, stride, OIIO::TypeDesc::UINT16, values.data());
         if (read)
-            SpreadChannels(values, stride, plan, image.frame);
+            plan.Spread(values, stride, image.frame);
     }
     // Readers of cut files may fill the missing rows and only leave an
     // error behind (JPEG, TIFF strips): any error means a damaged picture.
     const std::string error = input->geterror();
     if (!read || !error.empty())
-        throw Failure(path + ": truncated or corrupt: " + messages.OneLine(error));
+        throw Failure(path + ": truncated or corrupt: " + messages.OneLine(error, "the pixels could not all be read"));
     input->close();
     return image;
 }
@@ -200,7 +143,7 @@ void WriteImage(const std::string& path, const Frame& frame, const WriteSettings
     const BMM_Color_64* pixels = premultiply ? associated.pixels : frame.pixels;
     if (!output->open(path, header) || !output->write_image(OIIO::TypeDesc::UINT16, pixels, stride) ||
         !output->close())
-        throw Failure(path + ": cannot write: " + messages.OneLine(output->geterror()));
+        throw Failure(path + ": cannot write: " + messages.OneLine(output->geterror(), "the encoder failed"));
     output.reset();
     try {
         ReplaceFileContents(path, encoded.buffer().data(), encoded.buffer().size());

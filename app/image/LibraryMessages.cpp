@@ -24,7 +24,7 @@ ssize_t WriteToStderr(void*, const char* text, size_t size)
     return static_cast<ssize_t>(size);
 }
 
-// Splits `text` at line ends into trimmed, non-empty lines.
+// `text` on one line: line ends and tabs become single spaces.
 std::string Flatten(const std::string& text)
 {
     std::string line;
@@ -67,7 +67,7 @@ LibraryMessages::~LibraryMessages()
     collected.clear();
 }
 
-std::string LibraryMessages::OneLine(const std::string& message) const
+std::string LibraryMessages::OneLine(const std::string& message, const std::string& otherwise) const
 {
     std::string line = Flatten(message);
     std::size_t start = 0;
@@ -84,5 +84,5 @@ std::string LibraryMessages::OneLine(const std::string& message) const
             continue;
         line += line.empty() ? extra : "; " + extra;
     }
-    return line.empty() ? "unknown error" : line;
+    return line.empty() ? otherwise : line;
 }

@@ -18,7 +18,7 @@ public:
     LibraryMessages& operator=(const LibraryMessages&) = delete;
 
     // `message` (the library's own error text) followed by the collected
-    // lines it does not already say, on one line; "unknown error" when
-    // both are empty.
-    std::string OneLine(const std::string& message) const;
+    // lines it does not already say, on one line; `otherwise` when both
+    // are empty.
+    std::string OneLine(const std::string& message, const std::string& otherwise) const;
 };

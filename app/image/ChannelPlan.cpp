@@ -1,0 +1,55 @@
+#include "image/ChannelPlan.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
+ChannelPlan ChannelPlan::For(const OIIO::ImageSpec& header)
+{
+    ChannelPlan plan;
+    const int alpha = header.alpha_channel >= 0 && header.alpha_channel < header.nchannels ? header.alpha_channel : -1;
+    plan.source[3] = alpha;
+    std::vector<int> colours;
+    for (int channel = 0; channel < header.nchannels; ++channel) {
+        if (channel == alpha)
+            continue;
+        if (colours.size() < 3) {
+            colours.push_back(channel);
+            continue;
+        }
+        const std::string name = channel < static_cast<int>(header.channelnames.size())
+                                     ? header.channelnames[channel]
+                                     : "#" + std::to_string(channel);
+        plan.dropped += (plan.dropped.empty() ? "" : ", ") + name;
+    }
+    if (colours.size() == 1)
+        colours.assign(3, colours[0]);  // grey
+    std::copy(colours.begin(), colours.end(), plan.source);
+    return plan;
+}
+
+int ChannelPlan::Highest() const { return *std::max_element(source, source + 4); }
+
+bool ChannelPlan::IsRgbaInOrder() const
+{
+    return source[0] == 0 && source[1] == 1 && source[2] == 2 && source[3] == 3;
+}
+
+void ChannelPlan::Spread(const std::vector<std::uint16_t>& values, int stride, Frame& frame) const
+{
+    const std::size_t count = frame.PixelCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint16_t* v = &values[i * stride];
+        const auto take = [&](int channel, std::uint16_t otherwise) { return channel >= 0 ? v[channel] : otherwise; };
+        frame.pixels[i] = {take(source[0], 0), take(source[1], 0), take(source[2], 0), take(source[3], 0xFFFF)};
+    }
+}
+
+void WarnAboutDroppedChannels(const std::string& path, const ChannelPlan& plan)
+{
+    static std::atomic<bool> warned{false};
+    if (plan.dropped.empty() || warned.exchange(true))
+        return;
+    const char* why = plan.source[3] >= 0 ? "only colour and alpha are used" : "no channel is alpha: taken as opaque";
+    std::fprintf(stderr, "veldra: warning: %s: channels %s dropped (%s)\n", path.c_str(), plan.dropped.c_str(), why);
+}

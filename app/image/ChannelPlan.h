@@ -1,0 +1,33 @@
+// Which channels of a file become a frame's red, green, blue and alpha.
+// Alpha is the channel the file names as alpha, never merely the fourth;
+// without one the frame is opaque. One colour channel is grey, two are red
+// and green; colour channels past the third are left out.
+#pragma once
+
+#include <OpenImageIO/imageio.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/Frame.h"
+
+struct ChannelPlan {
+    // The file's channel for red, green, blue and alpha; -1 for none
+    // (colour 0, alpha opaque).
+    int source[4] = {-1, -1, -1, -1};
+    std::string dropped;  // names of the channels left out, "" when none
+
+    static ChannelPlan For(const OIIO::ImageSpec& header);
+
+    // Channels 0 .. Highest() hold everything the frame takes.
+    int Highest() const;
+    // True when the file's first four channels are the frame's, in order.
+    bool IsRgbaInOrder() const;
+    // Fills `frame` from `values`, `stride` 16-bit values per pixel.
+    void Spread(const std::vector<std::uint16_t>& values, int stride, Frame& frame) const;
+};
+
+// Says once per run which channels of `path` are left out, so that a depth
+// or object channel is not silently mistaken for anything.
+void WarnAboutDroppedChannels(const std::string& path, const ChannelPlan& plan);
