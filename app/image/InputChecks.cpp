@@ -17,10 +17,10 @@ constexpr std::uint64_t kBytesPerPixelAtWork = 3 * 8;
 
 // How many times its stored size the pixel data of a file can grow when
 // decoded, by format and compression; 0 when there is no useful bound.
-// Deflate cannot exceed 1032 to 1; run-length codes about 128 to 1.
+// Deflate cannot exceed 1032 to 1, run-length codes about 128 to 1.
 double MostExpansion(const std::string& format, const std::string& compression)
 {
-    if (format == "dpx" || format == "bmp" || compression == "none")
+    if (format == "dpx" || compression == "none")
         return 1.0;
     if (format == "png" || compression == "zip" || compression == "zips" || compression == "deflate")
         return 1100.0;
@@ -63,8 +63,10 @@ void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, co
     // Sides are at most 65535, so none of these products overflows.
     const std::uint64_t pixels = static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height);
     const int bits = header.get_int_attribute("oiio:BitsPerSample", static_cast<int>(header.format.size() * 8));
-    const std::uint64_t storedBytes = pixels * static_cast<std::uint64_t>(header.nchannels) *
-                                      static_cast<std::uint64_t>(bits > 0 ? bits : 1) / 8;
+    // The least a file stores per pixel: one channel's bits, as a palette
+    // picture stores one index for all its channels; DPX has no palettes.
+    const std::uint64_t storedChannels = format == "dpx" ? static_cast<std::uint64_t>(header.nchannels) : 1;
+    const std::uint64_t storedBytes = pixels * storedChannels * static_cast<std::uint64_t>(bits > 0 ? bits : 1) / 8;
     const double expansion = MostExpansion(format, header.get_string_attribute("compression"));
     if (expansion > 0 && static_cast<double>(storedBytes) > static_cast<double>(fileSize) * expansion)
         throw Failure(path + ": truncated or corrupt: its header claims a " + size + " picture, more than its " +

@@ -69,7 +69,10 @@ LibraryMessages::~LibraryMessages()
 
 std::string LibraryMessages::OneLine(const std::string& message, const std::string& otherwise) const
 {
-    std::string line = Flatten(message);
+    // The first complaint names the fault; those after it follow from it
+    // (every later strip of a cut file, say).
+    const std::string first = Flatten(message.substr(0, message.find('\n')));
+    std::string line = first;
     std::size_t start = 0;
     while (start < collected.size()) {
         std::size_t end = collected.find('\n', start);
@@ -77,10 +80,10 @@ std::string LibraryMessages::OneLine(const std::string& message, const std::stri
             end = collected.size();
         const std::string extra = Flatten(collected.substr(start, end - start));
         start = end + 1;
-        // "libpng error: X" adds nothing when the message already says X.
+        // "libpng error: X" adds nothing when the library's message says X.
         const std::size_t colon = extra.find(": ");
         const std::string said = colon == std::string::npos ? extra : extra.substr(colon + 2);
-        if (extra.empty() || line.find(said) != std::string::npos)
+        if (extra.empty() || message.find(said) != std::string::npos)
             continue;
         line += line.empty() ? extra : "; " + extra;
     }
