@@ -32,6 +32,7 @@ const char* const kWrittenFormatsInWords =
 LoadedImage ReadPicture(const std::string& path, ChannelPlan& plan)
 {
     const std::uint64_t fileSize = CheckInputFile(path);
+    CheckPngChunks(path, fileSize);
     LibraryMessages messages;
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);

@@ -1,5 +1,7 @@
 #include "image/InputChecks.h"
 
+#include <cstring>
+#include <fstream>
 #include <unistd.h>
 
 #include "Failure.h"
@@ -47,6 +49,30 @@ std::uint64_t CheckInputFile(const std::string& path)
         return RegularFileSize(path);
     } catch (const FileError& error) {
         throw Failure(error.what());
+    }
+}
+
+void CheckPngChunks(const std::string& path, std::uint64_t fileSize)
+{
+    static const char kSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
+    std::ifstream file(path, std::ios::binary);
+    char signature[8] = {};
+    if (!file.read(signature, sizeof signature) || std::memcmp(signature, kSignature, sizeof signature) != 0)
+        return;  // not a PNG file: the readers judge it
+    // Each chunk: 4-byte big-endian length, 4-byte type, data, 4-byte CRC.
+    std::uint64_t at = sizeof signature;
+    for (;;) {
+        unsigned char head[8] = {};
+        file.seekg(static_cast<std::streamoff>(at));
+        if (!file.read(reinterpret_cast<char*>(head), sizeof head))
+            throw Failure(path + ": truncated or corrupt: the PNG file ends before its end chunk");
+        const std::uint64_t length = (std::uint64_t{head[0]} << 24) | (head[1] << 16) | (head[2] << 8) | head[3];
+        const std::string type(reinterpret_cast<const char*>(head + 4), 4);
+        at += sizeof head + length + 4;
+        if (at > fileSize)
+            throw Failure(path + ": truncated or corrupt: the PNG chunk " + type + " runs past the end of the file");
+        if (type == "IEND")
+            return;
     }
 }
 

@@ -13,6 +13,12 @@
 // regular file (a folder, a FIFO, a device), so that nothing waits on it.
 std::uint64_t CheckInputFile(const std::string& path);
 
+// Throws Failure naming `path` when it is a PNG file whose chunks do not
+// lie whole within the file up to its end chunk. The PNG reader finds a cut
+// file only half-way through decoding, and leaves through libpng's error
+// jump, which skips the reader's own clean-up.
+void CheckPngChunks(const std::string& path, std::uint64_t fileSize);
+
 // Throws Failure naming `path` when `header` describes no flat picture,
 // one wider or higher than 65535, one whose pixels could not fit in
 // `fileSize` bytes in the file's compression, or one whose frame would not
