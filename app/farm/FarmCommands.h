@@ -1,0 +1,27 @@
+// `veldra farm`: renders a shot as a Slurm job array and follows it. Each
+// action returns the process exit code and throws Failure for anything the
+// user can mend.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "FarmArguments.h"
+#include "FarmFolder.h"
+
+// The words after "farm".
+int RunFarm(const std::vector<std::string>& words);
+
+int RunFarmSubmit(const FarmArguments& arguments);
+int RunFarmRetry(const FarmArguments& arguments);
+int RunFarmCancel(const FarmArguments& arguments);
+int RunFarmStatus(const FarmArguments& arguments);
+// The final job of a submission: writes report.txt.
+int RunFarmReport(const FarmArguments& arguments);
+// One array task: renders its chunk, writes a record per frame.
+int RunFarmTask(const FarmArguments& arguments);
+
+// Waits until Slurm holds no job of the run, or one of them can never
+// start; prints the run's state and returns 0 only when every frame is
+// done.
+int WaitForRun(const FarmFolder& folder);

@@ -1,0 +1,208 @@
+// Submitting a run's frames as a job array with a final report job, and
+// cancelling a run.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+
+#include "FarmCommands.h"
+#include "FarmPlan.h"
+#include "RunState.h"
+#include "app/Failure.h"
+#include "app/FilterModule.h"
+#include "app/FramePattern.h"
+#include "app/SafeFile.h"
+#include "slurm/Slurm.h"
+
+namespace {
+
+// The batch script: sbatch needs a script file, and this one only runs its
+// arguments, so that no path is ever read as shell text.
+const char TaskScript[] =
+    "#!/bin/sh\n"
+    "# veldra farm: runs the program and arguments given on sbatch's command line.\n"
+    "exec \"$@\"\n";
+
+std::string CurrentFolder()
+{
+    std::unique_ptr<char, decltype(&std::free)> path(getcwd(nullptr, 0), &std::free);
+    if (!path)
+        throw Failure(std::string("cannot tell the current folder: ") + std::strerror(errno));
+    return path.get();
+}
+
+std::string ThisProgram()
+{
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        throw Failure(std::string("cannot tell where veldra is: ") + std::strerror(errno));
+    return std::string(path, length);
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Submits `frames` as submission `index`: the array, then its report job.
+// The submission is on disk before the array exists, so that a task never
+// starts without knowing its frames; a failed sbatch leaves no trace, and a
+// failed report job takes its array down with it.
+Submission SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, const std::vector<int>& frames,
+                        int index)
+{
+    Submission submission{index, frames, "", ""};
+    folder.WriteSubmission(submission);
+
+    const std::size_t chunks = SplitIntoChunks(frames, manifest.chunk).size();
+    std::string array = "--array=0-" + std::to_string(chunks - 1);
+    if (manifest.maxParallel > 0)
+        array += "%" + std::to_string(manifest.maxParallel);
+    const std::vector<std::string> common = {"--chdir=" + manifest.workdir, "--export=ALL"};
+
+    std::vector<std::string> arrayArgs = {"--job-name=veldra-farm", array,
+                                          "--output=" + folder.LogsPath() + "/%A_%a.log"};
+    arrayArgs.insert(arrayArgs.end(), common.begin(), common.end());
+    arrayArgs.insert(arrayArgs.end(), manifest.sbatchOptions.begin(), manifest.sbatchOptions.end());
+    arrayArgs.insert(arrayArgs.end(), {folder.ScriptPath(), manifest.program, "farm", "task", folder.Path(),
+                                       std::to_string(index)});
+    try {
+        submission.arrayJob = SubmitBatch(arrayArgs);
+    } catch (const Failure& failure) {
+        folder.RemoveSubmission(index);
+        throw Failure(std::string(failure.what()) + " (nothing was submitted)");
+    }
+    folder.WriteSubmission(submission);
+
+    std::vector<std::string> reportArgs = {"--job-name=veldra-farm-report",
+                                           "--dependency=afterany:" + submission.arrayJob,
+                                           "--kill-on-invalid-dep=yes",
+                                           "--output=" + folder.LogsPath() + "/report-%j.log"};
+    reportArgs.insert(reportArgs.end(), common.begin(), common.end());
+    reportArgs.insert(reportArgs.end(), manifest.sbatchOptions.begin(), manifest.sbatchOptions.end());
+    reportArgs.insert(reportArgs.end(), {folder.ScriptPath(), manifest.program, "farm", "report", folder.Path()});
+    try {
+        submission.reportJob = SubmitBatch(reportArgs);
+    } catch (const Failure& failure) {
+        std::string outcome = "cancelled array job " + submission.arrayJob;
+        try {
+            CancelJobs({submission.arrayJob});
+        } catch (const Failure& cancel) {
+            outcome = "array job " + submission.arrayJob + " is still queued, and cancelling it failed too (" +
+                      cancel.what() + ")";
+        }
+        throw Failure(std::string(failure.what()) + " (submitting the report job; " + outcome + ")");
+    }
+    folder.WriteSubmission(submission);
+    return submission;
+}
+
+void PrintSubmitted(const FarmFolder& folder, const FarmManifest& manifest, const Submission& submission)
+{
+    const std::size_t chunks = SplitIntoChunks(submission.frames, manifest.chunk).size();
+    std::printf("veldra: submitted job %s: %zu frame%s (%s) in %zu task%s of up to %d, then report job %s\n",
+                submission.arrayJob.c_str(), submission.frames.size(), submission.frames.size() == 1 ? "" : "s",
+                FormatFrameSet(submission.frames).c_str(), chunks, chunks == 1 ? "" : "s", manifest.chunk,
+                submission.reportJob.c_str());
+    std::printf("follow it with: veldra farm status %s\n", folder.Path().c_str());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int RunFarmSubmit(const FarmArguments& arguments)
+{
+    const RenderArguments& render = arguments.render.render;
+    FarmManifest manifest;
+    manifest.frames = ShotFrames(render);
+    manifest.program = ThisProgram();
+    manifest.workdir = CurrentFolder();
+    manifest.input = render.input;
+    manifest.output = render.output;
+    manifest.renderWords = TaskRenderWords(arguments.renderWords);
+    manifest.rangeFirst = render.range ? render.range->first : manifest.frames.front();
+    manifest.rangeLast = render.range ? render.range->last : manifest.frames.back();
+    manifest.chunk = arguments.chunk;
+    manifest.retries = arguments.retries;
+    manifest.maxParallel = arguments.maxParallel;
+    if (!arguments.partition.empty())
+        manifest.sbatchOptions.push_back("--partition=" + arguments.partition);
+    if (!arguments.timeLimit.empty())
+        manifest.sbatchOptions.push_back("--time=" + arguments.timeLimit);
+    if (arguments.cpusPerTask > 0)
+        manifest.sbatchOptions.push_back("--cpus-per-task=" + std::to_string(arguments.cpusPerTask));
+    manifest.sbatchOptions.insert(manifest.sbatchOptions.end(), arguments.sbatchExtra.begin(),
+                                  arguments.sbatchExtra.end());
+
+    // Everything a task would stumble on is found here, before a job exists.
+    const auto input = FramePattern::Parse(render.input);
+    for (const int frame : manifest.frames) {
+        const std::string path = input->PathOf(frame);
+        if (access(path.c_str(), R_OK) != 0)
+            throw Failure(path + ": cannot open: " + std::strerror(errno));
+    }
+    const std::string outputFolder = FolderOf(render.output);
+    if (access(outputFolder.c_str(), W_OK) != 0)
+        throw Failure(outputFolder + ": cannot write to the output folder: " + std::strerror(errno));
+    const auto module = LoadFilterModule(arguments.render.modulePath);
+    const ParamsBlock block = SettleParams(*MakeFilter(*module), render.paramsFile, render.settings);
+
+    const FarmFolder folder = FarmFolder::Create(outputFolder);
+    WriteFileSafely(folder.ParamsPath(), block.data(), block.size());
+    WriteFileSafely(folder.ScriptPath(), TaskScript, sizeof TaskScript - 1);
+    folder.WriteManifest(manifest);
+    const Submission submission = SubmitFrames(folder, manifest, manifest.frames, 0);
+    PrintSubmitted(folder, manifest, submission);
+    return arguments.wait ? WaitForRun(folder) : 0;
+}
+
+int RunFarmRetry(const FarmArguments& arguments)
+{
+    const FarmFolder folder = FarmFolder::Find(arguments.dir);
+    const FarmManifest manifest = folder.ReadManifest();
+    const std::vector<Submission> submissions = folder.ReadSubmissions();
+    const RunState state =
+        ComputeRunState(manifest, submissions, folder.ReadRecords(), QueryJobs(RunJobs(submissions)));
+    std::vector<int> frames = state.failed;
+    frames.insert(frames.end(), state.notRun.begin(), state.notRun.end());
+    std::sort(frames.begin(), frames.end());
+    if (frames.empty()) {
+        std::printf("veldra: nothing to retry in %s: %zu frame%s done, %zu running or pending\n",
+                    folder.Path().c_str(), state.done.size(), state.done.size() == 1 ? "" : "s",
+                    state.running.size() + state.pending.size());
+        return arguments.wait ? WaitForRun(folder) : 0;
+    }
+    const int index = submissions.empty() ? 0 : submissions.back().index + 1;
+    const Submission submission = SubmitFrames(folder, manifest, frames, index);
+    PrintSubmitted(folder, manifest, submission);
+    return arguments.wait ? WaitForRun(folder) : 0;
+}
+
+int RunFarmCancel(const FarmArguments& arguments)
+{
+    const FarmFolder folder = FarmFolder::Find(arguments.dir);
+    const FarmManifest manifest = folder.ReadManifest();
+    const std::vector<Submission> submissions = folder.ReadSubmissions();
+    const std::vector<std::string> jobs = RunJobs(submissions);
+    RunState state = ComputeRunState(manifest, submissions, folder.ReadRecords(), QueryJobs(jobs));
+    if (!state.Finished())
+        CancelJobs(state.activeJobs);
+    // scancel only asks; wait a while for the jobs to be gone so that the
+    // state printed is the state that stays.
+    for (int poll = 0; poll < 120 && !state.Finished(); ++poll) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        state = ComputeRunState(manifest, submissions, folder.ReadRecords(), QueryJobs(jobs));
+    }
+    std::fputs(FormatRunState(state, manifest, submissions, folder.Path()).c_str(), stdout);
+    if (!state.Finished())
+        throw Failure("jobs still ending after cancel: check them with squeue");
+    return 0;
+}

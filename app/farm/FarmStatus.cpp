@@ -1,0 +1,94 @@
+// Following a run: its state now, the wait for its end, the report its
+// final job writes, and the dispatch of `veldra farm`'s actions.
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+
+#include "FarmCommands.h"
+#include "RunState.h"
+#include "app/Failure.h"
+#include "app/SafeFile.h"
+
+namespace {
+
+struct RunView {
+    FarmManifest manifest;
+    std::vector<Submission> submissions;
+    RunState state;
+};
+
+RunView LookAt(const FarmFolder& folder)
+{
+    RunView view;
+    view.manifest = folder.ReadManifest();
+    view.submissions = folder.ReadSubmissions();
+    view.state = ComputeRunState(view.manifest, view.submissions, folder.ReadRecords(),
+                                 QueryJobs(RunJobs(view.submissions)));
+    return view;
+}
+
+std::string Describe(const FarmFolder& folder, const RunView& view)
+{
+    return FormatRunState(view.state, view.manifest, view.submissions, folder.Path());
+}
+
+}  // namespace
+
+int RunFarmStatus(const FarmArguments& arguments)
+{
+    const FarmFolder folder = FarmFolder::Find(arguments.dir);
+    std::fputs(Describe(folder, LookAt(folder)).c_str(), stdout);
+    return 0;
+}
+
+int RunFarmReport(const FarmArguments& arguments)
+{
+    const FarmFolder folder = FarmFolder::Find(arguments.dir);
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S UTC", &utc);
+    const std::string report = "veldra farm report, " + std::string(stamp) + "\n" + Describe(folder, LookAt(folder));
+    WriteFileSafely(folder.ReportPath(), report.data(), report.size());
+    std::fputs(report.c_str(), stdout);
+    return 0;
+}
+
+int WaitForRun(const FarmFolder& folder)
+{
+    std::size_t shownDone = static_cast<std::size_t>(-1);
+    for (;;) {
+        const RunView view = LookAt(folder);
+        const RunState& state = view.state;
+        if (state.Finished() || !state.warnings.empty()) {
+            std::fputs(Describe(folder, view).c_str(), stdout);
+            if (!state.Finished())
+                throw Failure("stopped waiting: a job of the run will not start by itself");
+            return state.AllDone() ? 0 : 1;
+        }
+        if (state.done.size() != shownDone) {
+            shownDone = state.done.size();
+            std::printf("waiting: %zu of %zu frames done, %zu running\n", shownDone, view.manifest.frames.size(),
+                        state.running.size());
+            std::fflush(stdout);
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+}
+
+int RunFarm(const std::vector<std::string>& words)
+{
+    const FarmArguments arguments = ParseFarmArguments(words);
+    switch (arguments.action) {
+    case FarmArguments::Action::Submit: return RunFarmSubmit(arguments);
+    case FarmArguments::Action::Status: return RunFarmStatus(arguments);
+    case FarmArguments::Action::Retry: return RunFarmRetry(arguments);
+    case FarmArguments::Action::Cancel: return RunFarmCancel(arguments);
+    case FarmArguments::Action::Report: return RunFarmReport(arguments);
+    case FarmArguments::Action::Task: return RunFarmTask(arguments);
+    case FarmArguments::Action::Help: std::fputs(FarmUsageText(), stdout); return words.empty() ? 2 : 0;
+    }
+    return 2;
+}
