@@ -302,6 +302,14 @@ void FarmFolder::RemoveSubmission(int index) const
     std::remove((path_ + "/submissions/" + std::to_string(index) + ".txt").c_str());
 }
 
+void FarmFolder::Discard() const
+{
+    for (const std::string& file : {ManifestPath(), ParamsPath(), ScriptPath()})
+        std::remove(file.c_str());
+    for (const char* room : {"/submissions", "/status", "/logs", ""})
+        rmdir((path_ + room).c_str());
+}
+
 void FarmFolder::WriteRecord(const FrameRecord& record) const
 {
     WriteText(path_ + "/status/" + std::to_string(record.frame) + ".txt", FormatRecord(record));

@@ -87,6 +87,9 @@ public:
     void WriteSubmission(const Submission& submission) const;
     void RemoveSubmission(int index) const;
 
+    // Removes a run folder that holds no submission yet.
+    void Discard() const;
+
     void WriteRecord(const FrameRecord& record) const;
     // The latest record of each frame that has one, by frame number.
     std::vector<FrameRecord> ReadRecords() const;

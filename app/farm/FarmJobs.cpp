@@ -88,6 +88,7 @@ Submission SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, 
                                            "--output=" + folder.LogsPath() + "/report-%j.log"};
     reportArgs.insert(reportArgs.end(), common.begin(), common.end());
     reportArgs.insert(reportArgs.end(), manifest.sbatchOptions.begin(), manifest.sbatchOptions.end());
+    reportArgs.push_back("--cpus-per-task=1");  // the report is light work, whatever a chunk needs
     reportArgs.insert(reportArgs.end(), {folder.ScriptPath(), manifest.program, "farm", "report", folder.Path()});
     try {
         submission.reportJob = SubmitBatch(reportArgs);
@@ -159,7 +160,15 @@ int RunFarmSubmit(const FarmArguments& arguments)
     WriteFileSafely(folder.ParamsPath(), block.data(), block.size());
     WriteFileSafely(folder.ScriptPath(), TaskScript, sizeof TaskScript - 1);
     folder.WriteManifest(manifest);
-    const Submission submission = SubmitFrames(folder, manifest, manifest.frames, 0);
+    Submission submission;
+    try {
+        submission = SubmitFrames(folder, manifest, manifest.frames, 0);
+    } catch (const Failure&) {
+        // A run that never reached Slurm is no run: the latest run stays
+        // the one before.
+        folder.Discard();
+        throw;
+    }
     PrintSubmitted(folder, manifest, submission);
     return arguments.wait ? WaitForRun(folder) : 0;
 }
