@@ -96,8 +96,9 @@ start() {
     return 0
   fi
   command -v slurmctld >/dev/null || { echo "local-slurm: slurmctld not found (run scripts/install-deps.sh)" >&2; exit 1; }
-  # A fresh state each start: jobs of an earlier session are not wanted.
-  rm -rf "$dir/state" "$dir/spool"
+  # The controller's state is kept, so that job ids are never handed out
+  # twice (farm folders refer to them); jobs left from a session that was
+  # not stopped are cancelled once it is up.
   mkdir -p "$dir/state" "$dir/spool" "$dir/run" "$dir/log" "$dir/munge"
   chmod 0700 "$dir/munge"
   # munged refuses a key readable by others, and runs as root only with its
@@ -119,6 +120,7 @@ start() {
     stop
     exit 1
   fi
+  scancel --user=root 2>/dev/null || true
   echo "local-slurm: running; use it with: eval \"\$($0 env)\""
 }
 
@@ -154,7 +156,7 @@ status() {
   for name in munged slurmctld slurmd; do
     if running "$name"; then echo "$name: running (pid $(cat "$dir/$name.pid"))"; else echo "$name: stopped"; state=1; fi
   done
-  [ "$state" -eq 0 ] && sinfo -N -o '%N %T %c CPUs %m MB'
+  [ "$state" -eq 0 ] && sinfo -N -o '%N %T %c %m'
   return "$state"
 }
 
