@@ -210,7 +210,8 @@ FarmFolder FarmFolder::Find(const std::string& dir)
         return FarmFolder(AbsolutePath(dir));
     const std::string farms = dir + "/" + FarmFolderName;
     if (access(farms.c_str(), F_OK) == 0) {
-        if (const auto latest = LatestRun(FolderEntries(farms)); latest && IsFile(farms + "/" + *latest + "/manifest.txt"))
+        const auto latest = LatestRun(FolderEntries(farms));
+        if (latest && IsFile(farms + "/" + *latest + "/manifest.txt"))
             return FarmFolder(AbsolutePath(farms + "/" + *latest));
     }
     throw Failure(dir + ": no farm run here (give a run's farm folder or the output folder of a run)");
@@ -304,6 +305,8 @@ void FarmFolder::RemoveSubmission(int index) const
 
 void FarmFolder::Discard() const
 {
+    if (!FolderEntries(path_ + "/submissions").empty())
+        return;
     for (const std::string& file : {ManifestPath(), ParamsPath(), ScriptPath()})
         std::remove(file.c_str());
     for (const char* room : {"/submissions", "/status", "/logs", ""})

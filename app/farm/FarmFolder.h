@@ -87,7 +87,8 @@ public:
     void WriteSubmission(const Submission& submission) const;
     void RemoveSubmission(int index) const;
 
-    // Removes a run folder that holds no submission yet.
+    // Removes the run folder unless it holds a submission: a run that
+    // reached Slurm stays, whatever else went wrong.
     void Discard() const;
 
     void WriteRecord(const FrameRecord& record) const;

@@ -157,11 +157,11 @@ int RunFarmSubmit(const FarmArguments& arguments)
     const ParamsBlock block = SettleParams(*MakeFilter(*module), render.paramsFile, render.settings);
 
     const FarmFolder folder = FarmFolder::Create(outputFolder);
-    WriteFileSafely(folder.ParamsPath(), block.data(), block.size());
-    WriteFileSafely(folder.ScriptPath(), TaskScript, sizeof TaskScript - 1);
-    folder.WriteManifest(manifest);
     Submission submission;
     try {
+        WriteFileSafely(folder.ParamsPath(), block.data(), block.size());
+        WriteFileSafely(folder.ScriptPath(), TaskScript, sizeof TaskScript - 1);
+        folder.WriteManifest(manifest);
         submission = SubmitFrames(folder, manifest, manifest.frames, 0);
     } catch (const Failure&) {
         // A run that never reached Slurm is no run: the latest run stays

@@ -18,28 +18,53 @@ struct RunView {
     RunState state;
 };
 
-RunView LookAt(const FarmFolder& folder)
-{
-    RunView view;
-    view.manifest = folder.ReadManifest();
-    view.submissions = folder.ReadSubmissions();
-    view.state = ComputeRunState(view.manifest, view.submissions, folder.ReadRecords(),
-                                 QueryJobs(RunJobs(view.submissions)));
-    return view;
-}
-
 std::string Describe(const FarmFolder& folder, const RunView& view)
 {
     return FormatRunState(view.state, view.manifest, view.submissions, folder.Path());
 }
+
+// The run as the records and Slurm tell it. When Slurm cannot be asked and
+// `slurmTrouble` is given, the records alone tell it and `slurmTrouble`
+// says why; otherwise the failure goes up.
+RunView LookAt(const FarmFolder& folder, std::string* slurmTrouble = nullptr)
+{
+    RunView view;
+    view.manifest = folder.ReadManifest();
+    view.submissions = folder.ReadSubmissions();
+    std::vector<LiveJob> live;
+    try {
+        live = QueryJobs(RunJobs(view.submissions));
+    } catch (const Failure& failure) {
+        if (!slurmTrouble)
+            throw;
+        *slurmTrouble = failure.what();
+    }
+    view.state = ComputeRunState(view.manifest, view.submissions, folder.ReadRecords(), live);
+    return view;
+}
+
+// The state, and when Slurm could not be asked, what that leaves unknown.
+std::string DescribeWithoutSlurm(const FarmFolder& folder, int& exitCode)
+{
+    std::string trouble;
+    const RunView view = LookAt(folder, &trouble);
+    std::string text = Describe(folder, view);
+    if (!trouble.empty()) {
+        text += "warning: " + trouble + "; from the records alone, frames still running or pending show as never run\n";
+        exitCode = 1;
+    }
+    return text;
+}
+
 
 }  // namespace
 
 int RunFarmStatus(const FarmArguments& arguments)
 {
     const FarmFolder folder = FarmFolder::Find(arguments.dir);
-    std::fputs(Describe(folder, LookAt(folder)).c_str(), stdout);
-    return 0;
+    int exitCode = 0;
+    std::fputs(DescribeWithoutSlurm(folder, exitCode).c_str(), stdout);
+    return exitCode;
 }
 
 int RunFarmReport(const FarmArguments& arguments)
@@ -50,17 +75,25 @@ int RunFarmReport(const FarmArguments& arguments)
     std::tm utc{};
     gmtime_r(&now, &utc);
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S UTC", &utc);
-    const std::string report = "veldra farm report, " + std::string(stamp) + "\n" + Describe(folder, LookAt(folder));
+    int exitCode = 0;
+    const std::string report =
+        "veldra farm report, " + std::string(stamp) + "\n" + DescribeWithoutSlurm(folder, exitCode);
     WriteFileSafely(folder.ReportPath(), report.data(), report.size());
     std::fputs(report.c_str(), stdout);
-    return 0;
+    return exitCode;
 }
 
 int WaitForRun(const FarmFolder& folder)
 {
     std::size_t shownDone = static_cast<std::size_t>(-1);
     for (;;) {
-        const RunView view = LookAt(folder);
+        RunView view;
+        try {
+            view = LookAt(folder);
+        } catch (const Failure& failure) {
+            throw Failure(std::string(failure.what()) + " (stopped waiting; the run goes on: veldra farm status " +
+                          folder.Path() + ")");
+        }
         const RunState& state = view.state;
         if (state.Finished() || !state.warnings.empty()) {
             std::fputs(Describe(folder, view).c_str(), stdout);

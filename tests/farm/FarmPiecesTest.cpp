@@ -171,7 +171,9 @@ TEST(RunState, RecordsAndLiveTasksCombine)
     // The first submission: tasks [1-5] [6-10] [11-12]; the second retries
     // frames 3 and 11-12 in one task.
     const std::vector<Submission> submissions = {{0, Frames(1, 12), "100", "101"}, {1, {3, 11, 12}, "200", "201"}};
-    auto record = [](int frame, bool ok) { return FrameRecord{frame, ok, 1, "n", "100", "0", "/l", "bad " + std::to_string(frame)}; };
+    auto record = [](int frame, bool ok) {
+        return FrameRecord{frame, ok, 1, "n", "100", "0", "/l", "bad " + std::to_string(frame)};
+    };
     const std::vector<FrameRecord> records = {record(1, true), record(2, false), record(3, false), record(4, true),
                                               record(5, true), record(6, false), record(11, false)};
     const std::vector<LiveJob> live = {{"100", 1, "RUNNING", "None"},

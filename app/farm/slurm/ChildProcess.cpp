@@ -109,9 +109,10 @@ ProgramResult RunProgram(const std::vector<std::string>& argv)
 
 std::string LastLine(const std::string& text)
 {
-    std::size_t end = text.find_last_not_of("\r\n");
-    if (end == std::string::npos)
+    const std::size_t last = text.find_last_not_of("\r\n");
+    if (last == std::string::npos)
         return "";
-    const std::size_t start = text.rfind('\n', end);
-    return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+    const std::size_t newline = text.rfind('\n', last);
+    const std::size_t first = newline == std::string::npos ? 0 : newline + 1;
+    return text.substr(first, last - first + 1);
 }
