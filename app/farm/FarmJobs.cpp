@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -46,6 +47,13 @@ std::string ThisProgram()
     return std::string(path, length);
 }
 
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat first, second;
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 std::string FolderOf(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
@@ -78,7 +86,11 @@ Submission SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, 
         submission.arrayJob = SubmitBatch(arrayArgs);
     } catch (const Failure& failure) {
         folder.RemoveSubmission(index);
-        throw Failure(std::string(failure.what()) + " (nothing was submitted)");
+        // Slurm's default MaxArraySize allows indices up to 1000.
+        const std::string hint = chunks > 1001 ? "; " + std::to_string(chunks) +
+                                                     " chunks may be more than the cluster allows: give a larger --chunk"
+                                               : "";
+        throw Failure(std::string(failure.what()) + " (nothing was submitted" + hint + ")");
     }
     folder.WriteSubmission(submission);
 
@@ -109,7 +121,7 @@ Submission SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, 
 void PrintSubmitted(const FarmFolder& folder, const FarmManifest& manifest, const Submission& submission)
 {
     const std::size_t chunks = SplitIntoChunks(submission.frames, manifest.chunk).size();
-    std::printf("veldra: submitted job %s: %zu frame%s (%s) in %zu task%s of up to %d, then report job %s\n",
+    std::printf("veldra: submitted job %s: %zu frame%s (%s) in %zu task%s of up to %d frames, then report job %s\n",
                 submission.arrayJob.c_str(), submission.frames.size(), submission.frames.size() == 1 ? "" : "s",
                 FormatFrameSet(submission.frames).c_str(), chunks, chunks == 1 ? "" : "s", manifest.chunk,
                 submission.reportJob.c_str());
@@ -145,11 +157,21 @@ int RunFarmSubmit(const FarmArguments& arguments)
 
     // Everything a task would stumble on is found here, before a job exists.
     const auto input = FramePattern::Parse(render.input);
+    const auto output = FramePattern::Parse(render.output);
+    std::size_t existing = 0;
     for (const int frame : manifest.frames) {
         const std::string path = input->PathOf(frame);
         if (access(path.c_str(), R_OK) != 0)
             throw Failure(path + ": cannot open: " + std::strerror(errno));
+        // Tasks keep outputs that exist, so in place every frame would be
+        // kept as it is and reported done.
+        if (SameFile(path, output->PathOf(frame)))
+            throw Failure(render.output + ": a farm run cannot render in place: give an output other than the input");
+        existing += access(output->PathOf(frame).c_str(), F_OK) == 0 ? 1 : 0;
     }
+    if (existing > 0)
+        std::printf("veldra: %zu of the %zu outputs exist already and will be kept, not rendered again\n", existing,
+                    manifest.frames.size());
     const std::string outputFolder = FolderOf(render.output);
     if (access(outputFolder.c_str(), W_OK) != 0)
         throw Failure(outputFolder + ": cannot write to the output folder: " + std::strerror(errno));

@@ -1,9 +1,11 @@
-// `veldra farm` against a real Slurm cluster: the one-node cluster that
-// scripts/local-slurm.sh runs on this machine (scripts/test.sh starts it
-// and sets SLURM_CONF). Without one the tests skip, saying why; with
-// VELDRA_REQUIRE_CLUSTER=1 they fail instead.
+// `veldra farm` run as a user runs it: refusals before anything reaches
+// Slurm, then the whole against a real Slurm cluster, the one-node cluster
+// that scripts/local-slurm.sh runs on this machine (scripts/test.sh starts
+// it and sets SLURM_CONF). Without one the cluster tests skip, saying why;
+// with VELDRA_REQUIRE_CLUSTER=1 they fail instead.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -201,6 +203,37 @@ TEST_F(FarmCluster, SubmissionWithoutAControllerFailsClearly)
     EXPECT_EQ(run.output, "veldra: sbatch failed: error: Batch job submission failed: Unable to contact slurm "
                           "controller (connect failure) (nothing was submitted)\n");
     EXPECT_TRUE(FolderEntries(folder + "/out/.veldra-farm").empty());
+}
+
+// Mistakes are refused before anything is submitted, and without Slurm on
+// PATH the submission says so; no run folder is left either way. (No
+// cluster needed: Slurm is kept off PATH.)
+TEST(FarmSubmit, RefusesBeforeSubmitting)
+{
+    const std::string folder = ScratchFolder("farm-refused");
+    MakeFolder(folder + "/in");
+    MakeFolder(folder + "/out");
+    for (int frame = 1; frame <= 3; ++frame)
+        WritePicture(folder + "/in/f." + std::to_string(frame) + ".png", CoordinatePicture(4, 3, frame));
+    const auto submit = [&](const std::string& words) {
+        return RunInShell(folder, "PATH=/nonexistent \"$VELDRA\" farm submit " + words);
+    };
+    const std::vector<std::pair<std::string, std::string>> refusals = {
+        {"in/f.#.png in/f.#.png --chunk 2", "veldra: in/f.#.png: a farm run cannot render in place"},
+        {"in/f.#.png out/f.#.png --chunk 2 --frames 1-4", "veldra: in/f.4.png: cannot open"},
+        {"in/f.1.png out/f.1.png --chunk 2", "veldra: farm: INPUT and OUTPUT must be sequence patterns"},
+        {"in/f.#.png out/f.#.png", "veldra: farm submit: give --chunk N"},
+        {"in/f.#.png nowhere/f.#.png --chunk 2", "veldra: nowhere: cannot write to the output folder"},
+        {"in/f.#.png out/f.#.png --chunk 2",
+         "veldra: sbatch: not found on PATH (is Slurm installed?) (nothing was submitted)\n"},
+    };
+    for (const auto& [words, message] : refusals) {
+        const RunResult run = submit(words);
+        EXPECT_EQ(run.exitCode, 1) << words;
+        EXPECT_EQ(run.output.compare(0, message.size(), message), 0) << words << "\n" << run.output;
+        EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+    }
+    EXPECT_FALSE(Exists(folder + "/out/.veldra-farm") && !FolderEntries(folder + "/out/.veldra-farm").empty());
 }
 
 }  // namespace
