@@ -1,10 +1,10 @@
-#include "FarmArguments.h"
+#include "farm/FarmArguments.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <set>
 
-#include "app/Failure.h"
+#include "Failure.h"
 
 namespace {
 

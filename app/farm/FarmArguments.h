@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Arguments.h"
+#include "cli/Arguments.h"
 
 struct FarmArguments {
     enum class Action { Help, Submit, Status, Retry, Cancel, Task, Report };

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "FarmArguments.h"
-#include "FarmFolder.h"
+#include "farm/FarmArguments.h"
+#include "farm/FarmFolder.h"
 
 // The words after "farm".
 int RunFarm(const std::vector<std::string>& words);

@@ -1,4 +1,4 @@
-#include "FarmFolder.h"
+#include "farm/FarmFolder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,9 +13,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "FarmPlan.h"
-#include "app/Failure.h"
-#include "app/SafeFile.h"
+#include "farm/FarmPlan.h"
+#include "Failure.h"
+#include "files/SafeFile.h"
 
 namespace {
 

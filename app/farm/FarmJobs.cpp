@@ -12,14 +12,14 @@
 #include <thread>
 #include <unistd.h>
 
-#include "FarmCommands.h"
-#include "FarmPlan.h"
-#include "RunState.h"
-#include "app/Failure.h"
-#include "app/FilterModule.h"
-#include "app/FramePattern.h"
-#include "app/SafeFile.h"
-#include "slurm/Slurm.h"
+#include "farm/FarmCommands.h"
+#include "farm/FarmPlan.h"
+#include "farm/RunState.h"
+#include "Failure.h"
+#include "render/FilterModule.h"
+#include "cli/FramePattern.h"
+#include "files/SafeFile.h"
+#include "farm/slurm/Slurm.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "FarmPlan.h"
+#include "farm/FarmPlan.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 
-#include "app/Failure.h"
-#include "app/FramePattern.h"
+#include "Failure.h"
+#include "cli/FramePattern.h"
 
 std::vector<int> ShotFrames(const RenderArguments& render)
 {

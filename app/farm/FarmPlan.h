@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Arguments.h"
+#include "cli/Arguments.h"
 
 // The frames `veldra render` would run for `render`, in increasing order:
 // the --frames span, or the input pattern's frames on disk. Throws Failure

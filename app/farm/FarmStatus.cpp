@@ -5,10 +5,10 @@
 #include <ctime>
 #include <thread>
 
-#include "FarmCommands.h"
-#include "RunState.h"
-#include "app/Failure.h"
-#include "app/SafeFile.h"
+#include "farm/FarmCommands.h"
+#include "farm/RunState.h"
+#include "Failure.h"
+#include "files/SafeFile.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <thread>
 #include <unistd.h>
 
-#include "FarmCommands.h"
-#include "FarmPlan.h"
-#include "app/Failure.h"
-#include "app/FramePattern.h"
-#include "slurm/ChildProcess.h"
+#include "farm/FarmCommands.h"
+#include "farm/FarmPlan.h"
+#include "Failure.h"
+#include "cli/FramePattern.h"
+#include "farm/slurm/ChildProcess.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "RunState.h"
+#include "farm/RunState.h"
 
 #include <algorithm>
 #include <map>
 
-#include "FarmPlan.h"
+#include "farm/FarmPlan.h"
 
 std::vector<std::string> RunJobs(const std::vector<Submission>& submissions)
 {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "FarmFolder.h"
-#include "slurm/Slurm.h"
+#include "farm/FarmFolder.h"
+#include "farm/slurm/Slurm.h"
 
 struct RunState {
     std::vector<int> done, running, pending, failed, notRun;

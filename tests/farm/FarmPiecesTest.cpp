@@ -7,13 +7,13 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/Failure.h"
-#include "app/farm/FarmArguments.h"
-#include "app/farm/FarmFolder.h"
-#include "app/farm/FarmPlan.h"
-#include "app/farm/RunState.h"
-#include "app/farm/slurm/ChildProcess.h"
-#include "app/farm/slurm/Slurm.h"
+#include "Failure.h"
+#include "farm/FarmArguments.h"
+#include "farm/FarmFolder.h"
+#include "farm/FarmPlan.h"
+#include "farm/RunState.h"
+#include "farm/slurm/ChildProcess.h"
+#include "farm/slurm/Slurm.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "ChildProcess.h"
+#include "farm/slurm/ChildProcess.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,8 +1,8 @@
-#include "Slurm.h"
+#include "farm/slurm/Slurm.h"
 
-#include "ChildProcess.h"
-#include "app/farm/FarmPlan.h"
-#include "app/Failure.h"
+#include "farm/slurm/ChildProcess.h"
+#include "farm/FarmPlan.h"
+#include "Failure.h"
 
 namespace {
 
