@@ -29,7 +29,7 @@ for preset in native sanitize windows; do
       trap - EXIT
     fi
   else
-    ctest --preset "$preset"
+    env -u SLURM_CONF ctest --preset "$preset"
   fi
 done
 echo "== fuzz: build, then run the render pass fuzzer for 60 seconds"

@@ -20,13 +20,17 @@ namespace {
 
 constexpr int Frames = 24;
 
-// Slurm commands without SLURM_CONF look for a controller through DNS: no
-// test may send such traffic, so no Slurm command runs without it.
+// Slurm commands without SLURM_CONF look for a controller through DNS, and
+// a configuration may name a controller elsewhere: no test may send traffic
+// beyond this machine, so no Slurm command runs unless SLURM_CONF names a
+// controller on 127.0.0.1.
 std::string ClusterMissing()
 {
     const char* conf = std::getenv("SLURM_CONF");
     if (!conf || !fs::exists(conf))
         return "no local cluster: run scripts/local-slurm.sh start and eval \"$(scripts/local-slurm.sh env)\"";
+    if (FileBytes(conf).find("\nSlurmctldHost=localhost(127.0.0.1)\n") == std::string::npos)
+        return std::string(conf) + " is not a cluster on this machine: the tests use scripts/local-slurm.sh";
     if (RunInShell(".", "scontrol ping").exitCode != 0)
         return std::string("the cluster of ") + conf + " does not answer: scripts/local-slurm.sh start";
     return "";
