@@ -13,8 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "farm/FarmPlan.h"
 #include "Failure.h"
+#include "farm/FarmPlan.h"
 #include "files/SafeFile.h"
 
 namespace {

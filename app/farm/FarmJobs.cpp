@@ -12,14 +12,14 @@
 #include <thread>
 #include <unistd.h>
 
+#include "cli/FramePattern.h"
+#include "Failure.h"
 #include "farm/FarmCommands.h"
 #include "farm/FarmPlan.h"
 #include "farm/RunState.h"
-#include "Failure.h"
-#include "render/FilterModule.h"
-#include "cli/FramePattern.h"
-#include "files/SafeFile.h"
 #include "farm/slurm/Slurm.h"
+#include "files/SafeFile.h"
+#include "render/FilterModule.h"
 
 namespace {
 
@@ -74,16 +74,18 @@ Submission SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, 
     std::string array = "--array=0-" + std::to_string(chunks - 1);
     if (manifest.maxParallel > 0)
         array += "%" + std::to_string(manifest.maxParallel);
-    const std::vector<std::string> common = {"--chdir=" + manifest.workdir, "--export=ALL"};
-
-    std::vector<std::string> arrayArgs = {"--job-name=veldra-farm", array,
-                                          "--output=" + folder.LogsPath() + "/%A_%a.log"};
-    arrayArgs.insert(arrayArgs.end(), common.begin(), common.end());
-    arrayArgs.insert(arrayArgs.end(), manifest.sbatchOptions.begin(), manifest.sbatchOptions.end());
-    arrayArgs.insert(arrayArgs.end(), {folder.ScriptPath(), manifest.program, "farm", "task", folder.Path(),
-                                       std::to_string(index)});
+    // sbatch's words: the job's own options, those of every job of the
+    // run, then `last` (options that must win, the script and its command).
+    const auto words = [&](std::vector<std::string> own, const std::vector<std::string>& last) {
+        own.insert(own.end(), {"--chdir=" + manifest.workdir, "--export=ALL"});
+        own.insert(own.end(), manifest.sbatchOptions.begin(), manifest.sbatchOptions.end());
+        own.insert(own.end(), last.begin(), last.end());
+        return own;
+    };
     try {
-        submission.arrayJob = SubmitBatch(arrayArgs);
+        submission.arrayJob = SubmitBatch(
+            words({"--job-name=veldra-farm", array, "--output=" + folder.LogsPath() + "/%A_%a.log"},
+                  {folder.ScriptPath(), manifest.program, "farm", "task", folder.Path(), std::to_string(index)}));
     } catch (const Failure& failure) {
         folder.RemoveSubmission(index);
         // Slurm's default MaxArraySize allows indices up to 1000.
@@ -94,16 +96,14 @@ Submission SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, 
     }
     folder.WriteSubmission(submission);
 
-    std::vector<std::string> reportArgs = {"--job-name=veldra-farm-report",
-                                           "--dependency=afterany:" + submission.arrayJob,
-                                           "--kill-on-invalid-dep=yes",
-                                           "--output=" + folder.LogsPath() + "/report-%j.log"};
-    reportArgs.insert(reportArgs.end(), common.begin(), common.end());
-    reportArgs.insert(reportArgs.end(), manifest.sbatchOptions.begin(), manifest.sbatchOptions.end());
-    reportArgs.push_back("--cpus-per-task=1");  // the report is light work, whatever a chunk needs
-    reportArgs.insert(reportArgs.end(), {folder.ScriptPath(), manifest.program, "farm", "report", folder.Path()});
     try {
-        submission.reportJob = SubmitBatch(reportArgs);
+        // The report is light work, whatever a chunk needs.
+        submission.reportJob = SubmitBatch(words({"--job-name=veldra-farm-report",
+                                                  "--dependency=afterany:" + submission.arrayJob,
+                                                  "--kill-on-invalid-dep=yes",
+                                                  "--output=" + folder.LogsPath() + "/report-%j.log"},
+                                                 {"--cpus-per-task=1", folder.ScriptPath(), manifest.program, "farm",
+                                                  "report", folder.Path()}));
     } catch (const Failure& failure) {
         std::string outcome = "cancelled array job " + submission.arrayJob;
         try {

@@ -5,8 +5,8 @@
 #include <climits>
 #include <cstdlib>
 
-#include "Failure.h"
 #include "cli/FramePattern.h"
+#include "Failure.h"
 
 std::vector<int> ShotFrames(const RenderArguments& render)
 {

@@ -5,9 +5,9 @@
 #include <ctime>
 #include <thread>
 
+#include "Failure.h"
 #include "farm/FarmCommands.h"
 #include "farm/RunState.h"
-#include "Failure.h"
 #include "files/SafeFile.h"
 
 namespace {

@@ -10,10 +10,10 @@
 #include <thread>
 #include <unistd.h>
 
+#include "cli/FramePattern.h"
+#include "Failure.h"
 #include "farm/FarmCommands.h"
 #include "farm/FarmPlan.h"
-#include "Failure.h"
-#include "cli/FramePattern.h"
 #include "farm/slurm/ChildProcess.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "farm/slurm/Slurm.h"
 
-#include "farm/slurm/ChildProcess.h"
-#include "farm/FarmPlan.h"
 #include "Failure.h"
+#include "farm/FarmPlan.h"
+#include "farm/slurm/ChildProcess.h"
 
 namespace {
 
