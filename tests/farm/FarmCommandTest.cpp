@@ -190,9 +190,9 @@ TEST_F(FarmCluster, CancelStopsTheRunAndStatusShowsWhatNeverRan)
     EXPECT_NE(status.output.find("next: veldra farm retry"), std::string::npos) << status.output;
 }
 
-// With the controller unreachable, submit says so in one line and leaves
-// no run behind.
-TEST_F(FarmCluster, SubmissionWithoutAControllerFailsClearly)
+// With the controller unreachable, or the submission refused, submit says
+// so in one line and leaves no run behind.
+TEST_F(FarmCluster, FailedSubmissionSaysWhyAndLeavesNothing)
 {
     const std::string folder = ScratchFolder("farm-down");
     MakeShot(folder);
@@ -207,6 +207,34 @@ TEST_F(FarmCluster, SubmissionWithoutAControllerFailsClearly)
     EXPECT_EQ(run.output, "veldra: sbatch failed: error: Batch job submission failed: Unable to contact slurm "
                           "controller (connect failure) (nothing was submitted)\n");
     EXPECT_TRUE(FolderEntries(folder + "/out/.veldra-farm").empty());
+
+    const RunResult refused = RunVeldra(folder, "farm submit in/shot.####.png out/shot.####.png --chunk 5 "
+                                                "--partition no-such-partition");
+    EXPECT_EQ(refused.exitCode, 1) << refused.output;
+    EXPECT_EQ(refused.output, "veldra: sbatch failed: error: Batch job submission failed: Invalid partition name "
+                              "specified (nothing was submitted)\n");
+    EXPECT_TRUE(FolderEntries(folder + "/out/.veldra-farm").empty());
+}
+
+// A run that asks for more CPUs than any node has would pend for ever:
+// status warns, --wait stops waiting, and cancel ends it.
+TEST_F(FarmCluster, ImpossibleRequestIsFlagged)
+{
+    const std::string folder = ScratchFolder("farm-stuck");
+    MakeShot(folder);
+    const RunResult run = RunVeldra(folder, "farm submit in/shot.####.png out/shot.####.png --chunk 12 "
+                                            "--cpus-per-task 4096 --wait");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find("pending:   24 frames: 1-24\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("(PartitionConfig): it asks for more than the partition or any of its nodes has"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("veldra: stopped waiting: a job of the run will not start by itself"),
+              std::string::npos)
+        << run.output;
+    const RunResult cancel = RunVeldra(folder, "farm cancel out");
+    EXPECT_EQ(cancel.exitCode, 0) << cancel.output;
+    EXPECT_NE(cancel.output.find("never ran: 24 frames: 1-24\n"), std::string::npos) << cancel.output;
 }
 
 // Mistakes are refused before anything is submitted, and without Slurm on
