@@ -217,9 +217,14 @@ FarmFolder FarmFolder::Find(const std::string& dir)
     throw Failure(dir + ": no farm run here (give a run's farm folder or the output folder of a run)");
 }
 
+std::string TaskLogPath(const std::string& runPath, const std::string& job, const std::string& task)
+{
+    return runPath + "/logs/" + job + "_" + task + ".log";
+}
+
 std::string FarmFolder::LogPath(const std::string& job, const std::string& task) const
 {
-    return LogsPath() + "/" + job + "_" + task + ".log";
+    return TaskLogPath(path_, job, task);
 }
 
 void FarmFolder::WriteManifest(const FarmManifest& manifest) const

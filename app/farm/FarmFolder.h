@@ -104,5 +104,9 @@ private:
 // entries (run names as Create makes them; other names are ignored).
 std::optional<std::string> LatestRun(const std::vector<std::string>& names);
 
+// Where array task `task` of job `job` writes its output, in the run folder
+// `runPath`.
+std::string TaskLogPath(const std::string& runPath, const std::string& job, const std::string& task);
+
 // The contents of a small text file; throws Failure naming it.
 std::string ReadTextFile(const std::string& path);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unistd.h>
 
 #include "farm/FarmPlan.h"
 
@@ -78,6 +79,9 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
             state.failures.push_back(*record->second);
         } else {
             state.notRun.push_back(frame);
+            if (task != taskOfFrame.end() &&
+                std::find(state.silentTasks.begin(), state.silentTasks.end(), task->second) == state.silentTasks.end())
+                state.silentTasks.push_back(task->second);
         }
     }
     return state;
@@ -141,6 +145,16 @@ std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
     text += Line("failed:    ", state.failed);
     text += FailureLines(state.failures);
     text += Line("never ran: ", state.notRun);
+    // A task that started but left no record (the program missing on its
+    // node, say) would fail again on retry: its log says why.
+    std::string logs;
+    for (const auto& [job, task] : state.silentTasks) {
+        const std::string log = TaskLogPath(runPath, job, std::to_string(task));
+        if (access(log.c_str(), F_OK) == 0)
+            logs += "  " + log + "\n";
+    }
+    if (!logs.empty())
+        text += "  tasks that ended without recording these frames; their logs:\n" + logs;
     for (const std::string& warning : state.warnings)
         text += "warning: " + warning + " (veldra farm cancel ends the run)\n";
     if (state.AllDone())

@@ -12,6 +12,8 @@
 struct RunState {
     std::vector<int> done, running, pending, failed, notRun;
     std::vector<FrameRecord> failures;  // the record of each failed frame
+    // Tasks (array job and index) holding a frame that never ran.
+    std::vector<std::pair<std::string, int>> silentTasks;
     std::vector<std::string> warnings;  // jobs that will not start by themselves
     std::vector<std::string> activeJobs;  // the run's jobs Slurm still runs or holds
 

@@ -198,6 +198,7 @@ TEST(RunState, RecordsAndLiveTasksCombine)
     EXPECT_TRUE(later.Finished());
     EXPECT_EQ(later.failed, (std::vector<int>{2, 3, 6, 11}));
     EXPECT_EQ(later.notRun, (std::vector<int>{7, 8, 9, 10, 12}));
+    EXPECT_EQ(later.silentTasks, (std::vector<std::pair<std::string, int>>{{"100", 1}, {"200", 0}}));
     const std::string text = FormatRunState(later, manifest, submissions, "/run");
     EXPECT_NE(text.find("failed:    4 frames: 2-3,6,11\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  2: bad 2 (1 attempt on n; log /l)\n"), std::string::npos) << text;
