@@ -89,9 +89,9 @@ Submission SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, 
     } catch (const Failure& failure) {
         folder.RemoveSubmission(index);
         // Slurm's default MaxArraySize allows indices up to 1000.
-        const std::string hint = chunks > 1001 ? "; " + std::to_string(chunks) +
-                                                     " chunks may be more than the cluster allows: give a larger --chunk"
-                                               : "";
+        std::string hint;
+        if (chunks > 1001)
+            hint = "; " + std::to_string(chunks) + " chunks may be more than the cluster allows: give a larger --chunk";
         throw Failure(std::string(failure.what()) + " (nothing was submitted" + hint + ")");
     }
     folder.WriteSubmission(submission);
@@ -198,42 +198,40 @@ int RunFarmSubmit(const FarmArguments& arguments)
 int RunFarmRetry(const FarmArguments& arguments)
 {
     const FarmFolder folder = FarmFolder::Find(arguments.dir);
-    const FarmManifest manifest = folder.ReadManifest();
-    const std::vector<Submission> submissions = folder.ReadSubmissions();
-    const RunState state =
-        ComputeRunState(manifest, submissions, folder.ReadRecords(), QueryJobs(RunJobs(submissions)));
-    std::vector<int> frames = state.failed;
-    frames.insert(frames.end(), state.notRun.begin(), state.notRun.end());
+    const RunView run = LookAtRun(folder);
+    std::vector<int> frames = run.state.failed;
+    frames.insert(frames.end(), run.state.notRun.begin(), run.state.notRun.end());
     std::sort(frames.begin(), frames.end());
     if (frames.empty()) {
         std::printf("veldra: nothing to retry in %s: %zu frame%s done, %zu running or pending\n",
-                    folder.Path().c_str(), state.done.size(), state.done.size() == 1 ? "" : "s",
-                    state.running.size() + state.pending.size());
+                    folder.Path().c_str(), run.state.done.size(), run.state.done.size() == 1 ? "" : "s",
+                    run.state.running.size() + run.state.pending.size());
         return arguments.wait ? WaitForRun(folder) : 0;
     }
-    const int index = submissions.empty() ? 0 : submissions.back().index + 1;
-    const Submission submission = SubmitFrames(folder, manifest, frames, index);
-    PrintSubmitted(folder, manifest, submission);
+    const int index = run.submissions.empty() ? 0 : run.submissions.back().index + 1;
+    const Submission submission = SubmitFrames(folder, run.manifest, frames, index);
+    PrintSubmitted(folder, run.manifest, submission);
     return arguments.wait ? WaitForRun(folder) : 0;
 }
 
 int RunFarmCancel(const FarmArguments& arguments)
 {
     const FarmFolder folder = FarmFolder::Find(arguments.dir);
-    const FarmManifest manifest = folder.ReadManifest();
-    const std::vector<Submission> submissions = folder.ReadSubmissions();
-    const std::vector<std::string> jobs = RunJobs(submissions);
-    RunState state = ComputeRunState(manifest, submissions, folder.ReadRecords(), QueryJobs(jobs));
-    if (!state.Finished())
-        CancelJobs(state.activeJobs);
+    RunView run = LookAtRun(folder);
+    if (!run.state.Finished())
+        CancelJobs(run.state.activeJobs);
     // scancel only asks; wait a while for the jobs to be gone so that the
     // state printed is the state that stays.
-    for (int poll = 0; poll < 120 && !state.Finished(); ++poll) {
+    for (int poll = 0; poll < 120 && !run.state.Finished(); ++poll) {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        state = ComputeRunState(manifest, submissions, folder.ReadRecords(), QueryJobs(jobs));
+        run = LookAtRun(folder);
     }
-    std::fputs(FormatRunState(state, manifest, submissions, folder.Path()).c_str(), stdout);
-    if (!state.Finished())
-        throw Failure("jobs still ending after cancel: check them with squeue");
+    std::fputs(DescribeRun(folder, run).c_str(), stdout);
+    if (!run.state.Finished()) {
+        std::string jobs;
+        for (const std::string& job : run.state.activeJobs)
+            jobs += " " + job;
+        throw Failure("jobs still ending a minute after cancel:" + jobs);
+    }
     return 0;
 }

@@ -10,52 +10,44 @@
 #include "farm/RunState.h"
 #include "files/SafeFile.h"
 
-namespace {
-
-struct RunView {
-    FarmManifest manifest;
-    std::vector<Submission> submissions;
-    RunState state;
-};
-
-std::string Describe(const FarmFolder& folder, const RunView& view)
+std::string DescribeRun(const FarmFolder& folder, const RunView& run)
 {
-    return FormatRunState(view.state, view.manifest, view.submissions, folder.Path());
+    return FormatRunState(run.state, run.manifest, run.submissions, folder.Path());
 }
 
-// The run as the records and Slurm tell it. When Slurm cannot be asked and
-// `slurmTrouble` is given, the records alone tell it and `slurmTrouble`
-// says why; otherwise the failure goes up.
-RunView LookAt(const FarmFolder& folder, std::string* slurmTrouble = nullptr)
+RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble)
 {
-    RunView view;
-    view.manifest = folder.ReadManifest();
-    view.submissions = folder.ReadSubmissions();
+    RunView run;
+    run.manifest = folder.ReadManifest();
+    run.submissions = folder.ReadSubmissions();
     std::vector<LiveJob> live;
     try {
-        live = QueryJobs(RunJobs(view.submissions));
+        live = QueryJobs(RunJobs(run.submissions));
     } catch (const Failure& failure) {
         if (!slurmTrouble)
             throw;
         *slurmTrouble = failure.what();
     }
-    view.state = ComputeRunState(view.manifest, view.submissions, folder.ReadRecords(), live);
-    return view;
+    run.state = ComputeRunState(run.manifest, run.submissions, folder.ReadRecords(), live);
+    return run;
 }
 
-// The state, and when Slurm could not be asked, what that leaves unknown.
-std::string DescribeWithoutSlurm(const FarmFolder& folder, int& exitCode)
+namespace {
+
+// The run's state, from the records alone when Slurm cannot be asked,
+// saying what that leaves unknown and setting `exitCode` to 1.
+std::string DescribeEvenWithoutSlurm(const FarmFolder& folder, int& exitCode)
 {
     std::string trouble;
-    const RunView view = LookAt(folder, &trouble);
-    std::string text = Describe(folder, view);
+    const RunView run = LookAtRun(folder, &trouble);
+    std::string text = DescribeRun(folder, run);
     if (!trouble.empty()) {
-        text += "warning: " + trouble + "; from the records alone, frames still running or pending show as never run\n";
+        text += "warning: " + trouble +
+                "; from the records alone, frames still running or pending show as never run\n";
         exitCode = 1;
     }
     return text;
 }
-
 
 }  // namespace
 
@@ -63,7 +55,7 @@ int RunFarmStatus(const FarmArguments& arguments)
 {
     const FarmFolder folder = FarmFolder::Find(arguments.dir);
     int exitCode = 0;
-    std::fputs(DescribeWithoutSlurm(folder, exitCode).c_str(), stdout);
+    std::fputs(DescribeEvenWithoutSlurm(folder, exitCode).c_str(), stdout);
     return exitCode;
 }
 
@@ -77,7 +69,7 @@ int RunFarmReport(const FarmArguments& arguments)
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S UTC", &utc);
     int exitCode = 0;
     const std::string report =
-        "veldra farm report, " + std::string(stamp) + "\n" + DescribeWithoutSlurm(folder, exitCode);
+        "veldra farm report, " + std::string(stamp) + "\n" + DescribeEvenWithoutSlurm(folder, exitCode);
     WriteFileSafely(folder.ReportPath(), report.data(), report.size());
     std::fputs(report.c_str(), stdout);
     return exitCode;
@@ -87,23 +79,23 @@ int WaitForRun(const FarmFolder& folder)
 {
     std::size_t shownDone = static_cast<std::size_t>(-1);
     for (;;) {
-        RunView view;
+        RunView run;
         try {
-            view = LookAt(folder);
+            run = LookAtRun(folder);
         } catch (const Failure& failure) {
             throw Failure(std::string(failure.what()) + " (stopped waiting; the run goes on: veldra farm status " +
                           folder.Path() + ")");
         }
-        const RunState& state = view.state;
+        const RunState& state = run.state;
         if (state.Finished() || !state.warnings.empty()) {
-            std::fputs(Describe(folder, view).c_str(), stdout);
+            std::fputs(DescribeRun(folder, run).c_str(), stdout);
             if (!state.Finished())
                 throw Failure("stopped waiting: a job of the run will not start by itself");
             return state.AllDone() ? 0 : 1;
         }
         if (state.done.size() != shownDone) {
             shownDone = state.done.size();
-            std::printf("waiting: %zu of %zu frames done, %zu running\n", shownDone, view.manifest.frames.size(),
+            std::printf("waiting: %zu of %zu frames done, %zu running\n", shownDone, run.manifest.frames.size(),
                         state.running.size());
             std::fflush(stdout);
         }
