@@ -11,7 +11,7 @@
 #include "Failure.h"
 #include "farm/FarmCommands.h"
 #include "files/FileError.h"
-#include "image/LibraryMessages.h"
+#include "image/io/LibraryMessages.h"
 #include "render/Interrupt.h"
 
 int main(int argc, char** argv)

@@ -11,10 +11,10 @@
 #include "Failure.h"
 #include "files/FileError.h"
 #include "files/WholeFile.h"
-#include "image/ChannelPlan.h"
-#include "image/InputChecks.h"
-#include "image/LibraryMessages.h"
-#include "image/MemoryOutput.h"
+#include "image/io/ChannelPlan.h"
+#include "image/io/InputChecks.h"
+#include "image/io/LibraryMessages.h"
+#include "image/io/MemoryOutput.h"
 
 namespace {
 

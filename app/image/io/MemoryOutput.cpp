@@ -1,4 +1,4 @@
-#include "image/MemoryOutput.h"
+#include "image/io/MemoryOutput.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "image/ChannelPlan.h"
+#include "image/io/ChannelPlan.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "image/LibraryMessages.h"
+#include "image/io/LibraryMessages.h"
 
 #include <cstdio>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "image/InputChecks.h"
+#include "image/io/InputChecks.h"
 
 #include <cstring>
 #include <fstream>
