@@ -54,7 +54,8 @@ void EndAfterGrace()
     timespec grace{kGraceSeconds, 0};
     while (nanosleep(&grace, &grace) != 0 && errno == EINTR) {
     }
-    static const char message[] = "veldra: interrupted; the work in progress was abandoned and its temporary files removed\n";
+    static const char message[] =
+        "veldra: interrupted; the work in progress was abandoned and its temporary files removed\n";
     (void)!write(STDERR_FILENO, message, sizeof message - 1);
     EndNow(firstSignal.load());
 }

@@ -382,15 +382,18 @@ TEST(Faults, SameInputSameBytesInEveryFormat)
 {
     const std::string folder = ScratchFolder("same-bytes");
     WritePicture(folder + "/in.png", CoordinatePicture(40, 30, 7));
-    const char* kinds[] = {"png", "tif", "exr", "dpx", "jpg"};
+    const std::vector<std::string> kinds = {"png", "tif", "exr", "dpx", "jpg"};
+    auto render = [&](const std::string& kind) {
+        return RunVeldra(folder, "render in.png out." + kind + " --axis x --end 30 --quiet").exitCode;
+    };
     std::vector<std::string> first;
-    for (const char* kind : kinds) {
-        ASSERT_EQ(RunVeldra(folder, std::string("render in.png out.") + kind + " --axis x --end 30 --quiet").exitCode, 0);
+    for (const std::string& kind : kinds) {
+        ASSERT_EQ(render(kind), 0) << kind;
         first.push_back(FileBytes(folder + "/out." + kind));
     }
     sleep(1);
-    for (std::size_t i = 0; i < std::size(kinds); ++i) {
-        ASSERT_EQ(RunVeldra(folder, std::string("render in.png out.") + kinds[i] + " --axis x --end 30 --quiet").exitCode, 0);
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        ASSERT_EQ(render(kinds[i]), 0) << kinds[i];
         EXPECT_EQ(FileBytes(folder + "/out." + kinds[i]), first[i]) << kinds[i];
     }
 }
@@ -424,8 +427,8 @@ TEST(Faults, ChannelsMeanWhatTheFileSays)
     OIIO::ImageSpec header(1, 1, 4, OIIO::TypeDesc::UINT16);
     const std::uint16_t associated[4] = {10000, 20000, 30000, 32768};
     auto output = OIIO::ImageOutput::create(folder + "/assoc.tif");
-    ASSERT_TRUE(output->open(folder + "/assoc.tif", header) && output->write_image(OIIO::TypeDesc::UINT16, associated) &&
-                output->close());
+    ASSERT_TRUE(output->open(folder + "/assoc.tif", header) &&
+                output->write_image(OIIO::TypeDesc::UINT16, associated) && output->close());
     ASSERT_EQ(RunVeldra(folder, "render assoc.tif assoc-out.tif --params pass.bin --quiet").exitCode, 0);
     EXPECT_EQ(ReadPicture(folder + "/assoc-out.tif").values, ReadPicture(folder + "/assoc.tif").values);
     auto input = OIIO::ImageInput::open(folder + "/assoc-out.tif");
