@@ -177,13 +177,21 @@ void ReadRunOptions(WordReader& reader, Arguments& arguments)
     reader.Flag("--quiet", "-q", arguments.quiet);
 }
 
+void ReadAlphaOption(WordReader& reader, RenderArguments& render)
+{
+    static const std::map<std::string, std::int32_t> alphaModes = {
+        {"filter", static_cast<std::int32_t>(AlphaMode::Filter)}, {"keep", static_cast<std::int32_t>(AlphaMode::Keep)}};
+    reader.Value("--alpha", "", [&](const std::string& o, const std::string& v) {
+        render.alpha = static_cast<AlphaMode>(ParseCode(o, v, alphaModes, "keep or filter"));
+    });
+}
+
 void ReadRenderOptions(WordReader& reader, RenderArguments& render)
 {
+    ReadAlphaOption(reader, render);
     static const std::map<std::string, std::int32_t> axes = {{"x", AxisX}, {"y", AxisY}, {"z", AxisZ}};
     static const std::map<std::string, std::int32_t> pivots = {
         {"lower", PivotLower}, {"center", PivotCenter}, {"centre", PivotCenter}, {"upper", PivotUpper}};
-    static const std::map<std::string, std::int32_t> alphaModes = {
-        {"filter", static_cast<std::int32_t>(AlphaMode::Filter)}, {"keep", static_cast<std::int32_t>(AlphaMode::Keep)}};
     static const std::map<std::string, std::int32_t> depths = {
         {"uint8", static_cast<std::int32_t>(ChannelFormat::UInt8)},
         {"uint16", static_cast<std::int32_t>(ChannelFormat::UInt16)},
@@ -216,9 +224,6 @@ void ReadRenderOptions(WordReader& reader, RenderArguments& render)
     });
     reader.Value("--depth", "-d", [&](const std::string& o, const std::string& v) {
         render.depth = static_cast<ChannelFormat>(ParseCode(o, v, depths, "uint8, uint16, half or float"));
-    });
-    reader.Value("--alpha", "", [&](const std::string& o, const std::string& v) {
-        render.alpha = static_cast<AlphaMode>(ParseCode(o, v, alphaModes, "keep or filter"));
     });
     reader.Flag("--dry-run", "-n", render.dryRun);
 }
@@ -278,6 +283,7 @@ Arguments ParseArguments(const std::vector<std::string>& words)
     } else if (command == "demo") {
         arguments.command = Arguments::Command::Demo;
         ReadRunOptions(reader, arguments);
+        ReadAlphaOption(reader, arguments.render);
         const auto operands = reader.Read();
         ExpectOperands(command, operands, 0, 1);
         arguments.demoFolder = operands.empty() ? "veldra-demo" : operands[0];

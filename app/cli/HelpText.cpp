@@ -12,7 +12,7 @@ const char kOverview[] =
     "  veldra render INPUT OUTPUT [options]   run a frame or a sequence through the filter\n"
     "  veldra info [--module FILE]            what the module reports about itself\n"
     "  veldra params FILE                     show a stored 20-byte parameter block\n"
-    "  veldra demo [DIR] [-j N] [-q]          render the built-in test card (default DIR: veldra-demo)\n"
+    "  veldra demo [DIR] [options]            render the built-in test card (default DIR: veldra-demo)\n"
     "  veldra --version                       the program's release\n";
 
 const char kRender[] =
@@ -65,6 +65,7 @@ const char kDemo[] =
     "and a contact sheet to DIR (default: veldra-demo).\n"
     "\n"
     "options:\n"
+    "      --alpha keep      carry the card's alpha through the turn (as for render)\n"
     "  -j, --jobs N          frames rendered in parallel (default: number of cores)\n"
     "      --module FILE     the filter module\n"
     "  -q, --quiet           no progress bar\n";

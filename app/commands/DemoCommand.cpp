@@ -9,6 +9,7 @@
 #include "commands/Commands.h"
 #include "image/ContactSheet.h"
 #include "Failure.h"
+#include "render/AlphaKeep.h"
 #include "render/FilterModule.h"
 #include "cli/FramePattern.h"
 #include "image/ImageFiles.h"
@@ -104,7 +105,10 @@ int RunDemo(const Arguments& arguments)
         std::memcpy(frame.pixels, card.pixels, card.PixelCount() * sizeof(BMM_Color_64));
         LoadParams(*filters[worker], blocks[row]);
         const FrameRange at(turnRange.First(), turnRange.Count(), frameNumber);
-        RenderFrame(*filters[worker], frame, at, at, path);
+        if (arguments.render.alpha == AlphaMode::Keep)
+            RenderFrameKeepingAlpha(*filters[worker], frame, at, at, path);
+        else
+            RenderFrame(*filters[worker], frame, at, at, path);
         WriteImage(path, frame, WriteSettings{});
         if (frameNumber % kSheetEvery == 0)
             sheet.Place(row, frameNumber / kSheetEvery, frame);
