@@ -69,11 +69,13 @@ FrameSpan ParseSpan(const std::string& option, const std::string& text)
     return FrameSpan{static_cast<int>(first), static_cast<int>(last)};
 }
 
-std::int32_t ParseCode(const std::string& option, const std::string& text,
-                       const std::map<std::string, std::int32_t>& codes, const std::string& expected)
+// One of the words in `choices`, as the value it stands for.
+template <typename Value>
+Value ParseChoice(const std::string& option, const std::string& text, const std::map<std::string, Value>& choices,
+                  const std::string& expected)
 {
-    const auto found = codes.find(text);
-    if (found == codes.end())
+    const auto found = choices.find(text);
+    if (found == choices.end())
         throw BadValue(option, text, expected);
     return found->second;
 }
@@ -179,10 +181,9 @@ void ReadRunOptions(WordReader& reader, Arguments& arguments)
 
 void ReadAlphaOption(WordReader& reader, RenderArguments& render)
 {
-    static const std::map<std::string, std::int32_t> alphaModes = {
-        {"filter", static_cast<std::int32_t>(AlphaMode::Filter)}, {"keep", static_cast<std::int32_t>(AlphaMode::Keep)}};
+    static const std::map<std::string, AlphaMode> alphaModes = {{"filter", AlphaMode::Filter}, {"keep", AlphaMode::Keep}};
     reader.Value("--alpha", "", [&](const std::string& o, const std::string& v) {
-        render.alpha = static_cast<AlphaMode>(ParseCode(o, v, alphaModes, "keep or filter"));
+        render.alpha = ParseChoice(o, v, alphaModes, "keep or filter");
     });
 }
 
@@ -192,11 +193,9 @@ void ReadRenderOptions(WordReader& reader, RenderArguments& render)
     static const std::map<std::string, std::int32_t> axes = {{"x", AxisX}, {"y", AxisY}, {"z", AxisZ}};
     static const std::map<std::string, std::int32_t> pivots = {
         {"lower", PivotLower}, {"center", PivotCenter}, {"centre", PivotCenter}, {"upper", PivotUpper}};
-    static const std::map<std::string, std::int32_t> depths = {
-        {"uint8", static_cast<std::int32_t>(ChannelFormat::UInt8)},
-        {"uint16", static_cast<std::int32_t>(ChannelFormat::UInt16)},
-        {"half", static_cast<std::int32_t>(ChannelFormat::Half)},
-        {"float", static_cast<std::int32_t>(ChannelFormat::Float)}};
+    static const std::map<std::string, ChannelFormat> depths = {
+        {"uint8", ChannelFormat::UInt8}, {"uint16", ChannelFormat::UInt16}, {"half", ChannelFormat::Half},
+        {"float", ChannelFormat::Float}};
 
     reader.Value("--frames", "-f", [&](const std::string& o, const std::string& v) {
         render.frames = FrameList::Parse(o, v);
@@ -206,10 +205,10 @@ void ReadRenderOptions(WordReader& reader, RenderArguments& render)
     });
     reader.Value("--range", "-r", [&](const std::string& o, const std::string& v) { render.range = ParseSpan(o, v); });
     reader.Value("--axis", "-a", [&](const std::string& o, const std::string& v) {
-        render.settings.axis = ParseCode(o, v, axes, "x, y or z");
+        render.settings.axis = ParseChoice(o, v, axes, "x, y or z");
     });
     reader.Value("--pivot", "-p", [&](const std::string& o, const std::string& v) {
-        render.settings.pivot = ParseCode(o, v, pivots, "lower, center or upper");
+        render.settings.pivot = ParseChoice(o, v, pivots, "lower, center or upper");
     });
     reader.Value("--start", "-s", [&](const std::string& o, const std::string& v) {
         render.settings.startAngle = ParseDegrees(o, v);
@@ -223,7 +222,7 @@ void ReadRenderOptions(WordReader& reader, RenderArguments& render)
         render.compression = ParseInt(o, v, 0, 9, "a PNG compression level from 0 to 9");
     });
     reader.Value("--depth", "-d", [&](const std::string& o, const std::string& v) {
-        render.depth = static_cast<ChannelFormat>(ParseCode(o, v, depths, "uint8, uint16, half or float"));
+        render.depth = ParseChoice(o, v, depths, "uint8, uint16, half or float");
     });
     reader.Flag("--dry-run", "-n", render.dryRun);
 }
@@ -251,7 +250,7 @@ Arguments ParseArguments(const std::vector<std::string>& words)
         HelpText(arguments.helpTopic);  // an unknown topic fails here
         return arguments;
     }
-    if (command == "--version" || command == "-V") {
+    if (command == "--version") {
         arguments.command = Arguments::Command::Version;
         return arguments;
     }

@@ -67,7 +67,7 @@ FrameList FrameList::Parse(const std::string& option, const std::string& text)
         if (!list.pieces_.empty() && first <= list.Last())
             throw bad("frames must increase from one piece to the next");
         last -= (last - first) % step;
-        list.Add(Piece{static_cast<int>(first), static_cast<int>(last), static_cast<int>(std::min<long long>(step, INT_MAX))});
+        list.Add(Piece{static_cast<int>(first), static_cast<int>(last), static_cast<int>(step)});
     }
     // The filter counts the frames of a range in an int.
     if (static_cast<long long>(list.Last()) - list.First() >= INT_MAX)

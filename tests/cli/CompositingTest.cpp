@@ -244,7 +244,8 @@ TEST(Compositing, WindowsAndMetadataRoundTrip)
     ASSERT_TRUE(tiff->open(folder + "/plate.tif", tiffHeader) && tiff->write_image(OIIO::TypeDesc::UINT16, grey.data()));
     tiff->close();
     ASSERT_EQ(RunVeldra(folder, "render plate.tif out.tif -q").exitCode, 0);
-    const OIIO::ParamValue* icc = ReadHeader(folder + "/out.tif").find_attribute("ICCProfile");
+    const OIIO::ImageSpec tiffOut = ReadHeader(folder + "/out.tif");
+    const OIIO::ParamValue* icc = tiffOut.find_attribute("ICCProfile");
     ASSERT_NE(icc, nullptr);
     EXPECT_EQ(icc->type().size(), profile.size());
 }
