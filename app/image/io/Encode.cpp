@@ -1,0 +1,109 @@
+#include "image/io/Encode.h"
+
+#include <OpenImageIO/filesystem.h>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Failure.h"
+#include "image/io/LibraryMessages.h"
+
+namespace {
+
+// The library's vector output, readable too: writers may read back what
+// they wrote while they finish a file.
+class MemoryOutput : public OIIO::Filesystem::IOVecOutput {
+public:
+    size_t read(void* buffer, size_t size) override
+    {
+        const size_t got = pread(buffer, size, m_pos);
+        m_pos += static_cast<int64_t>(got);
+        return got;
+    }
+    size_t pread(void* buffer, size_t size, int64_t offset) override
+    {
+        const std::vector<unsigned char>& bytes = this->buffer();
+        if (offset < 0 || static_cast<uint64_t>(offset) >= bytes.size())
+            return 0;
+        const size_t count = std::min(size, bytes.size() - static_cast<size_t>(offset));
+        std::memcpy(buffer, bytes.data() + offset, count);
+        return count;
+    }
+};
+
+// A file that lives in memory only, with a name the library can open.
+class MemoryFile {
+public:
+    explicit MemoryFile(const std::string& path) : fd_(memfd_create("veldra-encoded", MFD_CLOEXEC))
+    {
+        if (fd_ < 0)
+            throw Failure(path + ": cannot encode: " + std::strerror(errno));
+    }
+    ~MemoryFile() { close(fd_); }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+
+    std::string Name() const { return "/proc/self/fd/" + std::to_string(fd_); }
+
+    std::vector<unsigned char> Bytes(const std::string& path) const
+    {
+        struct stat info {};
+        if (fstat(fd_, &info) != 0)
+            throw Failure(path + ": cannot encode: " + std::strerror(errno));
+        std::vector<unsigned char> bytes(static_cast<std::size_t>(info.st_size));
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t got = pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                throw Failure(path + ": cannot encode: " + (got < 0 ? std::strerror(errno) : "file cut short"));
+            done += static_cast<std::size_t>(got);
+        }
+        return bytes;
+    }
+
+private:
+    int fd_;
+};
+
+bool Write(OIIO::ImageOutput& output, const std::string& name, const OIIO::ImageSpec& header, const void* pixels,
+           OIIO::stride_t stride)
+{
+    return output.open(name, header) && output.write_image(OIIO::TypeDesc::UINT16, pixels, stride) && output.close();
+}
+
+}  // namespace
+
+std::vector<unsigned char> EncodeInMemory(OIIO::ImageOutput& output, const std::string& path,
+                                          const OIIO::ImageSpec& header, const void* pixels, OIIO::stride_t stride)
+{
+    LibraryMessages messages;
+    // On failure the writer is closed here, while what it writes to still
+    // exists, rather than by its destructor.
+    auto failure = [&] {
+        const Failure failed(path + ": cannot write: " + messages.OneLine(output.geterror(), "the encoder failed"));
+        output.close();
+        output.set_ioproxy(nullptr);
+        return failed;
+    };
+    // The TIFF writer of this library version loses its first directory
+    // when it adds Exif data through an I/O proxy; it gets a file in memory.
+    if (std::string(output.format_name()) == "tiff") {
+        const MemoryFile file(path);
+        if (!Write(output, file.Name(), header, pixels, stride))
+            throw failure();
+        return file.Bytes(path);
+    }
+    // The others write through a proxy, on the real name (some choose their
+    // codec by it).
+    MemoryOutput encoded;
+    output.set_ioproxy(&encoded);
+    if (!Write(output, path, header, pixels, stride))
+        throw failure();
+    output.set_ioproxy(nullptr);
+    return std::move(encoded.buffer());
+}

@@ -1,0 +1,15 @@
+// Pictures encoded in memory, so that the bytes reach the disk through
+// WholeFile's checked writes (a library writer does not always report a
+// short write) and the file on disk is complete or not there at all.
+#pragma once
+
+#include <OpenImageIO/imageio.h>
+
+#include <string>
+#include <vector>
+
+// The file `output` (made for `path`, whose name chose the format) writes
+// for `header` and the 16-bit `pixels`, `stride` bytes apart. Throws
+// Failure naming `path`, with the library's own words.
+std::vector<unsigned char> EncodeInMemory(OIIO::ImageOutput& output, const std::string& path,
+                                          const OIIO::ImageSpec& header, const void* pixels, OIIO::stride_t stride);
