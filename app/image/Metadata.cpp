@@ -11,7 +11,8 @@ bool Carried(const std::string& name, const std::string& outputFormat)
     if (StartsWith(name, "oiio:"))
         return name == "oiio:ColorSpace" || name == "oiio:Gamma";
     // The writer picks the compression and the photometric reading of the
-    // channels it writes; outputs carry no timestamps.
+    // channels it writes; WriteImage settles the date (the input's own, never
+    // the time of writing).
     if (name == "compression" || name == "tiff:PhotometricInterpretation" || name == "DateTime")
         return false;
     // "tiff:RowsPerStrip" means something to the TIFF writer only.
