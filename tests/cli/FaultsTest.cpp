@@ -406,6 +406,18 @@ TEST(Faults, SameInputSameBytesInEveryFormat)
         ASSERT_EQ(render(kinds[i]), 0) << kinds[i];
         EXPECT_EQ(FileBytes(folder + "/out." + kinds[i]), first[i]) << kinds[i];
     }
+
+    // A date the input carries is its own, and is kept.
+    OIIO::ImageSpec header(4, 4, 3, OIIO::TypeDesc::UINT16);
+    header.attribute("DateTime", "2020:01:02 03:04:05");
+    const std::vector<std::uint16_t> grey(4 * 4 * 3, 30000);
+    auto output = OIIO::ImageOutput::create(folder + "/dated.tif");
+    ASSERT_TRUE(output->open(folder + "/dated.tif", header) &&
+                output->write_image(OIIO::TypeDesc::UINT16, grey.data()) && output->close());
+    ASSERT_EQ(RunVeldra(folder, "render dated.tif dated-out.tif --quiet").exitCode, 0);
+    auto input = OIIO::ImageInput::open(folder + "/dated-out.tif");
+    ASSERT_TRUE(input);
+    EXPECT_EQ(input->spec().get_string_attribute("DateTime"), "2020:01:02 03:04:05");
 }
 
 // Alpha is the channel the file names as alpha: a depth channel is not
