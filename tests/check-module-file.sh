@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Checks what the module file shows to the outside: natively, the dynamic
-# symbols it defines; on Windows, its export table (names and ordinals) and
-# the DLLs it imports from (host libraries and Windows' own, never a C++
-# runtime DLL).
+# symbols it defines; on Windows, its export table (names and ordinals), the
+# DLLs it imports from (host libraries and Windows' own, never a C++ runtime
+# DLL), and that every host service is imported under the platform's C++
+# decorated name, which demangles and which the host library beside it
+# exports.
 set -euo pipefail
 kind="$1" file="$2"
 
@@ -25,6 +27,18 @@ windows)
   while read -r dll; do
     grep -qiE "$allowed" <<<"$dll" || fail "imports from $dll"
   done < <(awk '/DLL Name:/ {print $3}' <<<"$dump")
+  for dll in flt.dll bmm.dll core.dll geom.dll; do
+    host="$(dirname "$file")/$dll"
+    host_exports=$(i686-w64-mingw32-objdump -p "$host" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+      awk '$1 == "[" {print $3}')
+    while read -r name; do
+      [ -n "$name" ] || continue
+      [[ "$name" == \?* ]] || fail "imports $name from $dll: not a decorated name"
+      declaration=$(llvm-undname "$name" | sed -n '2p') || fail "$name from $dll does not demangle"
+      grep -qxF "$name" <<<"$host_exports" || fail "imports $name, which $host does not export"
+      echo "$dll: $declaration"
+    done < <(sed -n "/DLL Name: $dll/,/^\$/p" <<<"$dump" | awk 'NR > 2 && NF >= 3 {print $3}')
+  done
   ;;
 *) fail "unknown kind $kind" ;;
 esac
