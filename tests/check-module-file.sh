@@ -5,23 +5,27 @@
 # DLL), and that every host service is imported under the platform's C++
 # decorated name, which demangles and which the host library beside it
 # exports.
+#
+#   check-module-file.sh native|windows MODULE-FILE EXPORT-NAMES...   (names in ordinal order)
 set -euo pipefail
 kind="$1" file="$2"
+shift 2
+names=("$@")
 
 fail() { echo "$file: $*" >&2; exit 1; }
 
 case "$kind" in
 native)
   symbols=$(nm -D --defined-only "$file" | awk '{print $3}' | sort | tr '\n' ' ')
-  [ "$symbols" = "DllMain LibClassDesc LibDescription LibNumberClasses LibVersion " ] ||
-    fail "exports [$symbols]"
+  expected=$(printf '%s\n' "${names[@]}" DllMain | sort | tr '\n' ' ')
+  [ "$symbols" = "$expected" ] || fail "exports [$symbols], expected [$expected]"
   ;;
 windows)
   dump=$(i686-w64-mingw32-objdump -p "$file")
   exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" | awk '$1 == "[" {print $2 $3}' | sort | tr '\n' ' ')
   # Name-pointer rows give the ordinal less the base of 1.
-  [ "$exports" = "0]LibDescription 1]LibNumberClasses 2]LibClassDesc 3]LibVersion " ] ||
-    fail "exports [$exports]"
+  expected=$(for i in "${!names[@]}"; do echo "$i]${names[$i]}"; done | sort | tr '\n' ' ')
+  [ "$exports" = "$expected" ] || fail "exports [$exports], expected [$expected]"
   grep -q 'Ordinal Base[[:space:]]*1$' <<<"$dump" || fail "ordinal base is not 1"
   allowed='^(kernel32|user32|gdi32|comctl32|msvcrt|flt|bmm|core|geom)\.dll$'
   while read -r dll; do
