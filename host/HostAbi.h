@@ -29,12 +29,12 @@
 
 // The body of a ScalarDeletingDestructor slot: `object`'s destructor is
 // virtual, so this reaches the most derived class's destructor and release.
-template <class Interface>
-void* RunScalarDeletingDestructor(Interface* object, std::uint32_t flags)
+template <class Object>
+void* RunScalarDeletingDestructor(Object* object, std::uint32_t flags)
 {
     if (flags & 1u)
         delete object;
     else
-        object->~Interface();
+        object->~Object();
     return object;
 }
