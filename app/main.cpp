@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "Arguments.h"
-#include "Commands.h"
+#include "cli/Arguments.h"
+#include "commands/Commands.h"
 #include "Failure.h"
 
 int main(int argc, char** argv)

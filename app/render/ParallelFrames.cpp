@@ -1,4 +1,4 @@
-#include "ParallelFrames.h"
+#include "render/ParallelFrames.h"
 
 #include <algorithm>
 #include <exception>

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "Frame.h"
+#include "image/Frame.h"
 
 // Draws the card at the given size (at least 64 x 48 for the marks to fit).
 Frame DrawTestCard(std::uint16_t width, std::uint16_t height);

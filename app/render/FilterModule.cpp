@@ -1,4 +1,4 @@
-#include "FilterModule.h"
+#include "render/FilterModule.h"
 
 #include <cerrno>
 #include <cstring>

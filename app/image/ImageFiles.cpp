@@ -1,4 +1,4 @@
-#include "ImageFiles.h"
+#include "image/ImageFiles.h"
 
 #include <OpenImageIO/imageio.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Failure.h"
-#include "SafeFile.h"
+#include "files/SafeFile.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Commands.h"
+#include "commands/Commands.h"
 #include "Failure.h"
-#include "FilterModule.h"
+#include "render/FilterModule.h"
 #include "filter/RotationParams.h"
 
 namespace {

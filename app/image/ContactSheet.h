@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Frame.h"
+#include "image/Frame.h"
 
 class ContactSheet {
 public:

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Arguments.h"
+#include "cli/Arguments.h"
 #include "loader/ModuleLoader.h"
 
 // VELDRA.FLT in the folder of the running program.

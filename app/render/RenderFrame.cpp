@@ -1,4 +1,4 @@
-#include "RenderFrame.h"
+#include "render/RenderFrame.h"
 
 #include "Failure.h"
 

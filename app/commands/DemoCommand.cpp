@@ -6,17 +6,17 @@
 #include <filesystem>
 #include <system_error>
 
-#include "Commands.h"
-#include "ContactSheet.h"
+#include "commands/Commands.h"
+#include "image/ContactSheet.h"
 #include "Failure.h"
-#include "FilterModule.h"
-#include "FramePattern.h"
-#include "ImageFiles.h"
-#include "Interrupt.h"
-#include "ParallelFrames.h"
-#include "Progress.h"
-#include "RenderFrame.h"
-#include "TestCard.h"
+#include "render/FilterModule.h"
+#include "cli/FramePattern.h"
+#include "image/ImageFiles.h"
+#include "render/Interrupt.h"
+#include "render/ParallelFrames.h"
+#include "cli/Progress.h"
+#include "render/RenderFrame.h"
+#include "image/TestCard.h"
 #include "filter/RotationParams.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "TestCard.h"
+#include "image/TestCard.h"
 
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>

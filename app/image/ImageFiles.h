@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "Frame.h"
+#include "image/Frame.h"
 
 struct LoadedImage {
     Frame frame;

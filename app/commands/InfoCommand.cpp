@@ -2,8 +2,8 @@
 // its class descriptor and a filter object.
 #include <cstdio>
 
-#include "Commands.h"
-#include "FilterModule.h"
+#include "commands/Commands.h"
+#include "render/FilterModule.h"
 
 int RunInfo(const Arguments& arguments)
 {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "Frame.h"
+#include "image/Frame.h"
 #include "flt/ImageFilter.h"
 
 // Hands `frame` and the two ranges to `filter` and has it render in place.

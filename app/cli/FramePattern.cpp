@@ -1,4 +1,4 @@
-#include "FramePattern.h"
+#include "cli/FramePattern.h"
 
 #include <algorithm>
 #include <cctype>

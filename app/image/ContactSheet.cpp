@@ -1,11 +1,11 @@
-#include "ContactSheet.h"
+#include "image/ContactSheet.h"
 
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>
 
 #include <algorithm>
 
-#include "ImageFiles.h"
+#include "image/ImageFiles.h"
 
 namespace {
 

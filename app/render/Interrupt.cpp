@@ -1,4 +1,4 @@
-#include "Interrupt.h"
+#include "render/Interrupt.h"
 
 #include <atomic>
 #include <csignal>

@@ -2,7 +2,7 @@
 // Failure for anything the user can mend.
 #pragma once
 
-#include "Arguments.h"
+#include "cli/Arguments.h"
 
 int RunRender(const Arguments& arguments);
 int RunInfo(const Arguments& arguments);

@@ -8,16 +8,16 @@
 #include <optional>
 #include <unistd.h>
 
-#include "Commands.h"
+#include "commands/Commands.h"
 #include "Failure.h"
-#include "FilterModule.h"
-#include "FramePattern.h"
-#include "ImageFiles.h"
-#include "Interrupt.h"
-#include "ParallelFrames.h"
-#include "Progress.h"
-#include "RenderFrame.h"
-#include "SafeFile.h"
+#include "render/FilterModule.h"
+#include "cli/FramePattern.h"
+#include "image/ImageFiles.h"
+#include "render/Interrupt.h"
+#include "render/ParallelFrames.h"
+#include "cli/Progress.h"
+#include "render/RenderFrame.h"
+#include "files/SafeFile.h"
 
 namespace {
 
