@@ -41,6 +41,7 @@ function(veldra_decorate_exports library)
             --objects $<TARGET_OBJECTS:${library}> --msvc ${reference_objects}
     VERBATIM COMMAND_EXPAND_LISTS)
   target_link_options(${library} PRIVATE ${work}/${library}-exports.def)
+  set_property(TARGET ${library} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/host/abi/decorate-exports.sh)
   # After the link: the import library everyone links against.
   add_custom_command(TARGET ${library} POST_BUILD
     COMMAND ${CMAKE_DLLTOOL} -d ${work}/${library}-imports.def -l $<TARGET_LINKER_FILE:${library}>
