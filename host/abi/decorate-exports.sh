@@ -34,9 +34,12 @@ done
 # What an object exports (its linker directives), one name a line, data
 # (tables, type information) marked with a trailing ",data".
 exports_of() {
-  local object
+  local object headers
   for object in "$@"; do
-    i686-w64-mingw32-objdump -h "$object" | grep -q ' \.drectve ' || continue
+    # Read the headers whole first: grep -q would stop reading early and
+    # fail the pipeline.
+    headers=$(i686-w64-mingw32-objdump -h "$object")
+    grep -q ' \.drectve ' <<<"$headers" || continue
     i686-w64-mingw32-objcopy --dump-section .drectve="$scratch/directives" "$object" "$scratch/copy.o"
     { tr ' \0' '\n\n' <"$scratch/directives"; echo; } |
       sed -nE 's/^(-export:|\/EXPORT:)"?([^",]+)"?(,data)?$/\2\3/ip'
