@@ -1,21 +1,13 @@
 #include <cstdint>
 
 #include "engine/ImageWarper.h"
+#include "filter/FrameAngle.h"
 #include "filter/RotationFilter.h"
 
 namespace {
 
 // Perspective handed to the X and Y turns.
 constexpr float kPerspective = 0.25f;
-
-// The angle for a frame `percent` of the way through the range: the
-// difference of the two angles times the percent, over 100, plus the
-// starting angle, in double and rounded to float once.
-float FrameAngle(const RotationParams& params, int percent)
-{
-    const double span = static_cast<double>(params.endAngle) - params.startAngle;
-    return static_cast<float>(span * percent / 100.0 + params.startAngle);
-}
 
 // The engine's pivot offset, the code's distance from PivotCenter. Taken
 // modulo 2^32 so that any stored code gives a defined value; codes other
@@ -34,7 +26,7 @@ int RotationFilter::ProcessFrame(HWND window)
     ImageWarper engine(window, ifi, srcmap);
     if (!engine.HasBuffer())
         return 0;  // the frame does not fit in memory; the bitmap is left as it was
-    const float angle = FrameAngle(params, engine.ProgressPercent());
+    const float angle = FrameAngle(params.startAngle, params.endAngle, engine.ProgressPercent());
     const int pivotOffset = PivotOffset(params.pivot);
     switch (params.axis) {
     case AxisX: engine.TurnAboutX(pivotOffset, angle, kPerspective); break;

@@ -9,6 +9,7 @@
 #include "commands/Commands.h"
 #include "image/ContactSheet.h"
 #include "Failure.h"
+#include "render/AlphaKeep.h"
 #include "render/FilterModule.h"
 #include "cli/FramePattern.h"
 #include "image/ImageFiles.h"
@@ -23,10 +24,11 @@ namespace {
 
 constexpr std::uint16_t kCardWidth = 320;
 constexpr std::uint16_t kCardHeight = 240;
-// 0 to 360 degrees across a range of 37 frames; frames 0 to 35 make a loop
-// that plays without a repeated picture.
-constexpr int kFramesPerTurn = 36;
-constexpr int kSheetEvery = 4;  // every 4th frame goes on the contact sheet
+// 0 to 360 degrees across a range of 21 frames; frames 0 to 19 make a loop
+// that plays without a repeated picture. The angle moves in whole percents
+// of the range, and 20 steps of 5 percent each make every step 18 degrees.
+constexpr int kFramesPerTurn = 20;
+constexpr int kSheetEvery = 2;  // every other frame goes on the contact sheet
 constexpr float kEndAngle = 360.0f;
 
 struct Turn {
@@ -43,7 +45,13 @@ const Turn kTurns[] = {
 };
 constexpr int kTurnCount = sizeof kTurns / sizeof kTurns[0];
 
-std::string FolderPath(const std::string& folder) { return folder.back() == '/' ? folder : folder + "/"; }
+// The folder as an absolute path ending in '/', so that the paths printed
+// open from wherever the user stands.
+std::string FolderPath(const std::string& folder)
+{
+    const std::string path = std::filesystem::absolute(folder).lexically_normal().string();
+    return path.back() == '/' ? path : path + "/";
+}
 
 void MakeFolder(const std::string& folder)
 {
@@ -97,7 +105,10 @@ int RunDemo(const Arguments& arguments)
         std::memcpy(frame.pixels, card.pixels, card.PixelCount() * sizeof(BMM_Color_64));
         LoadParams(*filters[worker], blocks[row]);
         const FrameRange at(turnRange.First(), turnRange.Count(), frameNumber);
-        RenderFrame(*filters[worker], frame, at, at, path);
+        if (arguments.render.alpha == AlphaMode::Keep)
+            RenderFrameKeepingAlpha(*filters[worker], frame, at, at, path);
+        else
+            RenderFrame(*filters[worker], frame, at, at, path);
         WriteImage(path, frame, WriteSettings{});
         if (frameNumber % kSheetEvery == 0)
             sheet.Place(row, frameNumber / kSheetEvery, frame);
@@ -108,8 +119,8 @@ int RunDemo(const Arguments& arguments)
     const std::string sheetPath = folder + "contact-sheet.png";
     sheet.Write(sheetPath);
     std::printf("veldra: test card turned 0 to 360 degrees about x, y and z through each pivot\n");
-    std::printf("veldra: %zu frames in %s (x-lower.0000.png .. z-upper.%04d.png), %.1f s\n", frameCount,
-                folder.c_str(), kFramesPerTurn - 1, progress.Seconds());
+    std::printf("veldra: %zu frames in %s (x-lower.0000.png .. z-upper.%04d.png, %g degrees a frame), %.1f s\n",
+                frameCount, folder.c_str(), kFramesPerTurn - 1, kEndAngle / kFramesPerTurn, progress.Seconds());
     std::printf("veldra: test card:     %stest-card.png\n", folder.c_str());
     std::printf("veldra: contact sheet: %s\n", sheetPath.c_str());
     return 0;

@@ -17,7 +17,13 @@ std::string DefaultModulePath()
     if (length <= 0)
         return VELDRA_MODULE_FILE;
     std::string path(self, static_cast<std::size_t>(length));
-    return path.substr(0, path.rfind('/') + 1) + VELDRA_MODULE_FILE;
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
+    // The build puts the module beside the program; an install puts it
+    // with the host libraries.
+    const std::string beside = folder + VELDRA_MODULE_FILE;
+    if (access(beside.c_str(), F_OK) == 0)
+        return beside;
+    return folder + VELDRA_MODULE_FOLDER_FROM_BIN + "/" + VELDRA_MODULE_FILE;
 }
 
 std::unique_ptr<LoadedModule> LoadFilterModule(const std::string& path)
