@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/AxisCorners.h"
+#include "filter/RenderPass.h"
 #include "filter/RotationFilter.h"
 
 #ifdef VELDRA_WITH_OPENCV
@@ -79,10 +79,7 @@ void RenderPass(benchmark::State& state, Case c, int width, int height)
 #ifdef VELDRA_WITH_OPENCV
 QuadCorners CornersOf(const Case& c, int width, int height)
 {
-    const int offset = c.pivot - PivotCenter;
-    return c.axis == AxisX   ? *CornersAboutX(width, height, offset, c.angle, 0.25f)
-           : c.axis == AxisY ? *CornersAboutY(width, height, offset, c.angle, 0.25f)
-                             : *CornersAboutZ(width, height, offset, c.angle);
+    return *FrameCorners(RotationParams{VELDRA_TAG, c.axis, c.pivot, c.angle, c.angle}, width, height, c.angle);
 }
 
 void OpenCvWarp(benchmark::State& state, Case c, int width, int height)

@@ -6,11 +6,12 @@
 #include <fstream>
 #include <string>
 
+#include "filter/Identity.h"
 #include "loader/ModuleLoader.h"
 
 namespace {
 
-const char* const kModule = "VELDRA.FLT";
+const char* const kModule = VELDRA_MODULE_FILE;
 
 std::string LoadError(const std::string& path)
 {

@@ -2,22 +2,23 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <limits.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "Failure.h"
+#include "filter/Identity.h"
 #include "filter/RotationParams.h"
 
 std::string DefaultModulePath()
 {
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0)
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
         return VELDRA_MODULE_FILE;
-    std::string path(self, static_cast<std::size_t>(length));
-    return path.substr(0, path.rfind('/') + 1) + VELDRA_MODULE_FILE;
+    return (self.parent_path() / VELDRA_MODULE_FILE).string();
 }
 
 std::unique_ptr<LoadedModule> LoadFilterModule(const std::string& path)

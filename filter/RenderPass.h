@@ -1,0 +1,23 @@
+// What the render pass draws for a frame, apart from the pixels: the angle
+// for the frame's place in the range and where the picture's corners go.
+// ProcessFrame (RenderPass.cpp) draws with these; the benchmark uses them to
+// set a comparison warp onto the same corners.
+#pragma once
+
+#include <optional>
+
+#include "engine/AxisCorners.h"
+#include "filter/RotationParams.h"
+
+// The perspective handed to the X and Y turns.
+constexpr float kRenderPerspective = 0.25f;
+
+// The angle, in degrees, for a frame `percent` of the way through the
+// range: the difference of the two angles times the percent, over 100, plus
+// the starting angle, in double and rounded to float once.
+float FrameAngle(const RotationParams& params, int percent);
+
+// Where a width x height frame's corners go for `angle` with the block's
+// axis and pivot; none for an axis or pivot code the filter does not know
+// (the frame is then written back as it was captured).
+std::optional<QuadCorners> FrameCorners(const RotationParams& params, int width, int height, float angle);
