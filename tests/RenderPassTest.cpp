@@ -9,6 +9,7 @@
 #include "EngineTestSupport.h"
 #include "engine/AxisCorners.h"
 #include "engine/ImageWarper.h"
+#include "filter/RenderPass.h"
 #include "filter/RotationFilter.h"
 
 namespace {
@@ -65,6 +66,30 @@ TEST(RenderPass, AngleFollowsTheFrameRange)
     EXPECT_NE(RenderAt(AxisZ, 45), RenderAt(AxisZ, 0));
 }
 
+// Angles and percents that are not round, where a span taken in float or a
+// percent divided by 100 before the multiplication gives other bits than the
+// exact double computation rounded once; the frame at that percent renders
+// with exactly that angle.
+TEST(RenderPass, FrameAngleIsExactToTheBit)
+{
+    struct Case {
+        float start, end;
+        int percent;
+        float angle;
+    };
+    const Case cases[] = {
+        {-343.15f, 196.45f, 47, -0x1.6626e8p+6f},
+        {-359.25f, 66.45f, 57, -0x1.d2676cp+6f},
+        {-330.55f, 72.95f, 57, -0x1.923850p+6f},
+    };
+    for (const Case& c : cases) {
+        const RotationParams params{VELDRA_TAG, AxisZ, PivotCenter, c.start, c.end};
+        EXPECT_EQ(FrameAngle(params, c.percent), c.angle) << c.start << " to " << c.end << " at " << c.percent;
+        const Pixels out = Render(Block(AxisZ, PivotCenter, c.start, c.end), c.percent, 0, 101).second;
+        EXPECT_EQ(out, RenderAt(AxisZ, c.angle));
+    }
+}
+
 // The axis code picks the projection; the centre pivot halves the
 // perspective; the default parameters give the identity warp.
 TEST(RenderPass, AxisAndPivotPickTheProjection)
@@ -103,13 +128,6 @@ TEST(RenderPass, UnknownCodesKeepTheFrame)
     for (float angle : {nan, inf, -inf, 3e38f})
         for (std::int32_t axis : {AxisX, AxisY, AxisZ})
             EXPECT_EQ(Render(Block(axis, PivotLower, 0, angle), 1, 0, 2).first, 1);
-}
-
-// Without a source bitmap nothing is built and the call reports 0.
-TEST(RenderPass, NoSourceRefuses)
-{
-    RotationFilter filter;
-    EXPECT_EQ(filter.ProcessFrame(nullptr), 0);
 }
 
 // Per frame: rows in and out whole, and exactly one single-pixel read per
