@@ -5,16 +5,15 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
+#include <filesystem>
+#include <system_error>
 
 #include "Failure.h"
 
 std::optional<FramePattern> FramePattern::Parse(const std::string& path)
 {
-    const std::size_t slash = path.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::string folder = path.substr(0, nameStart);
-    const std::string name = path.substr(nameStart);
+    const std::string name = std::filesystem::path(path).filename().string();
+    const std::string folder = path.substr(0, path.size() - name.size());
 
     const std::size_t hash = name.find('#');
     if (hash != std::string::npos) {
@@ -78,15 +77,14 @@ std::optional<int> FramePattern::FrameOf(const std::string& name) const
 std::vector<int> FramePattern::FramesOnDisk() const
 {
     const std::string folder = folder_.empty() ? "." : folder_;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        throw Failure(folder + ": cannot read the folder of " + text_);
+    std::error_code error;
     std::vector<int> frames;
-    while (const dirent* entry = readdir(dir)) {
-        if (const auto frame = FrameOf(entry->d_name))
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (const auto frame = FrameOf(entry.path().filename().string()))
             frames.push_back(*frame);
     }
-    closedir(dir);
+    if (error)
+        throw Failure(folder + ": cannot read the folder of " + text_);
     std::sort(frames.begin(), frames.end());
     return frames;
 }

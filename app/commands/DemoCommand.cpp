@@ -50,21 +50,20 @@ std::vector<Turn> AllTurns()
     return turns;
 }
 
-std::string FolderPath(const std::string& folder) { return folder.back() == '/' ? folder : folder + "/"; }
-
-void MakeFolder(const std::string& folder)
+void MakeFolder(const std::filesystem::path& folder)
 {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error)
-        throw Failure(folder + ": cannot make the output folder: " + error.message());
+        throw Failure(folder.string() + ": cannot make the output folder: " + error.message());
 }
 
 }  // namespace
 
 int RunDemo(const Arguments& arguments)
 {
-    const std::string folder = FolderPath(arguments.demoFolder);
+    // With a trailing separator, so that it prints as a folder.
+    const std::filesystem::path folder = std::filesystem::path(arguments.demoFolder) / "";
     MakeFolder(folder);
 
     const std::vector<Turn> turns = AllTurns();
@@ -81,7 +80,7 @@ int RunDemo(const Arguments& arguments)
             SettleParams(*filters[0], "", SettingOverrides{turn.axis.code, turn.pivot.code, 0.0f, kEndAngle}));
 
     const Frame card = DrawTestCard(kCardWidth, kCardHeight);
-    WriteImage(folder + "test-card.png", card, WriteSettings{});
+    WriteImage((folder / "test-card.png").string(), card, WriteSettings{});
 
     ContactSheet sheet(turnCount, kFramesPerTurn / kSheetEvery, kCardWidth / 4, kCardHeight / 4);
     for (int row = 0; row < turnCount; ++row)
@@ -91,7 +90,7 @@ int RunDemo(const Arguments& arguments)
 
     std::vector<FramePattern> patterns;
     for (const Turn& turn : turns)
-        patterns.push_back(*FramePattern::Parse(folder + turn.FileStem() + ".####.png"));
+        patterns.push_back(*FramePattern::Parse((folder / (turn.FileStem() + ".####.png")).string()));
 
     const FrameRange turnRange(0, kFramesPerTurn + 1, 0);
     Progress progress(frameCount, !arguments.quiet);
@@ -115,13 +114,13 @@ int RunDemo(const Arguments& arguments)
     RunFrames(frameCount, workers, renderOne, [&] { progress.FrameDone(); });
     progress.Finish();
 
-    const std::string sheetPath = folder + "contact-sheet.png";
+    const std::string sheetPath = (folder / "contact-sheet.png").string();
     sheet.Write(sheetPath);
     std::printf("veldra: test card turned 0 to 360 degrees about x, y and z through each pivot\n");
     std::printf("veldra: %zu frames in %s (%s.0000.png .. %s.%04d.png), %.1f s\n", frameCount, folder.c_str(),
                 turns.front().FileStem().c_str(), turns.back().FileStem().c_str(), kFramesPerTurn - 1,
                 progress.Seconds());
-    std::printf("veldra: test card:     %stest-card.png\n", folder.c_str());
+    std::printf("veldra: test card:     %s\n", (folder / "test-card.png").c_str());
     std::printf("veldra: contact sheet: %s\n", sheetPath.c_str());
     return 0;
 }

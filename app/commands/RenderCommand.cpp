@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <unistd.h>
@@ -80,8 +81,8 @@ void CheckPaths(const FramePlan& plan)
     }
     const std::string output = plan.OutputOf(plan.frames.front());
     CheckWritableFormat(output);
-    const std::size_t slash = output.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : output.substr(0, slash + 1);
+    const std::filesystem::path parent = std::filesystem::path(output).parent_path();
+    const std::string folder = parent.empty() ? "." : (parent / "").string();
     if (access(folder.c_str(), W_OK) != 0)
         throw Failure(folder + ": cannot write to the output folder: " + std::strerror(errno));
 }

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <sys/stat.h>
 #include <vector>
 
@@ -136,10 +137,11 @@ void WriteImage(const std::string& path, const Frame& frame, const WriteSettings
 
 bool IsPngPath(const std::string& path)
 {
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
+    const std::string name = std::filesystem::path(path).filename().string();
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos)
         return false;
-    std::string extension = path.substr(dot + 1);
+    std::string extension = name.substr(dot + 1);
     std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
     return extension == "png";
 }

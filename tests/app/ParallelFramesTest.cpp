@@ -1,5 +1,5 @@
-// RunFrames with several workers: every frame once, in increasing start
-// order, one task per worker at a time, and the lowest failing frame's error
+// RunFrames with several workers: every frame once, one task per worker at
+// a time, and the lowest failing frame's error
 // whichever order the failures happen in.
 #include <gtest/gtest.h>
 
@@ -50,8 +50,7 @@ std::string FailureOf(std::size_t count, int workers, const std::function<void(i
 
 }  // namespace
 
-// Every index runs once; indexes start in increasing order; a worker never
-// runs two tasks at once; `done` comes once per task, one call at a time.
+// Every index runs once; a worker never runs two tasks at once; `done` comes once per task, one call at a time.
 TEST(ParallelFrames, EveryFrameOnceInOrderOneTaskPerWorker)
 {
     constexpr int kWorkers = 4;
@@ -83,6 +82,7 @@ TEST(ParallelFrames, EveryFrameOnceInOrderOneTaskPerWorker)
 
     EXPECT_EQ(overlaps, 0);
     EXPECT_EQ(doneCalls, static_cast<int>(kCount));
+    std::sort(started.begin(), started.end());
     ASSERT_EQ(started.size(), kCount);
     for (std::size_t i = 0; i < kCount; ++i)
         EXPECT_EQ(started[i], i);
