@@ -39,14 +39,14 @@ void AdviseHugePages(void* buffer, std::size_t bytes)
 
 }  // namespace
 
-PixelProcessor::PixelProcessor(HWND window_, ImageFilterInfo* filterInfo_, Bitmap* bitmap_)
-    : window(window_),
-      filterInfo(filterInfo_),
-      bitmap(bitmap_),
+PixelProcessor::PixelProcessor(HWND owner, ImageFilterInfo* info, Bitmap* source)
+    : window(owner),
+      filterInfo(info),
+      bitmap(source),
       workBuffer(nullptr),
       backgroundColor{0, 0, 0, 0},
-      width(bitmap_->Width()),
-      height(bitmap_->Height())
+      width(source->Width()),
+      height(source->Height())
 {
     workBuffer = CaptureBitmap();
 }

@@ -36,6 +36,10 @@ BMM_Color_64 Pixel(std::uint64_t bits)
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pixels are read as little-endian words");
 constexpr std::uint64_t kOpaqueBits = std::uint64_t{kOpaque} << 48;
 
+// The word-wide tricks below must give the bytes of the plain warp in
+// tests/ReferenceWarp.h; QuadWarp.FastWarpMatchesReferenceByteForByte
+// (tests/EngineWarpTest.cpp) checks that on random quads and pictures.
+
 // One deposit of an opaque pixel (bits `source`) on a working pixel that the
 // warp has either cleared or deposited on before, so its alpha is 0 or
 // 0xFFFF: the same result as BlendPixel with weight 1. The rounded-down mean
