@@ -54,9 +54,9 @@ std::unique_ptr<Bitmap> TestFrame(int width, int height)
 
 void SetPerPixel(benchmark::State& state, int width, int height)
 {
-    state.counters["per_px"] = benchmark::Counter(static_cast<double>(width) * height,
-                                                  benchmark::Counter::kIsIterationInvariantRate |
-                                                      benchmark::Counter::kInvert);
+    state.counters["per_px"] = benchmark::Counter(
+        static_cast<double>(width) * height,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void RenderPass(benchmark::State& state, Case c, int width, int height)
@@ -157,7 +157,8 @@ int main(int argc, char** argv)
             const auto theirs = reporter.seconds.find(Name("warpPerspective", c, size) + "/repeats:5/real_time");
             if (ours == reporter.seconds.end())
                 continue;
-            const std::string label = std::string(c.name) + " " + std::to_string(size[0]) + "x" + std::to_string(size[1]);
+            const std::string label = std::string(c.name) + " " + std::to_string(size[0]) + "x" +
+                                      std::to_string(size[1]);
             if (theirs == reporter.seconds.end())
                 std::printf("%-28s %12.2f %12s %8s\n", label.c_str(), ours->second * 1e9 / pixels, "-", "-");
             else

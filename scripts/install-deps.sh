@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format-14
   libgtest-dev googletest libbenchmark-dev
   libopenimageio-dev openimageio-tools fonts-dejavu-core
   g++-mingw-w64-i686 mingw-w64-i686-dev

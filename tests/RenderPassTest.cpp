@@ -51,10 +51,9 @@ TEST(RenderPass, AngleFollowsTheFrameRange)
         float start, end, angle;
     };
     const Case cases[] = {
-        {0, 0, 101, 0, 90, 0},     {50, 0, 101, 0, 90, 45},   {100, 0, 101, 0, 90, 90},
-        {11, 10, 4, 0, 100, 33},   {12, 10, 4, 0, 100, 66},   {13, 10, 4, 0, 100, 100},
-        {1, 0, 201, 0, 90, 0},     {2, 0, 201, 0, 100, 1},    {5, 10, 11, 0, 90, -45},
-        {8, 7, 1, 20, 50, 50},     {3, 0, 9, 35, 35, 35},
+        {0, 0, 101, 0, 90, 0},   {50, 0, 101, 0, 90, 45},  {100, 0, 101, 0, 90, 90}, {11, 10, 4, 0, 100, 33},
+        {12, 10, 4, 0, 100, 66}, {13, 10, 4, 0, 100, 100}, {1, 0, 201, 0, 90, 0},    {2, 0, 201, 0, 100, 1},
+        {5, 10, 11, 0, 90, -45}, {8, 7, 1, 20, 50, 50},    {3, 0, 9, 35, 35, 35},
     };
     for (const Case& c : cases) {
         const auto [result, out] = Render(Block(AxisZ, PivotCenter, c.start, c.end), c.current, c.first, c.count);
@@ -102,11 +101,9 @@ TEST(RenderPass, AxisAndPivotPickTheProjection)
                   warped(*CornersAboutX(kWidth, kHeight, offset, 30, 0.25f)));
         EXPECT_EQ(Render(Block(AxisY, pivot, 30, 30), 0).second,
                   warped(*CornersAboutY(kWidth, kHeight, offset, 30, 0.25f)));
-        EXPECT_EQ(Render(Block(AxisZ, pivot, 30, 30), 0).second,
-                  warped(*CornersAboutZ(kWidth, kHeight, offset, 30)));
+        EXPECT_EQ(Render(Block(AxisZ, pivot, 30, 30), 0).second, warped(*CornersAboutZ(kWidth, kHeight, offset, 30)));
     }
-    EXPECT_EQ(Render(Block(AxisX, PivotCenter, 0, 0), 0).second,
-              warped(*CornersAboutX(kWidth, kHeight, 0, 0, 0.25f)));
+    EXPECT_EQ(Render(Block(AxisX, PivotCenter, 0, 0), 0).second, warped(*CornersAboutX(kWidth, kHeight, 0, 0, 0.25f)));
     EXPECT_NE(Render(Block(AxisX, PivotCenter, 30, 30), 0).second,
               warped(*CornersAboutX(kWidth, kHeight, 0, 30, 0.5f)));
 }
