@@ -2,8 +2,6 @@
 // pivot dispatch, and what happens with codes no dialog writes.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstring>
 #include <limits>
 
 #include "EngineTestSupport.h"
@@ -16,22 +14,19 @@ namespace {
 
 const int kWidth = 23, kHeight = 17;
 
-std::array<std::uint8_t, 20> Block(std::int32_t axis, std::int32_t pivot, float start, float end)
+RotationParams Block(std::int32_t axis, std::int32_t pivot, float start, float end)
 {
-    const RotationParams params{VELDRA_TAG, axis, pivot, start, end};
-    std::array<std::uint8_t, 20> block;
-    std::memcpy(block.data(), &params, sizeof params);
-    return block;
+    return RotationParams{VELDRA_TAG, axis, pivot, start, end};
 }
 
 // Renders the coordinate picture with the given parameters as frame
 // `current` of a filter range; returns ProcessFrame's result and the frame.
-std::pair<int, Pixels> Render(std::array<std::uint8_t, 20> block, int current, int first = 0, int count = 1)
+std::pair<int, Pixels> Render(RotationParams block, int current, int first = 0, int count = 1)
 {
     TestBitmap frame(kWidth, kHeight, CoordinatePicture(kWidth, kHeight));
     ImageFilterInfo info = FrameInfo(current, first, count);
     RotationFilter filter;
-    EXPECT_EQ(filter.LoadConfigure(block.data()), 1);
+    EXPECT_EQ(filter.LoadConfigure(&block), 1);
     filter.SetSource(&frame.bitmap);
     filter.SetFilterInfo(&info);
     const int result = filter.ProcessFrame(nullptr);
