@@ -32,8 +32,8 @@ ContactSheet::ContactSheet(int rows, int columns, int cellWidth, int cellHeight)
 void ContactSheet::Place(int row, int column, const Frame& frame)
 {
     namespace IBA = OIIO::ImageBufAlgo;
-    const int factor = std::max({1, (frame.Width() + cellWidth_ - 1) / cellWidth_,
-                                 (frame.Height() + cellHeight_ - 1) / cellHeight_});
+    const int factor = std::max(
+        {1, (frame.Width() + cellWidth_ - 1) / cellWidth_, (frame.Height() + cellHeight_ - 1) / cellHeight_});
     const int width = frame.Width() / factor, height = frame.Height() / factor;
     if (width == 0 || height == 0)
         return;
@@ -52,8 +52,7 @@ void ContactSheet::Place(int row, int column, const Frame& frame)
     const OIIO::ImageBuf cell = IBA::over(reduced, IBA::checker(kChecker, kChecker, 1, dark, light, 0, 0, 0, cellArea));
 
     // Cells do not overlap, so threads may paste into the sheet at once.
-    OIIO::ImageBuf canvas(OIIO::ImageSpec(sheet_.Width(), sheet_.Height(), 4, OIIO::TypeDesc::UINT16),
-                          sheet_.pixels);
+    OIIO::ImageBuf canvas(OIIO::ImageSpec(sheet_.Width(), sheet_.Height(), 4, OIIO::TypeDesc::UINT16), sheet_.pixels);
     if (cell.has_error() || !IBA::paste(canvas, left, top, 0, 0, cell))
         throw Failure("contact sheet: cannot place the frame of row " + std::to_string(row + 1) + ", column " +
                       std::to_string(column + 1));
@@ -61,8 +60,7 @@ void ContactSheet::Place(int row, int column, const Frame& frame)
 
 void ContactSheet::Write(const std::string& path)
 {
-    OIIO::ImageBuf canvas(OIIO::ImageSpec(sheet_.Width(), sheet_.Height(), 4, OIIO::TypeDesc::UINT16),
-                          sheet_.pixels);
+    OIIO::ImageBuf canvas(OIIO::ImageSpec(sheet_.Width(), sheet_.Height(), 4, OIIO::TypeDesc::UINT16), sheet_.pixels);
     const float white[4] = {0.9f, 0.9f, 0.9f, 1};
     for (int row = 0; row < rows_; ++row)
         OIIO::ImageBufAlgo::render_text(canvas, 8, kHeaderHeight + row * (cellHeight_ + kGap) + cellHeight_ / 2 + 5,
