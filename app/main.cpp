@@ -9,11 +9,15 @@
 #include "cli/Arguments.h"
 #include "commands/Commands.h"
 #include "Failure.h"
+#include "farm/FarmCommands.h"
 
 int main(int argc, char** argv)
 {
     try {
-        const Arguments arguments = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+        const std::vector<std::string> words(argv + 1, argv + argc);
+        if (!words.empty() && words[0] == "farm")
+            return RunFarm(std::vector<std::string>(words.begin() + 1, words.end()));
+        const Arguments arguments = ParseArguments(words);
         switch (arguments.command) {
         case Arguments::Command::Render: return RunRender(arguments);
         case Arguments::Command::Info: return RunInfo(arguments);

@@ -11,6 +11,7 @@ packages=(
   libopenimageio-dev openimageio-tools fonts-dejavu-core
   g++-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 xvfb xdotool imagemagick x11-utils
+  slurm-wlm munge
 )
 
 missing=()

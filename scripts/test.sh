@@ -10,12 +10,30 @@ scripts/wine-prefix.sh >/dev/null
 echo "== format"
 scripts/check-format.sh
 
+# The native build's farm tests run against a one-node Slurm cluster on
+# this machine; it is stopped on the way out, whatever happens.
+stop_cluster() { scripts/local-slurm.sh stop >/dev/null || true; }
+
 for preset in native sanitize windows; do
   echo "== $preset: build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   echo "== $preset: test"
-  ctest --preset "$preset"
+  if [ "$preset" = native ]; then
+    started=""
+    if ! scripts/local-slurm.sh status >/dev/null 2>&1; then
+      trap stop_cluster EXIT
+      scripts/local-slurm.sh start
+      started=1
+    fi
+    (eval "$(scripts/local-slurm.sh env)" && VELDRA_REQUIRE_CLUSTER=1 ctest --preset "$preset")
+    if [ -n "$started" ]; then
+      stop_cluster
+      trap - EXIT
+    fi
+  else
+    env -u SLURM_CONF ctest --preset "$preset"
+  fi
 done
 echo "== fuzz: build, then run the render pass fuzzer for 60 seconds"
 cmake --preset fuzz >/dev/null

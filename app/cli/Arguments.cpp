@@ -220,6 +220,7 @@ const char* UsageText()
            "  veldra info [--module FILE]            what the module reports about itself\n"
            "  veldra params FILE                     show a stored 20-byte parameter block\n"
            "  veldra demo [DIR] [--jobs N] [--quiet] render the built-in test card (default DIR: veldra-demo)\n"
+           "  veldra farm submit|status|retry|cancel ...   render on a Slurm cluster (see 'veldra farm help')\n"
            "\n"
            "INPUT and OUTPUT are image files or sequence patterns: a run of # (shot.####.png)\n"
            "or printf style (shot.%04d.png) stands for the zero-padded frame number.\n"

@@ -1,0 +1,20 @@
+// Runs another program with an argument vector (never through a shell, so
+// no path is ever parsed as shell text) and collects what it prints.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ProgramResult {
+    bool started = false;   // false: the program could not be run at all
+    int exitCode = -1;      // the exit status, or 128 + the signal that ended it
+    std::string output;     // its standard output
+    std::string errors;     // its standard error, or why it could not start
+};
+
+// Runs argv[0] (looked up on PATH when it has no '/') with `argv`, standard
+// input from /dev/null, and waits for it.
+ProgramResult RunProgram(const std::vector<std::string>& argv);
+
+// The last non-empty line of `text`, without its line break.
+std::string LastLine(const std::string& text);
