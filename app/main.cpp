@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/HelpText.h"
 #include "commands/Commands.h"
 #include "Failure.h"
 #include "farm/FarmCommands.h"
+#include "filter/Identity.h"
 
 int main(int argc, char** argv)
 {
@@ -23,7 +25,12 @@ int main(int argc, char** argv)
         case Arguments::Command::Info: return RunInfo(arguments);
         case Arguments::Command::Params: return RunParams(arguments);
         case Arguments::Command::Demo: return RunDemo(arguments);
-        case Arguments::Command::Help: std::fputs(UsageText(), stdout); return argc > 1 ? 0 : 2;
+        case Arguments::Command::Help:
+            std::fputs(HelpText(arguments.helpTopic).c_str(), arguments.usageError ? stderr : stdout);
+            return arguments.usageError ? 2 : 0;
+        case Arguments::Command::Version:
+            std::printf("veldra %s (filter module %s, %s)\n", VELDRA_RELEASE, VELDRA_MODULE_FILE, VELDRA_VERSION_TEXT);
+            return 0;
         }
     } catch (const Failure& failure) {
         std::fprintf(stderr, "veldra: %s\n", failure.what());

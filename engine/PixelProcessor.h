@@ -50,10 +50,7 @@ public:
     void WritePixel(int column, int row, BMM_Color_64 pixel);
 
     // How far the current frame lies into the filter's active range, in whole
-    // percent truncated toward zero: 0 at the range's first frame, 100 at its
-    // last, unclamped (negative before the range, above 100 after it). Ranges
-    // of up to two frames divide by 1. Computed in 64 bits and saturated to
-    // the int range, so frame numbers far from the range cannot overflow.
+    // percent (ProgressPercentOf in engine/FrameProgress.h).
     int ProgressPercent() const;
 
 protected:

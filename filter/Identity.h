@@ -5,6 +5,8 @@
 #define VELDRA_NAME "Veldra"
 #define VELDRA_PRODUCT "Veldra Image Generator"
 #define VELDRA_VERSION_TEXT "Version 1.0"
+/* The release, as `veldra --version` and the install packages give it. */
+#define VELDRA_RELEASE "1.0.0"
 #define VELDRA_AUTHOR "Written by the Veldra developers"
 #define VELDRA_NOTICE "Copyright (C) 2026 Veldra. All rights reserved."
 #define VELDRA_WEB "https://veldra.example"

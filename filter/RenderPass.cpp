@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "engine/ImageWarper.h"
+#include "filter/FrameAngle.h"
 #include "filter/RotationFilter.h"
 
 namespace {
@@ -16,12 +17,6 @@ int PivotOffset(std::int32_t pivot)
 }
 
 }  // namespace
-
-float FrameAngle(const RotationParams& params, int percent)
-{
-    const double span = static_cast<double>(params.endAngle) - params.startAngle;
-    return static_cast<float>(span * percent / 100.0 + params.startAngle);
-}
 
 std::optional<QuadCorners> FrameCorners(const RotationParams& params, int width, int height, float angle)
 {
@@ -44,7 +39,7 @@ int RotationFilter::ProcessFrame(HWND window)
     ImageWarper engine(window, ifi, srcmap);
     if (!engine.HasBuffer())
         return 0;  // the frame does not fit in memory; the bitmap is left as it was
-    const float angle = FrameAngle(params, engine.ProgressPercent());
+    const float angle = FrameAngle(params.startAngle, params.endAngle, engine.ProgressPercent());
     if (const std::optional<QuadCorners> corners = FrameCorners(params, engine.Width(), engine.Height(), angle))
         engine.WarpToQuad((*corners)[0], (*corners)[1], (*corners)[2], (*corners)[3]);
     engine.WriteBack();

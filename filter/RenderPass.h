@@ -1,7 +1,7 @@
-// What the render pass draws for a frame, apart from the pixels: the angle
-// for the frame's place in the range and where the picture's corners go.
-// ProcessFrame (RenderPass.cpp) draws with these; the benchmark uses them to
-// set a comparison warp onto the same corners.
+// Where the render pass puts a frame's corners (the angle for the frame's
+// place in the range is FrameAngle, filter/FrameAngle.h). ProcessFrame
+// (RenderPass.cpp) draws with these; the benchmark uses them to set a
+// comparison warp onto the same corners.
 #pragma once
 
 #include <optional>
@@ -11,11 +11,6 @@
 
 // The perspective handed to the X and Y turns.
 constexpr float kRenderPerspective = 0.25f;
-
-// The angle, in degrees, for a frame `percent` of the way through the
-// range: the difference of the two angles times the percent, over 100, plus
-// the starting angle, in double and rounded to float once.
-float FrameAngle(const RotationParams& params, int percent);
 
 // Where a width x height frame's corners go for `angle` with the block's
 // axis and pivot; none for an axis or pivot code the filter does not know

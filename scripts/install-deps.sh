@@ -1,18 +1,49 @@
 #!/usr/bin/env bash
-# Installs everything the builds and tests need on a fresh Debian 12 machine.
+# Installs what the builds and tests need on a fresh Debian 12 machine.
+#   scripts/install-deps.sh          everything: every preset and every test
+#   scripts/install-deps.sh --demo   only what the native demo builds with
 # Idempotent: does nothing when every package is already there. Recommended
 # packages come along (Wine's fonts and libraries among them), as on the
-# machines the tests were made on.
+# machines the tests were made on. One package a line, so that lists merge.
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev clang-format-14
-  libgtest-dev googletest libbenchmark-dev
-  libopenimageio-dev openimageio-tools fonts-dejavu-core
-  g++-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32:i386 xvfb xdotool imagemagick x11-utils
-  slurm-wlm munge
+# The native build of veldra and the module, with its configure-time
+# packages (GoogleTest is looked for when the build configures).
+demo_packages=(
+  cmake
+  ninja-build
+  g++
+  libopenimageio-dev
+  fonts-dejavu-core
+  libgtest-dev
 )
+
+# Everything else: sanitizer and fuzz builds, benchmarks, the Windows build
+# under Wine, dialog screenshots, the install package test.
+test_packages=(
+  clang
+  libclang-rt-14-dev
+  clang-format-14
+  googletest
+  libbenchmark-dev
+  openimageio-tools
+  dpkg-dev
+  fakeroot
+  file
+  g++-mingw-w64-i686
+  mingw-w64-i686-dev
+  wine
+  wine32:i386
+  xvfb
+  xdotool
+  imagemagick
+  x11-utils
+  slurm-wlm
+  munge
+)
+
+packages=("${demo_packages[@]}")
+[ "${1:-}" = "--demo" ] || packages+=("${test_packages[@]}")
 
 missing=()
 for p in "${packages[@]}"; do
@@ -23,6 +54,8 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "Installing: ${missing[*]}"
-dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
+  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null

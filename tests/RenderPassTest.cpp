@@ -7,6 +7,7 @@
 #include "EngineTestSupport.h"
 #include "engine/AxisCorners.h"
 #include "engine/ImageWarper.h"
+#include "filter/FrameAngle.h"
 #include "filter/RenderPass.h"
 #include "filter/RotationFilter.h"
 
@@ -77,8 +78,7 @@ TEST(RenderPass, FrameAngleIsExactToTheBit)
         {-330.55f, 72.95f, 57, -0x1.923850p+6f},
     };
     for (const Case& c : cases) {
-        const RotationParams params{VELDRA_TAG, AxisZ, PivotCenter, c.start, c.end};
-        EXPECT_EQ(FrameAngle(params, c.percent), c.angle) << c.start << " to " << c.end << " at " << c.percent;
+        EXPECT_EQ(FrameAngle(c.start, c.end, c.percent), c.angle) << c.start << " to " << c.end << " at " << c.percent;
         const Pixels out = Render(Block(AxisZ, PivotCenter, c.start, c.end), c.percent, 0, 101).second;
         EXPECT_EQ(out, RenderAt(AxisZ, c.angle));
     }

@@ -7,8 +7,11 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "Failure.h"
+#include "cli/HelpText.h"
+#include "filter/ParamWords.h"
 #include "filter/RotationParams.h"
 
 namespace {
@@ -67,50 +70,84 @@ FrameSpan ParseSpan(const std::string& option, const std::string& text)
     return FrameSpan{static_cast<int>(first), static_cast<int>(last)};
 }
 
-std::int32_t ParseCode(const std::string& option, const std::string& text,
-                       const std::map<std::string, std::int32_t>& codes, const std::string& expected)
+// One of the words in `choices`, as the value it stands for.
+template <typename Value>
+Value ParseChoice(const std::string& option, const std::string& text, const std::map<std::string, Value>& choices,
+                  const std::string& expected)
 {
-    const auto found = codes.find(text);
-    if (found == codes.end())
+    const auto found = choices.find(text);
+    if (found == choices.end())
         throw BadValue(option, text, expected);
     return found->second;
 }
 
-// Walks the words of one command: options with values (as "--opt V" or
-// "--opt=V"), flags, and the operands in between.
+// Walks the words of one command: options with values (as "--opt V",
+// "--opt=V", "-o V" or "-oV"), flags, and the operands in between. "--"
+// ends the options, so that a file name may start with a dash.
 class WordReader {
 public:
     explicit WordReader(const std::vector<std::string>& words) : words_(words) {}
 
     using ValueHandler = std::function<void(const std::string& option, const std::string& value)>;
 
-    void Value(const std::string& option, ValueHandler handler) { values_[option] = std::move(handler); }
-    void Flag(const std::string& option, bool& target) { flags_[option] = &target; }
+    // `shortName` is "" or a dash and one letter.
+    void Value(const std::string& option, const std::string& shortName, ValueHandler handler)
+    {
+        values_[option] = std::move(handler);
+        if (!shortName.empty())
+            shortNames_[shortName] = option;
+    }
+    void Flag(const std::string& option, const std::string& shortName, bool& target)
+    {
+        flags_[option] = &target;
+        if (!shortName.empty())
+            shortNames_[shortName] = option;
+    }
 
     std::vector<std::string> Read()
     {
         std::vector<std::string> operands;
+        bool optionsEnded = false;
         for (std::size_t i = 1; i < words_.size(); ++i) {
             const std::string& word = words_[i];
-            if (word.size() < 2 || word.compare(0, 2, "--") != 0) {
+            if (optionsEnded || word.size() < 2 || word[0] != '-') {
                 operands.push_back(word);
                 continue;
             }
-            const std::size_t equals = word.find('=');
-            const std::string option = word.substr(0, equals);
-            if (const auto flag = flags_.find(option); flag != flags_.end() && equals == std::string::npos) {
+            if (word == "--") {
+                optionsEnded = true;
+                continue;
+            }
+            std::string option;
+            std::optional<std::string> attached;
+            if (word[1] == '-') {
+                const std::size_t equals = word.find('=');
+                option = word.substr(0, equals);
+                if (equals != std::string::npos)
+                    attached = word.substr(equals + 1);
+            } else {
+                const auto longName = shortNames_.find(word.substr(0, 2));
+                if (longName == shortNames_.end())
+                    throw Failure(word.substr(0, 2) + ": unknown option for '" + words_[0] + "'");
+                option = longName->second;
+                if (word.size() > 2)
+                    attached = word.substr(2);
+            }
+            if (const auto flag = flags_.find(option); flag != flags_.end()) {
+                if (attached)
+                    throw Failure(option + ": takes no value");
                 *flag->second = true;
                 continue;
             }
             const auto handler = values_.find(option);
             if (handler == values_.end())
                 throw Failure(option + ": unknown option for '" + words_[0] + "'");
-            if (equals != std::string::npos)
-                handler->second(option, word.substr(equals + 1));
-            else if (i + 1 < words_.size())
-                handler->second(option, words_[++i]);
-            else
+            if (!attached && i + 1 >= words_.size())
                 throw Failure(option + ": missing value");
+            const std::string value = attached ? *attached : words_[++i];
+            if (value.empty())
+                throw Failure(option + ": empty value");
+            handler->second(option, value);
         }
         return operands;
     }
@@ -119,57 +156,100 @@ private:
     const std::vector<std::string>& words_;
     std::map<std::string, ValueHandler> values_;
     std::map<std::string, bool*> flags_;
+    std::map<std::string, std::string> shortNames_;
 };
 
 void ExpectOperands(const std::string& command, const std::vector<std::string>& operands, std::size_t least,
                     std::size_t most)
 {
     if (operands.size() < least || operands.size() > most)
-        throw Failure(command + ": wrong number of operands (see 'veldra help')");
+        throw Failure(command + ": wrong number of operands (see 'veldra " + command + " --help')");
 }
 
 void ReadModuleOption(WordReader& reader, Arguments& arguments)
 {
-    reader.Value("--module", [&](const std::string&, const std::string& v) { arguments.modulePath = v; });
+    reader.Value("--module", "", [&](const std::string&, const std::string& v) { arguments.modulePath = v; });
 }
 
 void ReadRunOptions(WordReader& reader, Arguments& arguments)
 {
     ReadModuleOption(reader, arguments);
-    reader.Value("--jobs", [&](const std::string& o, const std::string& v) {
+    reader.Value("--jobs", "-j", [&](const std::string& o, const std::string& v) {
         arguments.jobs = ParseInt(o, v, 1, 1024, "a number of jobs from 1 to 1024");
     });
-    reader.Flag("--quiet", arguments.quiet);
+    reader.Flag("--quiet", "-q", arguments.quiet);
+}
+
+void ReadAlphaOption(WordReader& reader, RenderArguments& render)
+{
+    static const std::map<std::string, AlphaMode> alphaModes = {{"filter", AlphaMode::Filter}, {"keep", AlphaMode::Keep}};
+    reader.Value("--alpha", "", [&](const std::string& o, const std::string& v) {
+        render.alpha = ParseChoice(o, v, alphaModes, "keep or filter");
+    });
+}
+
+template <typename Word, std::size_t count>
+std::map<std::string, std::int32_t> CodesByWord(const Word (&words)[count])
+{
+    std::map<std::string, std::int32_t> codes;
+    for (const Word& word : words)
+        codes[word.word] = word.code;
+    return codes;
+}
+
+// The pivot words, and "centre" for "center".
+std::map<std::string, std::int32_t> PivotCodesByWord()
+{
+    std::map<std::string, std::int32_t> codes = CodesByWord(kPivotWords);
+    codes["centre"] = PivotCenter;
+    return codes;
 }
 
 void ReadRenderOptions(WordReader& reader, RenderArguments& render)
 {
-    static const std::map<std::string, std::int32_t> axes = {{"x", AxisX}, {"y", AxisY}, {"z", AxisZ}};
-    static const std::map<std::string, std::int32_t> pivots = {
-        {"lower", PivotLower}, {"center", PivotCenter}, {"centre", PivotCenter}, {"upper", PivotUpper}};
+    ReadAlphaOption(reader, render);
+    static const std::map<std::string, std::int32_t> axes = CodesByWord(kAxisWords);
+    static const std::map<std::string, std::int32_t> pivots = PivotCodesByWord();
+    static const std::map<std::string, ChannelFormat> depths = {
+        {"uint8", ChannelFormat::UInt8}, {"uint16", ChannelFormat::UInt16}, {"half", ChannelFormat::Half},
+        {"float", ChannelFormat::Float}};
 
-    reader.Value("--frames", [&](const std::string& o, const std::string& v) { render.frames = ParseSpan(o, v); });
-    reader.Value("--frame", [&](const std::string& o, const std::string& v) {
+    reader.Value("--frames", "-f", [&](const std::string& o, const std::string& v) {
+        render.frames = FrameList::Parse(o, v);
+    });
+    reader.Value("--frame", "", [&](const std::string& o, const std::string& v) {
         render.frame = ParseInt(o, v, INT_MIN, INT_MAX, "a frame number");
     });
-    reader.Value("--range", [&](const std::string& o, const std::string& v) { render.range = ParseSpan(o, v); });
-    reader.Value("--axis", [&](const std::string& o, const std::string& v) {
-        render.settings.axis = ParseCode(o, v, axes, "x, y or z");
+    reader.Value("--range", "-r", [&](const std::string& o, const std::string& v) { render.range = ParseSpan(o, v); });
+    reader.Value("--axis", "-a", [&](const std::string& o, const std::string& v) {
+        render.settings.axis = ParseChoice(o, v, axes, "x, y or z");
     });
-    reader.Value("--pivot", [&](const std::string& o, const std::string& v) {
-        render.settings.pivot = ParseCode(o, v, pivots, "lower, center or upper");
+    reader.Value("--pivot", "-p", [&](const std::string& o, const std::string& v) {
+        render.settings.pivot = ParseChoice(o, v, pivots, "lower, center or upper");
     });
-    reader.Value("--start", [&](const std::string& o, const std::string& v) {
+    reader.Value("--start", "-s", [&](const std::string& o, const std::string& v) {
         render.settings.startAngle = ParseDegrees(o, v);
     });
-    reader.Value("--end", [&](const std::string& o, const std::string& v) {
+    reader.Value("--end", "-e", [&](const std::string& o, const std::string& v) {
         render.settings.endAngle = ParseDegrees(o, v);
     });
-    reader.Value("--params", [&](const std::string&, const std::string& v) { render.paramsFile = v; });
-    reader.Value("--save-params", [&](const std::string&, const std::string& v) { render.saveParamsFile = v; });
-    reader.Value("--compression", [&](const std::string& o, const std::string& v) {
+    reader.Value("--params", "", [&](const std::string&, const std::string& v) { render.paramsFile = v; });
+    reader.Value("--save-params", "", [&](const std::string&, const std::string& v) { render.saveParamsFile = v; });
+    reader.Value("--compression", "", [&](const std::string& o, const std::string& v) {
         render.compression = ParseInt(o, v, 0, 9, "a PNG compression level from 0 to 9");
     });
+    reader.Value("--depth", "-d", [&](const std::string& o, const std::string& v) {
+        render.depth = ParseChoice(o, v, depths, "uint8, uint16, half or float");
+    });
+    reader.Flag("--dry-run", "-n", render.dryRun);
+}
+
+bool AsksForHelp(const std::vector<std::string>& words)
+{
+    for (std::size_t i = 1; i < words.size() && words[i] != "--"; ++i)
+        if (words[i] == "--help" || words[i] == "-h")
+            return true;
+    return false;
 }
 
 }  // namespace
@@ -177,10 +257,25 @@ void ReadRenderOptions(WordReader& reader, RenderArguments& render)
 Arguments ParseArguments(const std::vector<std::string>& words)
 {
     Arguments arguments;
-    if (words.empty() || words[0] == "help" || words[0] == "--help" || words[0] == "-h")
+    if (words.empty()) {
+        arguments.usageError = true;
         return arguments;
-
+    }
     const std::string& command = words[0];
+    if (command == "help" || command == "--help" || command == "-h") {
+        arguments.helpTopic = words.size() > 1 ? words[1] : "";
+        HelpText(arguments.helpTopic);  // an unknown topic fails here
+        return arguments;
+    }
+    if (command == "--version") {
+        arguments.command = Arguments::Command::Version;
+        return arguments;
+    }
+    if (IsCommand(command) && AsksForHelp(words)) {
+        arguments.helpTopic = command;
+        return arguments;
+    }
+
     WordReader reader(words);
     if (command == "render") {
         arguments.command = Arguments::Command::Render;
@@ -204,38 +299,12 @@ Arguments ParseArguments(const std::vector<std::string>& words)
     } else if (command == "demo") {
         arguments.command = Arguments::Command::Demo;
         ReadRunOptions(reader, arguments);
+        ReadAlphaOption(reader, arguments.render);
         const auto operands = reader.Read();
         ExpectOperands(command, operands, 0, 1);
         arguments.demoFolder = operands.empty() ? "veldra-demo" : operands[0];
     } else {
-        throw Failure(command + ": unknown command (see 'veldra help')");
+        throw Failure(command + ": unknown command (see 'veldra --help')");
     }
     return arguments;
-}
-
-const char* UsageText()
-{
-    return "usage:\n"
-           "  veldra render INPUT OUTPUT [options]   run a frame or a sequence through the filter\n"
-           "  veldra info [--module FILE]            what the module reports about itself\n"
-           "  veldra params FILE                     show a stored 20-byte parameter block\n"
-           "  veldra demo [DIR] [--jobs N] [--quiet] render the built-in test card (default DIR: veldra-demo)\n"
-           "  veldra farm submit|status|retry|cancel ...   render on a Slurm cluster (see 'veldra farm help')\n"
-           "\n"
-           "INPUT and OUTPUT are image files or sequence patterns: a run of # (shot.####.png)\n"
-           "or printf style (shot.%04d.png) stands for the zero-padded frame number.\n"
-           "\n"
-           "render options:\n"
-           "  --frames A-B          frames of a pattern (default: the frames found on disk)\n"
-           "  --frame N             frame number of a single image (default 0)\n"
-           "  --range A-B           the filter's active range (default: the frames rendered)\n"
-           "  --axis x|y|z          axis to turn about\n"
-           "  --pivot lower|center|upper\n"
-           "  --start DEG, --end DEG  angle at the first and last frame of the range\n"
-           "  --params FILE         start from a stored parameter block\n"
-           "  --save-params FILE    store the parameter block that was used\n"
-           "  --compression 0..9    PNG deflate level (default 1: fast)\n"
-           "  --jobs N              frames rendered in parallel (default: number of cores)\n"
-           "  --module FILE         the filter module (default: VELDRA.FLT beside veldra)\n"
-           "  --quiet               no progress bar and no summary\n";
 }

@@ -1,55 +1,92 @@
 #include "cli/FramePattern.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "Failure.h"
 
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Where a printf conversion (%d, %4d, %04d) starts and ends in `name`;
+// "%%" pairs are skipped. Returns false when there is none.
+bool FindConversion(const std::string& name, std::size_t from, std::size_t& start, std::size_t& end)
+{
+    for (std::size_t at = name.find('%', from); at != std::string::npos; at = name.find('%', at + 1)) {
+        if (at + 1 < name.size() && name[at + 1] == '%') {
+            ++at;
+            continue;
+        }
+        std::size_t after = at + 1;
+        while (after < name.size() && IsDigit(name[after]))
+            ++after;
+        if (after < name.size() && name[after] == 'd' && after - at - 1 <= 2) {
+            start = at;
+            end = after + 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+// "%%" in the literal parts of a printf pattern is one percent sign.
+std::string Unescape(const std::string& text)
+{
+    std::string plain;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        plain += text[i];
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '%')
+            ++i;
+    }
+    return plain;
+}
+
+bool IsFrameMark(char c) { return c == '#' || c == '@'; }
+
+}  // namespace
+
 std::optional<FramePattern> FramePattern::Parse(const std::string& path)
 {
     const std::string name = std::filesystem::path(path).filename().string();
     const std::string folder = path.substr(0, path.size() - name.size());
 
-    const std::size_t hash = name.find('#');
-    if (hash != std::string::npos) {
-        const std::size_t end = name.find_first_not_of('#', hash);
-        const std::size_t width = (end == std::string::npos ? name.size() : end) - hash;
-        const std::string suffix = name.substr(hash + width);
-        if (suffix.find('#') != std::string::npos)
-            throw Failure(path + ": a sequence pattern holds one run of '#'");
-        return FramePattern(path, folder, name.substr(0, hash), suffix, static_cast<int>(width));
+    std::size_t start = 0, end = 0;
+    if (FindConversion(name, 0, start, end)) {
+        std::size_t again = 0, againEnd = 0;
+        if (FindConversion(name, end, again, againEnd))
+            throw Failure(path + ": a sequence pattern holds one frame number");
+        const std::string digits = name.substr(start + 1, end - start - 2);
+        const int width = digits.empty() ? 0 : std::atoi(digits.c_str());
+        const Padding padding = !digits.empty() && digits[0] == '0' ? Padding::Zeros : Padding::Spaces;
+        return FramePattern(path, folder, Unescape(name.substr(0, start)), Unescape(name.substr(end)), width,
+                            padding, true);
     }
 
-    const std::size_t percent = name.find('%');
-    if (percent == std::string::npos)
+    const auto mark = std::find_if(name.begin(), name.end(), IsFrameMark);
+    if (mark == name.end())
         return std::nullopt;
-    // %d, %Nd or %0Nd; "%%" would be a literal percent sign, which is too
-    // rare in frame names to be worth a special case.
-    std::size_t at = percent + 1;
-    while (at < name.size() && std::isdigit(static_cast<unsigned char>(name[at])))
-        ++at;
-    if (at >= name.size() || name[at] != 'd' || at - percent - 1 > 2)
-        throw Failure(path + ": a sequence pattern takes %d or %0Nd for the frame number");
-    const std::string digits = name.substr(percent + 1, at - percent - 1);
-    const std::string suffix = name.substr(at + 1);
-    if (suffix.find('%') != std::string::npos)
-        throw Failure(path + ": a sequence pattern holds one frame number");
-    const int width = digits.empty() ? 1 : std::atoi(digits.c_str());
-    return FramePattern(path, folder, name.substr(0, percent), suffix, std::max(width, 1));
+    const auto markEnd = std::find_if_not(mark, name.end(), IsFrameMark);
+    if (std::find_if(markEnd, name.end(), IsFrameMark) != name.end())
+        throw Failure(path + ": a sequence pattern holds one run of '#' or '@'");
+    return FramePattern(path, folder, std::string(name.begin(), mark), std::string(markEnd, name.end()),
+                        static_cast<int>(markEnd - mark), Padding::Zeros, false);
 }
 
 std::string FramePattern::PathOf(int frame) const
 {
-    const long long value = frame;
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    if (static_cast<int>(digits.size()) < width_)
-        digits.insert(0, width_ - digits.size(), '0');
-    return folder_ + prefix_ + (frame < 0 ? "-" : "") + digits + suffix_;
+    char number[32];
+    if (printfSign_)
+        std::snprintf(number, sizeof number, padding_ == Padding::Zeros ? "%0*d" : "%*d", width_, frame);
+    else
+        std::snprintf(number, sizeof number, "%s%0*lld", frame < 0 ? "-" : "", width_,
+                      std::llabs(static_cast<long long>(frame)));
+    return folder_ + prefix_ + number + suffix_;
 }
 
 std::optional<int> FramePattern::FrameOf(const std::string& name) const
@@ -57,18 +94,16 @@ std::optional<int> FramePattern::FrameOf(const std::string& name) const
     if (name.size() <= prefix_.size() + suffix_.size() || name.compare(0, prefix_.size(), prefix_) != 0 ||
         name.compare(name.size() - suffix_.size(), suffix_.size(), suffix_) != 0)
         return std::nullopt;
-    const std::string number = name.substr(prefix_.size(), name.size() - prefix_.size() - suffix_.size());
-    const std::size_t digitsAt = number[0] == '-' ? 1 : 0;
-    if (number.size() == digitsAt ||
-        !std::all_of(number.begin() + digitsAt, number.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    std::string number = name.substr(prefix_.size(), name.size() - prefix_.size() - suffix_.size());
+    number.erase(0, number.find_first_not_of(' '));
+    const std::size_t digitsAt = !number.empty() && number[0] == '-' ? 1 : 0;
+    if (number.size() == digitsAt || !std::all_of(number.begin() + digitsAt, number.end(), IsDigit))
         return std::nullopt;
     errno = 0;
     const long long value = std::strtoll(number.c_str(), nullptr, 10);
     if (errno != 0 || value < INT_MIN || value > INT_MAX)
         return std::nullopt;
     const int frame = static_cast<int>(value);
-    // Only the spelling this pattern would write counts: with shot.####.png,
-    // shot.12.png is not frame 12.
     if (PathOf(frame) != folder_ + name)
         return std::nullopt;
     return frame;

@@ -11,6 +11,7 @@
 #include "commands/Commands.h"
 #include "image/ContactSheet.h"
 #include "Failure.h"
+#include "render/AlphaKeep.h"
 #include "render/FilterModule.h"
 #include "cli/FramePattern.h"
 #include "image/ImageFiles.h"
@@ -26,10 +27,11 @@ namespace {
 
 constexpr std::uint16_t kCardWidth = 320;
 constexpr std::uint16_t kCardHeight = 240;
-// 0 to 360 degrees across a range of 37 frames; frames 0 to 35 make a loop
-// that plays without a repeated picture.
-constexpr int kFramesPerTurn = 36;
-constexpr int kSheetEvery = 4;  // every 4th frame goes on the contact sheet
+// 0 to 360 degrees across a range of 21 frames; frames 0 to 19 make a loop
+// that plays without a repeated picture. The angle moves in whole percents
+// of the range, and 20 steps of 5 percent each make every step 18 degrees.
+constexpr int kFramesPerTurn = 20;
+constexpr int kSheetEvery = 2;  // every other frame goes on the contact sheet
 constexpr float kEndAngle = 360.0f;
 
 struct Turn {
@@ -50,6 +52,13 @@ std::vector<Turn> AllTurns()
     return turns;
 }
 
+// The folder as an absolute path ending in a separator, so that the paths
+// printed open from wherever the user stands.
+std::filesystem::path FolderPath(const std::string& folder)
+{
+    return std::filesystem::absolute(folder).lexically_normal() / "";
+}
+
 void MakeFolder(const std::filesystem::path& folder)
 {
     std::error_code error;
@@ -62,8 +71,7 @@ void MakeFolder(const std::filesystem::path& folder)
 
 int RunDemo(const Arguments& arguments)
 {
-    // With a trailing separator, so that it prints as a folder.
-    const std::filesystem::path folder = std::filesystem::path(arguments.demoFolder) / "";
+    const std::filesystem::path folder = FolderPath(arguments.demoFolder);
     MakeFolder(folder);
 
     const std::vector<Turn> turns = AllTurns();
@@ -106,7 +114,10 @@ int RunDemo(const Arguments& arguments)
         std::memcpy(frame.pixels, card.pixels, card.PixelCount() * sizeof(BMM_Color_64));
         LoadParams(*filters[worker], blocks[row]);
         const FrameRange at(turnRange.First(), turnRange.Count(), frameNumber);
-        RenderFrame(*filters[worker], frame, at, at, path);
+        if (arguments.render.alpha == AlphaMode::Keep)
+            RenderFrameKeepingAlpha(*filters[worker], frame, at, at, path);
+        else
+            RenderFrame(*filters[worker], frame, at, at, path);
         WriteImage(path, frame, WriteSettings{});
         if (frameNumber % kSheetEvery == 0)
             sheet.Place(row, frameNumber / kSheetEvery, frame);
@@ -117,9 +128,9 @@ int RunDemo(const Arguments& arguments)
     const std::string sheetPath = (folder / "contact-sheet.png").string();
     sheet.Write(sheetPath);
     std::printf("veldra: test card turned 0 to 360 degrees about x, y and z through each pivot\n");
-    std::printf("veldra: %zu frames in %s (%s.0000.png .. %s.%04d.png), %.1f s\n", frameCount, folder.c_str(),
-                turns.front().FileStem().c_str(), turns.back().FileStem().c_str(), kFramesPerTurn - 1,
-                progress.Seconds());
+    std::printf("veldra: %zu frames in %s (%s.0000.png .. %s.%04d.png, %g degrees a frame), %.1f s\n", frameCount,
+                folder.c_str(), turns.front().FileStem().c_str(), turns.back().FileStem().c_str(), kFramesPerTurn - 1,
+                kEndAngle / kFramesPerTurn, progress.Seconds());
     std::printf("veldra: test card:     %s\n", (folder / "test-card.png").c_str());
     std::printf("veldra: contact sheet: %s\n", sheetPath.c_str());
     return 0;

@@ -113,14 +113,19 @@ FarmArguments ParseFarmArguments(const std::vector<std::string>& words)
 
 std::vector<std::string> TaskRenderWords(const std::vector<std::string>& words)
 {
-    static const std::set<std::string> withValue = {"--frames", "--frame", "--range", "--params", "--save-params",
-                                                    "--jobs"};
+    // The options each task sets itself for its own frame, long and short.
+    static const std::set<std::string> withValue = {"--frames", "-f",       "--frame", "--range", "-r",
+                                                    "--params", "--save-params", "--jobs", "-j"};
+    static const std::set<std::string> switches = {"--quiet", "-q"};
     std::vector<std::string> kept;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
-        const std::string option = word.substr(0, word.find('='));
-        if (word == "--quiet")
+        if (word == "--dry-run" || word == "-n")
+            throw Failure("farm submit: " + word + " writes nothing; use it with veldra render");
+        if (switches.count(word))
             continue;
+        const bool isShort = word.size() > 2 && word[0] == '-' && word[1] != '-';
+        const std::string option = isShort ? word.substr(0, 2) : word.substr(0, word.find('='));
         if (withValue.count(option)) {
             if (option == word)
                 ++i;  // and its value

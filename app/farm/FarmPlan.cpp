@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 
 #include "cli/FramePattern.h"
 #include "Failure.h"
+
+namespace {
+constexpr std::int64_t kMostFramesInShot = 1000000;
+}
 
 std::vector<int> ShotFrames(const RenderArguments& render)
 {
@@ -17,11 +22,16 @@ std::vector<int> ShotFrames(const RenderArguments& render)
         throw Failure("--frame: " + render.input + " is a sequence pattern; give --frames A-B");
     std::vector<int> frames;
     if (render.frames) {
-        for (int frame = render.frames->first;; ++frame) {
-            frames.push_back(frame);
-            if (frame == render.frames->last)
-                break;
-        }
+        // Every frame gets a manifest line and a status record: a shot far
+        // beyond what a cluster renders is a typing slip, refused before
+        // anything is allocated for it.
+        const std::int64_t count = render.frames->Count();
+        if (count > kMostFramesInShot)
+            throw Failure("--frames: " + std::to_string(count) + " frames is more than a farm run takes (" +
+                          std::to_string(kMostFramesInShot) + ")");
+        frames.reserve(static_cast<std::size_t>(count));
+        for (std::int64_t index = 0; index < count; ++index)
+            frames.push_back(render.frames->At(index));
     } else {
         frames = input->FramesOnDisk();
         if (frames.empty())

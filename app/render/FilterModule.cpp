@@ -18,7 +18,13 @@ std::string DefaultModulePath()
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)
         return VELDRA_MODULE_FILE;
-    return (self.parent_path() / VELDRA_MODULE_FILE).string();
+    // The build puts the module beside the program; an install puts it
+    // with the host libraries.
+    const std::filesystem::path beside = self.parent_path() / VELDRA_MODULE_FILE;
+    std::error_code missing;
+    if (std::filesystem::exists(beside, missing))
+        return beside.string();
+    return (self.parent_path() / VELDRA_MODULE_FOLDER_FROM_BIN / VELDRA_MODULE_FILE).string();
 }
 
 std::unique_ptr<LoadedModule> LoadFilterModule(const std::string& path)

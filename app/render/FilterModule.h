@@ -11,7 +11,8 @@
 #include "cli/Arguments.h"
 #include "loader/ModuleLoader.h"
 
-// VELDRA.FLT in the folder of the running program.
+// VELDRA.FLT beside the running program (as built), else in the folder an
+// install puts it in (PREFIX/lib/veldra for PREFIX/bin/veldra).
 std::string DefaultModulePath();
 
 // Loads `path` (DefaultModulePath() when empty); throws Failure naming the

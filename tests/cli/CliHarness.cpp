@@ -77,21 +77,37 @@ void WritePicture(const std::string& path, const Picture& picture, bool eightBit
     output->close();
 }
 
-Picture ReadPicture(const std::string& path)
+namespace {
+
+std::unique_ptr<OIIO::ImageInput> OpenPicture(const std::string& path)
 {
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
     auto input = OIIO::ImageInput::open(path, &config);
     if (!input)
         throw std::runtime_error("cannot read " + path);
+    return input;
+}
+
+Picture ReadValues(const std::string& path, bool only16Bit)
+{
+    auto input = OpenPicture(path);
     const OIIO::ImageSpec& header = input->spec();
     Picture picture{header.width, header.height, header.nchannels, {}};
     picture.values.resize(static_cast<std::size_t>(header.width) * header.height * header.nchannels);
-    if (header.format != OIIO::TypeDesc::UINT16 ||
+    if ((only16Bit && header.format != OIIO::TypeDesc::UINT16) ||
         !input->read_image(0, 0, 0, header.nchannels, OIIO::TypeDesc::UINT16, picture.values.data()))
         throw std::runtime_error(path + " is not a 16-bit picture");
     return picture;
 }
+
+}  // namespace
+
+Picture ReadPicture(const std::string& path) { return ReadValues(path, true); }
+
+Picture ReadPictureAs16(const std::string& path) { return ReadValues(path, false); }
+
+OIIO::ImageSpec ReadHeader(const std::string& path) { return OpenPicture(path)->spec(); }
 
 std::string FileBytes(const std::string& path)
 {

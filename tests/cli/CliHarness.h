@@ -2,6 +2,8 @@
 // makes and reads the pictures it works on.
 #pragma once
 
+#include <OpenImageIO/imageio.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,8 +36,13 @@ Picture CoordinatePicture(int width, int height, std::uint32_t seed);
 
 // Writes `picture` with its straight alpha, as 16-bit unless `eightBit`.
 void WritePicture(const std::string& path, const Picture& picture, bool eightBit = false);
-// Reads the file's pixels as 16-bit values without touching alpha.
+// Reads the file's pixels as 16-bit values without touching alpha; the
+// file must be 16-bit.
 Picture ReadPicture(const std::string& path);
+// The same for a file of any channel format, converted to 16-bit values.
+Picture ReadPictureAs16(const std::string& path);
+// The file's header: channel format, windows and metadata.
+OIIO::ImageSpec ReadHeader(const std::string& path);
 
 std::string FileBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);

@@ -49,9 +49,10 @@ TEST(RenderCommand, UnknownAxisGivesBackEveryChannelExactly)
     }
 }
 
-// 8-bit values become 16-bit by 257, grey fills red, green and blue, and a
-// missing alpha is opaque; the output is 16-bit RGBA.
-TEST(RenderCommand, InputsBecome16BitRgba)
+// The filter sees 8-bit values scaled by 257, grey in red, green and blue,
+// and a missing alpha opaque; the output keeps the input's depth and
+// channels unless -d asks for another depth.
+TEST(RenderCommand, InputsKeepTheirDepthAndChannels)
 {
     const std::string folder = ScratchFolder("widen");
     WriteBytes(folder + "/unknown-axis.bin", Block({VELDRA_TAG, 0, PivotCenter, 0.0f, 0.0f}));
@@ -60,14 +61,22 @@ TEST(RenderCommand, InputsBecome16BitRgba)
     Picture rgb{2, 1, 3, {10, 20, 30, 200, 100, 0}};
     WritePicture(folder + "/rgb.png", rgb, true);
 
-    ASSERT_EQ(RunVeldra(folder, "render grey.png grey-out.png --params unknown-axis.bin --quiet").exitCode, 0);
-    ASSERT_EQ(RunVeldra(folder, "render rgb.png rgb-out.png --params unknown-axis.bin --quiet").exitCode, 0);
+    for (const char* name : {"grey", "rgb"}) {
+        const std::string kept = std::string("render ") + name + ".png " + name + "-8.png --params unknown-axis.bin -q";
+        ASSERT_EQ(RunVeldra(folder, kept).exitCode, 0) << kept;
+        EXPECT_EQ(ReadHeader(folder + "/" + name + "-8.png").format, OIIO::TypeDesc::UINT8) << name;
+        const std::string wide = std::string("render ") + name + ".png " + name + "-16.png -d uint16 "
+                                 "--params unknown-axis.bin -q";
+        ASSERT_EQ(RunVeldra(folder, wide).exitCode, 0) << wide;
+    }
     std::vector<std::uint16_t> expectGrey;
     for (const std::uint16_t v : grey.values)
-        expectGrey.insert(expectGrey.end(), {std::uint16_t(v * 257), std::uint16_t(v * 257), std::uint16_t(v * 257), 0xFFFF});
-    EXPECT_EQ(ReadPicture(folder + "/grey-out.png").values, expectGrey);
-    const std::vector<std::uint16_t> expectRgb = {2570, 5140, 7710, 0xFFFF, 51400, 25700, 0, 0xFFFF};
-    EXPECT_EQ(ReadPicture(folder + "/rgb-out.png").values, expectRgb);
+        expectGrey.push_back(std::uint16_t(v * 257));
+    EXPECT_EQ(ReadPicture(folder + "/grey-16.png").values, expectGrey);
+    EXPECT_EQ(ReadPictureAs16(folder + "/grey-8.png").values, expectGrey);
+    const std::vector<std::uint16_t> expectRgb = {2570, 5140, 7710, 51400, 25700, 0};
+    EXPECT_EQ(ReadPicture(folder + "/rgb-16.png").values, expectRgb);
+    EXPECT_EQ(ReadPictureAs16(folder + "/rgb-8.png").values, expectRgb);
 }
 
 // A render farm splits a shot across machines and cores: whole, in two

@@ -221,7 +221,7 @@ TEST(FarmArguments, SubmitSplitsFarmRenderAndSbatchWords)
     EXPECT_EQ(farm.sbatchExtra, (std::vector<std::string>{"--account=vfx", "--chunk=9"}));
     EXPECT_EQ(farm.renderWords,
               (std::vector<std::string>{"in.####.png", "out.####.png", "--axis=y", "--frames", "1-24"}));
-    EXPECT_EQ(farm.render.render.frames->last, 24);
+    EXPECT_EQ(farm.render.render.frames->Last(), 24);
 
     EXPECT_THROW(ParseFarmArguments({"submit", "a.#.png", "b.#.png"}), Failure);  // no --chunk
     EXPECT_THROW(ParseFarmArguments({"submit", "a.#.png", "b.#.png", "--chunk", "0"}), Failure);
@@ -239,6 +239,9 @@ TEST(FarmArguments, TaskWordsDropPerFrameOptions)
     EXPECT_EQ(TaskRenderWords({"in.#.png", "out.#.png", "--frames", "1-9", "--range=1-20", "--params", "p.blk",
                                "--axis", "z", "--jobs=4", "--quiet", "--save-params", "s.blk", "--end", "30"}),
               (std::vector<std::string>{"in.#.png", "out.#.png", "--axis", "z", "--end", "30"}));
+    EXPECT_EQ(TaskRenderWords({"in.#.png", "out.#.png", "-f", "1-9", "-r1-20", "-j2", "-q", "-a", "x", "-s", "-30"}),
+              (std::vector<std::string>{"in.#.png", "out.#.png", "-a", "x", "-s", "-30"}));
+    EXPECT_THROW(TaskRenderWords({"in.#.png", "out.#.png", "-n"}), Failure);
 }
 
 // Both streams arrive whole even when the child fills both pipes; a

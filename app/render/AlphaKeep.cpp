@@ -1,0 +1,53 @@
+#include "render/AlphaKeep.h"
+
+#include <algorithm>
+
+#include "render/RenderFrame.h"
+
+namespace {
+
+constexpr std::uint32_t kOpaque = 65535;
+
+std::uint16_t Premultiply(std::uint16_t channel, std::uint16_t alpha)
+{
+    return static_cast<std::uint16_t>((std::uint32_t{channel} * alpha + 32767) / kOpaque);
+}
+
+std::uint16_t Unpremultiply(std::uint16_t channel, std::uint16_t alpha)
+{
+    const std::uint64_t value = (std::uint64_t{channel} * kOpaque + alpha / 2) / alpha;
+    return static_cast<std::uint16_t>(std::min<std::uint64_t>(value, kOpaque));
+}
+
+}  // namespace
+
+BMM_Color_64 PremultipliedPixel(BMM_Color_64 p)
+{
+    return {Premultiply(p.r, p.a), Premultiply(p.g, p.a), Premultiply(p.b, p.a), kOpaque};
+}
+
+BMM_Color_64 AlphaAsGrey(BMM_Color_64 p) { return {p.a, p.a, p.a, kOpaque}; }
+
+BMM_Color_64 JoinedPixel(BMM_Color_64 colourPass, BMM_Color_64 alphaPass)
+{
+    const std::uint16_t alpha = alphaPass.a == kOpaque ? alphaPass.r : 0;
+    if (alpha == 0)
+        return {0, 0, 0, 0};
+    return {Unpremultiply(colourPass.r, alpha), Unpremultiply(colourPass.g, alpha), Unpremultiply(colourPass.b, alpha),
+            alpha};
+}
+
+void RenderFrameKeepingAlpha(ImageFilter& filter, Frame& frame, const FrameRange& queue, const FrameRange& filterRange,
+                             const std::string& what)
+{
+    Frame alpha = Frame::Make(frame.Width(), frame.Height());
+    const std::size_t count = frame.PixelCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        alpha.pixels[i] = AlphaAsGrey(frame.pixels[i]);
+        frame.pixels[i] = PremultipliedPixel(frame.pixels[i]);
+    }
+    RenderFrame(filter, frame, queue, filterRange, what);
+    RenderFrame(filter, alpha, queue, filterRange, what);
+    for (std::size_t i = 0; i < count; ++i)
+        frame.pixels[i] = JoinedPixel(frame.pixels[i], alpha.pixels[i]);
+}

@@ -1,0 +1,117 @@
+// The command line's own logic, without running the program: frame
+// patterns, frame lists and option parsing.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+
+#include "Failure.h"
+#include "cli/Arguments.h"
+#include "cli/FrameList.h"
+#include "cli/FramePattern.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+Arguments Parse(std::vector<std::string> words) { return ParseArguments(words); }
+
+std::string FailureOf(std::vector<std::string> words)
+{
+    try {
+        ParseArguments(words);
+    } catch (const Failure& failure) {
+        return failure.what();
+    }
+    return "";
+}
+
+std::vector<int> Frames(const FrameList& list)
+{
+    std::vector<int> frames;
+    for (std::int64_t i = 0; i < list.Count(); ++i)
+        frames.push_back(list.At(i));
+    return frames;
+}
+
+}  // namespace
+
+// Each spelling writes the frame number its own way.
+TEST(FramePatternUnit, SpellingsWriteFrameNumbers)
+{
+    EXPECT_EQ(FramePattern::Parse("a/shot.####.png")->PathOf(12), "a/shot.0012.png");
+    EXPECT_EQ(FramePattern::Parse("shot.#.png")->PathOf(12), "shot.12.png");
+    EXPECT_EQ(FramePattern::Parse("shot.@@@.png")->PathOf(7), "shot.007.png");
+    EXPECT_EQ(FramePattern::Parse("shot.####.png")->PathOf(-5), "shot.-0005.png");
+    EXPECT_EQ(FramePattern::Parse("shot.%04d.png")->PathOf(12), "shot.0012.png");
+    EXPECT_EQ(FramePattern::Parse("shot.%04d.png")->PathOf(-5), "shot.-005.png");
+    EXPECT_EQ(FramePattern::Parse("shot.%4d.png")->PathOf(12), "shot.  12.png");
+    EXPECT_EQ(FramePattern::Parse("shot.%d.png")->PathOf(12), "shot.12.png");
+    EXPECT_EQ(FramePattern::Parse("100%% #1.%03d.png")->PathOf(4), "100% #1.004.png");
+    EXPECT_FALSE(FramePattern::Parse("a#b/plain.png"));
+    EXPECT_FALSE(FramePattern::Parse("50%.png"));
+    EXPECT_THROW(FramePattern::Parse("shot.##.#.png"), Failure);
+    EXPECT_THROW(FramePattern::Parse("shot.%d.%d.png"), Failure);
+}
+
+// Only files spelled as the pattern writes them count: with ####,
+// shot.12.png and shot.00012.png are not frames, nor are other names.
+TEST(FramePatternUnit, FramesOnDiskMatchTheSpelling)
+{
+    const fs::path folder = fs::absolute("cli-unit-scratch");
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    for (const char* name : {"shot.0003.png", "shot.12.png", "shot.00012.png", "shot.-0002.png", "shot.0001.tif",
+                             "shot.0010.png", "shot.00a1.png"})
+        std::ofstream(folder / name) << "x";
+    EXPECT_EQ(FramePattern::Parse((folder / "shot.####.png").string())->FramesOnDisk(), (std::vector<int>{-2, 3, 10}));
+    EXPECT_EQ(FramePattern::Parse((folder / "shot.%d.png").string())->FramesOnDisk(), (std::vector<int>{12}));
+    fs::remove_all(folder);
+}
+
+// Lists with steps and commas, walked by index; their limits.
+TEST(FrameListUnit, ListsStepsAndLimits)
+{
+    EXPECT_EQ(Frames(FrameList::Parse("-f", "1-10x3,20,30-31")), (std::vector<int>{1, 4, 7, 10, 20, 30, 31}));
+    EXPECT_EQ(Frames(FrameList::Parse("-f", "-3--1")), (std::vector<int>{-3, -2, -1}));
+    EXPECT_EQ(Frames(FrameList::Parse("-f", "1-100x50")), (std::vector<int>{1, 51}));
+    const FrameList wide = FrameList::Parse("-f", "1-1000000000");
+    EXPECT_EQ(wide.Count(), 1000000000);
+    EXPECT_EQ(wide.At(999999999), 1000000000);
+    int missing = 0;
+    EXPECT_TRUE(wide.FirstMissing({1, 2, 3, 5}, missing));
+    EXPECT_EQ(missing, 4);
+    EXPECT_FALSE(FrameList::Parse("-f", "2-6x2").FirstMissing({2, 3, 4, 6}, missing));
+    for (const char* bad : {"", "5-1", "1-10x0", "1-10x", "3,2", "1-5,5", "a", "1-2-3", "-2147483648-2147483647"})
+        EXPECT_THROW(FrameList::Parse("-f", bad), Failure) << bad;
+}
+
+// Options in long, short and attached forms; empty values and ranges the
+// filter cannot count are refused.
+TEST(ArgumentsUnit, OptionsAndRefusals)
+{
+    const Arguments a = Parse({"render", "in.png", "-j2", "-q", "-d", "half", "--alpha=keep", "-n", "--range", "-5-5",
+                               "--", "-odd.png"});
+    EXPECT_EQ(a.jobs, 2);
+    EXPECT_TRUE(a.quiet);
+    EXPECT_EQ(a.render.depth, ChannelFormat::Half);
+    EXPECT_EQ(a.render.alpha, AlphaMode::Keep);
+    EXPECT_TRUE(a.render.dryRun);
+    EXPECT_EQ(a.render.range->first, -5);
+    EXPECT_EQ(a.render.range->Count(), 11);
+    EXPECT_EQ(a.render.output, "-odd.png");
+
+    EXPECT_EQ(Parse({"render", "--help"}).helpTopic, "render");
+    EXPECT_EQ(Parse({"--version"}).command, Arguments::Command::Version);
+
+    EXPECT_EQ(FailureOf({"render", "a", "b", "--range", "-2147483648-2147483647"}),
+              "--range: the frame range -2147483648-2147483647 is too long");
+    EXPECT_EQ(FailureOf({"render", "a", "b", "--range", "0-2147483646"}), "");
+    for (const char* option : {"--params", "--module", "--save-params", "--frames", "-d"})
+        EXPECT_EQ(FailureOf({"render", "a", "b", option, ""}), std::string(option[1] == '-' ? option : "--depth") +
+                                                                  ": empty value");
+    EXPECT_EQ(FailureOf({"render", "a", "b", "--params="}), "--params: empty value");
+    EXPECT_EQ(FailureOf({"render", "a", "b", "-x"}), "-x: unknown option for 'render'");
+    EXPECT_EQ(FailureOf({"render", "a", "b", "--quiet=1"}), "--quiet: takes no value");
+}
