@@ -8,11 +8,13 @@ class RotationFilterClassDesc : public ClassDescriptor {
 public:
     int ClassFlag() override;
     // A new RotationFilter with default parameters, owned by the caller (who
-    // ends it through its virtual destructor); null when there is no storage.
+    // ends it through its destructor slot); null when there is no storage or
+    // the filter cannot be made: nothing thrown leaves the module.
     void* CreateObject(int unused) override;
     const char* ClassTitle() override;
     std::uint32_t FamilyCode() override;
-    ClassIdentifier Identifier() override;
+    using ClassDescriptor::Identifier;
+    ClassIdentifier* Identifier(ClassIdentifier* result) override;
     const char* CategoryText() override;
 };
 

@@ -22,6 +22,8 @@ demo_packages=(
 # under Wine, dialog screenshots, the install package test.
 test_packages=(
   clang
+  lld
+  llvm
   libclang-rt-14-dev
   clang-format-14
   googletest

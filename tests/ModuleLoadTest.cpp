@@ -4,9 +4,11 @@
 #include <array>
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "filter/Identity.h"
+#include "loader/ModuleExports.h"
 #include "loader/ModuleLoader.h"
 
 namespace {
@@ -30,12 +32,13 @@ std::string LoadError(const std::string& path)
 TEST(ModuleLoad, ExportsResolveAndMakeFilters)
 {
     LoadedModule module(kModule);
-    const char* names[] = {"LibDescription", "LibNumberClasses", "LibClassDesc", "LibVersion"};
+    ASSERT_EQ(std::size(kModuleExports), 4u);
     for (int ordinal = 1; ordinal <= 4; ++ordinal) {
-        void* byName = module.FindExport(names[ordinal - 1]);
-        ASSERT_NE(byName, nullptr) << names[ordinal - 1];
+        void* byName = module.FindExport(kModuleExports[ordinal - 1]);
+        ASSERT_NE(byName, nullptr) << kModuleExports[ordinal - 1];
         EXPECT_EQ(module.FindExport(ordinal), byName) << ordinal;
     }
+    EXPECT_EQ(module.FindExport(5), nullptr);
     EXPECT_EQ(module.FindExport("RotationFilterClassDesc"), nullptr);
     EXPECT_EQ(module.NumberClasses(), 1);
     EXPECT_EQ(module.Version(), 110);

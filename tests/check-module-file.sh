@@ -1,30 +1,48 @@
 #!/usr/bin/env bash
 # Checks what the module file shows to the outside: natively, the dynamic
-# symbols it defines; on Windows, its export table (names and ordinals) and
-# the DLLs it imports from (host libraries and Windows' own, never a C++
-# runtime DLL).
+# symbols it defines; on Windows, its export table (names and ordinals), the
+# DLLs it imports from (host libraries and Windows' own, never a C++ runtime
+# DLL), and that every host service is imported under the platform's C++
+# decorated name, which demangles and which the host library beside it
+# exports.
+#
+#   check-module-file.sh native|windows MODULE-FILE EXPORT-NAMES...   (names in ordinal order)
 set -euo pipefail
 kind="$1" file="$2"
+shift 2
+names=("$@")
 
 fail() { echo "$file: $*" >&2; exit 1; }
 
 case "$kind" in
 native)
   symbols=$(nm -D --defined-only "$file" | awk '{print $3}' | sort | tr '\n' ' ')
-  [ "$symbols" = "DllMain LibClassDesc LibDescription LibNumberClasses LibVersion " ] ||
-    fail "exports [$symbols]"
+  expected=$(printf '%s\n' "${names[@]}" DllMain | sort | tr '\n' ' ')
+  [ "$symbols" = "$expected" ] || fail "exports [$symbols], expected [$expected]"
   ;;
 windows)
   dump=$(i686-w64-mingw32-objdump -p "$file")
   exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" | awk '$1 == "[" {print $2 $3}' | sort | tr '\n' ' ')
   # Name-pointer rows give the ordinal less the base of 1.
-  [ "$exports" = "0]LibDescription 1]LibNumberClasses 2]LibClassDesc 3]LibVersion " ] ||
-    fail "exports [$exports]"
+  expected=$(for i in "${!names[@]}"; do echo "$i]${names[$i]}"; done | sort | tr '\n' ' ')
+  [ "$exports" = "$expected" ] || fail "exports [$exports], expected [$expected]"
   grep -q 'Ordinal Base[[:space:]]*1$' <<<"$dump" || fail "ordinal base is not 1"
   allowed='^(kernel32|user32|gdi32|comctl32|msvcrt|flt|bmm|core|geom)\.dll$'
   while read -r dll; do
     grep -qiE "$allowed" <<<"$dll" || fail "imports from $dll"
   done < <(awk '/DLL Name:/ {print $3}' <<<"$dump")
+  for dll in flt.dll bmm.dll core.dll geom.dll; do
+    host="$(dirname "$file")/$dll"
+    host_exports=$(i686-w64-mingw32-objdump -p "$host" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+      awk '$1 == "[" {print $3}')
+    while read -r name; do
+      [ -n "$name" ] || continue
+      [[ "$name" == \?* ]] || fail "imports $name from $dll: not a decorated name"
+      declaration=$(llvm-undname "$name" | sed -n '2p') || fail "$name from $dll does not demangle"
+      grep -qxF "$name" <<<"$host_exports" || fail "imports $name, which $host does not export"
+      echo "$dll: $declaration"
+    done < <(sed -n "/DLL Name: $dll/,/^\$/p" <<<"$dump" | awk 'NR > 2 && NF >= 3 {print $3}')
+  done
   ;;
 *) fail "unknown kind $kind" ;;
 esac

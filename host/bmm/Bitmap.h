@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "HostAbi.h"
 #include "HostApi.h"
 
 struct BMM_Color_64 {
@@ -32,14 +33,20 @@ private:
 class BMM_API BitmapStorage {
 public:
     explicit BitmapStorage(const BitmapInfo& info) : info_(info) {}
-    virtual ~BitmapStorage();
     BitmapStorage(const BitmapStorage&) = delete;
     BitmapStorage& operator=(const BitmapStorage&) = delete;
 
     const BitmapInfo& Info() const { return info_; }
 
+    // The host's destructor slot (see HostAbi.h).
+    virtual void* VELDRA_THISCALL ScalarDeletingDestructor(std::uint32_t flags)
+    {
+        return RunScalarDeletingDestructor(this, flags);
+    }
     virtual int GetPixels(int x, int y, int count, BMM_Color_64* pixels) = 0;
     virtual int PutPixels(int x, int y, int count, const BMM_Color_64* pixels) = 0;
+    // Past the end of the host's table (see HostAbi.h).
+    virtual ~BitmapStorage();
 
 protected:
     // Clips a run of `count` pixels at (x, y) to the bitmap. On success

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "HostAbi.h"
+
 struct ClassIdentifier {
     std::uint32_t first;
     std::uint32_t second;
@@ -25,7 +27,9 @@ public:
     virtual int OptionalB(int) { return 0; }
     virtual const char* ClassTitle() = 0;
     virtual std::uint32_t FamilyCode() = 0;
-    virtual ClassIdentifier Identifier() = 0;
+    // Writes the class's identifier to *result and returns result: a class
+    // returned by value travels through a result pointer (see HostAbi.h).
+    virtual ClassIdentifier* VELDRA_THISCALL Identifier(ClassIdentifier* result) = 0;
     virtual const char* CategoryText() = 0;
     virtual int OptionalC(int) { return 1; }
     virtual int OptionalD() { return 0; }
@@ -34,6 +38,13 @@ public:
     virtual int OptionalG() { return 0; }
     virtual int OptionalH(int) { return 0; }
     virtual int OptionalI(int) { return 0; }
+
+    // The identifier by value, for callers.
+    ClassIdentifier Identifier()
+    {
+        ClassIdentifier id{};
+        return *Identifier(&id);
+    }
 
 protected:
     ~ClassDescriptor() = default;

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "HostAbi.h"
 #include "HostApi.h"
 #include "bmm/Bitmap.h"
 #include "win32/Win32.h"
@@ -41,9 +43,15 @@ public:
 class FLT_API ImageFilter {
 public:
     ImageFilter();
-    virtual ~ImageFilter();
     ImageFilter(const ImageFilter&) = delete;
     ImageFilter& operator=(const ImageFilter&) = delete;
+
+    // The host's destructor slot (see HostAbi.h): flags bit 0 set ends and
+    // frees the filter, clear only ends it. Returns `this`.
+    virtual void* VELDRA_THISCALL ScalarDeletingDestructor(std::uint32_t flags)
+    {
+        return RunScalarDeletingDestructor(this, flags);
+    }
 
     // Texts are module-wide and owned by the filter's module; never freed.
     virtual const char* FilterName() = 0;
@@ -72,9 +80,22 @@ public:
                               float scale, Bitmap** preview, std::uint32_t flags);
     virtual std::uint32_t ChannelsRequired();
 
+    // Past the end of the host's table (see HostAbi.h); hosts end a filter
+    // through ScalarDeletingDestructor.
+    virtual ~ImageFilter();
+
 protected:
     Bitmap* srcmap = nullptr;
     Bitmap* frgmap = nullptr;
     Bitmap* mskmap = nullptr;
     ImageFilterInfo* ifi = nullptr;
 };
+
+// A filter held by a host ends through its destructor slot, as the host ends
+// a filter of any module: the module that made it also frees it.
+namespace std {
+template <>
+struct default_delete<ImageFilter> {
+    void operator()(ImageFilter* filter) const { filter->ScalarDeletingDestructor(1); }
+};
+}  // namespace std

@@ -1,5 +1,9 @@
 #include "loader/ModuleLoader.h"
 
+#include <iterator>
+
+#include "loader/ModuleExports.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -82,10 +86,9 @@ void* Symbol(void* handle, const char* name) { return dlsym(handle, name); }
 // ELF has no ordinals: map them to the export names in their fixed order.
 void* Ordinal(void* handle, int ordinal)
 {
-    static const char* const names[] = {"LibDescription", "LibNumberClasses", "LibClassDesc", "LibVersion"};
-    if (ordinal < 1 || ordinal > 4)
+    if (ordinal < 1 || ordinal > static_cast<int>(std::size(kModuleExports)))
         return nullptr;
-    return dlsym(handle, names[ordinal - 1]);
+    return dlsym(handle, kModuleExports[ordinal - 1]);
 }
 #endif
 
@@ -93,19 +96,20 @@ void* Ordinal(void* handle, int ordinal)
 
 LoadedModule::LoadedModule(const std::string& path) : path_(path), handle_(OpenModule(path))
 {
-    description_ = reinterpret_cast<DescriptionFn>(Symbol(handle_, "LibDescription"));
-    numberClasses_ = reinterpret_cast<NumberClassesFn>(Symbol(handle_, "LibNumberClasses"));
-    classDesc_ = reinterpret_cast<ClassDescFn>(Symbol(handle_, "LibClassDesc"));
-    version_ = reinterpret_cast<VersionFn>(Symbol(handle_, "LibVersion"));
-    const char* missing = !description_     ? "LibDescription"
-                          : !numberClasses_ ? "LibNumberClasses"
-                          : !classDesc_     ? "LibClassDesc"
-                          : !version_       ? "LibVersion"
-                                            : nullptr;
-    if (missing) {
-        CloseModule(handle_);
-        throw ModuleLoadError(path + ": not a filter module: export " + missing + " is missing");
+    void* found[std::size(kModuleExports)];
+    for (std::size_t i = 0; i < std::size(kModuleExports); ++i) {
+        found[i] = Symbol(handle_, kModuleExports[i]);
+        if (!found[i]) {
+            CloseModule(handle_);
+            throw ModuleLoadError(path + ": not a filter module: export " + kModuleExports[i] + " is missing");
+        }
     }
+    // The exports in their ordinal order.
+    static_assert(std::size(kModuleExports) == 4, "the host knows four exports");
+    description_ = reinterpret_cast<DescriptionFn>(found[0]);
+    numberClasses_ = reinterpret_cast<NumberClassesFn>(found[1]);
+    classDesc_ = reinterpret_cast<ClassDescFn>(found[2]);
+    version_ = reinterpret_cast<VersionFn>(found[3]);
 }
 
 LoadedModule::~LoadedModule() { CloseModule(handle_); }
