@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/AxisCorners.h"
+#include "filter/RenderPass.h"
 #include "filter/RotationFilter.h"
 
 #ifdef VELDRA_WITH_OPENCV
@@ -54,9 +54,9 @@ std::unique_ptr<Bitmap> TestFrame(int width, int height)
 
 void SetPerPixel(benchmark::State& state, int width, int height)
 {
-    state.counters["per_px"] = benchmark::Counter(static_cast<double>(width) * height,
-                                                  benchmark::Counter::kIsIterationInvariantRate |
-                                                      benchmark::Counter::kInvert);
+    state.counters["per_px"] = benchmark::Counter(
+        static_cast<double>(width) * height,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void RenderPass(benchmark::State& state, Case c, int width, int height)
@@ -79,10 +79,7 @@ void RenderPass(benchmark::State& state, Case c, int width, int height)
 #ifdef VELDRA_WITH_OPENCV
 QuadCorners CornersOf(const Case& c, int width, int height)
 {
-    const int offset = c.pivot - PivotCenter;
-    return c.axis == AxisX   ? *CornersAboutX(width, height, offset, c.angle, 0.25f)
-           : c.axis == AxisY ? *CornersAboutY(width, height, offset, c.angle, 0.25f)
-                             : *CornersAboutZ(width, height, offset, c.angle);
+    return *FrameCorners(RotationParams{VELDRA_TAG, c.axis, c.pivot, c.angle, c.angle}, width, height, c.angle);
 }
 
 void OpenCvWarp(benchmark::State& state, Case c, int width, int height)
@@ -160,7 +157,8 @@ int main(int argc, char** argv)
             const auto theirs = reporter.seconds.find(Name("warpPerspective", c, size) + "/repeats:5/real_time");
             if (ours == reporter.seconds.end())
                 continue;
-            const std::string label = std::string(c.name) + " " + std::to_string(size[0]) + "x" + std::to_string(size[1]);
+            const std::string label = std::string(c.name) + " " + std::to_string(size[0]) + "x" +
+                                      std::to_string(size[1]);
             if (theirs == reporter.seconds.end())
                 std::printf("%-28s %12.2f %12s %8s\n", label.c_str(), ours->second * 1e9 / pixels, "-", "-");
             else

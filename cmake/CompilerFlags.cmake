@@ -2,6 +2,12 @@
 # no fused multiply-add, no fast-math, and SSE2 arithmetic on 32-bit x86 so
 # that the Windows and native builds compute identical bits.
 add_compile_options(-Wall -Wextra -Wshadow -ffp-contract=off)
+# The presets the test command builds turn warnings into errors, so that the
+# tree stays clean; a build by hand with another compiler may warn.
+option(VELDRA_WERROR "Treat warnings as errors" OFF)
+if(VELDRA_WERROR)
+  add_compile_options(-Werror)
+endif()
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$")
   add_compile_options(-msse2 -mfpmath=sse)
 endif()

@@ -57,9 +57,8 @@ std::optional<QuadCorners> CornersAboutX(int width, int height, int pivotOffset,
     const double sinA = std::sin(a), cosA = std::cos(a);
     // Rows foreshortened toward the pivot row; each row's width scaled about
     // the pivot column by its distance from the pivot row.
-    return TurnedCorners(w, h, *pivot, [&](double x, double y) {
-        return Point2(x - ((sinA * y * 2) / h) * x * f, cosA * y);
-    });
+    return TurnedCorners(w, h, *pivot,
+                         [&](double x, double y) { return Point2(x - ((sinA * y * 2) / h) * x * f, cosA * y); });
 }
 
 std::optional<QuadCorners> CornersAboutY(int width, int height, int pivotOffset, float angle, float perspective)
@@ -72,23 +71,21 @@ std::optional<QuadCorners> CornersAboutY(int width, int height, int pivotOffset,
     const double f = CentreAdjusted(pivotOffset, perspective);
     const double a = Radians(angle);
     const double sinA = std::sin(a), cosA = std::cos(a);
-    return TurnedCorners(w, h, *pivot, [&](double x, double y) {
-        return Point2(cosA * x, y - ((sinA * x * 2) / w) * y * f);
-    });
+    return TurnedCorners(w, h, *pivot,
+                         [&](double x, double y) { return Point2(cosA * x, y - ((sinA * x * 2) / w) * y * f); });
 }
 
 std::optional<QuadCorners> CornersAboutZ(int width, int height, int pivotOffset, float angle)
 {
     const float w = static_cast<float>(width), h = static_cast<float>(height);
-    const std::optional<Point2> pivot =
-        PickPivot(pivotOffset, Point2(0.0f, h), Point2(w / 2.0f, h / 2.0f), Point2(w, 0.0f));
+    const std::optional<Point2> pivot = PickPivot(pivotOffset, Point2(0.0f, h), Point2(w / 2.0f, h / 2.0f),
+                                                  Point2(w, 0.0f));
     if (!pivot)
         return std::nullopt;
     // Negated because row 0 is at the top: a positive angle then turns the
     // picture counter-clockwise as displayed.
     const double a = Radians(-angle);
     const double sinA = std::sin(a), cosA = std::cos(a);
-    return TurnedCorners(w, h, *pivot, [&](double x, double y) {
-        return Point2(cosA * x - sinA * y, sinA * x + cosA * y);
-    });
+    return TurnedCorners(w, h, *pivot,
+                         [&](double x, double y) { return Point2(cosA * x - sinA * y, sinA * x + cosA * y); });
 }

@@ -4,6 +4,9 @@
 //
 // Coordinates are destination pixel units: x along columns, y along rows,
 // row 0 at the top. Angles are degrees.
+//
+// Defined in QuadWarp.cpp (WarpToQuad, SplatPixel, BlendPixel) and
+// AxisProjections.cpp (the turns, with the corners from AxisCorners.cpp).
 #pragma once
 
 #include "engine/PixelProcessor.h"

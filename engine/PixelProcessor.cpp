@@ -39,14 +39,9 @@ void AdviseHugePages(void* buffer, std::size_t bytes)
 
 }  // namespace
 
-PixelProcessor::PixelProcessor(HWND window_, ImageFilterInfo* filterInfo_, Bitmap* bitmap_)
-    : window(window_),
-      filterInfo(filterInfo_),
-      bitmap(bitmap_),
-      workBuffer(nullptr),
-      backgroundColor{0, 0, 0, 0},
-      width(bitmap_->Width()),
-      height(bitmap_->Height())
+PixelProcessor::PixelProcessor(HWND owner, ImageFilterInfo* info, Bitmap* source)
+    : window(owner), filterInfo(info), bitmap(source), workBuffer(nullptr), backgroundColor{0, 0, 0, 0},
+      width(source->Width()), height(source->Height())
 {
     workBuffer = CaptureBitmap();
 }
@@ -59,9 +54,8 @@ BMM_Color_64* PixelProcessor::CaptureBitmap()
     const int frameHeight = bitmap->Height();
     if (frameWidth == 0 || frameHeight == 0 || !Addressable(frameWidth, frameHeight))
         return nullptr;
-    auto* buffer = static_cast<BMM_Color_64*>(
-        std::calloc(static_cast<std::size_t>(frameWidth) * static_cast<std::size_t>(frameHeight),
-                    sizeof(BMM_Color_64)));
+    auto* buffer = static_cast<BMM_Color_64*>(std::calloc(
+        static_cast<std::size_t>(frameWidth) * static_cast<std::size_t>(frameHeight), sizeof(BMM_Color_64)));
     if (!buffer)
         return nullptr;
     AdviseHugePages(buffer, static_cast<std::size_t>(frameWidth) * frameHeight * sizeof(BMM_Color_64));

@@ -9,6 +9,8 @@
 // An engine lives for one render call on the caller's stack and is destroyed
 // by its exact type; it releases its buffer and never writes the host's
 // bitmap except through WriteBack.
+//
+// Defined in PixelProcessor.cpp, with ProgressPercent in FrameProgress.cpp.
 #pragma once
 
 #include <cstddef>
@@ -23,7 +25,7 @@ public:
     // captures its pixels into the working buffer. When a frame of at least
     // one pixel cannot be held in memory the engine is left without a buffer
     // (HasBuffer() is false) and nothing is read or written through it.
-    PixelProcessor(HWND window, ImageFilterInfo* filterInfo, Bitmap* bitmap);
+    PixelProcessor(HWND owner, ImageFilterInfo* info, Bitmap* source);
     ~PixelProcessor();
     PixelProcessor(const PixelProcessor&) = delete;
     PixelProcessor& operator=(const PixelProcessor&) = delete;

@@ -36,6 +36,10 @@ BMM_Color_64 Pixel(std::uint64_t bits)
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pixels are read as little-endian words");
 constexpr std::uint64_t kOpaqueBits = std::uint64_t{kOpaque} << 48;
 
+// The word-wide tricks below must give the bytes of the plain warp in
+// tests/ReferenceWarp.h; QuadWarp.FastWarpMatchesReferenceByteForByte
+// (tests/EngineWarpTest.cpp) checks that on random quads and pictures.
+
 // One deposit of an opaque pixel (bits `source`) on a working pixel that the
 // warp has either cleared or deposited on before, so its alpha is 0 or
 // 0xFFFF: the same result as BlendPixel with weight 1. The rounded-down mean
@@ -66,7 +70,8 @@ std::ptrdiff_t PrefetchOffset(double stepX, double stepY, int columns, int rows)
     const double aheadX = kPrefetchDistance * stepX, aheadY = kPrefetchDistance * stepY;
     if (!(std::abs(aheadX) < columns && std::abs(aheadY) < rows))
         return 0;
-    return static_cast<std::ptrdiff_t>(std::lround(aheadY)) * columns + static_cast<std::ptrdiff_t>(std::lround(aheadX));
+    return static_cast<std::ptrdiff_t>(std::lround(aheadY)) * columns +
+           static_cast<std::ptrdiff_t>(std::lround(aheadX));
 }
 
 // ceil(x) for 0 < x < 2^31, exactly as the double ceiling converted to int.
@@ -114,9 +119,9 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
         const double rowTermX = row * rowStepX;
         const double rowTermY = row * rowStepY;
         // Only a prefetch hint: an offset that misses costs time, not bits.
-        const std::uintptr_t aheadBytes =
-            static_cast<std::uintptr_t>(PrefetchOffset(columnStepX + row * crossX, columnStepY + row * crossY, columns, rows)) *
-            sizeof(BMM_Color_64);
+        const std::uintptr_t aheadBytes = static_cast<std::uintptr_t>(PrefetchOffset(
+                                              columnStepX + row * crossX, columnStepY + row * crossY, columns, rows)) *
+                                          sizeof(BMM_Color_64);
         for (int i = 0; i < columns; ++i) {
             BMM_Color_64 read{0, 0, 0, 0};
             source->GetPixels(i, j, 1, &read);
@@ -135,7 +140,8 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
                 BMM_Color_64* upperLeft = buffer + (static_cast<std::size_t>(cy - 1) * stride + (cx - 1));
                 // The address may lie outside the buffer: it is formed as an
                 // integer, and a prefetch never faults.
-                __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(upperLeft + stride) + aheadBytes));
+                __builtin_prefetch(
+                    reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(upperLeft + stride) + aheadBytes));
                 Deposit(upperLeft, pixel);
                 Deposit(upperLeft + stride, pixel);
                 Deposit(upperLeft + 1, pixel);

@@ -1,3 +1,5 @@
+#include "filter/RenderPass.h"
+
 #include <cstdint>
 
 #include "engine/ImageWarper.h"
@@ -5,9 +7,6 @@
 #include "filter/RotationFilter.h"
 
 namespace {
-
-// Perspective handed to the X and Y turns.
-constexpr float kPerspective = 0.25f;
 
 // The engine's pivot offset, the code's distance from PivotCenter. Taken
 // modulo 2^32 so that any stored code gives a defined value; codes other
@@ -19,6 +18,20 @@ int PivotOffset(std::int32_t pivot)
 
 }  // namespace
 
+std::optional<QuadCorners> FrameCorners(const RotationParams& params, int width, int height, float angle)
+{
+    const int pivotOffset = PivotOffset(params.pivot);
+    switch (params.axis) {
+    case AxisX: return CornersAboutX(width, height, pivotOffset, angle, kRenderPerspective);
+    case AxisY: return CornersAboutY(width, height, pivotOffset, angle, kRenderPerspective);
+    case AxisZ: return CornersAboutZ(width, height, pivotOffset, angle);
+    default: return std::nullopt;
+    }
+}
+
+// The captured frame is the starting picture of the working buffer: with no
+// corners (an unknown axis or pivot) it goes back unchanged; a warp first
+// clears it, because the turned picture may not cover the whole frame.
 int RotationFilter::ProcessFrame(HWND window)
 {
     if (!srcmap)
@@ -27,13 +40,8 @@ int RotationFilter::ProcessFrame(HWND window)
     if (!engine.HasBuffer())
         return 0;  // the frame does not fit in memory; the bitmap is left as it was
     const float angle = FrameAngle(params.startAngle, params.endAngle, engine.ProgressPercent());
-    const int pivotOffset = PivotOffset(params.pivot);
-    switch (params.axis) {
-    case AxisX: engine.TurnAboutX(pivotOffset, angle, kPerspective); break;
-    case AxisY: engine.TurnAboutY(pivotOffset, angle, kPerspective); break;
-    case AxisZ: engine.TurnAboutZ(pivotOffset, angle); break;
-    default: break;  // an unknown axis writes the captured frame back unchanged
-    }
+    if (const std::optional<QuadCorners> corners = FrameCorners(params, engine.Width(), engine.Height(), angle))
+        engine.WarpToQuad((*corners)[0], (*corners)[1], (*corners)[2], (*corners)[3]);
     engine.WriteBack();
     return 1;
 }

@@ -1,6 +1,10 @@
 // The concrete filter: turns each frame about X, Y or Z through a pivot, by
 // an angle that moves from startAngle to endAngle across the filter's frame
 // range, and keeps its settings in a RotationParams block.
+//
+// Defined in RotationFilter.cpp (construction, parameter block), RenderPass.cpp
+// (ProcessFrame), and SetupDialog.cpp with AboutBox.cpp on Windows or
+// DialogsUnavailable.cpp natively (the dialogs).
 #pragma once
 
 #include "filter/PluginFilter.h"

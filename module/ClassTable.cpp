@@ -11,5 +11,5 @@ const ClassTableEntry classRows[] = {
 };
 }
 
-const ClassTableEntry* ClassTable = classRows;
+extern const ClassTableEntry* const ClassTable = classRows;
 const int ClassCount = sizeof classRows / sizeof classRows[0];

@@ -9,5 +9,5 @@ struct ClassTableEntry {
     ClassDescriptor* (*getter)();
 };
 
-extern const ClassTableEntry* ClassTable;
+extern const ClassTableEntry* const ClassTable;
 extern const int ClassCount;

@@ -13,8 +13,6 @@ extern "C" int LibNumberClasses() { return ClassCount; }
 
 extern "C" ClassDescriptor* LibClassDesc(int index)
 {
-    if (!ClassTable)
-        return nullptr;
     if (index < 0 || index >= ClassCount)
         return nullptr;
     return ClassTable[index].getter();

@@ -12,12 +12,12 @@
 #endif
 
 extern "C" {
-// "Veldra Image Generator, " and a short notice; the same text on every call.
+// VELDRA_DESCRIPTION (filter/Identity.h); the same text on every call.
 VELDRA_EXPORT const char* LibDescription();
 // How many classes the module holds: 1.
 VELDRA_EXPORT int LibNumberClasses();
 // The descriptor of class `index`, or null for an index out of range.
 VELDRA_EXPORT ClassDescriptor* LibClassDesc(int index);
-// The module's version number: 110.
+// The module's version number, VELDRA_MODULE_VERSION (filter/Identity.h).
 VELDRA_EXPORT int LibVersion();
 }

@@ -25,6 +25,7 @@ test_packages=(
   lld
   llvm
   libclang-rt-14-dev
+  clang-format-14
   googletest
   libbenchmark-dev
   openimageio-tools

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Runs every test: the native build, the sanitizer build and the 32-bit
-# Windows build under Wine. Installs what it needs first.
+# Runs every test: the format check, the native build, the sanitizer build
+# and the 32-bit Windows build under Wine. Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 scripts/wine-prefix.sh >/dev/null
+
+echo "== format"
+scripts/check-format.sh
 
 # The native build's farm tests run against a one-node Slurm cluster on
 # this machine; it is stopped on the way out, whatever happens.

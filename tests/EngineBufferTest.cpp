@@ -142,11 +142,11 @@ TEST(EngineProgress, PercentThroughTheRange)
         int current, first, count, percent;
     };
     const Case cases[] = {
-        {0, 0, 101, 0},   {50, 0, 101, 50},  {100, 0, 101, 100},                  // 0 to 100 in steps of 1
-        {10, 10, 4, 0},   {11, 10, 4, 33},   {12, 10, 4, 66},    {13, 10, 4, 100}, // truncation
-        {0, 0, 201, 0},   {1, 0, 201, 0},    {2, 0, 201, 1},     {-1, 0, 201, 0},  // toward zero both ways
+        {0, 0, 101, 0},   {50, 0, 101, 50}, {100, 0, 101, 100},                    // 0 to 100 in steps of 1
+        {10, 10, 4, 0},   {11, 10, 4, 33},  {12, 10, 4, 66},    {13, 10, 4, 100},  // truncation
+        {0, 0, 201, 0},   {1, 0, 201, 0},   {2, 0, 201, 1},     {-1, 0, 201, 0},   // toward zero both ways
         {5, 10, 11, -50},                                                          // before the range
-        {7, 7, 1, 0},     {8, 7, 1, 100},    {8, 7, 0, 100},     {8, 7, 2, 100},   // divisor 1
+        {7, 7, 1, 0},     {8, 7, 1, 100},   {8, 7, 0, 100},     {8, 7, 2, 100},    // divisor 1
         {8, 7, -5, 100},
     };
     TestBitmap frame(1, 1, Pixels(1, kClear));
@@ -165,11 +165,11 @@ TEST(EngineProgress, FarFramesSaturate)
         int current, first, count, percent;
     };
     const Case cases[] = {
-        {INT_MAX, INT_MIN, 1, INT_MAX},
-        {INT_MIN, INT_MAX, 1, INT_MIN},
-        {INT_MAX, 0, INT_MIN, INT_MAX},       // count - 1 would overflow
-        {INT_MAX, INT_MIN, INT_MAX, 200},     // (2^32 - 1) * 100 / (2^31 - 2)
-        {30000000, 0, 101, 30000000},         // ordinary range, large frame: exact
+        {INT_MAX, INT_MIN, 1, INT_MAX},    // far after the range
+        {INT_MIN, INT_MAX, 1, INT_MIN},    // far before it
+        {INT_MAX, 0, INT_MIN, INT_MAX},    // count - 1 would overflow
+        {INT_MAX, INT_MIN, INT_MAX, 200},  // (2^32 - 1) * 100 / (2^31 - 2)
+        {30000000, 0, 101, 30000000},      // ordinary range, large frame: exact
     };
     TestBitmap frame(1, 1, Pixels(1, kClear));
     for (const Case& c : cases) {

@@ -37,16 +37,15 @@ TEST(AxisCorners, KnownTurns)
     ExpectCorners(CornersAboutX(640, 480, 0, 30.0f, 0.25f),
                   {{-20, 32.154}, {620, 447.846}, {20, 447.846}, {660, 32.154}}, "X centre 30");
     ExpectCorners(CornersAboutX(100, 50, 1, 90.0f, 0.25f), {{0, 0}, {75, 0}, {25, 0}, {100, 0}}, "X upper 90");
-    ExpectCorners(CornersAboutX(640, 480, 0, 180.0f, 0.25f), {{0, 480}, {640, 0}, {0, 0}, {640, 480}},
-                  "X centre 180");
+    ExpectCorners(CornersAboutX(640, 480, 0, 180.0f, 0.25f), {{0, 480}, {640, 0}, {0, 0}, {640, 480}}, "X centre 180");
     ExpectCorners(CornersAboutY(640, 480, 1, 30.0f, 0.25f), {{85.744, -60}, {640, 480}, {85.744, 540}, {640, 0}},
                   "Y upper 30");
     ExpectCorners(CornersAboutY(640, 480, -1, 30.0f, 0.25f), {{0, 0}, {554.256, 420}, {0, 480}, {554.256, 60}},
                   "Y lower 30");
     ExpectCorners(CornersAboutZ(640, 480, 0, 90.0f), {{80, 560}, {560, -80}, {560, 560}, {80, -80}}, "Z centre 90");
     ExpectCorners(CornersAboutZ(640, 480, 1, 90.0f), {{640, 640}, {1120, 0}, {1120, 640}, {640, 0}}, "Z upper 90");
-    ExpectCorners(CornersAboutZ(640, 480, -1, 30.0f),
-                  {{-240, 64.308}, {554.256, 160}, {0, 480}, {314.256, -255.692}}, "Z lower 30");
+    ExpectCorners(CornersAboutZ(640, 480, -1, 30.0f), {{-240, 64.308}, {554.256, 160}, {0, 480}, {314.256, -255.692}},
+                  "Z lower 30");
 }
 
 // Angle 0 leaves the corners exactly where they were, for every axis and
@@ -56,8 +55,8 @@ TEST(AxisCorners, ZeroAngleIsTheIdentity)
     for (int pivot = -1; pivot <= 1; ++pivot) {
         const QuadCorners identity = {Point2(0.0f, 0.0f), Point2(37.0f, 23.0f), Point2(0.0f, 23.0f),
                                       Point2(37.0f, 0.0f)};
-        for (const auto& corners : {CornersAboutX(37, 23, pivot, 0.0f, 0.25f), CornersAboutY(37, 23, pivot, 0.0f, 0.25f),
-                                    CornersAboutZ(37, 23, pivot, 0.0f)}) {
+        for (const auto& corners : {CornersAboutX(37, 23, pivot, 0.0f, 0.25f),
+                                    CornersAboutY(37, 23, pivot, 0.0f, 0.25f), CornersAboutZ(37, 23, pivot, 0.0f)}) {
             ASSERT_TRUE(corners.has_value());
             for (int i = 0; i < 4; ++i) {
                 EXPECT_EQ((*corners)[i].x, identity[i].x) << "pivot " << pivot << ", corner " << i;

@@ -175,7 +175,8 @@ TEST(QuadWarp, BlendWeightScalesColour)
     engine.BlendPixel(1, 0, BMM_Color_64{1000, 65535, 50000, 0xFFFF}, 2.0f);
     engine.BlendPixel(-1, 0, BMM_Color_64{1, 1, 1, 1}, std::numeric_limits<float>::quiet_NaN());
     engine.WriteBack();
-    EXPECT_EQ(frame.Contents(), (Pixels{BMM_Color_64{500, 32767, 1, 0x7000}, BMM_Color_64{1050, 32867, 32917, 0xFFFF}}));
+    EXPECT_EQ(frame.Contents(),
+              (Pixels{BMM_Color_64{500, 32767, 1, 0x7000}, BMM_Color_64{1050, 32867, 32917, 0xFFFF}}));
 }
 
 // The fast warp matches the plain reference byte for byte: turns through

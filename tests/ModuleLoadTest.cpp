@@ -7,12 +7,13 @@
 #include <iterator>
 #include <string>
 
+#include "filter/Identity.h"
 #include "loader/ModuleExports.h"
 #include "loader/ModuleLoader.h"
 
 namespace {
 
-const char* const kModule = "VELDRA.FLT";
+const char* const kModule = VELDRA_MODULE_FILE;
 
 std::string LoadError(const std::string& path)
 {

@@ -14,8 +14,7 @@ class ReferenceWarp {
 public:
     ReferenceWarp(int width, int height, const Pixels& source)
         : width_(width), height_(height), source_(source), out_(source.size(), BMM_Color_64{0, 0, 0, 0})
-    {
-    }
+    {}
 
     Pixels Warp(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
     {

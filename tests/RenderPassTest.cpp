@@ -2,35 +2,32 @@
 // pivot dispatch, and what happens with codes no dialog writes.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstring>
 #include <limits>
 
 #include "EngineTestSupport.h"
 #include "engine/AxisCorners.h"
 #include "engine/ImageWarper.h"
+#include "filter/FrameAngle.h"
+#include "filter/RenderPass.h"
 #include "filter/RotationFilter.h"
 
 namespace {
 
 const int kWidth = 23, kHeight = 17;
 
-std::array<std::uint8_t, 20> Block(std::int32_t axis, std::int32_t pivot, float start, float end)
+RotationParams Block(std::int32_t axis, std::int32_t pivot, float start, float end)
 {
-    const RotationParams params{VELDRA_TAG, axis, pivot, start, end};
-    std::array<std::uint8_t, 20> block;
-    std::memcpy(block.data(), &params, sizeof params);
-    return block;
+    return RotationParams{VELDRA_TAG, axis, pivot, start, end};
 }
 
 // Renders the coordinate picture with the given parameters as frame
 // `current` of a filter range; returns ProcessFrame's result and the frame.
-std::pair<int, Pixels> Render(std::array<std::uint8_t, 20> block, int current, int first = 0, int count = 1)
+std::pair<int, Pixels> Render(RotationParams block, int current, int first = 0, int count = 1)
 {
     TestBitmap frame(kWidth, kHeight, CoordinatePicture(kWidth, kHeight));
     ImageFilterInfo info = FrameInfo(current, first, count);
     RotationFilter filter;
-    EXPECT_EQ(filter.LoadConfigure(block.data()), 1);
+    EXPECT_EQ(filter.LoadConfigure(&block), 1);
     filter.SetSource(&frame.bitmap);
     filter.SetFilterInfo(&info);
     const int result = filter.ProcessFrame(nullptr);
@@ -50,10 +47,9 @@ TEST(RenderPass, AngleFollowsTheFrameRange)
         float start, end, angle;
     };
     const Case cases[] = {
-        {0, 0, 101, 0, 90, 0},     {50, 0, 101, 0, 90, 45},   {100, 0, 101, 0, 90, 90},
-        {11, 10, 4, 0, 100, 33},   {12, 10, 4, 0, 100, 66},   {13, 10, 4, 0, 100, 100},
-        {1, 0, 201, 0, 90, 0},     {2, 0, 201, 0, 100, 1},    {5, 10, 11, 0, 90, -45},
-        {8, 7, 1, 20, 50, 50},     {3, 0, 9, 35, 35, 35},
+        {0, 0, 101, 0, 90, 0},   {50, 0, 101, 0, 90, 45},  {100, 0, 101, 0, 90, 90}, {11, 10, 4, 0, 100, 33},
+        {12, 10, 4, 0, 100, 66}, {13, 10, 4, 0, 100, 100}, {1, 0, 201, 0, 90, 0},    {2, 0, 201, 0, 100, 1},
+        {5, 10, 11, 0, 90, -45}, {8, 7, 1, 20, 50, 50},    {3, 0, 9, 35, 35, 35},
     };
     for (const Case& c : cases) {
         const auto [result, out] = Render(Block(AxisZ, PivotCenter, c.start, c.end), c.current, c.first, c.count);
@@ -63,6 +59,29 @@ TEST(RenderPass, AngleFollowsTheFrameRange)
     // A turn that does something: the cases above would not notice if the
     // angle were ignored.
     EXPECT_NE(RenderAt(AxisZ, 45), RenderAt(AxisZ, 0));
+}
+
+// Angles and percents that are not round, where a span taken in float or a
+// percent divided by 100 before the multiplication gives other bits than the
+// exact double computation rounded once; the frame at that percent renders
+// with exactly that angle.
+TEST(RenderPass, FrameAngleIsExactToTheBit)
+{
+    struct Case {
+        float start, end;
+        int percent;
+        float angle;
+    };
+    const Case cases[] = {
+        {-343.15f, 196.45f, 47, -0x1.6626e8p+6f},
+        {-359.25f, 66.45f, 57, -0x1.d2676cp+6f},
+        {-330.55f, 72.95f, 57, -0x1.923850p+6f},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FrameAngle(c.start, c.end, c.percent), c.angle) << c.start << " to " << c.end << " at " << c.percent;
+        const Pixels out = Render(Block(AxisZ, PivotCenter, c.start, c.end), c.percent, 0, 101).second;
+        EXPECT_EQ(out, RenderAt(AxisZ, c.angle));
+    }
 }
 
 // The axis code picks the projection; the centre pivot halves the
@@ -77,11 +96,9 @@ TEST(RenderPass, AxisAndPivotPickTheProjection)
                   warped(*CornersAboutX(kWidth, kHeight, offset, 30, 0.25f)));
         EXPECT_EQ(Render(Block(AxisY, pivot, 30, 30), 0).second,
                   warped(*CornersAboutY(kWidth, kHeight, offset, 30, 0.25f)));
-        EXPECT_EQ(Render(Block(AxisZ, pivot, 30, 30), 0).second,
-                  warped(*CornersAboutZ(kWidth, kHeight, offset, 30)));
+        EXPECT_EQ(Render(Block(AxisZ, pivot, 30, 30), 0).second, warped(*CornersAboutZ(kWidth, kHeight, offset, 30)));
     }
-    EXPECT_EQ(Render(Block(AxisX, PivotCenter, 0, 0), 0).second,
-              warped(*CornersAboutX(kWidth, kHeight, 0, 0, 0.25f)));
+    EXPECT_EQ(Render(Block(AxisX, PivotCenter, 0, 0), 0).second, warped(*CornersAboutX(kWidth, kHeight, 0, 0, 0.25f)));
     EXPECT_NE(Render(Block(AxisX, PivotCenter, 30, 30), 0).second,
               warped(*CornersAboutX(kWidth, kHeight, 0, 30, 0.5f)));
 }
@@ -103,13 +120,6 @@ TEST(RenderPass, UnknownCodesKeepTheFrame)
     for (float angle : {nan, inf, -inf, 3e38f})
         for (std::int32_t axis : {AxisX, AxisY, AxisZ})
             EXPECT_EQ(Render(Block(axis, PivotLower, 0, angle), 1, 0, 2).first, 1);
-}
-
-// Without a source bitmap nothing is built and the call reports 0.
-TEST(RenderPass, NoSourceRefuses)
-{
-    RotationFilter filter;
-    EXPECT_EQ(filter.ProcessFrame(nullptr), 0);
 }
 
 // Per frame: rows in and out whole, and exactly one single-pixel read per

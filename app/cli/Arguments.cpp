@@ -11,6 +11,7 @@
 
 #include "Failure.h"
 #include "cli/HelpText.h"
+#include "filter/ParamWords.h"
 #include "filter/RotationParams.h"
 
 namespace {
@@ -187,12 +188,28 @@ void ReadAlphaOption(WordReader& reader, RenderArguments& render)
     });
 }
 
+template <typename Word, std::size_t count>
+std::map<std::string, std::int32_t> CodesByWord(const Word (&words)[count])
+{
+    std::map<std::string, std::int32_t> codes;
+    for (const Word& word : words)
+        codes[word.word] = word.code;
+    return codes;
+}
+
+// The pivot words, and "centre" for "center".
+std::map<std::string, std::int32_t> PivotCodesByWord()
+{
+    std::map<std::string, std::int32_t> codes = CodesByWord(kPivotWords);
+    codes["centre"] = PivotCenter;
+    return codes;
+}
+
 void ReadRenderOptions(WordReader& reader, RenderArguments& render)
 {
     ReadAlphaOption(reader, render);
-    static const std::map<std::string, std::int32_t> axes = {{"x", AxisX}, {"y", AxisY}, {"z", AxisZ}};
-    static const std::map<std::string, std::int32_t> pivots = {
-        {"lower", PivotLower}, {"center", PivotCenter}, {"centre", PivotCenter}, {"upper", PivotUpper}};
+    static const std::map<std::string, std::int32_t> axes = CodesByWord(kAxisWords);
+    static const std::map<std::string, std::int32_t> pivots = PivotCodesByWord();
     static const std::map<std::string, ChannelFormat> depths = {
         {"uint8", ChannelFormat::UInt8}, {"uint16", ChannelFormat::UInt16}, {"half", ChannelFormat::Half},
         {"float", ChannelFormat::Float}};

@@ -5,7 +5,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
+#include <filesystem>
+#include <system_error>
 
 #include "Failure.h"
 
@@ -52,10 +53,8 @@ bool IsFrameMark(char c) { return c == '#' || c == '@'; }
 
 std::optional<FramePattern> FramePattern::Parse(const std::string& path)
 {
-    const std::size_t slash = path.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::string folder = path.substr(0, nameStart);
-    const std::string name = path.substr(nameStart);
+    const std::string name = std::filesystem::path(path).filename().string();
+    const std::string folder = path.substr(0, path.size() - name.size());
 
     std::size_t start = 0, end = 0;
     if (FindConversion(name, 0, start, end)) {
@@ -113,15 +112,14 @@ std::optional<int> FramePattern::FrameOf(const std::string& name) const
 std::vector<int> FramePattern::FramesOnDisk() const
 {
     const std::string folder = folder_.empty() ? "." : folder_;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        throw Failure(folder + ": cannot read the folder of " + text_);
+    std::error_code error;
     std::vector<int> frames;
-    while (const dirent* entry = readdir(dir)) {
-        if (const auto frame = FrameOf(entry->d_name))
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (const auto frame = FrameOf(entry.path().filename().string()))
             frames.push_back(*frame);
     }
-    closedir(dir);
+    if (error)
+        throw Failure(folder + ": cannot read the folder of " + text_);
     std::sort(frames.begin(), frames.end());
     return frames;
 }

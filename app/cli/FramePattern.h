@@ -19,7 +19,6 @@ public:
     // with two frame numbers.
     static std::optional<FramePattern> Parse(const std::string& path);
 
-    const std::string& Text() const { return text_; }
     // The file of frame `frame`.
     std::string PathOf(int frame) const;
     // The frames whose files exist in the pattern's folder, in order, from

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "commands/Commands.h"
 #include "image/ContactSheet.h"
@@ -18,6 +20,7 @@
 #include "cli/Progress.h"
 #include "render/RenderFrame.h"
 #include "image/TestCard.h"
+#include "filter/ParamWords.h"
 #include "filter/RotationParams.h"
 
 namespace {
@@ -32,64 +35,70 @@ constexpr int kSheetEvery = 2;  // every other frame goes on the contact sheet
 constexpr float kEndAngle = 360.0f;
 
 struct Turn {
-    const char* axisName;
-    std::int32_t axis;
-    const char* pivotName;
-    std::int32_t pivot;
+    AxisWord axis;
+    PivotWord pivot;
+
+    // Names the turn's frame files: x-lower, ..., z-upper.
+    std::string FileStem() const { return std::string(axis.word) + "-" + pivot.word; }
 };
 
-const Turn kTurns[] = {
-    {"x", AxisX, "lower", PivotLower}, {"x", AxisX, "center", PivotCenter}, {"x", AxisX, "upper", PivotUpper},
-    {"y", AxisY, "lower", PivotLower}, {"y", AxisY, "center", PivotCenter}, {"y", AxisY, "upper", PivotUpper},
-    {"z", AxisZ, "lower", PivotLower}, {"z", AxisZ, "center", PivotCenter}, {"z", AxisZ, "upper", PivotUpper},
-};
-constexpr int kTurnCount = sizeof kTurns / sizeof kTurns[0];
-
-// The folder as an absolute path ending in '/', so that the paths printed
-// open from wherever the user stands.
-std::string FolderPath(const std::string& folder)
+// Every axis with every pivot, X lower first, Z upper last.
+std::vector<Turn> AllTurns()
 {
-    const std::string path = std::filesystem::absolute(folder).lexically_normal().string();
-    return path.back() == '/' ? path : path + "/";
+    std::vector<Turn> turns;
+    for (const AxisWord& axis : kAxisWords)
+        for (const PivotWord& pivot : kPivotWords)
+            turns.push_back({axis, pivot});
+    return turns;
 }
 
-void MakeFolder(const std::string& folder)
+// The folder as an absolute path ending in a separator, so that the paths
+// printed open from wherever the user stands.
+std::filesystem::path FolderPath(const std::string& folder)
+{
+    return std::filesystem::absolute(folder).lexically_normal() / "";
+}
+
+void MakeFolder(const std::filesystem::path& folder)
 {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error)
-        throw Failure(folder + ": cannot make the output folder: " + error.message());
+        throw Failure(folder.string() + ": cannot make the output folder: " + error.message());
 }
 
 }  // namespace
 
 int RunDemo(const Arguments& arguments)
 {
-    const std::string folder = FolderPath(arguments.demoFolder);
+    const std::filesystem::path folder = FolderPath(arguments.demoFolder);
     MakeFolder(folder);
 
+    const std::vector<Turn> turns = AllTurns();
+    const int turnCount = static_cast<int>(turns.size());
     const auto module = LoadFilterModule(arguments.modulePath);
-    const std::size_t frameCount = static_cast<std::size_t>(kTurnCount) * kFramesPerTurn;
+    const std::size_t frameCount = static_cast<std::size_t>(turnCount) * kFramesPerTurn;
     const int workers = WorkerCount(arguments.jobs, frameCount);
     std::vector<std::unique_ptr<ImageFilter>> filters;
     std::vector<ParamBlock> blocks;
     for (int worker = 0; worker < workers; ++worker)
         filters.push_back(MakeFilter(*module));
-    for (const Turn& turn : kTurns)
-        blocks.push_back(SettleParams(*filters[0], "", SettingOverrides{turn.axis, turn.pivot, 0.0f, kEndAngle}));
+    for (const Turn& turn : turns)
+        blocks.push_back(
+            SettleParams(*filters[0], "", SettingOverrides{turn.axis.code, turn.pivot.code, 0.0f, kEndAngle}));
 
     const Frame card = DrawTestCard(kCardWidth, kCardHeight);
-    WriteImage(folder + "test-card.png", card, WriteSettings{});
+    WriteImage((folder / "test-card.png").string(), card, WriteSettings{});
 
-    ContactSheet sheet(kTurnCount, kFramesPerTurn / kSheetEvery, kCardWidth / 4, kCardHeight / 4);
-    for (int row = 0; row < kTurnCount; ++row)
-        sheet.LabelRow(row, std::string(kTurns[row].axisName) + " " + kTurns[row].pivotName);
+    ContactSheet sheet(turnCount, kFramesPerTurn / kSheetEvery, kCardWidth / 4, kCardHeight / 4);
+    for (int row = 0; row < turnCount; ++row)
+        sheet.LabelRow(row, std::string(turns[row].axis.word) + " " + turns[row].pivot.word);
     for (int column = 0; column < kFramesPerTurn / kSheetEvery; ++column)
         sheet.LabelColumn(column, "frame " + std::to_string(column * kSheetEvery));
 
     std::vector<FramePattern> patterns;
-    for (const Turn& turn : kTurns)
-        patterns.push_back(*FramePattern::Parse(folder + turn.axisName + "-" + turn.pivotName + ".####.png"));
+    for (const Turn& turn : turns)
+        patterns.push_back(*FramePattern::Parse((folder / (turn.FileStem() + ".####.png")).string()));
 
     const FrameRange turnRange(0, kFramesPerTurn + 1, 0);
     Progress progress(frameCount, !arguments.quiet);
@@ -117,12 +126,13 @@ int RunDemo(const Arguments& arguments)
     if (Interrupted())
         throw Failure("demo interrupted; the frames written so far are complete");
 
-    const std::string sheetPath = folder + "contact-sheet.png";
+    const std::string sheetPath = (folder / "contact-sheet.png").string();
     sheet.Write(sheetPath);
     std::printf("veldra: test card turned 0 to 360 degrees about x, y and z through each pivot\n");
-    std::printf("veldra: %zu frames in %s (x-lower.0000.png .. z-upper.%04d.png, %g degrees a frame), %.1f s\n",
-                frameCount, folder.c_str(), kFramesPerTurn - 1, kEndAngle / kFramesPerTurn, progress.Seconds());
-    std::printf("veldra: test card:     %stest-card.png\n", folder.c_str());
+    std::printf("veldra: %zu frames in %s (%s.0000.png .. %s.%04d.png, %g degrees a frame), %.1f s\n", frameCount,
+                folder.c_str(), turns.front().FileStem().c_str(), turns.back().FileStem().c_str(), kFramesPerTurn - 1,
+                kEndAngle / kFramesPerTurn, progress.Seconds());
+    std::printf("veldra: test card:     %s\n", (folder / "test-card.png").c_str());
     std::printf("veldra: contact sheet: %s\n", sheetPath.c_str());
     return 0;
 }

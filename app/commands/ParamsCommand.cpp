@@ -5,28 +5,21 @@
 #include "commands/Commands.h"
 #include "Failure.h"
 #include "render/FilterModule.h"
+#include "filter/ParamWords.h"
 #include "filter/RotationParams.h"
 
 namespace {
 
 std::string AxisName(std::int32_t code)
 {
-    switch (code) {
-    case AxisX: return "x";
-    case AxisY: return "y";
-    case AxisZ: return "z";
-    default: return "none (unknown code: frames pass unchanged)";
-    }
+    const char* word = AxisWordOf(code);
+    return word ? word : "none (unknown code: frames pass unchanged)";
 }
 
 std::string PivotName(std::int32_t code)
 {
-    switch (code) {
-    case PivotLower: return "lower";
-    case PivotCenter: return "center";
-    case PivotUpper: return "upper";
-    default: return "unknown code";
-    }
+    const char* word = PivotWordOf(code);
+    return word ? word : "unknown code";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <sys/stat.h>
@@ -96,8 +97,8 @@ void CheckOutput(const FramePlan& plan)
 {
     const std::string output = plan.OutputOf(plan.frames->First());
     CheckWritableFormat(output);
-    const std::size_t slash = output.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : output.substr(0, slash + 1);
+    const std::filesystem::path parent = std::filesystem::path(output).parent_path();
+    const std::string folder = parent.empty() ? "." : (parent / "").string();
     if (access(folder.c_str(), W_OK) != 0)
         throw Failure(folder + ": cannot write to the output folder: " + std::strerror(errno));
 }

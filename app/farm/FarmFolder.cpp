@@ -7,9 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,15 +46,15 @@ bool IsFile(const std::string& path)
 
 std::vector<std::string> FolderEntries(const std::string& folder)
 {
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        throw Failure(folder + ": cannot read the folder: " + std::strerror(errno));
+    std::error_code error;
     std::vector<std::string> names;
-    while (const dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] != '.')
-            names.push_back(entry->d_name);
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name[0] != '.')
+            names.push_back(name);
     }
-    closedir(dir);
+    if (error)
+        throw Failure(folder + ": cannot read the folder: " + error.message());
     std::sort(names.begin(), names.end());
     return names;
 }

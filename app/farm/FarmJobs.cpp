@@ -7,7 +7,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -41,11 +43,11 @@ std::string CurrentFolder()
 
 std::string ThisProgram()
 {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        throw Failure(std::string("cannot tell where veldra is: ") + std::strerror(errno));
-    return std::string(path, length);
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        throw Failure("cannot tell where veldra is: " + error.message());
+    return path.string();
 }
 
 bool SameFile(const std::string& a, const std::string& b)
@@ -57,8 +59,8 @@ bool SameFile(const std::string& a, const std::string& b)
 
 std::string FolderOf(const std::string& path)
 {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    return parent.empty() ? "." : parent.string();
 }
 
 // Submits `frames` as submission `index`: the array, then its report job.

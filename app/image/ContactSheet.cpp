@@ -4,7 +4,9 @@
 #include <OpenImageIO/imagebufalgo.h>
 
 #include <algorithm>
+#include <string>
 
+#include "Failure.h"
 #include "image/ImageFiles.h"
 
 namespace {
@@ -14,9 +16,6 @@ constexpr int kHeaderHeight = 24;
 constexpr int kGap = 4;
 constexpr int kChecker = 8;
 constexpr std::uint16_t kBackground = 0x2000;
-
-// The checkerboard behind a reduced frame, light and dark grey.
-double CheckerAt(int x, int y) { return ((x / kChecker + y / kChecker) % 2) ? 0.62 : 0.38; }
 
 }  // namespace
 
@@ -32,39 +31,36 @@ ContactSheet::ContactSheet(int rows, int columns, int cellWidth, int cellHeight)
 
 void ContactSheet::Place(int row, int column, const Frame& frame)
 {
-    const int factor = std::max({1, (frame.Width() + cellWidth_ - 1) / cellWidth_,
-                                 (frame.Height() + cellHeight_ - 1) / cellHeight_});
+    namespace IBA = OIIO::ImageBufAlgo;
+    const int factor = std::max(
+        {1, (frame.Width() + cellWidth_ - 1) / cellWidth_, (frame.Height() + cellHeight_ - 1) / cellHeight_});
     const int width = frame.Width() / factor, height = frame.Height() / factor;
+    if (width == 0 || height == 0)
+        return;
     const int left = kLabelWidth + column * (cellWidth_ + kGap) + (cellWidth_ - width) / 2;
     const int top = kHeaderHeight + row * (cellHeight_ + kGap) + (cellHeight_ - height) / 2;
+    const OIIO::ROI cellArea(0, width, 0, height, 0, 1, 0, 4);
 
-    for (int y = 0; y < height; ++y) {
-        BMM_Color_64* out = sheet_.pixels + static_cast<std::size_t>(top + y) * sheet_.Width() + left;
-        for (int x = 0; x < width; ++x) {
-            const double behind = CheckerAt(x, y) * 65535.0;
-            double sum[3] = {0, 0, 0};
-            for (int sy = 0; sy < factor; ++sy) {
-                const BMM_Color_64* in = frame.pixels + static_cast<std::size_t>(y * factor + sy) * frame.Width() +
-                                         static_cast<std::size_t>(x) * factor;
-                for (int sx = 0; sx < factor; ++sx) {
-                    const double alpha = in[sx].a / 65535.0;
-                    sum[0] += in[sx].r * alpha + behind * (1 - alpha);
-                    sum[1] += in[sx].g * alpha + behind * (1 - alpha);
-                    sum[2] += in[sx].b * alpha + behind * (1 - alpha);
-                }
-            }
-            const double samples = static_cast<double>(factor) * factor;
-            out[x] = {static_cast<std::uint16_t>(sum[0] / samples + 0.5),
-                      static_cast<std::uint16_t>(sum[1] / samples + 0.5),
-                      static_cast<std::uint16_t>(sum[2] / samples + 0.5), 0xFFFF};
-        }
-    }
+    // Each factor x factor block of the frame (a remainder row or column is
+    // left out) averaged with premultiplied alpha, over a checkerboard of
+    // dark and light grey so that transparency shows.
+    const OIIO::ImageBuf source(OIIO::ImageSpec(frame.Width(), frame.Height(), 4, OIIO::TypeDesc::UINT16),
+                                frame.pixels);
+    const OIIO::ImageBuf blocks = IBA::premult(IBA::cut(source, OIIO::ROI(0, width * factor, 0, height * factor)));
+    const OIIO::ImageBuf reduced = IBA::resize(blocks, "box", 1.0f, cellArea);
+    const float dark[4] = {0.38f, 0.38f, 0.38f, 1}, light[4] = {0.62f, 0.62f, 0.62f, 1};
+    const OIIO::ImageBuf cell = IBA::over(reduced, IBA::checker(kChecker, kChecker, 1, dark, light, 0, 0, 0, cellArea));
+
+    // Cells do not overlap, so threads may paste into the sheet at once.
+    OIIO::ImageBuf canvas(OIIO::ImageSpec(sheet_.Width(), sheet_.Height(), 4, OIIO::TypeDesc::UINT16), sheet_.pixels);
+    if (cell.has_error() || !IBA::paste(canvas, left, top, 0, 0, cell))
+        throw Failure("contact sheet: cannot place the frame of row " + std::to_string(row + 1) + ", column " +
+                      std::to_string(column + 1));
 }
 
 void ContactSheet::Write(const std::string& path)
 {
-    OIIO::ImageBuf canvas(OIIO::ImageSpec(sheet_.Width(), sheet_.Height(), 4, OIIO::TypeDesc::UINT16),
-                          sheet_.pixels);
+    OIIO::ImageBuf canvas(OIIO::ImageSpec(sheet_.Width(), sheet_.Height(), 4, OIIO::TypeDesc::UINT16), sheet_.pixels);
     const float white[4] = {0.9f, 0.9f, 0.9f, 1};
     for (int row = 0; row < rows_; ++row)
         OIIO::ImageBufAlgo::render_text(canvas, 8, kHeaderHeight + row * (cellHeight_ + kGap) + cellHeight_ / 2 + 5,

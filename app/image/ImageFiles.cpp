@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <iterator>
 #include <vector>
 
@@ -261,10 +262,11 @@ WriteOutcome WriteImage(const std::string& path, const Frame& frame, const Write
 
 bool IsPngPath(const std::string& path)
 {
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
+    const std::string name = std::filesystem::path(path).filename().string();
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos)
         return false;
-    std::string extension = path.substr(dot + 1);
+    std::string extension = name.substr(dot + 1);
     std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
     return extension == "png";
 }

@@ -2,27 +2,28 @@
 
 #include <cerrno>
 #include <cstring>
-#include <limits.h>
+#include <filesystem>
+#include <system_error>
 #include <unistd.h>
 
 #include "Failure.h"
+#include "filter/Identity.h"
 #include "filter/RotationParams.h"
 #include "render/ModuleFileCheck.h"
 
 std::string DefaultModulePath()
 {
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0)
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
         return VELDRA_MODULE_FILE;
-    std::string path(self, static_cast<std::size_t>(length));
-    const std::string folder = path.substr(0, path.rfind('/') + 1);
     // The build puts the module beside the program; an install puts it
     // with the host libraries.
-    const std::string beside = folder + VELDRA_MODULE_FILE;
-    if (access(beside.c_str(), F_OK) == 0)
-        return beside;
-    return folder + VELDRA_MODULE_FOLDER_FROM_BIN + "/" + VELDRA_MODULE_FILE;
+    const std::filesystem::path beside = self.parent_path() / VELDRA_MODULE_FILE;
+    std::error_code missing;
+    if (std::filesystem::exists(beside, missing))
+        return beside.string();
+    return (self.parent_path() / VELDRA_MODULE_FOLDER_FROM_BIN / VELDRA_MODULE_FILE).string();
 }
 
 std::unique_ptr<LoadedModule> LoadFilterModule(const std::string& path)

@@ -7,12 +7,14 @@
 // Loads VELDRA.FLT from the program's own folder through its exports, as the
 // host does. Exits 0 after OK or Cancel, 1 on an error, 2 on a usage error.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include <windows.h>
 
 #include "files/ParamFile.h"
 #include "files/WholeFile.h"
+#include "filter/Identity.h"
 #include "loader/ModuleLoader.h"
 
 namespace {
@@ -21,10 +23,7 @@ std::string ModuleBesideProgram()
 {
     char path[MAX_PATH] = "";
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder(path, length);
-    const std::size_t slash = folder.find_last_of("\\/");
-    folder = slash == std::string::npos ? "" : folder.substr(0, slash + 1);
-    return folder + "VELDRA.FLT";
+    return (std::filesystem::path(std::string(path, length)).parent_path() / VELDRA_MODULE_FILE).string();
 }
 
 int RunSetup(ImageFilter& filter, const std::string& path)

@@ -15,7 +15,7 @@
 // touches the filter's block.
 TEST(AboutBox, ClosesWithEnterEscapeAndCloseBox)
 {
-    LoadedModule module("VELDRA.FLT");
+    LoadedModule module(VELDRA_MODULE_FILE);
     auto filter = module.CreateFilter();
     const RotationParams loaded{VELDRA_TAG, AxisZ, PivotLower, 1.0f, 2.0f};
     RotationParams block = loaded;
@@ -46,7 +46,7 @@ TEST(AboutBox, ClosesWithEnterEscapeAndCloseBox)
 // logo.
 TEST(AboutBox, ShowsTheFiltersOwnTextsAndLogo)
 {
-    LoadedModule module("VELDRA.FLT");
+    LoadedModule module(VELDRA_MODULE_FILE);
     auto filter = module.CreateFilter();
     std::vector<std::string> texts;
     bool logoShown = false;

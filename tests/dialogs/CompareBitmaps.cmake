@@ -1,13 +1,14 @@
 # Runs the bitmap generator into OUTPUT and checks that it draws every file
-# in EXPECTED byte for byte, and no other.
+# in EXPECTED (the bitmaps and the resource script's list of them) byte for
+# byte, and no other.
 file(REMOVE_RECURSE ${OUTPUT})
 file(MAKE_DIRECTORY ${OUTPUT})
 execute_process(COMMAND ${GENERATOR} ${OUTPUT} RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "the generator failed (${status})")
 endif()
-file(GLOB expected RELATIVE ${EXPECTED} ${EXPECTED}/*.bmp)
-file(GLOB drawn RELATIVE ${OUTPUT} ${OUTPUT}/*.bmp)
+file(GLOB expected RELATIVE ${EXPECTED} ${EXPECTED}/*)
+file(GLOB drawn RELATIVE ${OUTPUT} ${OUTPUT}/*)
 if(NOT expected STREQUAL drawn)
   message(FATAL_ERROR "committed bitmaps [${expected}] differ from drawn ones [${drawn}]")
 endif()

@@ -13,7 +13,9 @@ constexpr auto kAppearTimeout = std::chrono::seconds(10);
 constexpr auto kCloseTimeout = std::chrono::seconds(5);
 constexpr auto kPoll = std::chrono::milliseconds(10);
 
+// A visible dialog other than `except`, of `process` unless that is 0.
 struct Search {
+    DWORD process;
     HWND except;
     HWND found = nullptr;
 };
@@ -21,9 +23,12 @@ struct Search {
 BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM lParam)
 {
     auto* search = reinterpret_cast<Search*>(lParam);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
     char name[16] = "";
     GetClassNameA(window, name, sizeof name);
-    if (window != search->except && std::string(name) == "#32770" && IsWindowVisible(window)) {
+    if (window != search->except && (search->process == 0 || process == search->process) &&
+        std::string(name) == "#32770" && IsWindowVisible(window)) {
         search->found = window;
         return FALSE;
     }
@@ -56,8 +61,15 @@ bool WaitUntilGone(HWND dialog)
 
 HWND FindDialog(DWORD thread, HWND except)
 {
-    Search search{except};
+    Search search{0, except};
     EnumThreadWindows(thread, FindVisibleDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindDialogOfProcess(DWORD process)
+{
+    Search search{process, nullptr};
+    EnumWindows(FindVisibleDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

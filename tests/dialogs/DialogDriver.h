@@ -26,6 +26,8 @@ DialogRun RunDialog(const std::function<int()>& open, const std::function<void(H
 
 // A visible dialog of `thread` other than `except`, or null.
 HWND FindDialog(DWORD thread, HWND except = nullptr);
+// A visible dialog of another process, or null.
+HWND FindDialogOfProcess(DWORD process);
 
 // What a user does, from the driver's thread.
 void Click(HWND dialog, int id);                         // a button, with the mouse

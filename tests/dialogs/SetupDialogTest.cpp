@@ -55,7 +55,7 @@ protected:
         return run;
     }
 
-    LoadedModule module{"VELDRA.FLT"};
+    LoadedModule module{VELDRA_MODULE_FILE};
     std::unique_ptr<ImageFilter> filter = module.CreateFilter();
 };
 

@@ -23,25 +23,6 @@ struct ProgramRun {
     std::string errors;  // what the program wrote to stderr
 };
 
-struct Search {
-    DWORD process;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM lParam)
-{
-    auto* search = reinterpret_cast<Search*>(lParam);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char name[16] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (process == search->process && std::string(name) == "#32770" && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 Bytes ReadAll(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
@@ -82,14 +63,14 @@ ProgramRun RunSetupProgram(const std::string& argument, const std::function<void
     }
     CloseHandle(errors);
 
-    Search search{process.dwProcessId};
+    HWND dialog = nullptr;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!search.found && std::chrono::steady_clock::now() < deadline &&
+    while (!dialog && std::chrono::steady_clock::now() < deadline &&
            WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT)
-        EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
-    if (search.found) {
+        dialog = FindDialogOfProcess(process.dwProcessId);
+    if (dialog) {
         run.dialogAppeared = true;
-        user(search.found);
+        user(dialog);
     }
     if (WaitForSingleObject(process.hProcess, 10000) == WAIT_TIMEOUT) {
         ADD_FAILURE() << "veldra-setup did not end";

@@ -39,7 +39,7 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const Input input(data, size);
-    std::uint8_t block[20];
+    std::uint8_t block[sizeof(RotationParams)];
     const std::uint32_t tag = VELDRA_TAG;
     std::memcpy(block, &tag, sizeof tag);
     for (std::size_t i = 0; i < 16; ++i)

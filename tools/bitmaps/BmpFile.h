@@ -1,5 +1,7 @@
 // Writes Windows BMP files, the form the resource compiler embeds:
-// uncompressed, bottom-up rows padded to four bytes, 72 dpi.
+// uncompressed, bottom-up rows padded to four bytes, 72 dpi. Written by hand
+// because OpenImageIO cannot write the logo's 8-bit palette bitmap, and its
+// 24-bit files carry another image-size field than the committed bitmaps.
 #pragma once
 
 #include <array>

@@ -21,7 +21,10 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t value)
         out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
-std::uint32_t RowBytes(int width, int bitsPerPixel) { return (static_cast<std::uint32_t>(width) * bitsPerPixel + 31) / 32 * 4; }
+std::uint32_t RowBytes(int width, int bitsPerPixel)
+{
+    return (static_cast<std::uint32_t>(width) * bitsPerPixel + 31) / 32 * 4;
+}
 
 // File header and info header for an uncompressed picture.
 std::vector<std::uint8_t> Headers(int width, int height, int bitsPerPixel, std::uint32_t paletteEntries)

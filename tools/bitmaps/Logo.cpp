@@ -25,8 +25,8 @@ constexpr Glyph kGlyphs[] = {
     {'A', {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
 };
 
-constexpr int kCell = 3;              // pixels per glyph cell
-constexpr int kLetterGap = 2;         // pixels between letters
+constexpr int kCell = 3;       // pixels per glyph cell
+constexpr int kLetterGap = 2;  // pixels between letters
 constexpr int kTextLeft = 28;
 constexpr int kTextTop = 6;
 
@@ -80,7 +80,8 @@ IndexedPicture DrawLogo()
     picture.pixels.resize(static_cast<std::size_t>(kLogoWidth) * kLogoHeight);
 
     for (int i = 0; i < kGroundColours; ++i)
-        picture.palette[i] = {static_cast<std::uint8_t>(16 + i * 24 / 191), static_cast<std::uint8_t>(32 + i * 96 / 191),
+        picture.palette[i] = {static_cast<std::uint8_t>(16 + i * 24 / 191),
+                              static_cast<std::uint8_t>(32 + i * 96 / 191),
                               static_cast<std::uint8_t>(80 + i * 72 / 191)};
     picture.palette[kWhite] = {255, 255, 255};
     picture.palette[kRed] = {214, 32, 40};

@@ -1,7 +1,9 @@
 #include "Previews.h"
 
+#include <cctype>
 #include <stdexcept>
 
+#include "filter/ParamWords.h"
 #include "filter/RotationFilter.h"
 
 namespace {
@@ -37,15 +39,30 @@ std::uint8_t OnBlack(std::uint16_t channel, std::uint16_t alpha)
     return static_cast<std::uint8_t>(static_cast<std::uint32_t>(channel) * alpha / 0xFFFF >> 8);
 }
 
+std::string Upper(std::string word)
+{
+    for (char& letter : word)
+        letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    return word;
+}
+
 }  // namespace
 
 const PreviewPlan kPreviewPlans[kPreviewCount] = {
-    {AxisX, PivotLower, -kTipped, "preview-x-lower.bmp"},  {AxisX, PivotCenter, kEdgeOn, "preview-x-center.bmp"},
-    {AxisX, PivotUpper, kTipped, "preview-x-upper.bmp"},  {AxisY, PivotLower, kTipped, "preview-y-lower.bmp"},
-    {AxisY, PivotCenter, kEdgeOn, "preview-y-center.bmp"}, {AxisY, PivotUpper, -kTipped, "preview-y-upper.bmp"},
-    {AxisZ, PivotLower, kSlant, "preview-z-lower.bmp"},   {AxisZ, PivotCenter, kSlant, "preview-z-center.bmp"},
-    {AxisZ, PivotUpper, kSlant, "preview-z-upper.bmp"},
+    {AxisX, PivotLower, -kTipped}, {AxisX, PivotCenter, kEdgeOn}, {AxisX, PivotUpper, kTipped},
+    {AxisY, PivotLower, kTipped},  {AxisY, PivotCenter, kEdgeOn}, {AxisY, PivotUpper, -kTipped},
+    {AxisZ, PivotLower, kSlant},   {AxisZ, PivotCenter, kSlant},  {AxisZ, PivotUpper, kSlant},
 };
+
+std::string PreviewFile(const PreviewPlan& plan)
+{
+    return std::string("preview-") + AxisWordOf(plan.axis) + "-" + PivotWordOf(plan.pivot) + ".bmp";
+}
+
+std::string PreviewResourceId(const PreviewPlan& plan)
+{
+    return "IDB_PREVIEW_" + Upper(AxisWordOf(plan.axis)) + "_" + Upper(PivotWordOf(plan.pivot));
+}
 
 RgbPicture RenderPreview(const PreviewPlan& plan)
 {
@@ -61,7 +78,7 @@ RgbPicture RenderPreview(const PreviewPlan& plan)
     filter.SetSource(bitmap.get());
     filter.SetFilterInfo(&info);
     if (filter.ProcessFrame(nullptr) != 1)
-        throw std::runtime_error(std::string(plan.file) + ": the filter did not render the preview");
+        throw std::runtime_error(PreviewFile(plan) + ": the filter did not render the preview");
 
     RgbPicture picture;
     picture.width = kPreviewSize;

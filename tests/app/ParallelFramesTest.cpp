@@ -1,0 +1,156 @@
+// RunFrames with several workers: every frame once, one task per worker at
+// a time, and the lowest failing frame's error
+// whichever order the failures happen in.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "render/ParallelFrames.h"
+
+namespace {
+
+// A flag one task raises and another waits for, so that tests order events
+// between workers without sleeping.
+class Signal {
+public:
+    void Raise()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        raised_ = true;
+        changed_.notify_all();
+    }
+    void Wait()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return raised_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool raised_ = false;
+};
+
+// The message of the exception RunFrames rethrows, or "" when none.
+std::string FailureOf(std::size_t count, int workers, const std::function<void(int, std::size_t)>& task)
+{
+    try {
+        RunFrames(count, workers, task, [] {});
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "";
+}
+
+}  // namespace
+
+// Every index runs once; a worker never runs two tasks at once; `done` comes once per task, one call at a time.
+TEST(ParallelFrames, EveryFrameOnceInOrderOneTaskPerWorker)
+{
+    constexpr int kWorkers = 4;
+    constexpr std::size_t kCount = 200;
+    std::mutex mutex;
+    std::vector<std::size_t> started;
+    std::atomic<int> busy[kWorkers] = {};
+    std::atomic<int> overlaps{0}, doneInside{0}, doneCalls{0};
+
+    RunFrames(
+        kCount, kWorkers,
+        [&](int worker, std::size_t index) {
+            ASSERT_GE(worker, 0);
+            ASSERT_LT(worker, kWorkers);
+            if (busy[worker]++ != 0)
+                ++overlaps;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                started.push_back(index);
+            }
+            --busy[worker];
+        },
+        [&] {
+            if (doneInside++ != 0)
+                ++overlaps;
+            ++doneCalls;
+            --doneInside;
+        });
+
+    EXPECT_EQ(overlaps, 0);
+    EXPECT_EQ(doneCalls, static_cast<int>(kCount));
+    std::sort(started.begin(), started.end());
+    ASSERT_EQ(started.size(), kCount);
+    for (std::size_t i = 0; i < kCount; ++i)
+        EXPECT_EQ(started[i], i);
+}
+
+// Frame 5 fails first, then frame 3, which started earlier: frame 3's error
+// is the one reported, as a sequential run would report it.
+TEST(ParallelFrames, LowestFailingFrameWinsWhenItFailsLast)
+{
+    Signal fiveFailed;
+    const std::string failure = FailureOf(8, 4, [&](int, std::size_t index) {
+        if (index == 3) {
+            fiveFailed.Wait();
+            throw std::runtime_error("frame 3");
+        }
+        if (index == 5) {
+            fiveFailed.Raise();
+            throw std::runtime_error("frame 5");
+        }
+    });
+    EXPECT_EQ(failure, "frame 3");
+}
+
+// Frame 3 fails while frame 5 is running; frame 5 fails after it: frame 3's
+// error still wins.
+TEST(ParallelFrames, LowestFailingFrameWinsWhenItFailsFirst)
+{
+    Signal fiveStarted, threeFailing;
+    const std::string failure = FailureOf(8, 4, [&](int, std::size_t index) {
+        if (index == 3) {
+            fiveStarted.Wait();
+            threeFailing.Raise();
+            throw std::runtime_error("frame 3");
+        }
+        if (index == 5) {
+            fiveStarted.Raise();
+            threeFailing.Wait();
+            throw std::runtime_error("frame 5");
+        }
+    });
+    EXPECT_EQ(failure, "frame 3");
+}
+
+// After a failure no new frame starts; the frames already running finish.
+TEST(ParallelFrames, NoFrameStartsAfterAFailure)
+{
+    constexpr std::size_t kCount = 10000;
+    std::atomic<std::size_t> ran{0};
+    Signal failed;
+    const std::string failure = FailureOf(kCount, 3, [&](int, std::size_t index) {
+        if (index == 0) {
+            failed.Raise();
+            throw std::runtime_error("frame 0");
+        }
+        failed.Wait();
+        ++ran;
+    });
+    EXPECT_EQ(failure, "frame 0");
+    EXPECT_LT(ran, kCount - 1);
+}
+
+// One worker per core unless asked, never more workers than frames, and at
+// least one.
+TEST(ParallelFrames, WorkerCount)
+{
+    EXPECT_EQ(WorkerCount(3, 100), 3);
+    EXPECT_EQ(WorkerCount(8, 2), 2);
+    EXPECT_EQ(WorkerCount(4, 0), 1);
+    EXPECT_GE(WorkerCount(0, 1000), 1);
+    EXPECT_EQ(WorkerCount(0, 1), 1);
+}
