@@ -19,8 +19,7 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         else if (LOWORD(wParam) == IDCANCEL)
             EndDialog(dialog, 0);
         return 1;
-    default:
-        return 0;
+    default: return 0;
     }
 }
 

@@ -125,7 +125,6 @@ INT_PTR RotationFilter::HandleSetupMessage(HWND dialog, UINT message, WPARAM wPa
         ReleaseSpinner(startSpinner);
         ReleaseSpinner(endSpinner);
         return 0;
-    default:
-        return 0;
+    default: return 0;
     }
 }

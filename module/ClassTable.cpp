@@ -9,7 +9,7 @@ ClassDescriptor* RotationFilterDescriptor() { return GetRotationFilterClassDesc(
 const ClassTableEntry classRows[] = {
     {VELDRA_NAME, &RotationFilterDescriptor},
 };
-}
+}  // namespace
 
 extern const ClassTableEntry* const ClassTable = classRows;
 const int ClassCount = sizeof classRows / sizeof classRows[0];

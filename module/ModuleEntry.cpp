@@ -21,7 +21,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         ModuleInstance = nullptr;
         ControlsReady = 0;
         return TRUE;
-    default:
-        return TRUE;
+    default: return TRUE;
     }
 }

@@ -9,15 +9,9 @@
 
 namespace {
 
-BMM_Color_64 Marked(int x, int y)
-{
-    return {static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y), 7, 0xFFFF};
-}
+BMM_Color_64 Marked(int x, int y) { return {static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y), 7, 0xFFFF}; }
 
-bool Same(const BMM_Color_64& a, const BMM_Color_64& b)
-{
-    return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
-}
+bool Same(const BMM_Color_64& a, const BMM_Color_64& b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; }
 
 std::unique_ptr<Bitmap> MarkedBitmap(int width, int height)
 {

@@ -46,31 +46,48 @@ public:
 // A host reaches each operation by its place in the table alone.
 TEST(HostTables, ImageFilterOperationsSitInTheHostsOrder)
 {
-    const std::ptrdiff_t slots[] = {
-        SlotOf(&ImageFilter::ScalarDeletingDestructor), SlotOf(&ImageFilter::FilterName),
-        SlotOf(&ImageFilter::AuthorText), SlotOf(&ImageFilter::NoticeText), SlotOf(&ImageFilter::VersionTag),
-        SlotOf(&ImageFilter::CapabilityFlags), SlotOf(&ImageFilter::OpenAboutBox), SlotOf(&ImageFilter::ShowControl),
-        SlotOf(&ImageFilter::SetSource), SlotOf(&ImageFilter::SetForeground), SlotOf(&ImageFilter::SetMask),
-        SlotOf(&ImageFilter::SetFilterInfo), SlotOf(&ImageFilter::ProcessFrame), SlotOf(&ImageFilter::Max),
-        SlotOf(static_cast<LerpByFraction>(&ImageFilter::Lerp)), SlotOf(static_cast<LerpByPercent>(&ImageFilter::Lerp)),
-        SlotOf(&ImageFilter::EvaluateConfigure), SlotOf(&ImageFilter::LoadConfigure),
-        SlotOf(&ImageFilter::SaveConfigure), SlotOf(&ImageFilter::CreatePreview),
-        SlotOf(&ImageFilter::ChannelsRequired)};
+    const std::ptrdiff_t slots[] = {SlotOf(&ImageFilter::ScalarDeletingDestructor),
+                                    SlotOf(&ImageFilter::FilterName),
+                                    SlotOf(&ImageFilter::AuthorText),
+                                    SlotOf(&ImageFilter::NoticeText),
+                                    SlotOf(&ImageFilter::VersionTag),
+                                    SlotOf(&ImageFilter::CapabilityFlags),
+                                    SlotOf(&ImageFilter::OpenAboutBox),
+                                    SlotOf(&ImageFilter::ShowControl),
+                                    SlotOf(&ImageFilter::SetSource),
+                                    SlotOf(&ImageFilter::SetForeground),
+                                    SlotOf(&ImageFilter::SetMask),
+                                    SlotOf(&ImageFilter::SetFilterInfo),
+                                    SlotOf(&ImageFilter::ProcessFrame),
+                                    SlotOf(&ImageFilter::Max),
+                                    SlotOf(static_cast<LerpByFraction>(&ImageFilter::Lerp)),
+                                    SlotOf(static_cast<LerpByPercent>(&ImageFilter::Lerp)),
+                                    SlotOf(&ImageFilter::EvaluateConfigure),
+                                    SlotOf(&ImageFilter::LoadConfigure),
+                                    SlotOf(&ImageFilter::SaveConfigure),
+                                    SlotOf(&ImageFilter::CreatePreview),
+                                    SlotOf(&ImageFilter::ChannelsRequired)};
     for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(std::size(slots)); ++i)
         EXPECT_EQ(slots[i], i) << "operation " << i;
 }
 
 TEST(HostTables, DescriptorStorageAndSpinnerOperationsSitInTheHostsOrder)
 {
-    const std::ptrdiff_t descriptor[] = {
-        SlotOf(&ClassDescriptor::ClassFlag), SlotOf(&ClassDescriptor::CreateObject),
-        SlotOf(&ClassDescriptor::OptionalA), SlotOf(&ClassDescriptor::OptionalB),
-        SlotOf(&ClassDescriptor::ClassTitle), SlotOf(&ClassDescriptor::FamilyCode),
-        SlotOf(static_cast<IdentifierInto>(&ClassDescriptor::Identifier)), SlotOf(&ClassDescriptor::CategoryText),
-        SlotOf(&ClassDescriptor::OptionalC), SlotOf(&ClassDescriptor::OptionalD),
-        SlotOf(&ClassDescriptor::OptionalE), SlotOf(&ClassDescriptor::OptionalF),
-        SlotOf(&ClassDescriptor::OptionalG), SlotOf(&ClassDescriptor::OptionalH),
-        SlotOf(&ClassDescriptor::OptionalI)};
+    const std::ptrdiff_t descriptor[] = {SlotOf(&ClassDescriptor::ClassFlag),
+                                         SlotOf(&ClassDescriptor::CreateObject),
+                                         SlotOf(&ClassDescriptor::OptionalA),
+                                         SlotOf(&ClassDescriptor::OptionalB),
+                                         SlotOf(&ClassDescriptor::ClassTitle),
+                                         SlotOf(&ClassDescriptor::FamilyCode),
+                                         SlotOf(static_cast<IdentifierInto>(&ClassDescriptor::Identifier)),
+                                         SlotOf(&ClassDescriptor::CategoryText),
+                                         SlotOf(&ClassDescriptor::OptionalC),
+                                         SlotOf(&ClassDescriptor::OptionalD),
+                                         SlotOf(&ClassDescriptor::OptionalE),
+                                         SlotOf(&ClassDescriptor::OptionalF),
+                                         SlotOf(&ClassDescriptor::OptionalG),
+                                         SlotOf(&ClassDescriptor::OptionalH),
+                                         SlotOf(&ClassDescriptor::OptionalI)};
     for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(std::size(descriptor)); ++i)
         EXPECT_EQ(descriptor[i], i) << "descriptor operation " << i;
 

@@ -47,8 +47,8 @@ TEST(ModuleLoad, ExportsResolveAndMakeFilters)
     auto filter = module.CreateFilter();
     std::array<std::uint8_t, 20> block{};
     ASSERT_EQ(filter->SaveConfigure(block.data()), 1);
-    const std::array<std::uint8_t, 20> expected = {0x44, 0x17, 0xC7, 0x6A, 0xF2, 0x03, 0x00,
-                                                   0x00, 0xF6, 0x03, 0x00, 0x00};
+    const std::array<std::uint8_t, 20> expected = {0x44, 0x17, 0xC7, 0x6A, 0xF2, 0x03,
+                                                   0x00, 0x00, 0xF6, 0x03, 0x00, 0x00};
     EXPECT_EQ(block, expected);
     EXPECT_STREQ(filter->FilterName(), "Veldra");
 }

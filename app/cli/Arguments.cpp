@@ -182,7 +182,8 @@ void ReadRunOptions(WordReader& reader, Arguments& arguments)
 
 void ReadAlphaOption(WordReader& reader, RenderArguments& render)
 {
-    static const std::map<std::string, AlphaMode> alphaModes = {{"filter", AlphaMode::Filter}, {"keep", AlphaMode::Keep}};
+    static const std::map<std::string, AlphaMode> alphaModes = {{"filter", AlphaMode::Filter},
+                                                                {"keep", AlphaMode::Keep}};
     reader.Value("--alpha", "", [&](const std::string& o, const std::string& v) {
         render.alpha = ParseChoice(o, v, alphaModes, "keep or filter");
     });
@@ -210,13 +211,13 @@ void ReadRenderOptions(WordReader& reader, RenderArguments& render)
     ReadAlphaOption(reader, render);
     static const std::map<std::string, std::int32_t> axes = CodesByWord(kAxisWords);
     static const std::map<std::string, std::int32_t> pivots = PivotCodesByWord();
-    static const std::map<std::string, ChannelFormat> depths = {
-        {"uint8", ChannelFormat::UInt8}, {"uint16", ChannelFormat::UInt16}, {"half", ChannelFormat::Half},
-        {"float", ChannelFormat::Float}};
+    static const std::map<std::string, ChannelFormat> depths = {{"uint8", ChannelFormat::UInt8},
+                                                                {"uint16", ChannelFormat::UInt16},
+                                                                {"half", ChannelFormat::Half},
+                                                                {"float", ChannelFormat::Float}};
 
-    reader.Value("--frames", "-f", [&](const std::string& o, const std::string& v) {
-        render.frames = FrameList::Parse(o, v);
-    });
+    reader.Value("--frames", "-f",
+                 [&](const std::string& o, const std::string& v) { render.frames = FrameList::Parse(o, v); });
     reader.Value("--frame", "", [&](const std::string& o, const std::string& v) {
         render.frame = ParseInt(o, v, INT_MIN, INT_MAX, "a frame number");
     });
@@ -227,12 +228,10 @@ void ReadRenderOptions(WordReader& reader, RenderArguments& render)
     reader.Value("--pivot", "-p", [&](const std::string& o, const std::string& v) {
         render.settings.pivot = ParseChoice(o, v, pivots, "lower, center or upper");
     });
-    reader.Value("--start", "-s", [&](const std::string& o, const std::string& v) {
-        render.settings.startAngle = ParseDegrees(o, v);
-    });
-    reader.Value("--end", "-e", [&](const std::string& o, const std::string& v) {
-        render.settings.endAngle = ParseDegrees(o, v);
-    });
+    reader.Value("--start", "-s",
+                 [&](const std::string& o, const std::string& v) { render.settings.startAngle = ParseDegrees(o, v); });
+    reader.Value("--end", "-e",
+                 [&](const std::string& o, const std::string& v) { render.settings.endAngle = ParseDegrees(o, v); });
     reader.Value("--params", "", [&](const std::string&, const std::string& v) { render.paramsFile = v; });
     reader.Value("--save-params", "", [&](const std::string&, const std::string& v) { render.saveParamsFile = v; });
     reader.Value("--compression", "", [&](const std::string& o, const std::string& v) {

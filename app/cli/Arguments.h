@@ -39,9 +39,9 @@ struct RenderArguments {
     std::optional<int> frame;         // the frame number of a single image
     std::optional<FrameSpan> range;   // the filter's active range
     SettingOverrides settings;
-    std::string paramsFile;      // empty: start from the filter's defaults
-    std::string saveParamsFile;  // empty: do not store the block
-    std::optional<int> compression;  // PNG deflate level 0..9
+    std::string paramsFile;              // empty: start from the filter's defaults
+    std::string saveParamsFile;          // empty: do not store the block
+    std::optional<int> compression;      // PNG deflate level 0..9
     std::optional<ChannelFormat> depth;  // none: the input's own
     AlphaMode alpha = AlphaMode::Filter;
     bool dryRun = false;

@@ -64,8 +64,8 @@ std::optional<FramePattern> FramePattern::Parse(const std::string& path)
         const std::string digits = name.substr(start + 1, end - start - 2);
         const int width = digits.empty() ? 0 : std::atoi(digits.c_str());
         const Padding padding = !digits.empty() && digits[0] == '0' ? Padding::Zeros : Padding::Spaces;
-        return FramePattern(path, folder, Unescape(name.substr(0, start)), Unescape(name.substr(end)), width,
-                            padding, true);
+        return FramePattern(path, folder, Unescape(name.substr(0, start)), Unescape(name.substr(end)), width, padding,
+                            true);
     }
 
     const auto mark = std::find_if(name.begin(), name.end(), IsFrameMark);

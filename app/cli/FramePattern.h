@@ -30,10 +30,9 @@ private:
     enum class Padding { Zeros, Spaces };
     FramePattern(std::string text, std::string folder, std::string prefix, std::string suffix, int width,
                  Padding padding, bool printfSign)
-        : text_(std::move(text)), folder_(std::move(folder)), prefix_(std::move(prefix)),
-          suffix_(std::move(suffix)), width_(width), padding_(padding), printfSign_(printfSign)
-    {
-    }
+        : text_(std::move(text)), folder_(std::move(folder)), prefix_(std::move(prefix)), suffix_(std::move(suffix)),
+          width_(width), padding_(padding), printfSign_(printfSign)
+    {}
 
     // The frame number that file name `name` stands for, if it matches.
     std::optional<int> FrameOf(const std::string& name) const;

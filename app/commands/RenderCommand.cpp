@@ -131,7 +131,8 @@ void ListFrames(const FramePlan& plan, const FrameRange& filterRange, const Rota
 
 bool HasTransparency(const Frame& frame)
 {
-    return std::any_of(frame.pixels, frame.pixels + frame.PixelCount(), [](const BMM_Color_64& p) { return p.a != 0xFFFF; });
+    return std::any_of(frame.pixels, frame.pixels + frame.PixelCount(),
+                       [](const BMM_Color_64& p) { return p.a != 0xFFFF; });
 }
 
 }  // namespace
@@ -146,8 +147,7 @@ int RunRender(const Arguments& arguments)
 
     const int first = plan.frames->First();
     const FrameRange queue(first, plan.frames->Last() - first + 1, first);
-    const FrameRange filterRange =
-        render.range ? FrameRange(render.range->first, render.range->Count(), first) : queue;
+    const FrameRange filterRange = render.range ? FrameRange(render.range->first, render.range->Count(), first) : queue;
 
     const auto module = LoadFilterModule(arguments.modulePath);
     const int workers = render.dryRun ? 1 : WorkerCount(arguments.jobs, static_cast<std::size_t>(plan.Count()));
@@ -171,8 +171,9 @@ int RunRender(const Arguments& arguments)
     if (!render.saveParamsFile.empty())
         WriteParamFile(render.saveParamsFile, block);
 
-    Notice alphaLost("the filter makes every pixel it covers opaque, so the input's transparency is not kept; "
-                     "give --alpha keep to carry it through the turn");
+    Notice alphaLost(
+        "the filter makes every pixel it covers opaque, so the input's transparency is not kept; "
+        "give --alpha keep to carry it through the turn");
     Notice alphaDropped("the output format cannot hold alpha; transparent areas are written opaque");
     Notice clamped("float values outside 0..1 are clamped: the filter works on 16-bit values");
 
@@ -196,8 +197,8 @@ int RunRender(const Arguments& arguments)
                     alphaLost.Say();
                 RenderFrame(*filters[worker], image.frame, at, range, inputPath);
             }
-            const WriteOutcome outcome =
-                WriteImage(outputPath, image.frame, WriteSettings{render.compression, &image, render.depth});
+            const WriteOutcome outcome = WriteImage(outputPath, image.frame,
+                                                    WriteSettings{render.compression, &image, render.depth});
             if (outcome.alphaDropped)
                 alphaDropped.Say();
         } catch (const std::bad_alloc&) {
@@ -211,8 +212,8 @@ int RunRender(const Arguments& arguments)
         progress.Finish();
         if (count == 1)
             throw;
-        throw Failure(std::string(failure.what()) + " (sequence stopped; " + std::to_string(progress.Done()) +
-                      " of " + std::to_string(count) + " frames written)");
+        throw Failure(std::string(failure.what()) + " (sequence stopped; " + std::to_string(progress.Done()) + " of " +
+                      std::to_string(count) + " frames written)");
     }
     progress.Finish();
     if (Interrupted())

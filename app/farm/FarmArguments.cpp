@@ -95,8 +95,8 @@ FarmArguments ParseFarmArguments(const std::vector<std::string>& words)
         farm.action = FarmArguments::Action::Submit;
         ParseSubmitWords(words, farm);
     } else if (action == "status" || action == "retry" || action == "cancel" || action == "report") {
-        farm.action = action == "status"  ? FarmArguments::Action::Status
-                      : action == "retry" ? FarmArguments::Action::Retry
+        farm.action = action == "status"   ? FarmArguments::Action::Status
+                      : action == "retry"  ? FarmArguments::Action::Retry
                       : action == "cancel" ? FarmArguments::Action::Cancel
                                            : FarmArguments::Action::Report;
         farm.dir = operands(1)[0];
@@ -114,8 +114,8 @@ FarmArguments ParseFarmArguments(const std::vector<std::string>& words)
 std::vector<std::string> TaskRenderWords(const std::vector<std::string>& words)
 {
     // The options each task sets itself for its own frame, long and short.
-    static const std::set<std::string> withValue = {"--frames", "-f",       "--frame", "--range", "-r",
-                                                    "--params", "--save-params", "--jobs", "-j"};
+    static const std::set<std::string> withValue = {"--frames",      "-f",     "--frame", "--range", "-r", "--params",
+                                                    "--save-params", "--jobs", "-j"};
     static const std::set<std::string> switches = {"--quiet", "-q"};
     std::vector<std::string> kept;
     for (std::size_t i = 0; i < words.size(); ++i) {

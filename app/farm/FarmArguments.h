@@ -18,13 +18,13 @@ struct FarmArguments {
     std::vector<std::string> renderWords;
     Arguments render;
 
-    int chunk = 0;         // frames per array task
-    int maxParallel = 0;   // tasks at once; 0: as many as Slurm allows
-    int retries = 2;       // further attempts at a failing frame
+    int chunk = 0;        // frames per array task
+    int maxParallel = 0;  // tasks at once; 0: as many as Slurm allows
+    int retries = 2;      // further attempts at a failing frame
     std::string partition, timeLimit;
-    int cpusPerTask = 0;   // 0: Slurm's default
+    int cpusPerTask = 0;                   // 0: Slurm's default
     std::vector<std::string> sbatchExtra;  // the words after "--"
-    bool wait = false;     // submit, retry: wait for the run to end
+    bool wait = false;                     // submit, retry: wait for the run to end
 };
 
 // Parses the words after "farm"; throws Failure for an unknown action or

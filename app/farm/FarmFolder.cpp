@@ -82,7 +82,7 @@ std::optional<std::pair<std::string, long>> RunOrder(const std::string& name)
 {
     const auto digits = [&](std::size_t from, std::size_t count) {
         return name.size() >= from + count && std::all_of(name.begin() + from, name.begin() + from + count,
-                                                         [](char c) { return c >= '0' && c <= '9'; });
+                                                          [](char c) { return c >= '0' && c <= '9'; });
     };
     if (!digits(0, 8) || name.size() < 15 || name[8] != '-' || !digits(9, 6))
         return std::nullopt;

@@ -29,15 +29,15 @@ std::string ValueOf(const KeyValues& values, const std::string& key, const std::
 
 // Everything a task needs to render its frames, as submitted.
 struct FarmManifest {
-    std::string program;   // absolute path of veldra
-    std::string workdir;   // the submitting folder; tasks run there
-    std::string input, output;  // the patterns, as given
-    std::vector<std::string> renderWords;  // passed to each `veldra render`
-    std::vector<int> frames;               // the shot's frames
-    int rangeFirst = 0, rangeLast = 0;     // the filter's active range
-    int chunk = 1;                         // frames per array task
-    int retries = 0;                       // further attempts at a failing frame
-    int maxParallel = 0;                   // 0: no throttle
+    std::string program;                     // absolute path of veldra
+    std::string workdir;                     // the submitting folder; tasks run there
+    std::string input, output;               // the patterns, as given
+    std::vector<std::string> renderWords;    // passed to each `veldra render`
+    std::vector<int> frames;                 // the shot's frames
+    int rangeFirst = 0, rangeLast = 0;       // the filter's active range
+    int chunk = 1;                           // frames per array task
+    int retries = 0;                         // further attempts at a failing frame
+    int maxParallel = 0;                     // 0: no throttle
     std::vector<std::string> sbatchOptions;  // partition, time, CPUs, extra
 };
 

@@ -101,12 +101,10 @@ Submission SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, 
 
     try {
         // The report is light work, whatever a chunk needs.
-        submission.reportJob = SubmitBatch(words({"--job-name=veldra-farm-report",
-                                                  "--dependency=afterany:" + submission.arrayJob,
-                                                  "--kill-on-invalid-dep=yes",
-                                                  "--output=" + folder.LogsPath() + "/report-%j.log"},
-                                                 {"--cpus-per-task=1", folder.ScriptPath(), manifest.program, "farm",
-                                                  "report", folder.Path()}));
+        submission.reportJob = SubmitBatch(
+            words({"--job-name=veldra-farm-report", "--dependency=afterany:" + submission.arrayJob,
+                   "--kill-on-invalid-dep=yes", "--output=" + folder.LogsPath() + "/report-%j.log"},
+                  {"--cpus-per-task=1", folder.ScriptPath(), manifest.program, "farm", "report", folder.Path()}));
     } catch (const Failure& failure) {
         std::string outcome = "cancelled array job " + submission.arrayJob;
         try {
@@ -206,8 +204,8 @@ int RunFarmRetry(const FarmArguments& arguments)
     frames.insert(frames.end(), run.state.notRun.begin(), run.state.notRun.end());
     std::sort(frames.begin(), frames.end());
     if (frames.empty()) {
-        std::printf("veldra: nothing to retry in %s: %zu frame%s done, %zu running or pending\n",
-                    folder.Path().c_str(), run.state.done.size(), run.state.done.size() == 1 ? "" : "s",
+        std::printf("veldra: nothing to retry in %s: %zu frame%s done, %zu running or pending\n", folder.Path().c_str(),
+                    run.state.done.size(), run.state.done.size() == 1 ? "" : "s",
                     run.state.running.size() + run.state.pending.size());
         return arguments.wait ? WaitForRun(folder) : 0;
     }

@@ -42,8 +42,7 @@ std::string DescribeEvenWithoutSlurm(const FarmFolder& folder, int& exitCode)
     const RunView run = LookAtRun(folder, &trouble);
     std::string text = DescribeRun(folder, run);
     if (!trouble.empty()) {
-        text += "warning: " + trouble +
-                "; from the records alone, frames still running or pending show as never run\n";
+        text += "warning: " + trouble + "; from the records alone, frames still running or pending show as never run\n";
         exitCode = 1;
     }
     return text;
@@ -68,8 +67,8 @@ int RunFarmReport(const FarmArguments& arguments)
     gmtime_r(&now, &utc);
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S UTC", &utc);
     int exitCode = 0;
-    const std::string report =
-        "veldra farm report, " + std::string(stamp) + "\n" + DescribeEvenWithoutSlurm(folder, exitCode);
+    const std::string report = "veldra farm report, " + std::string(stamp) + "\n" +
+                               DescribeEvenWithoutSlurm(folder, exitCode);
     ReplaceFileContents(folder.ReportPath(), report.data(), report.size());
     std::fputs(report.c_str(), stdout);
     return exitCode;

@@ -47,8 +47,8 @@ std::string FailureMessage(const ProgramResult& result)
 
 // Renders `frame` unless its output exists, trying up to 1 + retries
 // times; prints each attempt and what veldra said to the task's log.
-FrameRecord RenderWithRetries(const FarmFolder& folder, const FarmManifest& manifest, int frame,
-                              FrameRecord record, std::mutex& printing)
+FrameRecord RenderWithRetries(const FarmFolder& folder, const FarmManifest& manifest, int frame, FrameRecord record,
+                              std::mutex& printing)
 {
     // Outputs appear only complete (written aside, then renamed), so an
     // existing one is a frame an earlier task finished.
@@ -62,8 +62,8 @@ FrameRecord RenderWithRetries(const FarmFolder& folder, const FarmManifest& mani
         ++record.attempts;
         std::vector<std::string> argv = {manifest.program, "render"};
         argv.insert(argv.end(), manifest.renderWords.begin(), manifest.renderWords.end());
-        argv.insert(argv.end(), {"--frames", frames, "--range", range, "--params", folder.ParamsPath(), "--jobs",
-                                 "1", "--quiet"});
+        argv.insert(argv.end(),
+                    {"--frames", frames, "--range", range, "--params", folder.ParamsPath(), "--jobs", "1", "--quiet"});
         const ProgramResult result = RunProgram(argv);
         record.ok = result.started && result.exitCode == 0;
         record.message = record.ok ? "" : FailureMessage(result);
@@ -92,8 +92,7 @@ int RunFarmTask(const FarmArguments& arguments)
             frames = chunks[chunk];
     }
     if (frames.empty())
-        throw Failure(folder.Path() + ": submission " + std::to_string(arguments.submission) + " has no chunk " +
-                      task);
+        throw Failure(folder.Path() + ": submission " + std::to_string(arguments.submission) + " has no chunk " + task);
 
     const char* cpus = std::getenv("SLURM_CPUS_PER_TASK");
     const int workers = std::clamp(cpus ? std::atoi(cpus) : 1, 1, static_cast<int>(frames.size()));
@@ -127,4 +126,3 @@ int RunFarmTask(const FarmArguments& arguments)
                 failures.load());
     return failures == 0 ? 0 : 1;
 }
-

@@ -89,10 +89,7 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
 
 namespace {
 
-std::string Count(std::size_t count)
-{
-    return std::to_string(count) + (count == 1 ? " frame" : " frames");
-}
+std::string Count(std::size_t count) { return std::to_string(count) + (count == 1 ? " frame" : " frames"); }
 
 std::string Line(const char* label, const std::vector<int>& frames)
 {
@@ -136,9 +133,8 @@ std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
                     (submission.reportJob.empty() ? "" : " (report " + submission.reportJob + ")");
     }
     std::string text = "run " + runPath + "\n";
-    text += "shot " + manifest.output + ": " + Count(manifest.frames.size()) + " (" +
-            FormatFrameSet(manifest.frames) + "), chunks of " + std::to_string(manifest.chunk) + "; jobs " +
-            (jobs.empty() ? "none" : jobs) + "\n";
+    text += "shot " + manifest.output + ": " + Count(manifest.frames.size()) + " (" + FormatFrameSet(manifest.frames) +
+            "), chunks of " + std::to_string(manifest.chunk) + "; jobs " + (jobs.empty() ? "none" : jobs) + "\n";
     text += Line("done:      ", state.done);
     text += Line("running:   ", state.running);
     text += Line("pending:   ", state.pending);

@@ -14,7 +14,7 @@ struct RunState {
     std::vector<FrameRecord> failures;  // the record of each failed frame
     // Tasks (array job and index) holding a frame that never ran.
     std::vector<std::pair<std::string, int>> silentTasks;
-    std::vector<std::string> warnings;  // jobs that will not start by themselves
+    std::vector<std::string> warnings;    // jobs that will not start by themselves
     std::vector<std::string> activeJobs;  // the run's jobs Slurm still runs or holds
 
     bool Finished() const { return activeJobs.empty(); }

@@ -62,8 +62,8 @@ LoadedImage ReadPicture(const std::string& path, ChannelPlan& plan)
     config.attribute("oiio:UnassociatedAlpha", 1);
     auto input = OIIO::ImageInput::open(path, &config);
     if (!input)
-        throw Failure(path + ": not an image that can be read: " +
-                      messages.OneLine(OIIO::geterror(), "no reader knows it"));
+        throw Failure(path +
+                      ": not an image that can be read: " + messages.OneLine(OIIO::geterror(), "no reader knows it"));
 
     const OIIO::ImageSpec& header = input->spec();
     LoadedImage image;
@@ -169,7 +169,8 @@ OIIO::TypeDesc OutputType(const WriteSettings& settings)
 
 bool IsOpaque(const Frame& frame)
 {
-    return std::all_of(frame.pixels, frame.pixels + frame.PixelCount(), [](const BMM_Color_64& p) { return p.a == 0xFFFF; });
+    return std::all_of(frame.pixels, frame.pixels + frame.PixelCount(),
+                       [](const BMM_Color_64& p) { return p.a == 0xFFFF; });
 }
 
 // The frame's values for `colours` (1: grey from red, 3: red, green, blue)
@@ -235,8 +236,7 @@ WriteOutcome WriteImage(const std::string& path, const Frame& frame, const Write
         const int level = settings.pngLevel.value_or(kDefaultPngLevel);
         header.attribute("png:compressionLevel", level);
         header.attribute("png:filter", level == 0 ? kPngFilterNone : kPngFilterSub);
-    }
-    else if (source && format == source->format && !source->compression.empty())
+    } else if (source && format == source->format && !source->compression.empty())
         header.attribute("compression", source->compression);
 
     // RGBA goes straight from the frame; other layouts are packed first.
@@ -267,6 +267,7 @@ bool IsPngPath(const std::string& path)
     if (dot == std::string::npos)
         return false;
     std::string extension = name.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     return extension == "png";
 }

@@ -60,13 +60,12 @@ void CheckHeaders(int fd, const std::string& path, std::uint64_t size)
     if (header.e_phentsize != sizeof(ElfW(Phdr)) || header.e_phnum == 0 ||
         !Inside(header.e_phoff, std::uint64_t{header.e_phnum} * sizeof(ElfW(Phdr)), size))
         throw Damaged(path, "its program headers are missing or lie past the end of the file");
-    if (header.e_shoff != 0 &&
-        !Inside(header.e_shoff, std::uint64_t{header.e_shnum} * header.e_shentsize, size))
+    if (header.e_shoff != 0 && !Inside(header.e_shoff, std::uint64_t{header.e_shnum} * header.e_shentsize, size))
         throw Damaged(path, "cut short (its section headers lie past the end of the file)");
 
     std::vector<ElfW(Phdr)> segments(header.e_phnum);
     ReadAt(fd, path, segments.data(), segments.size() * sizeof(ElfW(Phdr)), header.e_phoff);
-    for (const ElfW(Phdr)& segment : segments) {
+    for (const ElfW(Phdr) & segment : segments) {
         if (segment.p_type == PT_LOAD && segment.p_filesz > segment.p_memsz)
             throw Damaged(path, "a segment holds more than it maps");
         if (segment.p_filesz != 0 && !Inside(segment.p_offset, segment.p_filesz, size))

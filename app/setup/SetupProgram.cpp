@@ -44,12 +44,8 @@ int RunSetup(ImageFilter& filter, const std::string& path)
         WriteParamFile(path, block);
         std::printf("%s: saved\n", path.c_str());
         return 0;
-    case 0:
-        std::printf("%s: cancelled, left as it was\n", path.c_str());
-        return 0;
-    default:
-        std::fprintf(stderr, "veldra-setup: the setup dialog could not be opened\n");
-        return 1;
+    case 0: std::printf("%s: cancelled, left as it was\n", path.c_str()); return 0;
+    default: std::fprintf(stderr, "veldra-setup: the setup dialog could not be opened\n"); return 1;
     }
 }
 

@@ -8,8 +8,7 @@ BitmapStorage::~BitmapStorage() = default;
 MemoryBitmapStorage::MemoryBitmapStorage(std::uint16_t width, std::uint16_t height)
     : BitmapStorage(BitmapInfo(width, height)),
       pixels_(static_cast<std::size_t>(width) * height, BMM_Color_64{0, 0, 0, 0})
-{
-}
+{}
 
 namespace {
 

@@ -32,8 +32,7 @@ LRESULT CALLBACK CustEditProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             return 0;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return CallWindowProcA(systemEditProc, window, message, wParam, lParam);
 }

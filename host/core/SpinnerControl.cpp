@@ -158,9 +158,7 @@ LRESULT CALLBACK SpinnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             spinner->WindowDestroyed();
         }
         break;
-    case WM_PAINT:
-        Paint(window);
-        return 0;
+    case WM_PAINT: Paint(window); return 0;
     case WM_LBUTTONDOWN:
         SetFocus(window);
         SetCapture(window);
@@ -176,14 +174,9 @@ LRESULT CALLBACK SpinnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             SetTimer(window, kRepeatTimer, kRepeatMs, nullptr);
         }
         return 0;
-    case WM_LBUTTONUP:
-        ReleaseCapture();
-        return 0;
-    case WM_CAPTURECHANGED:
-        KillTimer(window, kRepeatTimer);
-        return 0;
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS;
+    case WM_LBUTTONUP: ReleaseCapture(); return 0;
+    case WM_CAPTURECHANGED: KillTimer(window, kRepeatTimer); return 0;
+    case WM_GETDLGCODE: return DLGC_WANTARROWS;
     case WM_KEYDOWN:
         if (wParam == VK_UP || wParam == VK_DOWN) {
             SpinnerOf(window)->Step(wParam == VK_UP ? +1 : -1);
@@ -191,11 +184,8 @@ LRESULT CALLBACK SpinnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         }
         break;
     case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-        InvalidateRect(window, nullptr, TRUE);
-        break;
-    default:
-        break;
+    case WM_KILLFOCUS: InvalidateRect(window, nullptr, TRUE); break;
+    default: break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

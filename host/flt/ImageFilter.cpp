@@ -10,10 +10,7 @@ void ImageFilter::SetMask(Bitmap* mask) { mskmap = mask; }
 void ImageFilter::SetFilterInfo(ImageFilterInfo* info) { ifi = info; }
 Interface* ImageFilter::Max() { return nullptr; }
 
-int ImageFilter::Lerp(int a, int b, float amount)
-{
-    return a + static_cast<int>(static_cast<float>(b - a) * amount);
-}
+int ImageFilter::Lerp(int a, int b, float amount) { return a + static_cast<int>(static_cast<float>(b - a) * amount); }
 
 int ImageFilter::Lerp(int a, int b, int amount)
 {

@@ -76,8 +76,8 @@ public:
     virtual std::uint32_t EvaluateConfigure();
     virtual int LoadConfigure(void* block);
     virtual int SaveConfigure(void* block);
-    virtual int CreatePreview(HWND parent, Bitmap** frames, int framesWide, int framesHigh, int frame,
-                              float scale, Bitmap** preview, std::uint32_t flags);
+    virtual int CreatePreview(HWND parent, Bitmap** frames, int framesWide, int framesHigh, int frame, float scale,
+                              Bitmap** preview, std::uint32_t flags);
     virtual std::uint32_t ChannelsRequired();
 
     // Past the end of the host's table (see HostAbi.h); hosts end a filter

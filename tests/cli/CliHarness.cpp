@@ -19,8 +19,8 @@ RunResult RunVeldra(const std::string& folder, const std::string& arguments)
 
 RunResult RunInShell(const std::string& folder, const std::string& commandLine)
 {
-    const std::string command =
-        "cd '" + folder + "' && VELDRA='" + fs::absolute("veldra").string() + "' && (" + commandLine + ") 2>&1";
+    const std::string command = "cd '" + folder + "' && VELDRA='" + fs::absolute("veldra").string() + "' && (" +
+                                commandLine + ") 2>&1";
     RunResult result;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -64,7 +64,7 @@ void WritePicture(const std::string& path, const Picture& picture, bool eightBit
     if (!output)
         throw std::runtime_error("cannot create " + path);
     OIIO::ImageSpec header(picture.width, picture.height, picture.channels,
-                         eightBit ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::UINT16);
+                           eightBit ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::UINT16);
     header.attribute("oiio:UnassociatedAlpha", 1);
     header.attribute("compression", "none");
     if (eightBit) {
@@ -115,10 +115,7 @@ std::string FileBytes(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 bool Exists(const std::string& path) { return fs::exists(path); }
 

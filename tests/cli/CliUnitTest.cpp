@@ -91,8 +91,8 @@ TEST(FrameListUnit, ListsStepsAndLimits)
 // filter cannot count are refused.
 TEST(ArgumentsUnit, OptionsAndRefusals)
 {
-    const Arguments a = Parse({"render", "in.png", "-j2", "-q", "-d", "half", "--alpha=keep", "-n", "--range", "-5-5",
-                               "--", "-odd.png"});
+    const Arguments a = Parse(
+        {"render", "in.png", "-j2", "-q", "-d", "half", "--alpha=keep", "-n", "--range", "-5-5", "--", "-odd.png"});
     EXPECT_EQ(a.jobs, 2);
     EXPECT_TRUE(a.quiet);
     EXPECT_EQ(a.render.depth, ChannelFormat::Half);
@@ -109,8 +109,8 @@ TEST(ArgumentsUnit, OptionsAndRefusals)
               "--range: the frame range -2147483648-2147483647 is too long");
     EXPECT_EQ(FailureOf({"render", "a", "b", "--range", "0-2147483646"}), "");
     for (const char* option : {"--params", "--module", "--save-params", "--frames", "-d"})
-        EXPECT_EQ(FailureOf({"render", "a", "b", option, ""}), std::string(option[1] == '-' ? option : "--depth") +
-                                                                  ": empty value");
+        EXPECT_EQ(FailureOf({"render", "a", "b", option, ""}),
+                  std::string(option[1] == '-' ? option : "--depth") + ": empty value");
     EXPECT_EQ(FailureOf({"render", "a", "b", "--params="}), "--params: empty value");
     EXPECT_EQ(FailureOf({"render", "a", "b", "-x"}), "-x: unknown option for 'render'");
     EXPECT_EQ(FailureOf({"render", "a", "b", "--quiet=1"}), "--quiet: takes no value");

@@ -26,16 +26,18 @@ Picture PlatePicture(int width, int height)
     Picture picture{width, height, 4, {}};
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const std::uint16_t alpha = x < width / 3 ? 0 : x < 2 * width / 3 ? static_cast<std::uint16_t>(y * 3001 + x * 7) : 65535;
+            const std::uint16_t alpha = x < width / 3       ? 0
+                                        : x < 2 * width / 3 ? static_cast<std::uint16_t>(y * 3001 + x * 7)
+                                                            : 65535;
             // A few rows where premultiplying lands exactly on a half, so
             // that the rounding shows.
             if (alpha != 0 && alpha != 65535 && y < 3) {
                 picture.values.insert(picture.values.end(), {32768, 32768, 32768, 65534});
                 continue;
             }
-            picture.values.insert(picture.values.end(), {static_cast<std::uint16_t>(x * 2053 + 11),
-                                                         static_cast<std::uint16_t>(y * 3001 + 5),
-                                                         static_cast<std::uint16_t>((x * 7919 + y * 104729) & 0xFFFF), alpha});
+            picture.values.insert(picture.values.end(),
+                                  {static_cast<std::uint16_t>(x * 2053 + 11), static_cast<std::uint16_t>(y * 3001 + 5),
+                                   static_cast<std::uint16_t>((x * 7919 + y * 104729) & 0xFFFF), alpha});
         }
     }
     return picture;
@@ -87,13 +89,13 @@ TEST(Compositing, AlphaKeepIsTheTwoPassFormulaExactly)
                                    "--axis x --pivot upper --start 50 --end 50"}) {
         for (const char* name : {"plate", "colour", "alpha"}) {
             const std::string keep = std::string(name) == "plate" ? " --alpha keep" : "";
-            const RunResult run =
-                RunVeldra(folder, std::string("render ") + name + ".png " + name + "-out.png -q " + turn + keep);
+            const RunResult run = RunVeldra(
+                folder, std::string("render ") + name + ".png " + name + "-out.png -q " + turn + keep);
             ASSERT_EQ(run.exitCode, 0) << run.output;
         }
         const Picture kept = ReadPicture(folder + "/plate-out.png");
-        const std::vector<std::uint16_t> expected =
-            Joined(ReadPicture(folder + "/colour-out.png"), ReadPicture(folder + "/alpha-out.png"));
+        const std::vector<std::uint16_t> expected = Joined(ReadPicture(folder + "/colour-out.png"),
+                                                           ReadPicture(folder + "/alpha-out.png"));
         EXPECT_EQ(kept.values, expected) << turn;
         // The plate's three kinds of area all survive the turn.
         std::size_t clear = 0, partial = 0, solid = 0;
@@ -221,7 +223,8 @@ TEST(Compositing, WindowsAndMetadataRoundTrip)
     header.attribute("Artist", "plate department");
     auto output = OIIO::ImageOutput::create(folder + "/plate.exr");
     const std::vector<float> pixels(64 * 48 * 4, 0.5f);
-    ASSERT_TRUE(output->open(folder + "/plate.exr", header) && output->write_image(OIIO::TypeDesc::FLOAT, pixels.data()));
+    ASSERT_TRUE(output->open(folder + "/plate.exr", header) &&
+                output->write_image(OIIO::TypeDesc::FLOAT, pixels.data()));
     output->close();
 
     const RunResult run = RunVeldra(folder, "render plate.exr out.exr -q --axis z --end 10");
@@ -247,7 +250,8 @@ TEST(Compositing, WindowsAndMetadataRoundTrip)
                          profile.data());
     auto tiff = OIIO::ImageOutput::create(folder + "/plate.tif");
     const std::vector<std::uint16_t> grey(5 * 5 * 3, 1000);
-    ASSERT_TRUE(tiff->open(folder + "/plate.tif", tiffHeader) && tiff->write_image(OIIO::TypeDesc::UINT16, grey.data()));
+    ASSERT_TRUE(tiff->open(folder + "/plate.tif", tiffHeader) &&
+                tiff->write_image(OIIO::TypeDesc::UINT16, grey.data()));
     tiff->close();
     ASSERT_EQ(RunVeldra(folder, "render plate.tif out.tif -q").exitCode, 0);
     const OIIO::ImageSpec tiffOut = ReadHeader(folder + "/out.tif");

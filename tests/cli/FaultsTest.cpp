@@ -107,10 +107,7 @@ public:
     bool Mounted() const { return mounted_; }
 
     // Takes up all the room left.
-    void Fill() const
-    {
-        std::system(("dd if=/dev/zero of='" + folder_ + "/filler' bs=4k 2>/dev/null; sync").c_str());
-    }
+    void Fill() const { std::system(("dd if=/dev/zero of='" + folder_ + "/filler' bs=4k 2>/dev/null; sync").c_str()); }
 
 private:
     std::string folder_;
@@ -123,8 +120,14 @@ private:
 std::string HandMadeTiff(int width, int height)
 {
     std::string bytes;
-    auto put16 = [&](unsigned v) { bytes += char(v & 255); bytes += char(v >> 8); };
-    auto put32 = [&](unsigned v) { put16(v & 0xFFFF); put16(v >> 16); };
+    auto put16 = [&](unsigned v) {
+        bytes += char(v & 255);
+        bytes += char(v >> 8);
+    };
+    auto put32 = [&](unsigned v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
     const unsigned entries = 9, ifd = 8, bitsAt = ifd + 2 + entries * 12 + 4, dataAt = bitsAt + 6;
     const unsigned rowBytes = unsigned(width) * 6;
     bytes += "II";
@@ -211,8 +214,9 @@ TEST(Faults, SimulatedFullDiskDamagesNothing)
         EXPECT_TRUE(OneLineNaming(run, output + ": cannot write: No space left on device")) << run.output;
         EXPECT_EQ(FileBytes(folder + "/" + output), before) << kind;
     }
-    const RunResult run = RunInShell(folder, "VELDRA_TEST_DISK_BYTES=10 \"$VELDRA\" render frame.png old.png "
-                                             "--save-params old.bin --quiet");
+    const RunResult run = RunInShell(folder,
+                                     "VELDRA_TEST_DISK_BYTES=10 \"$VELDRA\" render frame.png old.png "
+                                     "--save-params old.bin --quiet");
     EXPECT_TRUE(OneLineNaming(run, "old.bin: cannot write: No space left on device")) << run.output;
     EXPECT_EQ(FileBytes(folder + "/old.bin"), "old block");
     EXPECT_EQ(FolderEntries(folder), entries);
@@ -231,8 +235,9 @@ TEST(Faults, OutputsCannotBeHijackedOrMixed)
     ASSERT_EQ(RunVeldra(folder, "render b.png ref-b.png --axis y --end 20 --quiet").exitCode, 0);
     const std::string refA = FileBytes(folder + "/ref-a.png"), refB = FileBytes(folder + "/ref-b.png");
     for (int round = 0; round < 4; ++round) {
-        const RunResult run = RunInShell(folder, "\"$VELDRA\" render a.png out.png --axis y --end 20 --quiet & "
-                                                 "\"$VELDRA\" render b.png out.png --axis y --end 20 --quiet & wait");
+        const RunResult run = RunInShell(folder,
+                                         "\"$VELDRA\" render a.png out.png --axis y --end 20 --quiet & "
+                                         "\"$VELDRA\" render b.png out.png --axis y --end 20 --quiet & wait");
         const std::string out = FileBytes(folder + "/out.png");
         EXPECT_TRUE(out == refA || out == refB) << "round " << round << ": a mixed or partial picture";
         EXPECT_TRUE(Leftovers(folder).empty());
@@ -317,12 +322,11 @@ TEST(Faults, LyingHeadersAndCutModulesAreRefusedCheaply)
 {
     const std::string folder = ScratchFolder("lying");
     // A PNG header for 20000 x 20000 RGBA with a token of pixel data.
-    const unsigned char png[] = {
-        0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52,
-        0x00, 0x00, 0x4E, 0x20, 0x00, 0x00, 0x4E, 0x20, 0x08, 0x06, 0x00, 0x00, 0x00, 0x8E, 0x4A, 0x4E,
-        0x58, 0x00, 0x00, 0x00, 0x0C, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0x60, 0x18, 0x05, 0x00,
-        0x00, 0x00, 0x64, 0x00, 0x01, 0x3B, 0x6A, 0x95, 0x76, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E,
-        0x44, 0xAE, 0x42, 0x60, 0x82};
+    const unsigned char png[] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48,
+                                 0x44, 0x52, 0x00, 0x00, 0x4E, 0x20, 0x00, 0x00, 0x4E, 0x20, 0x08, 0x06, 0x00, 0x00,
+                                 0x00, 0x8E, 0x4A, 0x4E, 0x58, 0x00, 0x00, 0x00, 0x0C, 0x49, 0x44, 0x41, 0x54, 0x78,
+                                 0x9C, 0x63, 0x60, 0x18, 0x05, 0x00, 0x00, 0x00, 0x64, 0x00, 0x01, 0x3B, 0x6A, 0x95,
+                                 0x76, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
     WriteBytes(folder + "/huge.png", std::string(reinterpret_cast<const char*>(png), sizeof png));
     WritePicture(folder + "/pic.png", CoordinatePicture(60, 60, 1));
     ASSERT_EQ(RunVeldra(folder, "render pic.png pic.dpx --quiet").exitCode, 0);
@@ -369,8 +373,10 @@ TEST(Faults, SignalsEndTheRunPromptly)
     // Signals of one kind do not queue: the second is sent once the first
     // is no longer pending.
     const std::string untilDelivered = "while grep -q '^ShdPnd:.*[1-9a-f]' /proc/$!/status 2>/dev/null; do :; done; ";
-    RunResult run = RunInShell(folder, "\"$VELDRA\" render in.####.png out.####.png --axis z --end 90 --jobs 2 "
-                                       "--quiet & " + waitThenSignal + "wait $!");
+    RunResult run = RunInShell(folder,
+                               "\"$VELDRA\" render in.####.png out.####.png --axis z --end 90 --jobs 2 "
+                               "--quiet & " +
+                                   waitThenSignal + "wait $!");
     EXPECT_EQ(run.exitCode, 1) << run.output;
     EXPECT_TRUE(Has(run.output, "interrupted")) << run.output;
     EXPECT_TRUE(Leftovers(folder).empty());

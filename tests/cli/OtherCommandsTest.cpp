@@ -19,10 +19,11 @@ TEST(OtherCommands, InfoShowsWhatTheModuleReports)
 {
     const RunResult run = RunVeldra(ScratchFolder("info"), "info");
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    for (const char* line : {"description:   Veldra Image Generator", "version:       110", "class name:    Veldra",
-                             "category:      Image Filter", "family code:   0xE00",
-                             "identifier:    0x6AC71744 0x41DE1E4E", "filter name:   Veldra", "tag:           0x6AC71744",
-                             "capabilities:  0x6", "block size:    20 bytes", "author:", "notice:"})
+    for (const char* line :
+         {"description:   Veldra Image Generator", "version:       110", "class name:    Veldra",
+          "category:      Image Filter", "family code:   0xE00", "identifier:    0x6AC71744 0x41DE1E4E",
+          "filter name:   Veldra", "tag:           0x6AC71744", "capabilities:  0x6", "block size:    20 bytes",
+          "author:", "notice:"})
         EXPECT_TRUE(Has(run.output, line)) << line << "\n" << run.output;
 }
 

@@ -40,8 +40,8 @@ TEST(RenderCommand, UnknownAxisGivesBackEveryChannelExactly)
         const std::string input = folder + "/in." + extension;
         WritePicture(input, picture);
         ASSERT_EQ(ReadPicture(input).values, picture.values) << "the test's own files must hold the colour";
-        const RunResult run = RunVeldra(folder, "render in." + extension + " out." + extension +
-                                                    " --params unknown-axis.bin --quiet");
+        const RunResult run = RunVeldra(
+            folder, "render in." + extension + " out." + extension + " --params unknown-axis.bin --quiet");
         ASSERT_EQ(run.exitCode, 0) << run.output;
         const Picture result = ReadPicture(folder + "/out." + extension);
         EXPECT_EQ(result.channels, 4);
@@ -65,7 +65,8 @@ TEST(RenderCommand, InputsKeepTheirDepthAndChannels)
         const std::string kept = std::string("render ") + name + ".png " + name + "-8.png --params unknown-axis.bin -q";
         ASSERT_EQ(RunVeldra(folder, kept).exitCode, 0) << kept;
         EXPECT_EQ(ReadHeader(folder + "/" + name + "-8.png").format, OIIO::TypeDesc::UINT8) << name;
-        const std::string wide = std::string("render ") + name + ".png " + name + "-16.png -d uint16 "
+        const std::string wide = std::string("render ") + name + ".png " + name +
+                                 "-16.png -d uint16 "
                                  "--params unknown-axis.bin -q";
         ASSERT_EQ(RunVeldra(folder, wide).exitCode, 0) << wide;
     }
@@ -97,7 +98,8 @@ TEST(RenderCommand, SequencesAreTheSameHoweverTheyAreSplit)
         const RunResult result = RunVeldra(folder, run[1] + settings);
         ASSERT_EQ(result.exitCode, 0) << run[1] << "\n" << result.output;
     }
-    const RunResult second = RunVeldra(folder, "render in.####.png chunks/f.####.png --frames 4-6 --range 1-6" + settings);
+    const RunResult second = RunVeldra(folder,
+                                       "render in.####.png chunks/f.####.png --frames 4-6 --range 1-6" + settings);
     ASSERT_EQ(second.exitCode, 0) << second.output;
 
     EXPECT_EQ(FolderEntries(folder + "/whole1").size(), 6u);
@@ -181,9 +183,10 @@ TEST(RenderCommand, InterruptLeavesOnlyWholeFrames)
         std::filesystem::create_symlink("big.tif", folder + name);
     }
     MakeFolder(folder + "/out");
-    const RunResult run = RunInShell(folder, "\"$VELDRA\" render in.####.tif out/f.####.tif --axis z --end 90 "
-                                             "--jobs 2 --quiet & while [ -z \"$(ls out)\" ]; do sleep 0.01; done; "
-                                             "kill -TERM $!; wait $!");
+    const RunResult run = RunInShell(folder,
+                                     "\"$VELDRA\" render in.####.tif out/f.####.tif --axis z --end 90 "
+                                     "--jobs 2 --quiet & while [ -z \"$(ls out)\" ]; do sleep 0.01; done; "
+                                     "kill -TERM $!; wait $!");
     EXPECT_NE(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("interrupted before frame"), std::string::npos) << run.output;
     const std::vector<std::string> written = FolderEntries(folder + "/out");

@@ -12,9 +12,9 @@
 constexpr int kForcedClose = -3;
 
 struct DialogRun {
-    int result = -2;         // what the opening call returned
-    bool appeared = false;   // the dialog showed up within the time allowed
-    bool userClosed = false; // the user's actions closed it (the driver did not have to)
+    int result = -2;          // what the opening call returned
+    bool appeared = false;    // the dialog showed up within the time allowed
+    bool userClosed = false;  // the user's actions closed it (the driver did not have to)
 };
 
 // Calls `open` on this thread; `user` runs on a second thread with the
@@ -30,14 +30,14 @@ HWND FindDialog(DWORD thread, HWND except = nullptr);
 HWND FindDialogOfProcess(DWORD process);
 
 // What a user does, from the driver's thread.
-void Click(HWND dialog, int id);                         // a button, with the mouse
-void Type(HWND dialog, int id, const std::string& text); // replaces an edit field's text, key by key
-void Focus(HWND dialog, int id);                         // as the Tab key would
-void PressKey(HWND dialog, WPARAM key);                  // VK_RETURN, VK_ESCAPE, ... on the focused control
+void Click(HWND dialog, int id);                          // a button, with the mouse
+void Type(HWND dialog, int id, const std::string& text);  // replaces an edit field's text, key by key
+void Focus(HWND dialog, int id);                          // as the Tab key would
+void PressKey(HWND dialog, WPARAM key);                   // VK_RETURN, VK_ESCAPE, ... on the focused control
 void PressCloseBox(HWND dialog);
 
 // What a user sees.
-bool IsShown(HWND dialog, int id);   // the control's own visibility
+bool IsShown(HWND dialog, int id);  // the control's own visibility
 bool IsChecked(HWND dialog, int id);
 std::string TextOf(HWND window);
 // The ids of the preview statics that are shown, in ascending order.

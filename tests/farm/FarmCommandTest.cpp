@@ -97,8 +97,8 @@ TEST_F(FarmCluster, ShotMatchesALocalRender)
 {
     const std::string folder = ScratchFolder("farm-whole");
     MakeShot(folder);
-    const RunResult run = RunVeldra(folder, "farm submit in/shot.####.png out/shot.####.png " + Turn() +
-                                                " --chunk 5 --max-parallel 2 --wait");
+    const RunResult run = RunVeldra(
+        folder, "farm submit in/shot.####.png out/shot.####.png " + Turn() + " --chunk 5 --max-parallel 2 --wait");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("done:      24 frames: 1-24"), std::string::npos) << run.output;
     ExpectSameAsLocal(folder);
@@ -120,14 +120,13 @@ TEST_F(FarmCluster, FailedFrameIsReportedAndRetriedAlone)
     const std::string good = FileBytes(folder + "/in/shot.0007.png");
     WriteBytes(folder + "/in/shot.0007.png", "this is not a picture");
 
-    const RunResult run = RunVeldra(folder, "farm submit in/shot.####.png out/shot.####.png " + Turn() +
-                                                " --chunk 12 --retries 1 --wait");
+    const RunResult run = RunVeldra(
+        folder, "farm submit in/shot.####.png out/shot.####.png " + Turn() + " --chunk 12 --retries 1 --wait");
     EXPECT_EQ(run.exitCode, 1) << run.output;
     const RunResult status = RunVeldra(folder, "farm status out");
     ASSERT_EQ(status.exitCode, 0) << status.output;
     EXPECT_NE(status.output.find("done:      23 frames: 1-6,8-24"), std::string::npos) << status.output;
-    EXPECT_NE(status.output.find("failed:    1 frame: 7\n  7: in/shot.0007.png: "), std::string::npos)
-        << status.output;
+    EXPECT_NE(status.output.find("failed:    1 frame: 7\n  7: in/shot.0007.png: "), std::string::npos) << status.output;
     EXPECT_NE(status.output.find("(2 attempts on "), std::string::npos) << status.output;
     const std::string farm = RunFolder(folder);
     const std::size_t logAt = status.output.find("log " + farm + "/logs/");
@@ -162,8 +161,8 @@ TEST_F(FarmCluster, CancelStopsTheRunAndStatusShowsWhatNeverRan)
 {
     const std::string folder = ScratchFolder("farm-cancel");
     MakeShot(folder);
-    const RunResult run = RunVeldra(folder, "farm submit in/shot.####.png out/shot.####.png " + Turn() +
-                                                " --chunk 2 --max-parallel 1");
+    const RunResult run = RunVeldra(
+        folder, "farm submit in/shot.####.png out/shot.####.png " + Turn() + " --chunk 2 --max-parallel 1");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::string farm = RunFolder(folder);
     ASSERT_FALSE(farm.empty());
@@ -182,8 +181,7 @@ TEST_F(FarmCluster, CancelStopsTheRunAndStatusShowsWhatNeverRan)
                                                    valueOf("array-job") + "," + valueOf("report-job"));
     EXPECT_EQ(queue.output, "") << queue.output;
     const RunResult status = RunVeldra(folder, "farm status out");
-    EXPECT_NE(status.output.find("running:   0 frames\npending:   0 frames\nfailed:    0 frames\n"),
-              std::string::npos)
+    EXPECT_NE(status.output.find("running:   0 frames\npending:   0 frames\nfailed:    0 frames\n"), std::string::npos)
         << status.output;
     EXPECT_NE(status.output.find("never ran: "), std::string::npos) << status.output;
     EXPECT_EQ(status.output.find("never ran: 0 frames"), std::string::npos) << status.output;
@@ -198,21 +196,26 @@ TEST_F(FarmCluster, FailedSubmissionSaysWhyAndLeavesNothing)
     MakeShot(folder);
     // The same cluster, told its controller listens on a port where none
     // does, with a short timeout: what a stopped controller looks like.
-    const RunResult conf = RunInShell(folder, "sed -e 's/^SlurmctldPort=.*/SlurmctldPort=1/' \"$SLURM_CONF\" > "
-                                              "down.conf && echo MessageTimeout=1 >> down.conf");
+    const RunResult conf = RunInShell(folder,
+                                      "sed -e 's/^SlurmctldPort=.*/SlurmctldPort=1/' \"$SLURM_CONF\" > "
+                                      "down.conf && echo MessageTimeout=1 >> down.conf");
     ASSERT_EQ(conf.exitCode, 0) << conf.output;
-    const RunResult run = RunInShell(folder, "SLURM_CONF=$PWD/down.conf \"$VELDRA\" farm submit in/shot.####.png "
-                                             "out/shot.####.png --chunk 5");
+    const RunResult run = RunInShell(folder,
+                                     "SLURM_CONF=$PWD/down.conf \"$VELDRA\" farm submit in/shot.####.png "
+                                     "out/shot.####.png --chunk 5");
     EXPECT_EQ(run.exitCode, 1) << run.output;
-    EXPECT_EQ(run.output, "veldra: sbatch failed: error: Batch job submission failed: Unable to contact slurm "
-                          "controller (connect failure) (nothing was submitted)\n");
+    EXPECT_EQ(run.output,
+              "veldra: sbatch failed: error: Batch job submission failed: Unable to contact slurm "
+              "controller (connect failure) (nothing was submitted)\n");
     EXPECT_TRUE(FolderEntries(folder + "/out/.veldra-farm").empty());
 
-    const RunResult refused = RunVeldra(folder, "farm submit in/shot.####.png out/shot.####.png --chunk 5 "
-                                                "--partition no-such-partition");
+    const RunResult refused = RunVeldra(folder,
+                                        "farm submit in/shot.####.png out/shot.####.png --chunk 5 "
+                                        "--partition no-such-partition");
     EXPECT_EQ(refused.exitCode, 1) << refused.output;
-    EXPECT_EQ(refused.output, "veldra: sbatch failed: error: Batch job submission failed: Invalid partition name "
-                              "specified (nothing was submitted)\n");
+    EXPECT_EQ(refused.output,
+              "veldra: sbatch failed: error: Batch job submission failed: Invalid partition name "
+              "specified (nothing was submitted)\n");
     EXPECT_TRUE(FolderEntries(folder + "/out/.veldra-farm").empty());
 }
 
@@ -222,15 +225,15 @@ TEST_F(FarmCluster, ImpossibleRequestIsFlagged)
 {
     const std::string folder = ScratchFolder("farm-stuck");
     MakeShot(folder);
-    const RunResult run = RunVeldra(folder, "farm submit in/shot.####.png out/shot.####.png --chunk 12 "
-                                            "--cpus-per-task 4096 --wait");
+    const RunResult run = RunVeldra(folder,
+                                    "farm submit in/shot.####.png out/shot.####.png --chunk 12 "
+                                    "--cpus-per-task 4096 --wait");
     EXPECT_EQ(run.exitCode, 1) << run.output;
     EXPECT_NE(run.output.find("pending:   24 frames: 1-24\n"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("(PartitionConfig): it asks for more than the partition or any of its nodes has"),
               std::string::npos)
         << run.output;
-    EXPECT_NE(run.output.find("veldra: stopped waiting: a job of the run will not start by itself"),
-              std::string::npos)
+    EXPECT_NE(run.output.find("veldra: stopped waiting: a job of the run will not start by itself"), std::string::npos)
         << run.output;
     const RunResult cancel = RunVeldra(folder, "farm cancel out");
     EXPECT_EQ(cancel.exitCode, 0) << cancel.output;

@@ -66,8 +66,8 @@ TEST(FarmPlan, FrameSetsRoundTrip)
 // a message can never break the one-line format.
 TEST(FarmFolder, RecordsRoundTrip)
 {
-    const FrameRecord record{-12, false, 3, "node7", "1234", "5", "/farm/logs/1234_5.log",
-                             "in.0007.png: not an image = bad"};
+    const FrameRecord record{
+        -12, false, 3, "node7", "1234", "5", "/farm/logs/1234_5.log", "in.0007.png: not an image = bad"};
     const FrameRecord back = ParseRecord(FormatRecord(record), "test");
     EXPECT_EQ(back.frame, -12);
     EXPECT_FALSE(back.ok);
@@ -136,11 +136,12 @@ TEST(FarmFolder, FindsARunFromItsFolderOrTheOutputFolder)
 // throttles included; plain jobs keep no task.
 TEST(Slurm, QueueLinesSpreadIntoTasks)
 {
-    const auto real = ParseQueue("100|0-2%2|PENDING|JobArrayTaskLimit\n"
-                                 "100|[5,7-8]|PENDING|Priority\n"
-                                 "100|3|RUNNING|None\n"
-                                 "101|N/A|PENDING|Dependency\n"
-                                 "a line of another shape\n");
+    const auto real = ParseQueue(
+        "100|0-2%2|PENDING|JobArrayTaskLimit\n"
+        "100|[5,7-8]|PENDING|Priority\n"
+        "100|3|RUNNING|None\n"
+        "101|N/A|PENDING|Dependency\n"
+        "a line of another shape\n");
     ASSERT_EQ(real.size(), 8u);
     EXPECT_EQ(real[0].job, "100");
     EXPECT_EQ(real[2].task, 2);
@@ -210,9 +211,9 @@ TEST(RunState, RecordsAndLiveTasksCombine)
 // checked as `veldra render` checks them; sbatch gets what follows "--".
 TEST(FarmArguments, SubmitSplitsFarmRenderAndSbatchWords)
 {
-    const FarmArguments farm = ParseFarmArguments({"submit", "in.####.png", "--chunk", "5", "out.####.png",
-                                                   "--axis=y", "--max-parallel=2", "--retries", "0", "--wait",
-                                                   "--frames", "1-24", "--", "--account=vfx", "--chunk=9"});
+    const FarmArguments farm = ParseFarmArguments({"submit", "in.####.png", "--chunk", "5", "out.####.png", "--axis=y",
+                                                   "--max-parallel=2", "--retries", "0", "--wait", "--frames", "1-24",
+                                                   "--", "--account=vfx", "--chunk=9"});
     EXPECT_EQ(farm.action, FarmArguments::Action::Submit);
     EXPECT_EQ(farm.chunk, 5);
     EXPECT_EQ(farm.maxParallel, 2);

@@ -15,8 +15,8 @@ __declspec(dllimport) void* __stdcall LoadLibraryA(const char* file);
 __declspec(dllimport) void* __stdcall GetProcAddress(void* module, const char* name);
 __declspec(dllimport) int __stdcall FreeLibrary(void* module);
 __declspec(dllimport) void* __stdcall GetStdHandle(unsigned long which);
-__declspec(dllimport) int __stdcall WriteFile(void* file, const void* data, unsigned long size,
-                                              unsigned long* written, void* overlapped);
+__declspec(dllimport) int __stdcall WriteFile(void* file, const void* data, unsigned long size, unsigned long* written,
+                                              void* overlapped);
 __declspec(dllimport) void* __stdcall CreateFileA(const char* name, unsigned long access, unsigned long share,
                                                   void* security, unsigned long disposition, unsigned long flags,
                                                   void* templateFile);
@@ -341,10 +341,7 @@ bool SameBlock(const Block& a, const Block& b)
            a.endAngle == b.endAngle;
 }
 
-ImageFilter* NewFilter(ClassDescriptor* descriptor)
-{
-    return static_cast<ImageFilter*>(descriptor->CreateObject(0));
-}
+ImageFilter* NewFilter(ClassDescriptor* descriptor) { return static_cast<ImageFilter*>(descriptor->CreateObject(0)); }
 
 void CheckDescriptor(ClassDescriptor* d)
 {

@@ -11,7 +11,8 @@ namespace {
 
 struct Pipe {
     int read = -1, write = -1;
-    bool Open() {
+    bool Open()
+    {
         int ends[2];
         if (pipe2(ends, O_CLOEXEC) != 0)
             return false;
@@ -19,7 +20,8 @@ struct Pipe {
         write = ends[1];
         return true;
     }
-    void Close() {
+    void Close()
+    {
         for (int* end : {&read, &write}) {
             if (*end >= 0)
                 close(*end);

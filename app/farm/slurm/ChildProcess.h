@@ -6,10 +6,10 @@
 #include <vector>
 
 struct ProgramResult {
-    bool started = false;   // false: the program could not be run at all
-    int exitCode = -1;      // the exit status, or 128 + the signal that ended it
-    std::string output;     // its standard output
-    std::string errors;     // its standard error, or why it could not start
+    bool started = false;  // false: the program could not be run at all
+    int exitCode = -1;     // the exit status, or 128 + the signal that ended it
+    std::string output;    // its standard output
+    std::string errors;    // its standard error, or why it could not start
 };
 
 // Runs argv[0] (looked up on PATH when it has no '/') with `argv`, standard

@@ -28,8 +28,7 @@ std::string Complaint(const std::string& command, const ProgramResult& result)
 // Runs a Slurm command; returns its output when it succeeds, or "" when it
 // fails only because a job has ended or been forgotten (`gone` is what the
 // command then says).
-std::string RunSlurm(const std::string& command, std::vector<std::string> args,
-                     std::vector<std::string> gone = {})
+std::string RunSlurm(const std::string& command, std::vector<std::string> args, std::vector<std::string> gone = {})
 {
     args.insert(args.begin(), command);
     const ProgramResult result = RunProgram(args);
@@ -69,9 +68,9 @@ std::vector<LiveJob> QueryJobs(const std::vector<std::string>& jobs)
 {
     if (jobs.empty())
         return {};
-    return ParseQueue(RunSlurm("squeue", {"--noheader", "--all", "--states=all", "--jobs=" + JoinIds(jobs),
-                                          "--format=%F|%K|%T|%r"},
-                               {"Invalid job id"}));
+    return ParseQueue(
+        RunSlurm("squeue", {"--noheader", "--all", "--states=all", "--jobs=" + JoinIds(jobs), "--format=%F|%K|%T|%r"},
+                 {"Invalid job id"}));
 }
 
 std::vector<LiveJob> ParseQueue(const std::string& text)
@@ -112,7 +111,7 @@ std::vector<LiveJob> ParseQueue(const std::string& text)
 
 bool IsActive(const std::string& state)
 {
-    static const char* const ended[] = {"COMPLETED", "CANCELLED", "FAILED",  "TIMEOUT",       "NODE_FAIL",
+    static const char* const ended[] = {"COMPLETED", "CANCELLED", "FAILED",   "TIMEOUT",       "NODE_FAIL",
                                         "PREEMPTED", "BOOT_FAIL", "DEADLINE", "OUT_OF_MEMORY", "REVOKED"};
     for (const char* name : ended) {
         if (state.compare(0, std::string(name).size(), name) == 0)

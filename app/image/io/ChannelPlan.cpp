@@ -17,9 +17,8 @@ ChannelPlan ChannelPlan::For(const OIIO::ImageSpec& header)
             colours.push_back(channel);
             continue;
         }
-        const std::string name = channel < static_cast<int>(header.channelnames.size())
-                                     ? header.channelnames[channel]
-                                     : "#" + std::to_string(channel);
+        const std::string name = channel < static_cast<int>(header.channelnames.size()) ? header.channelnames[channel]
+                                                                                        : "#" + std::to_string(channel);
         plan.dropped += (plan.dropped.empty() ? "" : ", ") + name;
     }
     if (colours.size() == 1)
@@ -30,10 +29,7 @@ ChannelPlan ChannelPlan::For(const OIIO::ImageSpec& header)
 
 int ChannelPlan::Highest() const { return *std::max_element(source, source + 4); }
 
-bool ChannelPlan::IsRgbaInOrder() const
-{
-    return source[0] == 0 && source[1] == 1 && source[2] == 2 && source[3] == 3;
-}
+bool ChannelPlan::IsRgbaInOrder() const { return source[0] == 0 && source[1] == 1 && source[2] == 2 && source[3] == 3; }
 
 void ChannelPlan::Spread(const std::vector<std::uint16_t>& values, int stride, Frame& frame) const
 {
