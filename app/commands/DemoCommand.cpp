@@ -114,7 +114,7 @@ int RunDemo(const Arguments& arguments)
         LoadParams(*filters[worker], blocks[row]);
         const FrameRange at(turnRange.First(), turnRange.Count(), frameNumber);
         if (arguments.render.alpha == AlphaMode::Keep)
-            RenderFrameKeepingAlpha(*filters[worker], frame, at, at, path);
+            RenderFrameKeepingAlpha(*filters[worker], frame, ColourAlpha::Straight, at, at, path);
         else
             RenderFrame(*filters[worker], frame, at, at, path);
         WriteImage(path, frame, WriteSettings{});

@@ -191,7 +191,8 @@ int RunRender(const Arguments& arguments)
             const FrameRange at(queue.First(), queue.Count(), frame);
             const FrameRange range(filterRange.First(), filterRange.Count(), frame);
             if (render.alpha == AlphaMode::Keep) {
-                RenderFrameKeepingAlpha(*filters[worker], image.frame, at, range, inputPath);
+                const ColourAlpha colour = image.associatedAlpha ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
+                RenderFrameKeepingAlpha(*filters[worker], image.frame, colour, at, range, inputPath);
             } else {
                 if (HasTransparency(image.frame))
                     alphaLost.Say();

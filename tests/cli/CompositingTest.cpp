@@ -3,6 +3,8 @@
 // and the warnings that say what the filter does to a picture.
 #include <gtest/gtest.h>
 
+#include <OpenImageIO/imageio.h>
+
 #include <algorithm>
 
 #include "CliHarness.h"
@@ -59,15 +61,18 @@ void WritePasses(const Picture& plate, const std::string& colourPath, const std:
     WritePicture(alphaPath, alpha);
 }
 
-std::vector<std::uint16_t> Joined(const Picture& colourPass, const Picture& alphaPass)
+// The two passes joined per pixel; straight colour is divided by the
+// turned alpha, premultiplied colour stays as the colour pass made it.
+std::vector<std::uint16_t> Joined(const Picture& colourPass, const Picture& alphaPass, bool premultiplied = false)
 {
     std::vector<std::uint16_t> joined(colourPass.values.size());
     for (std::size_t i = 0; i < joined.size(); i += 4) {
         const std::uint64_t a = alphaPass.values[i + 3] == 65535 ? alphaPass.values[i] : 0;
         for (int c = 0; c < 3; ++c)
-            joined[i + c] = a == 0 ? 0
-                                   : static_cast<std::uint16_t>(std::min<std::uint64_t>(
-                                         65535, (colourPass.values[i + c] * 65535ull + a / 2) / a));
+            joined[i + c] = a == 0          ? 0
+                            : premultiplied ? colourPass.values[i + c]
+                                            : static_cast<std::uint16_t>(std::min<std::uint64_t>(
+                                                  65535, (colourPass.values[i + c] * 65535ull + a / 2) / a));
         joined[i + 3] = static_cast<std::uint16_t>(a);
     }
     return joined;
@@ -105,6 +110,33 @@ TEST(Compositing, AlphaKeepIsTheTwoPassFormulaExactly)
         EXPECT_GT(partial, 0u) << turn;
         EXPECT_GT(solid, 0u) << turn;
     }
+}
+
+// A file whose colour is premultiplied (associated alpha) is turned as it
+// is, not premultiplied a second time, and comes out premultiplied by the
+// turned alpha, labelled so.
+TEST(Compositing, AlphaKeepTurnsPremultipliedColourAsItIs)
+{
+    const std::string folder = ScratchFolder("alpha-keep-associated");
+    const Picture plate = PlatePicture(45, 31);
+    WritePasses(plate, folder + "/colour.png", folder + "/alpha.png");
+    Picture associated = ReadPicture(folder + "/colour.png");
+    for (std::size_t i = 3; i < associated.values.size(); i += 4)
+        associated.values[i] = plate.values[i];
+    OIIO::ImageSpec header(associated.width, associated.height, 4, OIIO::TypeDesc::UINT16);
+    auto output = OIIO::ImageOutput::create(folder + "/plate.tif");
+    ASSERT_TRUE(output && output->open(folder + "/plate.tif", header) &&
+                output->write_image(OIIO::TypeDesc::UINT16, associated.values.data()) && output->close());
+
+    const std::string turn = " -q --axis z --pivot lower --start 17 --end 17";
+    ASSERT_EQ(RunVeldra(folder, "render plate.tif plate-out.tif --alpha keep" + turn).exitCode, 0);
+    for (const char* name : {"colour", "alpha"})
+        ASSERT_EQ(RunVeldra(folder, std::string("render ") + name + ".png " + name + "-out.png" + turn).exitCode, 0);
+    EXPECT_EQ(ReadPicture(folder + "/plate-out.tif").values,
+              Joined(ReadPicture(folder + "/colour-out.png"), ReadPicture(folder + "/alpha-out.png"), true));
+    auto input = OIIO::ImageInput::open(folder + "/plate-out.tif");
+    ASSERT_TRUE(input);
+    EXPECT_EQ(input->spec().get_int_attribute("oiio:UnassociatedAlpha"), 0) << "labelled straight";
 }
 
 // Without --alpha the output is the filter's own, every covered pixel
