@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "Failure.h"
+#include "cli/CliHarness.h"
 #include "farm/FarmArguments.h"
 #include "farm/FarmFolder.h"
 #include "farm/FarmPlan.h"
@@ -25,14 +26,6 @@ std::vector<int> Frames(int first, int last)
     for (int frame = first; frame <= last; ++frame)
         frames.push_back(frame);
     return frames;
-}
-
-std::string Scratch(const std::string& name)
-{
-    const fs::path folder = fs::absolute("farm-test-scratch") / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder.string();
 }
 
 }  // namespace
@@ -102,7 +95,7 @@ TEST(FarmFolder, LatestRunByTimeThenSequence)
 // refused.
 TEST(FarmFolder, FindsARunFromItsFolderOrTheOutputFolder)
 {
-    const std::string output = Scratch("find");
+    const std::string output = ScratchFolder("farm-find");
     FarmManifest manifest;
     manifest.program = "/bin/veldra";
     manifest.input = "in.####.png";
@@ -125,7 +118,7 @@ TEST(FarmFolder, FindsARunFromItsFolderOrTheOutputFolder)
     EXPECT_EQ(back.renderWords, manifest.renderWords);
     EXPECT_EQ(back.sbatchOptions, manifest.sbatchOptions);
 
-    EXPECT_THROW(FarmFolder::Find(Scratch("empty")), Failure);
+    EXPECT_THROW(FarmFolder::Find(ScratchFolder("farm-empty")), Failure);
     // A run that never reached Slurm leaves nothing behind.
     second.Discard();
     EXPECT_FALSE(fs::exists(second.Path()));
@@ -270,7 +263,7 @@ TEST(ChildProcess, CollectsBothStreamsAndTheExitCode)
 TEST(Slurm, MissingCommandsSayWhatIsMissing)
 {
     const std::string path = std::getenv("PATH");
-    setenv("PATH", Scratch("no-slurm").c_str(), 1);
+    setenv("PATH", ScratchFolder("farm-no-slurm").c_str(), 1);
     try {
         SubmitBatch({"script.sh"});
         ADD_FAILURE() << "sbatch ran without a PATH";
