@@ -56,18 +56,21 @@ protected:
         MakeFolder(folder + "/in");
         MakeFolder(folder + "/local");
         MakeFolder(folder + "/out");
-        for (int frame = 1; frame <= Frames; ++frame) {
-            char name[32];
-            std::snprintf(name, sizeof name, "/in/shot.%04d.png", frame);
-            WritePicture(folder + name, CoordinatePicture(21, 13, frame));
-        }
+        for (int frame = 1; frame <= Frames; ++frame)
+            WritePicture(folder + "/in/" + ShotFrameName(frame), CoordinatePicture(21, 13, frame));
         const RunResult local = RunVeldra(folder, "render in/shot.####.png local/shot.####.png " + Turn() + " --quiet");
         ASSERT_EQ(local.exitCode, 0) << local.output;
     }
 
     static std::string Turn() { return "--axis y --pivot center --start -30 --end 60"; }
 
-    static std::string OutputName(int frame)
+    // `veldra farm submit` of the shot made by MakeShot, into `folder`/out.
+    static RunResult SubmitShot(const std::string& folder, const std::string& options)
+    {
+        return RunVeldra(folder, "farm submit in/shot.####.png out/shot.####.png " + options);
+    }
+
+    static std::string ShotFrameName(int frame)
     {
         char name[32];
         std::snprintf(name, sizeof name, "shot.%04d.png", frame);
@@ -77,7 +80,7 @@ protected:
     static void ExpectSameAsLocal(const std::string& folder)
     {
         for (int frame = 1; frame <= Frames; ++frame) {
-            const std::string name = OutputName(frame);
+            const std::string name = ShotFrameName(frame);
             ASSERT_TRUE(Exists(folder + "/out/" + name)) << name;
             EXPECT_EQ(FileBytes(folder + "/out/" + name), FileBytes(folder + "/local/" + name)) << name;
         }
@@ -97,8 +100,7 @@ TEST_F(FarmCluster, ShotMatchesALocalRender)
 {
     const std::string folder = ScratchFolder("farm-whole");
     MakeShot(folder);
-    const RunResult run = RunVeldra(
-        folder, "farm submit in/shot.####.png out/shot.####.png " + Turn() + " --chunk 5 --max-parallel 2 --wait");
+    const RunResult run = SubmitShot(folder, Turn() + " --chunk 5 --max-parallel 2 --wait");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("done:      24 frames: 1-24"), std::string::npos) << run.output;
     ExpectSameAsLocal(folder);
@@ -120,8 +122,7 @@ TEST_F(FarmCluster, FailedFrameIsReportedAndRetriedAlone)
     const std::string good = FileBytes(folder + "/in/shot.0007.png");
     WriteBytes(folder + "/in/shot.0007.png", "this is not a picture");
 
-    const RunResult run = RunVeldra(
-        folder, "farm submit in/shot.####.png out/shot.####.png " + Turn() + " --chunk 12 --retries 1 --wait");
+    const RunResult run = SubmitShot(folder, Turn() + " --chunk 12 --retries 1 --wait");
     EXPECT_EQ(run.exitCode, 1) << run.output;
     const RunResult status = RunVeldra(folder, "farm status out");
     ASSERT_EQ(status.exitCode, 0) << status.output;
@@ -161,8 +162,7 @@ TEST_F(FarmCluster, CancelStopsTheRunAndStatusShowsWhatNeverRan)
 {
     const std::string folder = ScratchFolder("farm-cancel");
     MakeShot(folder);
-    const RunResult run = RunVeldra(
-        folder, "farm submit in/shot.####.png out/shot.####.png " + Turn() + " --chunk 2 --max-parallel 1");
+    const RunResult run = SubmitShot(folder, Turn() + " --chunk 2 --max-parallel 1");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::string farm = RunFolder(folder);
     ASSERT_FALSE(farm.empty());
@@ -209,9 +209,7 @@ TEST_F(FarmCluster, FailedSubmissionSaysWhyAndLeavesNothing)
               "controller (connect failure) (nothing was submitted)\n");
     EXPECT_TRUE(FolderEntries(folder + "/out/.veldra-farm").empty());
 
-    const RunResult refused = RunVeldra(folder,
-                                        "farm submit in/shot.####.png out/shot.####.png --chunk 5 "
-                                        "--partition no-such-partition");
+    const RunResult refused = SubmitShot(folder, "--chunk 5 --partition no-such-partition");
     EXPECT_EQ(refused.exitCode, 1) << refused.output;
     EXPECT_EQ(refused.output,
               "veldra: sbatch failed: error: Batch job submission failed: Invalid partition name "
@@ -225,9 +223,7 @@ TEST_F(FarmCluster, ImpossibleRequestIsFlagged)
 {
     const std::string folder = ScratchFolder("farm-stuck");
     MakeShot(folder);
-    const RunResult run = RunVeldra(folder,
-                                    "farm submit in/shot.####.png out/shot.####.png --chunk 12 "
-                                    "--cpus-per-task 4096 --wait");
+    const RunResult run = SubmitShot(folder, "--chunk 12 --cpus-per-task 4096 --wait");
     EXPECT_EQ(run.exitCode, 1) << run.output;
     EXPECT_NE(run.output.find("pending:   24 frames: 1-24\n"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("(PartitionConfig): it asks for more than the partition or any of its nodes has"),
