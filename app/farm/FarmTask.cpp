@@ -85,10 +85,12 @@ int RunFarmTask(const FarmArguments& arguments)
     const std::string task = Environment("SLURM_ARRAY_TASK_ID");
 
     std::vector<int> frames;
+    const std::size_t chunk = std::strtoul(task.c_str(), nullptr, 10);
     for (const Submission& submission : folder.ReadSubmissions()) {
+        if (submission.index != arguments.submission)
+            continue;
         const auto chunks = SplitIntoChunks(submission.frames, manifest.chunk);
-        const std::size_t chunk = std::strtoul(task.c_str(), nullptr, 10);
-        if (submission.index == arguments.submission && chunk < chunks.size())
+        if (chunk < chunks.size())
             frames = chunks[chunk];
     }
     if (frames.empty())
