@@ -20,7 +20,8 @@ std::vector<std::string> RunJobs(const std::vector<Submission>& submissions)
 
 namespace {
 
-void AddOnce(std::vector<std::string>& list, const std::string& item)
+template <typename Item>
+void AddOnce(std::vector<Item>& list, const Item& item)
 {
     if (std::find(list.begin(), list.end(), item) == list.end())
         list.push_back(item);
@@ -79,9 +80,8 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
             state.failures.push_back(*record->second);
         } else {
             state.notRun.push_back(frame);
-            if (task != taskOfFrame.end() &&
-                std::find(state.silentTasks.begin(), state.silentTasks.end(), task->second) == state.silentTasks.end())
-                state.silentTasks.push_back(task->second);
+            if (task != taskOfFrame.end())
+                AddOnce(state.silentTasks, task->second);
         }
     }
     return state;
