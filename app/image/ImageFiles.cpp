@@ -167,12 +167,6 @@ OIIO::TypeDesc OutputType(const WriteSettings& settings)
     return input.basetype == OIIO::TypeDesc::DOUBLE ? OIIO::TypeDesc::FLOAT : OIIO::TypeDesc::UINT16;
 }
 
-bool IsOpaque(const Frame& frame)
-{
-    return std::all_of(frame.pixels, frame.pixels + frame.PixelCount(),
-                       [](const BMM_Color_64& p) { return p.a == 0xFFFF; });
-}
-
 // The frame's values for `colours` (1: grey from red, 3: red, green, blue)
 // and, when `alpha`, the alpha after them.
 std::vector<std::uint16_t> PackChannels(const Frame& frame, int colours, bool alpha)
@@ -202,7 +196,7 @@ WriteOutcome WriteImage(const std::string& path, const Frame& frame, const Write
     const std::string format = output->format_name();
 
     WriteOutcome outcome;
-    const bool opaque = IsOpaque(frame);
+    const bool opaque = frame.IsOpaque();
     const bool alpha = output->supports("alpha") && (!source || source->hasAlpha || !opaque);
     outcome.alphaDropped = !output->supports("alpha") && !opaque;
     const int colours = source && source->grey ? 1 : 3;
