@@ -196,9 +196,13 @@ WriteOutcome WriteImage(const std::string& path, const Frame& frame, const Write
     const std::string format = output->format_name();
 
     WriteOutcome outcome;
-    const bool opaque = frame.IsOpaque();
-    const bool alpha = output->supports("alpha") && (!source || source->hasAlpha || !opaque);
-    outcome.alphaDropped = !output->supports("alpha") && !opaque;
+    const bool canHoldAlpha = output->supports("alpha");
+    const bool keepsAlpha = !source || source->hasAlpha;
+    // The pixels are scanned only when they decide whether alpha is written
+    // or reported lost.
+    const bool transparent = !(canHoldAlpha && keepsAlpha) && !frame.IsOpaque();
+    const bool alpha = canHoldAlpha && (keepsAlpha || transparent);
+    outcome.alphaDropped = !canHoldAlpha && transparent;
     const int colours = source && source->grey ? 1 : 3;
     const int channels = colours + (alpha ? 1 : 0);
 
