@@ -12,6 +12,7 @@
 #include "files/FileError.h"
 #include "files/WholeFile.h"
 #include "image/Metadata.h"
+#include "image/Premultiply.h"
 #include "image/io/ChannelPlan.h"
 #include "image/io/InputChecks.h"
 #include "image/io/LibraryMessages.h"
@@ -98,7 +99,7 @@ LoadedImage ReadPicture(const std::string& path, ChannelPlan& plan)
     return image;
 }
 
-// Straight colour multiplied by alpha, rounded, for formats that only hold
+// Straight colour multiplied by alpha, for formats that only hold
 // associated alpha.
 Frame Premultiplied(const Frame& frame)
 {
@@ -106,9 +107,7 @@ Frame Premultiplied(const Frame& frame)
     const std::size_t count = frame.PixelCount();
     for (std::size_t i = 0; i < count; ++i) {
         const BMM_Color_64& p = frame.pixels[i];
-        const double alpha = p.a / 65535.0;
-        auto scale = [&](std::uint16_t value) { return static_cast<std::uint16_t>(value * alpha + 0.5); };
-        result.pixels[i] = {scale(p.r), scale(p.g), scale(p.b), p.a};
+        result.pixels[i] = {Premultiply(p.r, p.a), Premultiply(p.g, p.a), Premultiply(p.b, p.a), p.a};
     }
     return result;
 }
