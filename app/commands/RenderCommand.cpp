@@ -129,12 +129,6 @@ void ListFrames(const FramePlan& plan, const FrameRange& filterRange, const Rota
     }
 }
 
-bool HasTransparency(const Frame& frame)
-{
-    return std::any_of(frame.pixels, frame.pixels + frame.PixelCount(),
-                       [](const BMM_Color_64& p) { return p.a != 0xFFFF; });
-}
-
 }  // namespace
 
 int RunRender(const Arguments& arguments)
@@ -194,7 +188,7 @@ int RunRender(const Arguments& arguments)
                 const ColourAlpha colour = image.associatedAlpha ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
                 RenderFrameKeepingAlpha(*filters[worker], image.frame, colour, at, range, inputPath);
             } else {
-                if (HasTransparency(image.frame))
+                if (!image.frame.IsOpaque())
                     alphaLost.Say();
                 RenderFrame(*filters[worker], image.frame, at, range, inputPath);
             }

@@ -2,6 +2,7 @@
 // storage, plus direct access to its pixels for reading and writing files.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -16,6 +17,10 @@ struct Frame {
     std::uint16_t Width() const { return bitmap->Width(); }
     std::uint16_t Height() const { return bitmap->Height(); }
     std::size_t PixelCount() const { return static_cast<std::size_t>(Width()) * Height(); }
+    bool IsOpaque() const
+    {
+        return std::all_of(pixels, pixels + PixelCount(), [](const BMM_Color_64& p) { return p.a == 0xFFFF; });
+    }
 
     // A transparent black frame; throws std::bad_alloc when memory runs out.
     static Frame Make(std::uint16_t width, std::uint16_t height)

@@ -12,6 +12,7 @@
 #include "files/FileError.h"
 #include "files/WholeFile.h"
 #include "image/Metadata.h"
+#include "image/Premultiply.h"
 #include "image/io/ChannelPlan.h"
 #include "image/io/InputChecks.h"
 #include "image/io/LibraryMessages.h"
@@ -98,7 +99,7 @@ LoadedImage ReadPicture(const std::string& path, ChannelPlan& plan)
     return image;
 }
 
-// Straight colour multiplied by alpha, rounded, for formats that only hold
+// Straight colour multiplied by alpha, for formats that only hold
 // associated alpha.
 Frame Premultiplied(const Frame& frame)
 {
@@ -106,9 +107,7 @@ Frame Premultiplied(const Frame& frame)
     const std::size_t count = frame.PixelCount();
     for (std::size_t i = 0; i < count; ++i) {
         const BMM_Color_64& p = frame.pixels[i];
-        const double alpha = p.a / 65535.0;
-        auto scale = [&](std::uint16_t value) { return static_cast<std::uint16_t>(value * alpha + 0.5); };
-        result.pixels[i] = {scale(p.r), scale(p.g), scale(p.b), p.a};
+        result.pixels[i] = {Premultiply(p.r, p.a), Premultiply(p.g, p.a), Premultiply(p.b, p.a), p.a};
     }
     return result;
 }
@@ -167,12 +166,6 @@ OIIO::TypeDesc OutputType(const WriteSettings& settings)
     return input.basetype == OIIO::TypeDesc::DOUBLE ? OIIO::TypeDesc::FLOAT : OIIO::TypeDesc::UINT16;
 }
 
-bool IsOpaque(const Frame& frame)
-{
-    return std::all_of(frame.pixels, frame.pixels + frame.PixelCount(),
-                       [](const BMM_Color_64& p) { return p.a == 0xFFFF; });
-}
-
 // The frame's values for `colours` (1: grey from red, 3: red, green, blue)
 // and, when `alpha`, the alpha after them.
 std::vector<std::uint16_t> PackChannels(const Frame& frame, int colours, bool alpha)
@@ -202,9 +195,13 @@ WriteOutcome WriteImage(const std::string& path, const Frame& frame, const Write
     const std::string format = output->format_name();
 
     WriteOutcome outcome;
-    const bool opaque = IsOpaque(frame);
-    const bool alpha = output->supports("alpha") && (!source || source->hasAlpha || !opaque);
-    outcome.alphaDropped = !output->supports("alpha") && !opaque;
+    const bool canHoldAlpha = output->supports("alpha");
+    const bool keepsAlpha = !source || source->hasAlpha;
+    // The pixels are scanned only when they decide whether alpha is written
+    // or reported lost.
+    const bool transparent = !(canHoldAlpha && keepsAlpha) && !frame.IsOpaque();
+    const bool alpha = canHoldAlpha && (keepsAlpha || transparent);
+    outcome.alphaDropped = !canHoldAlpha && transparent;
     const int colours = source && source->grey ? 1 : 3;
     const int channels = colours + (alpha ? 1 : 0);
 

@@ -2,16 +2,12 @@
 
 #include <algorithm>
 
+#include "image/Premultiply.h"
 #include "render/RenderFrame.h"
 
 namespace {
 
 constexpr std::uint32_t kOpaque = 65535;
-
-std::uint16_t Premultiply(std::uint16_t channel, std::uint16_t alpha)
-{
-    return static_cast<std::uint16_t>((std::uint32_t{channel} * alpha + 32767) / kOpaque);
-}
 
 std::uint16_t Unpremultiply(std::uint16_t channel, std::uint16_t alpha)
 {
