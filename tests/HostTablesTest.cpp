@@ -23,6 +23,14 @@ std::ptrdiff_t SlotOf(Member member)
     return (words[0] - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
 }
 
+// Each listed operation must sit in the slot of its place in the list.
+template <std::size_t Count>
+void ExpectInListedSlots(const std::ptrdiff_t (&slots)[Count], const char* table)
+{
+    for (std::size_t i = 0; i < Count; ++i)
+        EXPECT_EQ(slots[i], static_cast<std::ptrdiff_t>(i)) << table << " operation " << i;
+}
+
 using LerpByFraction = int (ImageFilter::*)(int, int, float);
 using LerpByPercent = int (ImageFilter::*)(int, int, int);
 using IdentifierInto = ClassIdentifier* (VELDRA_THISCALL ClassDescriptor::*)(ClassIdentifier*);
@@ -67,8 +75,7 @@ TEST(HostTables, ImageFilterOperationsSitInTheHostsOrder)
                                     SlotOf(&ImageFilter::SaveConfigure),
                                     SlotOf(&ImageFilter::CreatePreview),
                                     SlotOf(&ImageFilter::ChannelsRequired)};
-    for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(std::size(slots)); ++i)
-        EXPECT_EQ(slots[i], i) << "operation " << i;
+    ExpectInListedSlots(slots, "filter");
 }
 
 TEST(HostTables, DescriptorStorageAndSpinnerOperationsSitInTheHostsOrder)
@@ -88,8 +95,7 @@ TEST(HostTables, DescriptorStorageAndSpinnerOperationsSitInTheHostsOrder)
                                          SlotOf(&ClassDescriptor::OptionalG),
                                          SlotOf(&ClassDescriptor::OptionalH),
                                          SlotOf(&ClassDescriptor::OptionalI)};
-    for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(std::size(descriptor)); ++i)
-        EXPECT_EQ(descriptor[i], i) << "descriptor operation " << i;
+    ExpectInListedSlots(descriptor, "descriptor");
 
     EXPECT_EQ(SlotOf(&BitmapStorage::ScalarDeletingDestructor), 0);
     EXPECT_EQ(SlotOf(&BitmapStorage::GetPixels), 1);
