@@ -3,13 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
-#include "Failure.h"
 #include "cli/Arguments.h"
-#include "cli/FrameList.h"
-#include "cli/FramePattern.h"
+#include "messages/Failure.h"
+#include "sequence/FrameList.h"
+#include "sequence/FramePattern.h"
 
 namespace fs = std::filesystem;
 
@@ -59,9 +60,9 @@ TEST(FramePatternUnit, SpellingsWriteFrameNumbers)
 // shot.12.png and shot.00012.png are not frames, nor are other names.
 TEST(FramePatternUnit, FramesOnDiskMatchTheSpelling)
 {
-    const fs::path folder = fs::absolute("cli-unit-scratch");
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    std::string pattern = (fs::temp_directory_path() / "veldra-unit-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(&pattern[0]));
+    const fs::path folder = pattern;
     for (const char* name : {"shot.0003.png", "shot.12.png", "shot.00012.png", "shot.-0002.png", "shot.0001.tif",
                              "shot.0010.png", "shot.00a1.png"})
         std::ofstream(folder / name) << "x";
@@ -97,7 +98,7 @@ TEST(ArgumentsUnit, OptionsAndRefusals)
     EXPECT_TRUE(a.quiet);
     EXPECT_EQ(a.render.depth, ChannelFormat::Half);
     EXPECT_EQ(a.render.alpha, AlphaMode::Keep);
-    EXPECT_TRUE(a.render.dryRun);
+    EXPECT_TRUE(a.dryRun);
     EXPECT_EQ(a.render.range->first, -5);
     EXPECT_EQ(a.render.range->Count(), 11);
     EXPECT_EQ(a.render.output, "-odd.png");

@@ -68,7 +68,7 @@ struct MeasuredRun {
 
 MeasuredRun RunMeasured(const std::string& folder, const std::vector<std::string>& arguments)
 {
-    const std::string program = fs::absolute("veldra").string();
+    const std::string program = BinFile("veldra");
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -348,7 +348,7 @@ TEST(Faults, LyingHeadersAndCutModulesAreRefusedCheaply)
         EXPECT_LT(run.peakKilobytes, 400 * 1024) << input << ": memory taken before refusing";
     }
 
-    const std::string module = FileBytes(fs::absolute("VELDRA.FLT").string());
+    const std::string module = FileBytes(BinFile("VELDRA.FLT"));
     for (const std::size_t keep : {std::size_t{1000}, module.size() / 2, module.size() - 1}) {
         WriteBytes(folder + "/cut.flt", module.substr(0, keep));
         const RunResult run = RunVeldra(folder, "info --module cut.flt");

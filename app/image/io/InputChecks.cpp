@@ -4,9 +4,8 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "Failure.h"
-#include "files/FileError.h"
 #include "files/WholeFile.h"
+#include "messages/Failure.h"
 
 namespace {
 
@@ -43,15 +42,6 @@ std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u 
 
 }  // namespace
 
-std::uint64_t CheckInputFile(const std::string& path)
-{
-    try {
-        return RegularFileSize(path);
-    } catch (const FileError& error) {
-        throw Failure(error.what());
-    }
-}
-
 void CheckPngChunks(const std::string& path, std::uint64_t fileSize)
 {
     static const char kSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
@@ -65,12 +55,12 @@ void CheckPngChunks(const std::string& path, std::uint64_t fileSize)
         unsigned char head[8] = {};
         file.seekg(static_cast<std::streamoff>(at));
         if (!file.read(reinterpret_cast<char*>(head), sizeof head))
-            throw Failure(path + ": truncated or corrupt: the PNG file ends before its end chunk");
+            throw Failure(path, "truncated or corrupt: the PNG file ends before its end chunk");
         const std::uint64_t length = (std::uint64_t{head[0]} << 24) | (head[1] << 16) | (head[2] << 8) | head[3];
         const std::string type(reinterpret_cast<const char*>(head + 4), 4);
         at += sizeof head + length + 4;
         if (at > fileSize)
-            throw Failure(path + ": truncated or corrupt: the PNG chunk " + type + " runs past the end of the file");
+            throw Failure(path, "truncated or corrupt: the PNG chunk " + type + " runs past the end of the file");
         if (type == "IEND")
             return;
     }
@@ -81,10 +71,10 @@ void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, co
 {
     const std::string size = std::to_string(header.width) + " x " + std::to_string(header.height);
     if (header.width > kMaxSide || header.height > kMaxSide)
-        throw Failure(path + ": the picture is " + size + "; frames are at most 65535 x 65535");
+        throw Failure(path, "the picture is " + size + "; frames are at most 65535 x 65535");
     if (header.width < 1 || header.height < 1 || header.depth > 1 || header.nchannels < 1)
-        throw Failure(path + ": not a flat picture with pixels (" + size + ", " + std::to_string(header.nchannels) +
-                      " channels)");
+        throw Failure(
+            path, "not a flat picture with pixels (" + size + ", " + std::to_string(header.nchannels) + " channels)");
 
     // Sides are at most 65535, so none of these products overflows.
     const std::uint64_t pixels = static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height);
@@ -95,12 +85,12 @@ void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, co
     const std::uint64_t storedBytes = pixels * storedChannels * static_cast<std::uint64_t>(bits > 0 ? bits : 1) / 8;
     const double expansion = MostExpansion(format, header.get_string_attribute("compression"));
     if (expansion > 0 && static_cast<double>(storedBytes) > static_cast<double>(fileSize) * expansion)
-        throw Failure(path + ": truncated or corrupt: its header claims a " + size + " picture, more than its " +
-                      std::to_string(fileSize) + " bytes can hold");
+        throw Failure(path, "truncated or corrupt: its header claims a " + size + " picture, more than its " +
+                                std::to_string(fileSize) + " bytes can hold");
 
     const std::uint64_t working = pixels * (kBytesPerPixelAtWork + 2 * static_cast<std::uint64_t>(header.nchannels));
     const std::uint64_t memory = PhysicalMemory();
     if (working > memory)
-        throw Failure(path + ": not enough memory for this frame: a " + size + " picture needs about " +
-                      Megabytes(working) + ", this machine has " + Megabytes(memory));
+        throw Failure(path, "not enough memory for this frame: a " + size + " picture needs about " +
+                                Megabytes(working) + ", this machine has " + Megabytes(memory));
 }

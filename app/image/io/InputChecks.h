@@ -1,6 +1,6 @@
-// Checks on an input picture before it costs anything: only regular files
-// are opened, and a header that claims more pixels than its file can hold,
-// or than this machine's memory can take, is refused before the pixels are
+// Checks on an input picture before it costs anything: a PNG file cut
+// short, and a header that claims more pixels than its file can hold or
+// than this machine's memory can take, are refused before the pixels are
 // allocated.
 #pragma once
 
@@ -8,10 +8,6 @@
 
 #include <cstdint>
 #include <string>
-
-// The size of `path`; throws Failure naming it when it is missing or not a
-// regular file (a folder, a FIFO, a device), so that nothing waits on it.
-std::uint64_t CheckInputFile(const std::string& path);
 
 // Throws Failure naming `path` when it is a PNG file whose chunks do not
 // lie whole within the file up to its end chunk. The PNG reader finds a cut
