@@ -42,15 +42,16 @@ std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u 
 
 }  // namespace
 
-void CheckPngChunks(const std::string& path, std::uint64_t fileSize)
+int CheckPngChunks(const std::string& path, std::uint64_t fileSize)
 {
     static const char kSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
     std::ifstream file(path, std::ios::binary);
     char signature[8] = {};
     if (!file.read(signature, sizeof signature) || std::memcmp(signature, kSignature, sizeof signature) != 0)
-        return;  // not a PNG file: the readers judge it
+        return 0;  // not a PNG file: the readers judge it
     // Each chunk: 4-byte big-endian length, 4-byte type, data, 4-byte CRC.
     std::uint64_t at = sizeof signature;
+    int bitDepth = 0;
     for (;;) {
         unsigned char head[8] = {};
         file.seekg(static_cast<std::streamoff>(at));
@@ -61,13 +62,20 @@ void CheckPngChunks(const std::string& path, std::uint64_t fileSize)
         at += sizeof head + length + 4;
         if (at > fileSize)
             throw Failure(path, "truncated or corrupt: the PNG chunk " + type + " runs past the end of the file");
+        // The header's data: width, height (4 bytes each), bit depth.
+        if (type == "IHDR" && length >= 13) {
+            char depth = 0;
+            file.seekg(static_cast<std::streamoff>(at - length - 4 + 8));
+            if (file.read(&depth, 1))
+                bitDepth = static_cast<unsigned char>(depth);
+        }
         if (type == "IEND")
-            return;
+            return bitDepth;
     }
 }
 
 void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, const std::string& format,
-                      std::uint64_t fileSize)
+                      std::uint64_t fileSize, int storedBits)
 {
     const std::string size = std::to_string(header.width) + " x " + std::to_string(header.height);
     if (header.width > kMaxSide || header.height > kMaxSide)
@@ -78,7 +86,9 @@ void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, co
 
     // Sides are at most 65535, so none of these products overflows.
     const std::uint64_t pixels = static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height);
-    const int bits = header.get_int_attribute("oiio:BitsPerSample", static_cast<int>(header.format.size() * 8));
+    const int bits = storedBits > 0
+                         ? storedBits
+                         : header.get_int_attribute("oiio:BitsPerSample", static_cast<int>(header.format.size() * 8));
     // The least a file stores per pixel: one channel's bits, as a palette
     // picture stores one index for all its channels; DPX has no palettes.
     const std::uint64_t storedChannels = format == "dpx" ? static_cast<std::uint64_t>(header.nchannels) : 1;

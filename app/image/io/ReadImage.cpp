@@ -43,7 +43,7 @@ LoadedImage ReadImage(const std::string& path)
     // Only a regular file is opened: a FIFO or a device would keep the
     // reader waiting.
     const std::uint64_t fileSize = RegularFileSize(path);
-    CheckPngChunks(path, fileSize);
+    const int pngBits = CheckPngChunks(path, fileSize);
     LibraryMessages messages;
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
@@ -55,7 +55,7 @@ LoadedImage ReadImage(const std::string& path)
     const OIIO::ImageSpec& header = input->spec();
     LoadedImage image;
     image.format = input->format_name();
-    CheckPictureSize(path, header, image.format, fileSize);
+    CheckPictureSize(path, header, image.format, fileSize, pngBits);
     image.compression = header.get_string_attribute("compression");
     image.header = header;
     const ChannelPlan plan = ChannelPlan::For(header);
