@@ -11,6 +11,7 @@
 #include "messages/Failure.h"
 #include "sequence/FrameList.h"
 #include "sequence/FramePattern.h"
+#include "sequence/ParseInteger.h"
 
 namespace fs = std::filesystem;
 
@@ -77,6 +78,7 @@ TEST(FrameListUnit, ListsStepsAndLimits)
     EXPECT_EQ(Frames(FrameList::Parse("-f", "1-10x3,20,30-31")), (std::vector<int>{1, 4, 7, 10, 20, 30, 31}));
     EXPECT_EQ(Frames(FrameList::Parse("-f", "-3--1")), (std::vector<int>{-3, -2, -1}));
     EXPECT_EQ(Frames(FrameList::Parse("-f", "1-100x50")), (std::vector<int>{1, 51}));
+    EXPECT_EQ(FrameList::Parse("-f", "0-10x4").Last(), 8);  // the last step, not the written end
     const FrameList wide = FrameList::Parse("-f", "1-1000000000");
     EXPECT_EQ(wide.Count(), 1000000000);
     EXPECT_EQ(wide.At(999999999), 1000000000);
@@ -106,13 +108,34 @@ TEST(ArgumentsUnit, OptionsAndRefusals)
     EXPECT_EQ(Parse({"render", "--help"}).helpTopic, "render");
     EXPECT_EQ(Parse({"--version"}).command, Arguments::Command::Version);
 
+    // The filter counts a range's frames in an int: 2^31 - 1 of them is the
+    // most, for a range and for a list of frames alike.
     EXPECT_EQ(FailureOf({"render", "a", "b", "--range", "-2147483648-2147483647"}),
               "--range: the frame range -2147483648-2147483647 is too long");
+    EXPECT_EQ(FailureOf({"render", "a", "b", "--range", "0-2147483647"}),
+              "--range: the frame range 0-2147483647 is too long");
     EXPECT_EQ(FailureOf({"render", "a", "b", "--range", "0-2147483646"}), "");
+    EXPECT_EQ(FailureOf({"render", "a", "b", "--frames", "0-2147483647"}),
+              "--frames: the frames 0-2147483647 span too many numbers");
+    EXPECT_EQ(FailureOf({"render", "a", "b", "--frames", "-1-2147483645"}), "");
     for (const char* option : {"--params", "--module", "--save-params", "--frames", "-d"})
         EXPECT_EQ(FailureOf({"render", "a", "b", option, ""}),
                   std::string(option[1] == '-' ? option : "--depth") + ": empty value");
     EXPECT_EQ(FailureOf({"render", "a", "b", "--params="}), "--params: empty value");
     EXPECT_EQ(FailureOf({"render", "a", "b", "-x"}), "-x: unknown option for 'render'");
     EXPECT_EQ(FailureOf({"render", "a", "b", "--quiet=1"}), "--quiet: takes no value");
+}
+
+// One reader of whole numbers for every option, list, name and record: a
+// sign and digits, nothing around them, within the bounds given.
+TEST(ParseIntegerUnit, DigitsWithinBoundsAndNothingElse)
+{
+    EXPECT_EQ(ParseInteger("42", 0, 100), 42);
+    EXPECT_EQ(ParseInteger("-7", -10, 10), -7);
+    EXPECT_EQ(ParseInteger("+7", -10, 10), 7);
+    EXPECT_EQ(ParseInteger("-2147483648", INT_MIN, INT_MAX), INT_MIN);
+    for (const char* bad : {"", "-", "+", " 5", "5 ", "5x", "0x10", "1e3", "--5", "9223372036854775808"})
+        EXPECT_EQ(ParseInteger(bad, LLONG_MIN, LLONG_MAX), std::nullopt) << bad;
+    EXPECT_EQ(ParseInteger("101", 0, 100), std::nullopt);
+    EXPECT_EQ(ParseInteger("-1", 0, 100), std::nullopt);
 }
