@@ -11,6 +11,7 @@
 
 #include "files/FileError.h"
 #include "files/PendingFiles.h"
+#include "files/ReadAt.h"
 #include "files/TestFaults.h"
 
 namespace {
@@ -265,4 +266,19 @@ bool PathExists(const std::string& path)
 {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0;
+}
+
+int ReadAt(int fd, void* buffer, std::size_t length, std::uint64_t offset)
+{
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got = pread(fd, static_cast<char*>(buffer) + done, length - done,
+                                  static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got < 0 ? errno : -1;
+        done += static_cast<std::size_t>(got);
+    }
+    return 0;
 }

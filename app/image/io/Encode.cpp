@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "files/ReadAt.h"
 #include "messages/Failure.h"
 #include "messages/LibraryMessages.h"
 
@@ -54,16 +55,8 @@ public:
         if (fstat(fd_, &info) != 0)
             throw Failure(path, std::string("cannot encode: ") + std::strerror(errno));
         std::vector<unsigned char> bytes(static_cast<std::size_t>(info.st_size));
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t got = pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                throw Failure(path,
-                              std::string("cannot encode: ") + (got < 0 ? std::strerror(errno) : "file cut short"));
-            done += static_cast<std::size_t>(got);
-        }
+        if (const int error = ReadAt(fd_, bytes.data(), bytes.size(), 0))
+            throw Failure(path, std::string("cannot encode: ") + (error > 0 ? std::strerror(error) : "file cut short"));
         return bytes;
     }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "files/ReadAt.h"
 #include "files/WholeFile.h"
 #include "messages/Failure.h"
 
@@ -29,19 +30,10 @@ bool Inside(std::uint64_t offset, std::uint64_t length, std::uint64_t size)
     return offset <= size && length <= size - offset;
 }
 
-void ReadAt(int fd, const std::string& path, void* buffer, std::size_t length, std::uint64_t offset)
+void Read(int fd, const std::string& path, void* buffer, std::size_t length, std::uint64_t offset)
 {
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t got = pread(fd, static_cast<char*>(buffer) + done, length - done,
-                                  static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            throw Failure(path,
-                          std::string("cannot read the module: ") + (got < 0 ? std::strerror(errno) : "cut short"));
-        done += static_cast<std::size_t>(got);
-    }
+    if (const int error = ReadAt(fd, buffer, length, offset))
+        throw Failure(path, std::string("cannot read the module: ") + (error > 0 ? std::strerror(error) : "cut short"));
 }
 
 void CheckHeaders(int fd, const std::string& path, std::uint64_t size)
@@ -49,7 +41,7 @@ void CheckHeaders(int fd, const std::string& path, std::uint64_t size)
     ElfW(Ehdr) header;
     if (size < sizeof header)
         throw Damaged(path, "too short for a shared object (" + std::to_string(size) + " bytes)");
-    ReadAt(fd, path, &header, sizeof header, 0);
+    Read(fd, path, &header, sizeof header, 0);
     if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0)
         throw Damaged(path, "not a shared object");
     if (header.e_ident[EI_CLASS] != __ehdr_start.e_ident[EI_CLASS] ||
@@ -64,7 +56,7 @@ void CheckHeaders(int fd, const std::string& path, std::uint64_t size)
         throw Damaged(path, "cut short (its section headers lie past the end of the file)");
 
     std::vector<ElfW(Phdr)> segments(header.e_phnum);
-    ReadAt(fd, path, segments.data(), segments.size() * sizeof(ElfW(Phdr)), header.e_phoff);
+    Read(fd, path, segments.data(), segments.size() * sizeof(ElfW(Phdr)), header.e_phoff);
     for (const ElfW(Phdr) & segment : segments) {
         if (segment.p_type == PT_LOAD && segment.p_filesz > segment.p_memsz)
             throw Damaged(path, "a segment holds more than it maps");
