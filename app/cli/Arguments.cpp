@@ -58,12 +58,7 @@ Arguments ParseArguments(const std::vector<std::string>& words)
     if (command == "render") {
         arguments.command = Arguments::Command::Render;
         ReadRenderOptions(reader, arguments);
-        const auto operands = reader.Read(rest);
-        ExpectOperands(command, operands, 2, 2);
-        arguments.render.input = operands[0];
-        arguments.render.output = operands[1];
-        if (arguments.render.frames && arguments.render.frame)
-            throw Failure("--frames and --frame", "give one or the other");
+        TakeRenderOperands(command, reader.Read(rest), arguments.render);
     } else if (command == "info") {
         arguments.command = Arguments::Command::Info;
         ReadModuleOption(reader, arguments);

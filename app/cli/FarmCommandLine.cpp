@@ -36,8 +36,8 @@ void ReadCount(WordReader& reader, const std::string& option, int& target, int l
 void ReadSubmit(const std::vector<std::string>& words, FarmArguments& farm)
 {
     WordReader reader("farm submit");
-    Arguments render;
-    ReadRenderOptions(reader, render);
+    Arguments parsed;
+    ReadRenderOptions(reader, parsed);
     ReadCount(reader, "--chunk", farm.chunk, 1, 1000000);
     ReadCount(reader, "--max-parallel", farm.maxParallel, 1, 1000000);
     ReadCount(reader, "--retries", farm.retries, 0, 100);
@@ -47,18 +47,13 @@ void ReadSubmit(const std::vector<std::string>& words, FarmArguments& farm)
     reader.Value(
         "--time", "", [&](const std::string&, const std::string& v) { farm.timeLimit = v; }, HandOn::No);
     reader.Flag("--wait", "", farm.wait, HandOn::No);
-    const auto operands = reader.Read(words, &farm.sbatchExtra);
-    ExpectOperands("farm submit", operands, 2, 2);
+    TakeRenderOperands("farm submit", reader.Read(words, &farm.sbatchExtra), parsed.render);
     if (farm.chunk == 0)
         throw Failure("farm submit", "give --chunk N, the frames each array task renders");
-    if (render.dryRun)
+    if (parsed.dryRun)
         throw Failure("farm submit", "--dry-run writes nothing; use it with veldra render");
-    if (render.render.frames && render.render.frame)
-        throw Failure("--frames and --frame", "give one or the other");
-    farm.render = render.render;
-    farm.render.input = operands[0];
-    farm.render.output = operands[1];
-    farm.modulePath = render.modulePath;
+    farm.render = parsed.render;
+    farm.modulePath = parsed.modulePath;
     farm.taskWords = reader.HandedOn();
 }
 

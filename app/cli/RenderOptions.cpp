@@ -6,6 +6,7 @@
 
 #include "filter/ParamWords.h"
 #include "filter/RotationParams.h"
+#include "messages/Failure.h"
 
 namespace {
 
@@ -101,4 +102,13 @@ void ReadRenderOptions(WordReader& reader, Arguments& arguments)
         render.depth = ChoiceValue(o, v, depths, "uint8, uint16, half or float");
     });
     reader.Flag("--dry-run", "-n", arguments.dryRun, HandOn::No);
+}
+
+void TakeRenderOperands(const std::string& command, const std::vector<std::string>& operands, RenderRequest& render)
+{
+    ExpectOperands(command, operands, 2, 2);
+    render.input = operands[0];
+    render.output = operands[1];
+    if (render.frames && render.frame)
+        throw Failure("--frames and --frame", "give one or the other");
 }

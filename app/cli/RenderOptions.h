@@ -18,3 +18,7 @@ void ReadRunOptions(WordReader& reader, Arguments& arguments);
 void ReadModuleOption(WordReader& reader, Arguments& arguments);
 // --alpha.
 void ReadAlphaOption(WordReader& reader, RenderRequest& render);
+
+// INPUT and OUTPUT from the operands `command` read, and the options
+// checked together; throws Failure when they do not fit.
+void TakeRenderOperands(const std::string& command, const std::vector<std::string>& operands, RenderRequest& render);
