@@ -31,6 +31,44 @@ std::map<std::string, std::int32_t> PivotCodesByWord()
 
 }  // namespace
 
+std::int32_t AxisValue(const std::string& option, const std::string& word)
+{
+    static const std::map<std::string, std::int32_t> axes = CodesByWord(kAxisWords);
+    return ChoiceValue(option, word, axes, "x, y or z");
+}
+
+std::int32_t PivotValue(const std::string& option, const std::string& word)
+{
+    static const std::map<std::string, std::int32_t> pivots = PivotCodesByWord();
+    return ChoiceValue(option, word, pivots, "lower, center or upper");
+}
+
+AlphaMode AlphaValue(const std::string& option, const std::string& word)
+{
+    static const std::map<std::string, AlphaMode> alphaModes = {{"filter", AlphaMode::Filter},
+                                                                {"keep", AlphaMode::Keep}};
+    return ChoiceValue(option, word, alphaModes, "keep or filter");
+}
+
+ChannelFormat DepthValue(const std::string& option, const std::string& word)
+{
+    static const std::map<std::string, ChannelFormat> depths = {{"uint8", ChannelFormat::UInt8},
+                                                                {"uint16", ChannelFormat::UInt16},
+                                                                {"half", ChannelFormat::Half},
+                                                                {"float", ChannelFormat::Float}};
+    return ChoiceValue(option, word, depths, "uint8, uint16, half or float");
+}
+
+int JobsValue(const std::string& option, const std::string& word)
+{
+    return IntegerValue(option, word, 1, 1024, "a number of jobs from 1 to 1024");
+}
+
+int FrameValue(const std::string& option, const std::string& word)
+{
+    return IntegerValue(option, word, INT_MIN, INT_MAX, "a frame number");
+}
+
 void ReadModuleOption(WordReader& reader, Arguments& arguments)
 {
     reader.Value("--module", "", [&](const std::string&, const std::string& v) { arguments.modulePath = v; });
@@ -40,31 +78,18 @@ void ReadRunOptions(WordReader& reader, Arguments& arguments)
 {
     ReadModuleOption(reader, arguments);
     reader.Value(
-        "--jobs", "-j",
-        [&](const std::string& o, const std::string& v) {
-            arguments.jobs = IntegerValue(o, v, 1, 1024, "a number of jobs from 1 to 1024");
-        },
+        "--jobs", "-j", [&](const std::string& o, const std::string& v) { arguments.jobs = JobsValue(o, v); },
         HandOn::No);
     reader.Flag("--quiet", "-q", arguments.quiet, HandOn::No);
 }
 
 void ReadAlphaOption(WordReader& reader, RenderRequest& render)
 {
-    static const std::map<std::string, AlphaMode> alphaModes = {{"filter", AlphaMode::Filter},
-                                                                {"keep", AlphaMode::Keep}};
-    reader.Value("--alpha", "", [&](const std::string& o, const std::string& v) {
-        render.alpha = ChoiceValue(o, v, alphaModes, "keep or filter");
-    });
+    reader.Value("--alpha", "", [&](const std::string& o, const std::string& v) { render.alpha = AlphaValue(o, v); });
 }
 
 void ReadRenderOptions(WordReader& reader, Arguments& arguments)
 {
-    static const std::map<std::string, std::int32_t> axes = CodesByWord(kAxisWords);
-    static const std::map<std::string, std::int32_t> pivots = PivotCodesByWord();
-    static const std::map<std::string, ChannelFormat> depths = {{"uint8", ChannelFormat::UInt8},
-                                                                {"uint16", ChannelFormat::UInt16},
-                                                                {"half", ChannelFormat::Half},
-                                                                {"float", ChannelFormat::Float}};
     RenderRequest& render = arguments.render;
     ReadRunOptions(reader, arguments);
     ReadAlphaOption(reader, render);
@@ -72,20 +97,15 @@ void ReadRenderOptions(WordReader& reader, Arguments& arguments)
         "--frames", "-f", [&](const std::string& o, const std::string& v) { render.frames = FrameList::Parse(o, v); },
         HandOn::No);
     reader.Value(
-        "--frame", "",
-        [&](const std::string& o, const std::string& v) {
-            render.frame = IntegerValue(o, v, INT_MIN, INT_MAX, "a frame number");
-        },
+        "--frame", "", [&](const std::string& o, const std::string& v) { render.frame = FrameValue(o, v); },
         HandOn::No);
     reader.Value(
         "--range", "-r", [&](const std::string& o, const std::string& v) { render.range = FrameList::ParseSpan(o, v); },
         HandOn::No);
-    reader.Value("--axis", "-a", [&](const std::string& o, const std::string& v) {
-        render.settings.axis = ChoiceValue(o, v, axes, "x, y or z");
-    });
-    reader.Value("--pivot", "-p", [&](const std::string& o, const std::string& v) {
-        render.settings.pivot = ChoiceValue(o, v, pivots, "lower, center or upper");
-    });
+    reader.Value("--axis", "-a",
+                 [&](const std::string& o, const std::string& v) { render.settings.axis = AxisValue(o, v); });
+    reader.Value("--pivot", "-p",
+                 [&](const std::string& o, const std::string& v) { render.settings.pivot = PivotValue(o, v); });
     reader.Value("--start", "-s",
                  [&](const std::string& o, const std::string& v) { render.settings.startAngle = DegreesValue(o, v); });
     reader.Value("--end", "-e",
@@ -98,9 +118,7 @@ void ReadRenderOptions(WordReader& reader, Arguments& arguments)
     reader.Value("--compression", "", [&](const std::string& o, const std::string& v) {
         render.compression = IntegerValue(o, v, 0, 9, "a PNG compression level from 0 to 9");
     });
-    reader.Value("--depth", "-d", [&](const std::string& o, const std::string& v) {
-        render.depth = ChoiceValue(o, v, depths, "uint8, uint16, half or float");
-    });
+    reader.Value("--depth", "-d", [&](const std::string& o, const std::string& v) { render.depth = DepthValue(o, v); });
     reader.Flag("--dry-run", "-n", arguments.dryRun, HandOn::No);
 }
 

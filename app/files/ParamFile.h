@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "files/FileError.h"
+#include "messages/Failure.h"
 #include "filter/RotationParams.h"
 
 constexpr std::size_t kParamBlockSize = 20;

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "files/FileError.h"
+#include "messages/Failure.h"
 #include "sequence/ParseInteger.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "files/FileError.h"
+#include "messages/Failure.h"
 #include "files/PendingFiles.h"
 #include "files/ReadAt.h"
 #include "files/TestFaults.h"

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "files/FileError.h"
+#include "messages/Failure.h"
 
 namespace {
 

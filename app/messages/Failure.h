@@ -1,7 +1,7 @@
 // What goes wrong that a user can cause or mend: a missing or damaged file,
 // a bad option value, a frame the module would not render. Every such error
-// is a Failure (or of a type made from it, such as FileError), so that one
-// catch site sees them all. Subject() is the file, option or thing the
+// is a Failure (or a FileError, made from it), so that one catch site sees
+// them all. Subject() is the file, option or thing the
 // failure is about; what() is one line naming it and the problem,
 // "SUBJECT: PROBLEM".
 //
@@ -32,4 +32,14 @@ public:
 
 private:
     std::string subject_;
+};
+
+// A file (or folder) that cannot be read or written as asked: missing,
+// unreadable, damaged, or a write that failed. Subject() is the file; what()
+// names it and the cause in words. Callers that report errors by kind (the
+// Python package: OSError rather than ValueError) tell it from a Failure
+// about a value.
+class FileError : public Failure {
+public:
+    using Failure::Failure;
 };

@@ -46,15 +46,16 @@ void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, RunWarning
 }  // namespace
 
 std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jobs,
-                       const std::function<void()>& frameDone)
+                       const std::function<void()>& frameDone, const std::atomic<bool>* stop)
 {
+    const auto stopped = [stop] { return Interrupted() || (stop && *stop); };
     const std::size_t count = static_cast<std::size_t>(plan.Count());
     const auto filters = MakeFilters(module, WorkerCount(jobs, count), plan.block);
     RunWarnings warnings;
     std::size_t written = 0;
     auto renderOne = [&](int worker, std::size_t index) {
         const int frame = plan.frames.At(static_cast<std::int64_t>(index));
-        if (Interrupted())
+        if (stopped())
             throw Failure("interrupted before frame " + std::to_string(frame));
         RenderOne(plan, *filters[worker], frame, warnings);
     };
@@ -69,7 +70,7 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
         throw failure.Noting(" (sequence stopped; " + std::to_string(written) + " of " + std::to_string(count) +
                              " frames written)");
     }
-    if (Interrupted())
+    if (stopped())
         throw Failure("interrupted after the last frame; " + std::to_string(written) + " of " + std::to_string(count) +
                       " frames written, each complete");
     return written;

@@ -2,6 +2,7 @@
 // written whole to its output, several frames at once.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 
@@ -11,10 +12,11 @@
 // Renders every frame of `plan` with filters of `module` holding the plan's
 // block, `jobs` frames at once (0: one per core). After a frame fails no
 // new frame starts, and the failure of the lowest failing frame is thrown,
-// saying how many frames were written; an interrupt (process/Interrupt.h)
-// starts no new frame either and ends in a failure. Every file written is
+// saying how many frames were written; an interrupt (process/Interrupt.h),
+// or `stop` becoming true (a caller's own interrupt), starts no new frame
+// either and ends in a failure. Every file written is
 // complete. `frameDone` is called after each frame written, one call at a
 // time. A warning that frames repeat (transparency lost, channels dropped,
 // values clamped) is said once in a run. Returns the frames written.
 std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jobs,
-                       const std::function<void()>& frameDone);
+                       const std::function<void()>& frameDone, const std::atomic<bool>* stop = nullptr);

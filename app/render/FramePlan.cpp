@@ -12,18 +12,11 @@
 
 namespace {
 
-bool IsFile(const std::string& path)
-{
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
-}
-
 // The input side of the plan: its naming and its frames.
 void PlanInputs(const RenderRequest& request, FramePlan& plan)
 {
-    // A file that exists is the file named, even with '#' or '%' in its
-    // name; the output is a sequence only when the input is one.
-    if (!IsFile(request.input))
+    // The output is a sequence only when the input is one.
+    if (NamesSequence(request.input))
         plan.input = FramePattern::Parse(request.input);
     plan.inputFile = request.input;
     if (!plan.input) {
@@ -31,7 +24,7 @@ void PlanInputs(const RenderRequest& request, FramePlan& plan)
             throw Failure("--frames", request.input + " is a single image; give --frame N");
         plan.frames = FrameList::Of({request.frame.value_or(0)});
         if (access(request.input.c_str(), R_OK) != 0)
-            throw Failure(request.input, std::string("cannot open: ") + std::strerror(errno));
+            throw FileError(request.input, std::string("cannot open: ") + std::strerror(errno));
         return;
     }
     if (request.frame)
@@ -41,12 +34,12 @@ void PlanInputs(const RenderRequest& request, FramePlan& plan)
     if (request.frames) {
         int missing = 0;
         if (request.frames->FirstMissing(onDisk, missing))
-            throw Failure(plan.input->PathOf(missing), std::string("cannot open: ") + std::strerror(ENOENT));
+            throw FileError(plan.input->PathOf(missing), std::string("cannot open: ") + std::strerror(ENOENT));
         plan.frames = *request.frames;
         return;
     }
     if (onDisk.empty())
-        throw Failure(request.input, "no frames found");
+        throw FileError(request.input, "no frames found");
     if (!CountableSpan(onDisk.front(), onDisk.back()))
         throw Failure(request.input, "the frames found span too many numbers to count");
     plan.frames = FrameList::Of(onDisk);
@@ -69,7 +62,7 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
     const std::filesystem::path parent = std::filesystem::path(first).parent_path();
     const std::string folder = parent.empty() ? "." : (parent / "").string();
     if (access(folder.c_str(), W_OK) != 0)
-        throw Failure(folder, std::string("cannot write to the output folder: ") + std::strerror(errno));
+        throw FileError(folder, std::string("cannot write to the output folder: ") + std::strerror(errno));
     if (request.compression && plan.outputFormat != "png")
         throw Failure("--compression", "applies to PNG output only, not " + request.output);
 
@@ -81,6 +74,16 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
 }
 
 }  // namespace
+
+bool NamesSequence(const std::string& input)
+{
+    // A file that exists is the file named, even with '#' or '%' in its
+    // name.
+    struct stat info {};
+    if (stat(input.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
+        return false;
+    return FramePattern::Parse(input).has_value();
+}
 
 FrameRange FramePlan::QueueAt(int frame) const
 {

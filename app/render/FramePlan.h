@@ -37,6 +37,10 @@ struct FramePlan {
     FrameRange RangeAt(int frame) const;
 };
 
+// True when `input` names a sequence: it is no existing file and holds a
+// frame number's place (FramePattern).
+bool NamesSequence(const std::string& input);
+
 // The plan for `request`. An INPUT that exists as a file is that file,
 // whatever its name holds; otherwise a sequence pattern is a sequence, and
 // OUTPUT is a pattern only when INPUT is one. The frames are --frames (each

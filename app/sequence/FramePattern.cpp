@@ -118,7 +118,7 @@ std::vector<int> FramePattern::FramesOnDisk() const
             frames.push_back(*frame);
     }
     if (error)
-        throw Failure(folder, "cannot read the folder of " + text_);
+        throw FileError(folder, "cannot read the folder of " + text_);
     std::sort(frames.begin(), frames.end());
     return frames;
 }

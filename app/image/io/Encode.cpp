@@ -41,7 +41,7 @@ public:
     explicit MemoryFile(const std::string& path) : fd_(memfd_create("veldra-encoded", MFD_CLOEXEC))
     {
         if (fd_ < 0)
-            throw Failure(path, std::string("cannot encode: ") + std::strerror(errno));
+            throw FileError(path, std::string("cannot encode: ") + std::strerror(errno));
     }
     ~MemoryFile() { close(fd_); }
     MemoryFile(const MemoryFile&) = delete;
@@ -53,10 +53,11 @@ public:
     {
         struct stat info {};
         if (fstat(fd_, &info) != 0)
-            throw Failure(path, std::string("cannot encode: ") + std::strerror(errno));
+            throw FileError(path, std::string("cannot encode: ") + std::strerror(errno));
         std::vector<unsigned char> bytes(static_cast<std::size_t>(info.st_size));
         if (const int error = ReadAt(fd_, bytes.data(), bytes.size(), 0))
-            throw Failure(path, std::string("cannot encode: ") + (error > 0 ? std::strerror(error) : "file cut short"));
+            throw FileError(path,
+                            std::string("cannot encode: ") + (error > 0 ? std::strerror(error) : "file cut short"));
         return bytes;
     }
 
@@ -79,7 +80,7 @@ std::vector<unsigned char> EncodeInMemory(OIIO::ImageOutput& output, const std::
     // On failure the writer is closed here, while what it writes to still
     // exists, rather than by its destructor.
     auto failure = [&] {
-        const Failure failed(path, "cannot write: " + messages.OneLine(output.geterror(), "the encoder failed"));
+        const FileError failed(path, "cannot write: " + messages.OneLine(output.geterror(), "the encoder failed"));
         output.close();
         output.set_ioproxy(nullptr);
         return failed;

@@ -56,12 +56,12 @@ int CheckPngChunks(const std::string& path, std::uint64_t fileSize)
         unsigned char head[8] = {};
         file.seekg(static_cast<std::streamoff>(at));
         if (!file.read(reinterpret_cast<char*>(head), sizeof head))
-            throw Failure(path, "truncated or corrupt: the PNG file ends before its end chunk");
+            throw FileError(path, "truncated or corrupt: the PNG file ends before its end chunk");
         const std::uint64_t length = (std::uint64_t{head[0]} << 24) | (head[1] << 16) | (head[2] << 8) | head[3];
         const std::string type(reinterpret_cast<const char*>(head + 4), 4);
         at += sizeof head + length + 4;
         if (at > fileSize)
-            throw Failure(path, "truncated or corrupt: the PNG chunk " + type + " runs past the end of the file");
+            throw FileError(path, "truncated or corrupt: the PNG chunk " + type + " runs past the end of the file");
         // The header's data: width, height (4 bytes each), bit depth.
         if (type == "IHDR" && length >= 13) {
             char depth = 0;
@@ -74,15 +74,31 @@ int CheckPngChunks(const std::string& path, std::uint64_t fileSize)
     }
 }
 
+void CheckFrameShape(const std::string& what, long long width, long long height, int depth, int channels)
+{
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width > kMaxSide || height > kMaxSide)
+        throw Failure(what, "the picture is " + size + "; frames are at most 65535 x 65535");
+    if (width < 1 || height < 1 || depth > 1 || channels < 1)
+        throw Failure(what, "not a flat picture with pixels (" + size + ", " + std::to_string(channels) + " channels)");
+}
+
+void CheckFrameMemory(const std::string& what, int width, int height, int channels)
+{
+    // Sides are at most 65535, so none of these products overflows.
+    const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    const std::uint64_t working = pixels * (kBytesPerPixelAtWork + 2 * static_cast<std::uint64_t>(channels));
+    const std::uint64_t memory = PhysicalMemory();
+    if (working > memory)
+        throw Failure(what, "not enough memory for this frame: a " + std::to_string(width) + " x " +
+                                std::to_string(height) + " picture needs about " + Megabytes(working) +
+                                ", this machine has " + Megabytes(memory));
+}
+
 void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, const std::string& format,
                       std::uint64_t fileSize, int storedBits)
 {
-    const std::string size = std::to_string(header.width) + " x " + std::to_string(header.height);
-    if (header.width > kMaxSide || header.height > kMaxSide)
-        throw Failure(path, "the picture is " + size + "; frames are at most 65535 x 65535");
-    if (header.width < 1 || header.height < 1 || header.depth > 1 || header.nchannels < 1)
-        throw Failure(
-            path, "not a flat picture with pixels (" + size + ", " + std::to_string(header.nchannels) + " channels)");
+    CheckFrameShape(path, header.width, header.height, header.depth, header.nchannels);
 
     // Sides are at most 65535, so none of these products overflows.
     const std::uint64_t pixels = static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height);
@@ -95,12 +111,9 @@ void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, co
     const std::uint64_t storedBytes = pixels * storedChannels * static_cast<std::uint64_t>(bits > 0 ? bits : 1) / 8;
     const double expansion = MostExpansion(format, header.get_string_attribute("compression"));
     if (expansion > 0 && static_cast<double>(storedBytes) > static_cast<double>(fileSize) * expansion)
-        throw Failure(path, "truncated or corrupt: its header claims a " + size + " picture, more than its " +
-                                std::to_string(fileSize) + " bytes can hold");
+        throw FileError(path, "truncated or corrupt: its header claims a " + std::to_string(header.width) + " x " +
+                                  std::to_string(header.height) + " picture, more than its " +
+                                  std::to_string(fileSize) + " bytes can hold");
 
-    const std::uint64_t working = pixels * (kBytesPerPixelAtWork + 2 * static_cast<std::uint64_t>(header.nchannels));
-    const std::uint64_t memory = PhysicalMemory();
-    if (working > memory)
-        throw Failure(path, "not enough memory for this frame: a " + size + " picture needs about " +
-                                Megabytes(working) + ", this machine has " + Megabytes(memory));
+    CheckFrameMemory(path, header.width, header.height, header.nchannels);
 }

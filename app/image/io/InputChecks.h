@@ -17,6 +17,17 @@
 // or 0 for a file that is no PNG.
 int CheckPngChunks(const std::string& path, std::uint64_t fileSize);
 
+// Throws Failure naming `what` (a file, or the argument that holds the
+// picture) when a picture of `width` x `height` with `depth` layers and
+// `channels` channels is no flat picture with pixels, or is wider or higher
+// than 65535: no host bitmap holds it.
+void CheckFrameShape(const std::string& what, long long width, long long height, int depth, int channels);
+
+// Throws Failure naming `what` when a frame of that size (a shape
+// CheckFrameShape passed) would not fit in this machine's memory while it is
+// rendered.
+void CheckFrameMemory(const std::string& what, int width, int height, int channels);
+
 // Throws Failure naming `path` when `header` describes no flat picture,
 // one wider or higher than 65535, one whose pixels could not fit in
 // `fileSize` bytes in the file's compression, or one whose frame would not

@@ -2,9 +2,9 @@
 
 #include <OpenImageIO/imageio.h>
 
-#include <algorithm>
 #include <vector>
 
+#include "image/PixelArrays.h"
 #include "image/io/ChannelPlan.h"
 #include "files/WholeFile.h"
 #include "image/io/InputChecks.h"
@@ -30,10 +30,7 @@ bool ReadChannels(OIIO::ImageInput& input, int channels, std::uint16_t* out, boo
     std::vector<float> values(static_cast<std::size_t>(header.width) * header.height * channels);
     if (!input.read_image(0, 0, 0, channels, OIIO::TypeDesc::FLOAT, values.data()))
         return false;
-    clamped = std::any_of(values.begin(), values.end(), [](float v) { return !(v >= 0.0f && v <= 1.0f); });
-    return OIIO::convert_image(channels, header.width, header.height, 1, values.data(), OIIO::TypeDesc::FLOAT,
-                               OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride, out, OIIO::TypeDesc::UINT16,
-                               OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride);
+    return FloatsToSixteenBits(values.data(), channels, header.width, header.height, out, OIIO::AutoStride, clamped);
 }
 
 }  // namespace
@@ -49,8 +46,8 @@ LoadedImage ReadImage(const std::string& path)
     config.attribute("oiio:UnassociatedAlpha", 1);
     auto input = OIIO::ImageInput::open(path, &config);
     if (!input)
-        throw Failure(path,
-                      "not an image that can be read: " + messages.OneLine(OIIO::geterror(), "no reader knows it"));
+        throw FileError(path,
+                        "not an image that can be read: " + messages.OneLine(OIIO::geterror(), "no reader knows it"));
 
     const OIIO::ImageSpec& header = input->spec();
     LoadedImage image;
@@ -81,7 +78,7 @@ LoadedImage ReadImage(const std::string& path)
     // error behind (JPEG, TIFF strips): any error means a damaged picture.
     const std::string error = input->geterror();
     if (!read || !error.empty())
-        throw Failure(path, "truncated or corrupt: " + messages.OneLine(error, "the pixels could not all be read"));
+        throw FileError(path, "truncated or corrupt: " + messages.OneLine(error, "the pixels could not all be read"));
     input->close();
     return image;
 }

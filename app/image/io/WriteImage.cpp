@@ -81,7 +81,7 @@ WriteOutcome WriteImage(const std::string& path, const std::string& format, cons
 {
     auto output = OIIO::ImageOutput::create(format);
     if (!output)
-        throw Failure(path, "cannot write: no " + format + " writer");
+        throw FileError(path, "cannot write: no " + format + " writer");
     const LoadedImage* source = settings.source;
 
     WriteOutcome outcome;

@@ -2,9 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dlfcn.h>
 #include <filesystem>
 #include <system_error>
 #include <unistd.h>
+
+#include "bmm/Bitmap.h"
 
 #include "filter/Identity.h"
 #include "filter/RotationParams.h"
@@ -15,11 +18,11 @@ namespace {
 
 // The loader's error, which starts with the module's path, as a failure
 // naming the module: the loader lies below veldra and knows no Failure.
-Failure ModuleFailure(const std::string& path, const ModuleLoadError& error)
+FileError ModuleFailure(const std::string& path, const ModuleLoadError& error)
 {
     const std::string message = error.what();
     const bool named = message.compare(0, path.size() + 2, path + ": ") == 0;
-    return Failure(path, named ? message.substr(path.size() + 2) : message);
+    return FileError(path, named ? message.substr(path.size() + 2) : message);
 }
 
 }  // namespace
@@ -39,11 +42,21 @@ std::string DefaultModulePath()
     return (self.parent_path() / VELDRA_MODULE_FOLDER_FROM_BIN / VELDRA_MODULE_FILE).string();
 }
 
+std::string ModuleBesideHostLibraries()
+{
+    // Any function of a host library tells where that library was loaded
+    // from.
+    Dl_info library{};
+    if (dladdr(reinterpret_cast<void*>(&CreateMemoryBitmap), &library) == 0 || !library.dli_fname)
+        return VELDRA_MODULE_FILE;
+    return (std::filesystem::path(library.dli_fname).parent_path() / VELDRA_MODULE_FILE).string();
+}
+
 std::unique_ptr<LoadedModule> LoadFilterModule(const std::string& path)
 {
     const std::string file = path.empty() ? DefaultModulePath() : path;
     if (access(file.c_str(), R_OK) != 0)
-        throw Failure(file, std::string("cannot open the module: ") + std::strerror(errno));
+        throw FileError(file, std::string("cannot open the module: ") + std::strerror(errno));
     CheckModuleFile(file);
     try {
         return std::make_unique<LoadedModule>(file);
@@ -59,6 +72,30 @@ std::unique_ptr<ImageFilter> MakeFilter(const LoadedModule& module)
     } catch (const ModuleLoadError& error) {
         throw ModuleFailure(module.Path(), error);
     }
+}
+
+ModuleFacts DescribeModule(const LoadedModule& module)
+{
+    const auto filter = MakeFilter(module);
+    ClassDescriptor* descriptor = module.ClassDesc(0);  // MakeFilter found it
+    const ClassIdentifier id = descriptor->Identifier();
+    ModuleFacts facts;
+    facts.path = module.Path();
+    facts.description = module.Description();
+    facts.version = module.Version();
+    facts.classes = module.NumberClasses();
+    facts.className = descriptor->ClassTitle();
+    facts.category = descriptor->CategoryText();
+    facts.familyCode = static_cast<std::uint32_t>(descriptor->FamilyCode());
+    facts.identifier[0] = id.first;
+    facts.identifier[1] = id.second;
+    facts.filterName = filter->FilterName();
+    facts.author = filter->AuthorText();
+    facts.notice = filter->NoticeText();
+    facts.tag = static_cast<std::uint32_t>(filter->VersionTag());
+    facts.capabilities = static_cast<std::uint32_t>(filter->CapabilityFlags());
+    facts.blockSize = static_cast<std::uint32_t>(filter->EvaluateConfigure());
+    return facts;
 }
 
 std::vector<std::unique_ptr<ImageFilter>> MakeFilters(const LoadedModule& module, int count, const ParamBlock& block)

@@ -3,6 +3,7 @@
 // and the filter's configure operations.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,11 +16,39 @@
 // install puts it in (PREFIX/lib/veldra for PREFIX/bin/veldra).
 std::string DefaultModulePath();
 
+// VELDRA.FLT in the folder the host libraries this code runs with were
+// loaded from: the build and an install put the module beside them, so a
+// library that links them (the Python package) finds it wherever it lies.
+std::string ModuleBesideHostLibraries();
+
 // Loads `path` (DefaultModulePath() when empty); throws Failure naming the
 // file when it is missing, damaged or not a working filter module. The
 // file is checked before the system loader sees it. One process may
 // hold a module only once at a time: share the result between threads.
 std::unique_ptr<LoadedModule> LoadFilterModule(const std::string& path);
+
+// What a module says about itself through its exports, its class
+// descriptor and a filter of its first class.
+struct ModuleFacts {
+    std::string path;
+    std::string description;
+    int version = 0;
+    int classes = 0;
+    std::string className;
+    std::string category;
+    std::uint32_t familyCode = 0;
+    std::uint32_t identifier[2] = {0, 0};
+    std::string filterName;
+    std::string author;
+    std::string notice;
+    std::uint32_t tag = 0;
+    std::uint32_t capabilities = 0;
+    std::uint32_t blockSize = 0;  // bytes
+};
+
+// The facts of `module`; throws Failure naming the module when it makes no
+// filter.
+ModuleFacts DescribeModule(const LoadedModule& module);
 
 // A filter of the module's first class; throws Failure naming the module.
 std::unique_ptr<ImageFilter> MakeFilter(const LoadedModule& module);

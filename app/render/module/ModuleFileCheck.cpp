@@ -19,9 +19,9 @@ extern "C" const ElfW(Ehdr) __ehdr_start;
 
 namespace {
 
-Failure Damaged(const std::string& path, const std::string& problem)
+FileError Damaged(const std::string& path, const std::string& problem)
 {
-    return Failure(path, "not a usable module file: " + problem);
+    return FileError(path, "not a usable module file: " + problem);
 }
 
 // True when [offset, offset + length) lies within a file of `size` bytes.
@@ -33,7 +33,8 @@ bool Inside(std::uint64_t offset, std::uint64_t length, std::uint64_t size)
 void Read(int fd, const std::string& path, void* buffer, std::size_t length, std::uint64_t offset)
 {
     if (const int error = ReadAt(fd, buffer, length, offset))
-        throw Failure(path, std::string("cannot read the module: ") + (error > 0 ? std::strerror(error) : "cut short"));
+        throw FileError(path,
+                        std::string("cannot read the module: ") + (error > 0 ? std::strerror(error) : "cut short"));
 }
 
 void CheckHeaders(int fd, const std::string& path, std::uint64_t size)
@@ -72,7 +73,7 @@ void CheckModuleFile(const std::string& path)
     const std::uint64_t size = RegularFileSize(path);
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        throw Failure(path, std::string("cannot open the module: ") + std::strerror(errno));
+        throw FileError(path, std::string("cannot open the module: ") + std::strerror(errno));
     try {
         CheckHeaders(fd, path, size);
     } catch (...) {

@@ -1,0 +1,65 @@
+#include "image/PixelArrays.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr OIIO::stride_t kFramePixel = sizeof(BMM_Color_64);
+
+std::size_t ValueCount(const PixelArray& pixels)
+{
+    return static_cast<std::size_t>(pixels.width) * static_cast<std::size_t>(pixels.height) *
+           static_cast<std::size_t>(pixels.channels);
+}
+
+}  // namespace
+
+bool FloatsToSixteenBits(const float* values, int channels, int width, int height, std::uint16_t* out,
+                         OIIO::stride_t outStride, bool& clamped)
+{
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * channels;
+    clamped = std::any_of(values, values + count, [](float v) { return !(v >= 0.0f && v <= 1.0f); });
+    return OIIO::convert_image(channels, width, height, 1, values, OIIO::TypeDesc::FLOAT, OIIO::AutoStride,
+                               OIIO::AutoStride, OIIO::AutoStride, out, OIIO::TypeDesc::UINT16, outStride,
+                               OIIO::AutoStride, OIIO::AutoStride);
+}
+
+Frame FrameOfPixels(const PixelArray& pixels, bool& clamped)
+{
+    Frame frame = Frame::Make(static_cast<std::uint16_t>(pixels.width), static_cast<std::uint16_t>(pixels.height));
+    std::uint16_t* out = &frame.pixels[0].r;
+    bool converted = false;
+    clamped = false;
+    if (pixels.type == OIIO::TypeDesc::FLOAT) {
+        converted = FloatsToSixteenBits(static_cast<const float*>(pixels.data), pixels.channels, pixels.width,
+                                        pixels.height, out, kFramePixel, clamped);
+    } else if (pixels.type == OIIO::TypeDesc::HALF) {
+        // Half values become float exactly, as the file reader reads them.
+        std::vector<float> values(ValueCount(pixels));
+        converted = OIIO::convert_pixel_values(OIIO::TypeDesc::HALF, pixels.data, OIIO::TypeDesc::FLOAT,
+                                               values.data(), static_cast<int>(values.size())) &&
+                    FloatsToSixteenBits(values.data(), pixels.channels, pixels.width, pixels.height, out,
+                                        kFramePixel, clamped);
+    } else {
+        converted = OIIO::convert_image(pixels.channels, pixels.width, pixels.height, 1, pixels.data, pixels.type,
+                                        OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride, out,
+                                        OIIO::TypeDesc::UINT16, kFramePixel, OIIO::AutoStride, OIIO::AutoStride);
+    }
+    // The library fails only for types it does not know.
+    if (!converted)
+        throw std::logic_error(std::string("no conversion from ") + pixels.type.c_str());
+    if (pixels.channels == 3)
+        for (std::size_t i = 0; i < frame.PixelCount(); ++i)
+            frame.pixels[i].a = 0xFFFF;
+    return frame;
+}
+
+void StorePixels(const Frame& frame, const PixelArray& pixels)
+{
+    OIIO::convert_image(pixels.channels, pixels.width, pixels.height, 1, &frame.pixels[0].r, OIIO::TypeDesc::UINT16,
+                        kFramePixel, OIIO::AutoStride, OIIO::AutoStride, pixels.data, pixels.type, OIIO::AutoStride,
+                        OIIO::AutoStride, OIIO::AutoStride);
+}

@@ -1,0 +1,39 @@
+// Pictures that other programs hold in memory (the Python package's NumPy
+// arrays): packed rows of RGB or RGBA pixels of 8- or 16-bit integers or
+// half or single floats, to and from the host's 16-bit frames. The numbers
+// are those files get: an array becomes the frame ReadImage makes of a file
+// of its type, and a frame becomes the values WriteImage's library stores in
+// one.
+#pragma once
+
+#include <OpenImageIO/imageio.h>
+
+#include <cstdint>
+
+#include "image/Frame.h"
+
+struct PixelArray {
+    void* data = nullptr;  // row 0 first; rows, pixels and channels packed
+    OIIO::TypeDesc type;   // UINT8, UINT16, HALF or FLOAT
+    int width = 0;
+    int height = 0;
+    int channels = 4;  // 3: red, green, blue (opaque); 4: and alpha
+};
+
+// A frame of the array's pixels: 8-bit values times 257, float values
+// clamped to 0..1 and rounded as the library rounds them (`clamped` says
+// whether any lay outside), RGB opaque. The size must have passed
+// CheckFrameShape (image/io/InputChecks.h). Throws std::bad_alloc.
+Frame FrameOfPixels(const PixelArray& pixels, bool& clamped);
+
+// `frame`, of the array's size, stored into the array in its type, as the
+// library converts 16-bit values for a file of that type; a 3-channel array
+// gets no alpha.
+void StorePixels(const Frame& frame, const PixelArray& pixels);
+
+// `width` x `height` pixels of `channels` float values into 16-bit ones as
+// the library converts them (clamped to 0..1, scaled to 65535, rounded),
+// each output pixel `outStride` bytes after the one before. `clamped` says
+// whether any value lay outside 0..1. False when the library fails.
+bool FloatsToSixteenBits(const float* values, int channels, int width, int height, std::uint16_t* out,
+                         OIIO::stride_t outStride, bool& clamped);
