@@ -10,6 +10,17 @@ install(TARGETS veldra_flt ${veldra_libraries}
         LIBRARY DESTINATION lib/veldra
         RUNTIME DESTINATION lib/veldra)
 
+# The Python package, where the system's Python looks for modules installed
+# under the prefix (/usr/local/lib/python3.11/dist-packages for the default
+# prefix); it finds the module and host libraries in PREFIX/lib/veldra. Its
+# own install component, which the Debian package below leaves out: the
+# package for Python programs needs dependencies of its own.
+if(TARGET veldra_python)
+  file(RELATIVE_PATH python_to_module /prefix/${VELDRA_PYTHON_FOLDER} /prefix/lib/veldra)
+  set_target_properties(veldra_python PROPERTIES INSTALL_RPATH "$ORIGIN/${python_to_module}")
+  install(TARGETS veldra_python LIBRARY DESTINATION ${VELDRA_PYTHON_FOLDER} COMPONENT python)
+endif()
+
 file(STRINGS ${PROJECT_SOURCE_DIR}/filter/Identity.h release_line REGEX "#define VELDRA_RELEASE ")
 string(REGEX REPLACE ".*\"(.*)\".*" "\\1" veldra_release "${release_line}")
 
@@ -26,4 +37,5 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # C++ runtime...); the host libraries are the package's own.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};Unspecified;/")
 include(CPack)

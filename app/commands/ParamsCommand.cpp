@@ -5,7 +5,6 @@
 #include "files/ParamFile.h"
 #include "filter/ParamWords.h"
 #include "filter/RotationParams.h"
-#include "messages/Failure.h"
 
 namespace {
 
@@ -25,12 +24,9 @@ std::string PivotName(std::int32_t code)
 
 int RunParams(const Arguments& arguments)
 {
-    const RotationParams params = ParamsOf(ReadParamFile(arguments.blockFile));
-    if (params.tag != VELDRA_TAG) {
-        char tag[16];
-        std::snprintf(tag, sizeof tag, "0x%08X", static_cast<unsigned>(params.tag));
-        throw Failure(arguments.blockFile, std::string("not a parameter block of this filter (tag ") + tag + ")");
-    }
+    const ParamBlock block = ReadParamFile(arguments.blockFile);
+    CheckParamTag(arguments.blockFile, block);
+    const RotationParams params = ParamsOf(block);
 
     std::printf("tag:          0x%08X\n", static_cast<unsigned>(params.tag));
     std::printf("axis:         %s (%d)\n", AxisName(params.axis).c_str(), static_cast<int>(params.axis));

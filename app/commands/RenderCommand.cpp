@@ -14,13 +14,6 @@
 
 namespace {
 
-std::string Degrees(float angle)
-{
-    char text[48];
-    std::snprintf(text, sizeof text, "%g", angle);
-    return text;
-}
-
 // Each frame's number, percent of the range, angle and files.
 void ListFrames(const FramePlan& plan, const RotationParams& params)
 {
@@ -28,7 +21,7 @@ void ListFrames(const FramePlan& plan, const RotationParams& params)
         const int frame = plan.frames.At(index);
         const int percent = ProgressPercentOf(frame, plan.range.first, plan.range.Count());
         const float angle = FrameAngle(params.startAngle, params.endAngle, percent);
-        std::printf("frame %d  %d%%  %s deg  %s -> %s\n", frame, percent, Degrees(angle).c_str(),
+        std::printf("frame %d  %d%%  %s deg  %s -> %s\n", frame, percent, DegreesText(angle).c_str(),
                     plan.InputOf(frame).c_str(), plan.OutputOf(frame).c_str());
     }
 }
@@ -40,11 +33,11 @@ int RunRender(const Arguments& arguments)
     const auto module = LoadFilterModule(arguments.modulePath);
     const FramePlan plan = PlanFrames(arguments.render, *module);
     const RotationParams params = ParamsOf(plan.block);
-    if (plan.range.Count() == 1 && params.startAngle != params.endAngle) {
-        const std::string first = std::to_string(plan.frames.First());
-        Warn("the filter's range holds one frame, which gets the start angle (" + Degrees(params.startAngle) +
-             " deg); to place frame " + first + " in a range, give --frame " + first + " --range A-B");
-    }
+    const int first = plan.frames.First();
+    const std::string oneFrame =
+        OneFrameRangeWarning(plan.range, params, first, "--frame " + std::to_string(first) + " --range A-B");
+    if (!oneFrame.empty())
+        Warn(oneFrame);
     if (arguments.dryRun) {
         ListFrames(plan, params);
         return 0;

@@ -1,6 +1,7 @@
 #include "files/ParamFile.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "files/WholeFile.h"
@@ -17,6 +18,16 @@ ParamBlock ReadParamFile(const std::string& path)
     ParamBlock block;
     std::copy(bytes.begin(), bytes.end(), block.begin());
     return block;
+}
+
+void CheckParamTag(const std::string& what, const ParamBlock& block)
+{
+    const std::uint32_t tag = ParamsOf(block).tag;
+    if (tag == VELDRA_TAG)
+        return;
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(tag));
+    throw Failure(what, std::string("not a parameter block of this filter (tag ") + text + ")");
 }
 
 void WriteParamFile(const std::string& path, const ParamBlock& block)

@@ -24,6 +24,10 @@ ParamBlock BlockOf(const RotationParams& params);
 // most one byte past a block, whatever the file's size.
 ParamBlock ReadParamFile(const std::string& path);
 
+// Throws Failure naming `what` (the file or the bytes it came from) unless
+// `block` carries the filter's tag.
+void CheckParamTag(const std::string& what, const ParamBlock& block);
+
 // Replaces `path` with the block as a whole (see WholeFile.h); throws
 // FileError.
 void WriteParamFile(const std::string& path, const ParamBlock& block);

@@ -31,6 +31,9 @@ Frame FrameOfPixels(const PixelArray& pixels, bool& clamped);
 // gets no alpha.
 void StorePixels(const Frame& frame, const PixelArray& pixels);
 
+// What a warning says when float values were clamped.
+constexpr const char* kClampedWarning = "float values outside 0..1 are clamped: the filter works on 16-bit values";
+
 // `width` x `height` pixels of `channels` float values into 16-bit ones as
 // the library converts them (clamped to 0..1, scaled to 65535, rounded),
 // each output pixel `outStride` bytes after the one before. `clamped` says

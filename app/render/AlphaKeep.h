@@ -16,6 +16,11 @@
 // covered pixel opaque), or the picture's alpha carried through the turn.
 enum class AlphaMode { Filter, Keep };
 
+// What a warning says, before the hint to keep alpha, when a picture with
+// transparency is turned with AlphaMode::Filter.
+constexpr const char* kTransparencyLost =
+    "the filter makes every pixel it covers opaque, so the input's transparency is not kept";
+
 // How a frame's colour relates to its alpha, as its file says.
 enum class ColourAlpha { Straight, Premultiplied };
 

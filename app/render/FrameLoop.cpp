@@ -4,6 +4,7 @@
 #include <string>
 
 #include "image/ImageFiles.h"
+#include "image/PixelArrays.h"
 #include "messages/Failure.h"
 #include "messages/Warnings.h"
 #include "process/Interrupt.h"
@@ -26,11 +27,9 @@ void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, RunWarning
         if (!image.droppedChannels.empty())
             warnings.channelsDropped.Say(image.droppedChannels);
         if (image.clamped)
-            warnings.clamped.Say("float values outside 0..1 are clamped: the filter works on 16-bit values");
+            warnings.clamped.Say(kClampedWarning);
         if (plan.alpha == AlphaMode::Filter && !image.frame.IsOpaque())
-            warnings.alphaLost.Say(
-                "the filter makes every pixel it covers opaque, so the input's transparency is not kept; "
-                "give --alpha keep to carry it through the turn");
+            warnings.alphaLost.Say(std::string(kTransparencyLost) + "; give --alpha keep to carry it through the turn");
         const ColourAlpha colour = image.associatedAlpha ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
         RenderFrameWithAlpha(filter, image.frame, plan.alpha, colour, plan.QueueAt(frame), plan.RangeAt(frame),
                              inputPath);

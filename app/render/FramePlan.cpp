@@ -1,6 +1,7 @@
 #include "render/FramePlan.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
@@ -74,6 +75,22 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
 }
 
 }  // namespace
+
+std::string DegreesText(float angle)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, "%g", angle);
+    return text;
+}
+
+std::string OneFrameRangeWarning(FrameSpan range, const RotationParams& params, int frame,
+                                 const std::string& placing)
+{
+    if (range.Count() != 1 || params.startAngle == params.endAngle)
+        return "";
+    return "the filter's range holds one frame, which gets the start angle (" + DegreesText(params.startAngle) +
+           " deg); to place frame " + std::to_string(frame) + " in a range, give " + placing;
+}
 
 bool NamesSequence(const std::string& input)
 {

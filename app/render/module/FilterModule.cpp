@@ -49,7 +49,7 @@ std::string ModuleBesideHostLibraries()
     Dl_info library{};
     if (dladdr(reinterpret_cast<void*>(&CreateMemoryBitmap), &library) == 0 || !library.dli_fname)
         return VELDRA_MODULE_FILE;
-    return (std::filesystem::path(library.dli_fname).parent_path() / VELDRA_MODULE_FILE).string();
+    return (std::filesystem::path(library.dli_fname).parent_path() / VELDRA_MODULE_FILE).lexically_normal().string();
 }
 
 std::unique_ptr<LoadedModule> LoadFilterModule(const std::string& path)

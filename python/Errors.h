@@ -1,0 +1,30 @@
+// veldra's failures and warnings as Python's: a FileError (a file that
+// cannot be read or written) is an OSError, any other Failure (a value
+// veldra cannot take) a ValueError, both with the command line's one-line
+// message, which names the file. Warnings, from whichever thread says
+// them, become Python UserWarnings on the thread that called veldra.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <exception>
+#include <string>
+
+namespace py = pybind11;
+
+// Translates Failure and FileError wherever the module's functions throw
+// them.
+void TranslateFailures();
+
+// Sends veldra's warnings to a queue that IssueWarnings empties.
+void QueueWarnings();
+
+// Issues the warnings said since the last call as Python warnings,
+// attributed to the caller's line. With the GIL held. Throws
+// error_already_set when warnings are errors. Calls running at once on
+// several threads may issue each other's warnings; each names its cause.
+void IssueWarnings();
+
+// The message of `failure` ("veldra: ..."), or "" when it holds no
+// exception veldra made.
+std::string MessageOf(const std::exception_ptr& failure);

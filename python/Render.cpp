@@ -1,0 +1,199 @@
+#include "Render.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "Errors.h"
+#include "Params.h"
+#include "PythonValues.h"
+#include "SharedModule.h"
+#include "cli/RenderOptions.h"
+#include "messages/Failure.h"
+#include "messages/Warnings.h"
+#include "render/FrameLoop.h"
+#include "render/FramePlan.h"
+
+namespace {
+
+// How often the calling thread looks for Ctrl-C while frames render.
+constexpr std::chrono::milliseconds kSignalCheck{100};
+
+RenderRequest RequestOf(const py::object& input, const py::object& output, const py::object& frames,
+                        const py::object& range, const py::object& params, const py::object& alpha,
+                        const py::object& depth)
+{
+    RenderRequest request;
+    request.input = PathOf(input, "input");
+    request.output = PathOf(output, "output");
+    if (!frames.is_none()) {
+        const FrameList list = FramesOf(frames, "frames");
+        if (NamesSequence(request.input)) {
+            request.frames = list;
+        } else {
+            if (list.Count() != 1)
+                throw Failure("frames", request.input + " is a single image; give one frame number");
+            request.frame = list.First();
+        }
+    }
+    if (!range.is_none())
+        request.range = SpanOf(range, "range");
+    if (py::isinstance<py::str>(params) || py::hasattr(params, "__fspath__")) {
+        request.paramsFile = PathOf(params, "params");
+    } else if (!params.is_none()) {
+        const RotationParams fields = ParamsOf(BlockOfParams(params, "params"));
+        request.settings = SettingOverrides{fields.axis, fields.pivot, fields.startAngle, fields.endAngle};
+    }
+    request.alpha = AlphaValue("alpha", WordOf(alpha, "alpha"));
+    if (!depth.is_none())
+        request.depth = DepthValue("depth", WordOf(depth, "depth"));
+    return request;
+}
+
+// A run of the plan on a thread of its own, so that the calling thread can
+// report progress and notice Ctrl-C while it renders.
+class BackgroundRun {
+public:
+    BackgroundRun(const FramePlan& plan, int jobs)
+        : thread_([this, &plan, jobs] {
+              try {
+                  RenderPlan(plan, SharedModule(), jobs, [this] { Update([this] { ++done_; }); }, &stop_);
+              } catch (...) {
+                  failure_ = std::current_exception();
+              }
+              Update([this] { finished_ = true; });
+          })
+    {}
+    // A run left early (an exception on the calling thread) is stopped
+    // after the frames in flight.
+    ~BackgroundRun()
+    {
+        stop_ = true;
+        py::gil_scoped_release released;
+        thread_.join();
+    }
+    BackgroundRun(const BackgroundRun&) = delete;
+    BackgroundRun& operator=(const BackgroundRun&) = delete;
+
+    // Waits, without the GIL, until more than `reported` frames are
+    // written, the run ends, or a signal check is due. Returns the frames
+    // written; `finished` says whether the run has ended.
+    std::size_t Wait(std::size_t reported, bool& finished)
+    {
+        py::gil_scoped_release released;
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, kSignalCheck, [&] { return done_ > reported || finished_; });
+        finished = finished_;
+        return done_;
+    }
+    // No frame starts after this.
+    void Stop() { stop_ = true; }
+    // What ended the run, once it has finished; null when it did its work.
+    std::exception_ptr Failed() const { return failure_; }
+
+private:
+    template <typename Change>
+    void Update(Change change)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        change();
+        changed_.notify_all();
+    }
+
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t done_ = 0;
+    bool finished_ = false;
+    std::exception_ptr failure_;
+    std::thread thread_;  // last: it starts once the rest is ready
+};
+
+py::list Render(const py::object& input, const py::object& output, const py::object& frames, const py::object& range,
+                const py::object& params, const py::object& alpha, const py::object& depth, const py::object& jobs,
+                const py::object& progress)
+{
+    const RenderRequest request = RequestOf(input, output, frames, range, params, alpha, depth);
+    const int workers = jobs.is_none() ? 0 : JobsValue("jobs", IntegerText(jobs, "jobs"));
+    if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
+        ThrowTypeError("progress", "a function progress(done, total)", progress);
+    std::optional<FramePlan> planned;
+    {
+        py::gil_scoped_release released;
+        planned.emplace(PlanFrames(request, SharedModule()));
+    }
+    const FramePlan& plan = *planned;
+    const int first = plan.frames.First();
+    const std::string oneFrame = OneFrameRangeWarning(plan.range, ParamsOf(plan.block), first,
+                                                      "frames=" + std::to_string(first) + ", range=(A, B)");
+    if (!oneFrame.empty())
+        Warn(oneFrame);
+
+    const auto total = static_cast<std::size_t>(plan.Count());
+    std::optional<py::error_already_set> raised;  // by progress, or Ctrl-C
+    std::exception_ptr failure;
+    {
+        BackgroundRun run(plan, workers);
+        std::size_t reported = 0;
+        for (bool finished = false; !finished;) {
+            const std::size_t done = run.Wait(reported, finished);
+            if (raised)
+                continue;
+            try {
+                for (; reported < done; ++reported)
+                    if (!progress.is_none())
+                        progress(reported + 1, total);
+                if (PyErr_CheckSignals() != 0)
+                    throw py::error_already_set();
+            } catch (py::error_already_set& error) {
+                raised = std::move(error);
+                run.Stop();
+            }
+        }
+        failure = run.Failed();
+    }
+    IssueWarnings();
+    if (raised) {
+        // Ctrl-C (or a failing progress) says how far the run got.
+        if (failure && py::hasattr(raised->value(), "add_note"))
+            raised->value().attr("add_note")(MessageOf(failure));
+        throw std::move(*raised);
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+
+    py::list written;
+    for (std::int64_t index = 0; index < plan.Count(); ++index)
+        written.append(plan.OutputOf(plan.frames.At(index)));
+    return written;
+}
+
+}  // namespace
+
+void AddRender(py::module_& module)
+{
+    module.def("render", &Render, py::arg("input"), py::arg("output"), py::arg("frames") = py::none(),
+               py::arg("range") = py::none(), py::arg("params") = py::none(), py::arg("alpha") = "filter",
+               py::arg("depth") = py::none(), py::arg("jobs") = py::none(), py::arg("progress") = py::none(),
+               R"(Runs a frame or a sequence of files through the filter, exactly as veldra render does.
+
+input and output are image files or sequence patterns (shot.####.exr,
+shot.%04d.png). frames: for a pattern, the frames to render ("1-100x2,150",
+a range(), frame numbers; by default those on disk); for a single image, its
+frame number (default 0). range=(first, last) is the filter's active range
+(default: the frames rendered). params is a veldra.Params or the path of a
+stored parameter block (default: the filter's defaults). alpha is "filter"
+or "keep"; depth "uint8", "uint16", "half" or "float" (default: the
+input's); jobs the frames rendered at once (default: one per core).
+progress(done, total), if given, is called on the calling thread after each
+frame written.
+
+Every file is written whole or not at all. Returns the list of files written.
+Raises OSError for files that cannot be read or written, ValueError for
+settings veldra cannot take, with veldra render's messages. Ctrl-C starts no
+new frame, lets the frames being written finish, and raises
+KeyboardInterrupt.)");
+}
