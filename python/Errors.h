@@ -12,6 +12,9 @@
 
 namespace py = pybind11;
 
+// How a warning tells a Python user to keep alpha.
+constexpr const char* kKeepAlpha = "alpha=\"keep\"";
+
 // Translates Failure and FileError wherever the module's functions throw
 // them.
 void TranslateFailures();

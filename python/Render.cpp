@@ -60,7 +60,8 @@ public:
     BackgroundRun(const FramePlan& plan, int jobs)
         : thread_([this, &plan, jobs] {
               try {
-                  RenderPlan(plan, SharedModule(), jobs, [this] { Update([this] { ++done_; }); }, &stop_);
+                  RenderPlan(plan, SharedModule(), jobs, [this] { Update([this] { ++done_; }); },
+                             RunControl{&stop_, kKeepAlpha});
               } catch (...) {
                   failure_ = std::current_exception();
               }

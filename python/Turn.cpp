@@ -91,7 +91,7 @@ py::array Turn(const py::object& image, const py::object& params, const py::obje
         if (clamped)
             Warn(kClampedWarning);
         if (mode == AlphaMode::Filter && !picked.IsOpaque())
-            Warn(std::string(kTransparencyLost) + "; give alpha=\"keep\" to carry it through the turn");
+            Warn(TransparencyLostWarning(kKeepAlpha));
         const auto filter = MakeFilter(module);
         LoadParams(*filter, block);
         RenderFrameWithAlpha(*filter, picked, mode, colour, FrameRange(current, 1, current),

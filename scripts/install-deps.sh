@@ -19,7 +19,8 @@ demo_packages=(
 )
 
 # Everything else: sanitizer and fuzz builds, benchmarks, the Windows build
-# under Wine, dialog screenshots, the install package test.
+# under Wine, dialog screenshots, the install package test, the Python
+# package.
 test_packages=(
   clang
   lld
@@ -42,6 +43,13 @@ test_packages=(
   x11-utils
   slurm-wlm
   munge
+  # The Python package (built for Debian's /usr/bin/python3) and its tests,
+  # which read and write pictures with OpenImageIO's Python.
+  pybind11-dev
+  python3-dev
+  python3-numpy
+  python3-pytest
+  python3-openimageio
 )
 
 packages=("${demo_packages[@]}")

@@ -17,6 +17,12 @@ std::uint16_t Unpremultiply(std::uint16_t channel, std::uint16_t alpha)
 
 }  // namespace
 
+std::string TransparencyLostWarning(const std::string& keepAlpha)
+{
+    return "the filter makes every pixel it covers opaque, so the input's transparency is not kept; give " +
+           keepAlpha + " to carry it through the turn";
+}
+
 BMM_Color_64 ColourPassPixel(BMM_Color_64 p, ColourAlpha colour)
 {
     if (colour == ColourAlpha::Premultiplied)

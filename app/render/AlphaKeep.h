@@ -16,10 +16,9 @@
 // covered pixel opaque), or the picture's alpha carried through the turn.
 enum class AlphaMode { Filter, Keep };
 
-// What a warning says, before the hint to keep alpha, when a picture with
-// transparency is turned with AlphaMode::Filter.
-constexpr const char* kTransparencyLost =
-    "the filter makes every pixel it covers opaque, so the input's transparency is not kept";
+// What a warning says when a picture with transparency is turned with
+// AlphaMode::Filter; `keepAlpha` is how the user asks for AlphaMode::Keep.
+std::string TransparencyLostWarning(const std::string& keepAlpha);
 
 // How a frame's colour relates to its alpha, as its file says.
 enum class ColourAlpha { Straight, Premultiplied };

@@ -19,7 +19,8 @@ struct RunWarnings {
     OnceWarning alphaLost, alphaDropped, clamped, channelsDropped;
 };
 
-void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings)
+void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, const RunControl& control,
+               RunWarnings& warnings)
 {
     const std::string inputPath = plan.InputOf(frame);
     try {
@@ -29,7 +30,7 @@ void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, RunWarning
         if (image.clamped)
             warnings.clamped.Say(kClampedWarning);
         if (plan.alpha == AlphaMode::Filter && !image.frame.IsOpaque())
-            warnings.alphaLost.Say(std::string(kTransparencyLost) + "; give --alpha keep to carry it through the turn");
+            warnings.alphaLost.Say(TransparencyLostWarning(control.keepAlpha));
         const ColourAlpha colour = image.associatedAlpha ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
         RenderFrameWithAlpha(filter, image.frame, plan.alpha, colour, plan.QueueAt(frame), plan.RangeAt(frame),
                              inputPath);
@@ -45,9 +46,9 @@ void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, RunWarning
 }  // namespace
 
 std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jobs,
-                       const std::function<void()>& frameDone, const std::atomic<bool>* stop)
+                       const std::function<void()>& frameDone, const RunControl& control)
 {
-    const auto stopped = [stop] { return Interrupted() || (stop && *stop); };
+    const auto stopped = [&control] { return Interrupted() || (control.stop && *control.stop); };
     const std::size_t count = static_cast<std::size_t>(plan.Count());
     const auto filters = MakeFilters(module, WorkerCount(jobs, count), plan.block);
     RunWarnings warnings;
@@ -56,7 +57,7 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
         const int frame = plan.frames.At(static_cast<std::int64_t>(index));
         if (stopped())
             throw Failure("interrupted before frame " + std::to_string(frame));
-        RenderOne(plan, *filters[worker], frame, warnings);
+        RenderOne(plan, *filters[worker], frame, control, warnings);
     };
     try {
         RunFrames(count, static_cast<int>(filters.size()), renderOne, [&] {

@@ -5,18 +5,27 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <string>
 
 #include "loader/ModuleLoader.h"
 #include "render/FramePlan.h"
+
+// How a caller steers a run beyond its plan.
+struct RunControl {
+    // When it becomes true, no new frame starts (a caller's own interrupt).
+    const std::atomic<bool>* stop = nullptr;
+    // How the caller's user asks to keep alpha, for the warning that an
+    // input's transparency is lost.
+    std::string keepAlpha = "--alpha keep";
+};
 
 // Renders every frame of `plan` with filters of `module` holding the plan's
 // block, `jobs` frames at once (0: one per core). After a frame fails no
 // new frame starts, and the failure of the lowest failing frame is thrown,
 // saying how many frames were written; an interrupt (process/Interrupt.h),
-// or `stop` becoming true (a caller's own interrupt), starts no new frame
-// either and ends in a failure. Every file written is
+// or the control's stop, starts no new frame either and ends in a failure. Every file written is
 // complete. `frameDone` is called after each frame written, one call at a
 // time. A warning that frames repeat (transparency lost, channels dropped,
 // values clamped) is said once in a run. Returns the frames written.
 std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jobs,
-                       const std::function<void()>& frameDone, const std::atomic<bool>* stop = nullptr);
+                       const std::function<void()>& frameDone, const RunControl& control = {});

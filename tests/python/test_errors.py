@@ -1,0 +1,77 @@
+"""Every bad argument raises TypeError (a value of the wrong kind) or
+ValueError or OSError with the message `veldra render` gives for the same
+mistake, and leaves the interpreter working."""
+
+import numpy as np
+import pytest
+
+import veldra
+from conftest import coordinate_picture, run_veldra, write_pixels
+
+P = veldra.Params(axis="y", end=30)
+RGB = np.zeros((6, 8, 3), np.uint8)
+
+
+@pytest.fixture
+def files(in_tmp):
+    write_pixels("good.png", coordinate_picture(8, 6, 4, "uint16"))
+    write_pixels("wide.png", np.zeros((1, 70000, 3), np.uint8))
+    (in_tmp / "cut.png").write_bytes((in_tmp / "good.png").read_bytes()[:100])
+    (in_tmp / "foreign.blk").write_bytes(b"\1" * 20)
+    return in_tmp
+
+
+def problem(message):
+    """What a message says after its subject (an option is named --frames
+    on the command line and frames here)."""
+    return message.strip().removeprefix("veldra: ").split(": ", 1)[1]
+
+
+# Each call, the exception it raises, and the command line that makes the
+# same mistake (None where the command has no such argument).
+CASES = [
+    (lambda: veldra.turn([[1, 2]], P), TypeError, None),
+    (lambda: veldra.turn(RGB.astype(np.int32), P), TypeError, None),
+    (lambda: veldra.turn(RGB[..., 0], P), ValueError, None),
+    (lambda: veldra.turn(np.zeros((6, 8, 2), np.uint8), P), ValueError, None),
+    (lambda: veldra.turn(np.zeros((0, 8, 3), np.uint8), P), ValueError, None),
+    (lambda: veldra.turn(np.zeros((1, 70000, 3), np.uint8), P), ValueError, ["wide.png", "o.png"]),
+    (lambda: veldra.turn(RGB, "params"), TypeError, None),
+    (lambda: veldra.turn(RGB, P, frame=1.0), TypeError, None),
+    (lambda: veldra.turn(RGB, P, frame=2**40), ValueError, ["good.png", "o.png", "--frame", str(2**40)]),
+    (lambda: veldra.turn(RGB, P, frame=30, range=(0, 20)), ValueError, None),
+    (lambda: veldra.turn(RGB, P, range=(5, 3)), ValueError, ["good.png", "o.png", "--range", "5-3"]),
+    (lambda: veldra.turn(RGB, P, range=(1, 2, 3)), TypeError, None),
+    (lambda: veldra.turn(RGB, P, alpha="kep"), ValueError, ["good.png", "o.png", "--alpha", "kep"]),
+    (lambda: veldra.turn(RGB, P, premultiplied="yes"), TypeError, None),
+    (lambda: veldra.render("missing.png", "o.png"), OSError, ["missing.png", "o.png"]),
+    (lambda: veldra.render("cut.png", "o.png"), OSError, ["cut.png", "o.png"]),
+    (lambda: veldra.render("good.png", "o.jp2"), ValueError, ["good.png", "o.jp2"]),
+    (lambda: veldra.render("good.png", "no/o.png"), OSError, ["good.png", "no/o.png"]),
+    (lambda: veldra.render("good.png", "o.png", params="foreign.blk"), ValueError,
+     ["good.png", "o.png", "--params", "foreign.blk"]),
+    (lambda: veldra.render("good.png", "o.png", params=3), TypeError, None),
+    (lambda: veldra.render("g.####.png", "o.####.png", frames="1-2"), OSError, ["g.####.png", "o.####.png", "-f", "1-2"]),
+    (lambda: veldra.render("g.####.png", "o.####.png", frames="2-1x"), ValueError,
+     ["g.####.png", "o.####.png", "-f", "2-1x"]),
+    (lambda: veldra.render("g.####.png", "o.####.png", frames=[3, 1]), ValueError,
+     ["g.####.png", "o.####.png", "-f", "3,1"]),
+    (lambda: veldra.render("good.png", "o.png", frames=[1, 2]), ValueError, None),
+    (lambda: veldra.render("good.png", "o.png", jobs=0), ValueError, ["good.png", "o.png", "-j", "0"]),
+    (lambda: veldra.render("good.png", "o.png", depth="int8"), ValueError, ["good.png", "o.png", "-d", "int8"]),
+    (lambda: veldra.render("good.png", "o.png", progress=1), TypeError, None),
+    (lambda: veldra.render(b"good.png", "o.png"), TypeError, None),
+]
+
+
+@pytest.mark.parametrize("call,kind,command", CASES)
+def test_bad_arguments_raise_the_commands_message(files, call, kind, command):
+    with pytest.raises(Exception) as raised:
+        call()
+    assert type(raised.value) is kind, raised.value
+    if command:
+        said = run_veldra("render", *command, check=False).stderr
+        assert problem(str(raised.value)) == problem(said)
+    assert not (files / "o.png").exists()
+    # The interpreter and the module still work.
+    assert veldra.turn(RGB, P, frame=1, range=(0, 2)).shape == RGB.shape
