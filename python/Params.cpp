@@ -85,15 +85,15 @@ start and end are the angles in degrees at the first and last frame of the
 filter's range, stored as single-precision floats. Params compare equal when
 their blocks are equal, and bytes(params) is the block as veldra's
 --save-params and the setup dialog store it.)")
-        .def(py::init([](const py::object& axis, const py::object& pivot, const py::object& start,
-                         const py::object& end) {
-                 Params params;
-                 params.fields.axis = AxisValue("axis", WordOf(axis, "axis"));
-                 params.fields.pivot = PivotValue("pivot", WordOf(pivot, "pivot"));
-                 params.fields.startAngle = DegreesOf(start, "start");
-                 params.fields.endAngle = DegreesOf(end, "end");
-                 return params;
-             }),
+        .def(py::init(
+                 [](const py::object& axis, const py::object& pivot, const py::object& start, const py::object& end) {
+                     Params params;
+                     params.fields.axis = AxisValue("axis", WordOf(axis, "axis"));
+                     params.fields.pivot = PivotValue("pivot", WordOf(pivot, "pivot"));
+                     params.fields.startAngle = DegreesOf(start, "start");
+                     params.fields.endAngle = DegreesOf(end, "end");
+                     return params;
+                 }),
              py::arg("axis") = "x", py::arg("pivot") = "center", py::arg("start") = 0.0, py::arg("end") = 0.0)
         .def_property(
             "axis", [](const Params& p) { return AxisWordOf(p.fields.axis); },
@@ -115,7 +115,8 @@ their blocks are equal, and bytes(params) is the block as veldra's
             },
             py::arg("path"), "The parameter block stored in the file at path.")
         .def(
-            "save", [](const Params& p, const py::object& path) { WriteParamFile(PathOf(path, "path"), BlockOf(p.fields)); },
+            "save",
+            [](const Params& p, const py::object& path) { WriteParamFile(PathOf(path, "path"), BlockOf(p.fields)); },
             py::arg("path"), "Stores the block in the file at path, replacing it whole or not at all.")
         .def_static(
             "from_bytes", [](const py::object& bytes) { return CheckedParams("block", BytesToBlock(bytes)); },

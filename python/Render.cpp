@@ -60,8 +60,9 @@ public:
     BackgroundRun(const FramePlan& plan, int jobs)
         : thread_([this, &plan, jobs] {
               try {
-                  RenderPlan(plan, SharedModule(), jobs, [this] { Update([this] { ++done_; }); },
-                             RunControl{&stop_, kKeepAlpha});
+                  RenderPlan(
+                      plan, SharedModule(), jobs, [this] { Update([this] { ++done_; }); },
+                      RunControl{&stop_, kKeepAlpha});
               } catch (...) {
                   failure_ = std::current_exception();
               }

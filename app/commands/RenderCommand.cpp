@@ -34,8 +34,8 @@ int RunRender(const Arguments& arguments)
     const FramePlan plan = PlanFrames(arguments.render, *module);
     const RotationParams params = ParamsOf(plan.block);
     const int first = plan.frames.First();
-    const std::string oneFrame =
-        OneFrameRangeWarning(plan.range, params, first, "--frame " + std::to_string(first) + " --range A-B");
+    const std::string oneFrame = OneFrameRangeWarning(plan.range, params, first,
+                                                      "--frame " + std::to_string(first) + " --range A-B");
     if (!oneFrame.empty())
         Warn(oneFrame);
     if (arguments.dryRun) {

@@ -39,10 +39,11 @@ Frame FrameOfPixels(const PixelArray& pixels, bool& clamped)
     } else if (pixels.type == OIIO::TypeDesc::HALF) {
         // Half values become float exactly, as the file reader reads them.
         std::vector<float> values(ValueCount(pixels));
-        converted = OIIO::convert_pixel_values(OIIO::TypeDesc::HALF, pixels.data, OIIO::TypeDesc::FLOAT,
-                                               values.data(), static_cast<int>(values.size())) &&
-                    FloatsToSixteenBits(values.data(), pixels.channels, pixels.width, pixels.height, out,
-                                        kFramePixel, clamped);
+        converted =
+            OIIO::convert_image(pixels.channels, pixels.width, pixels.height, 1, pixels.data, OIIO::TypeDesc::HALF,
+                                OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride, values.data(),
+                                OIIO::TypeDesc::FLOAT, OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride) &&
+            FloatsToSixteenBits(values.data(), pixels.channels, pixels.width, pixels.height, out, kFramePixel, clamped);
     } else {
         converted = OIIO::convert_image(pixels.channels, pixels.width, pixels.height, 1, pixels.data, pixels.type,
                                         OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride, out,

@@ -19,8 +19,8 @@ std::uint16_t Unpremultiply(std::uint16_t channel, std::uint16_t alpha)
 
 std::string TransparencyLostWarning(const std::string& keepAlpha)
 {
-    return "the filter makes every pixel it covers opaque, so the input's transparency is not kept; give " +
-           keepAlpha + " to carry it through the turn";
+    return "the filter makes every pixel it covers opaque, so the input's transparency is not kept; give " + keepAlpha +
+           " to carry it through the turn";
 }
 
 BMM_Color_64 ColourPassPixel(BMM_Color_64 p, ColourAlpha colour)

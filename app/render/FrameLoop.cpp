@@ -19,8 +19,7 @@ struct RunWarnings {
     OnceWarning alphaLost, alphaDropped, clamped, channelsDropped;
 };
 
-void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, const RunControl& control,
-               RunWarnings& warnings)
+void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, const RunControl& control, RunWarnings& warnings)
 {
     const std::string inputPath = plan.InputOf(frame);
     try {

@@ -83,8 +83,7 @@ std::string DegreesText(float angle)
     return text;
 }
 
-std::string OneFrameRangeWarning(FrameSpan range, const RotationParams& params, int frame,
-                                 const std::string& placing)
+std::string OneFrameRangeWarning(FrameSpan range, const RotationParams& params, int frame, const std::string& placing)
 {
     if (range.Count() != 1 || params.startAngle == params.endAngle)
         return "";

@@ -43,8 +43,7 @@ std::string DegreesText(float angle);
 // What a warning says when the filter's `range` holds one frame and the two
 // angles of `params` differ: `frame` gets the start angle. "" otherwise.
 // `placing` says how the caller's user puts that frame in a longer range.
-std::string OneFrameRangeWarning(FrameSpan range, const RotationParams& params, int frame,
-                                 const std::string& placing);
+std::string OneFrameRangeWarning(FrameSpan range, const RotationParams& params, int frame, const std::string& placing);
 
 // True when `input` names a sequence: it is no existing file and holds a
 // frame number's place (FramePattern).
