@@ -4,10 +4,11 @@ veldra.turn() on one thread and on four threads of a ThreadPoolExecutor.
 
     PYTHONPATH=build/native/python /usr/bin/python3 bench/python-threads.py [--repeat N]
 
-Each timing is the best of N runs (default 3); the load average is printed
-beside it, as other work on the machine slows the threads down. With C
-cores and at least four frames in flight, the four threads ideally take
-max(1/4, 1/C) of one thread's time: 0.5 on two cores.
+Each timing is the best of N runs (default 3). Other work on the machine
+takes cores from the threads, so the load average is printed beside it, and
+the processor time the process used: processor time over wall time is the
+cores the frames actually had. With C free cores, the four threads ideally
+take max(1/4, 1/C) of one thread's time: 0.5 on two cores.
 """
 
 import argparse
@@ -27,13 +28,13 @@ def turn_all(pictures, threads):
     def turn(frame):
         return veldra.turn(pictures[frame], PARAMS, frame=frame, range=(0, FRAMES - 1))
 
-    start = time.perf_counter()
+    start, start_cpu = time.perf_counter(), time.process_time()
     if threads == 1:
         results = [turn(frame) for frame in range(FRAMES)]
     else:
         with ThreadPoolExecutor(threads) as pool:
             results = list(pool.map(turn, range(FRAMES)))
-    return time.perf_counter() - start, results
+    return time.perf_counter() - start, time.process_time() - start_cpu, results
 
 
 def main():
@@ -50,17 +51,18 @@ def main():
     for threads in (1, 4):
         times = []
         for _ in range(repeat):
-            seconds, results = turn_all(pictures, threads)
-            times.append(seconds)
+            seconds, cpu, results = turn_all(pictures, threads)
+            times.append((seconds, cpu))
             if threads == 1:
                 reference = results
             else:
                 assert all(a.tobytes() == b.tobytes() for a, b in zip(results, reference)), "threads changed bytes"
-        best[threads] = min(times)
-        print(f"{threads} thread{'s' if threads > 1 else ''}: best {best[threads]:.2f} s of "
-              f"{', '.join(f'{t:.2f}' for t in times)}; load average {os.getloadavg()[0]:.2f}")
+        seconds, cpu = best[threads] = min(times)
+        print(f"{threads} thread{'s' if threads > 1 else ''}: best {seconds:.2f} s ({cpu / seconds:.1f} cores busy) "
+              f"of {', '.join(f'{t:.2f}' for t, _ in times)}; load average {os.getloadavg()[0]:.2f}")
     cores = os.cpu_count()
-    print(f"4 threads / 1 thread: {best[4] / best[1]:.2f} (ideal on {cores} cores: {max(0.25, 1 / cores):.2f})")
+    print(f"4 threads / 1 thread: {best[4][0] / best[1][0]:.2f} (ideal on {cores} free cores: "
+          f"{max(0.25, 1 / cores):.2f})")
 
 
 if __name__ == "__main__":
