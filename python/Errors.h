@@ -28,6 +28,21 @@ void QueueWarnings();
 // several threads may issue each other's warnings; each names its cause.
 void IssueWarnings();
 
+// Runs `work` and returns what it returns, issuing the warnings said
+// meanwhile whether it returns or throws.
+template <typename Work>
+auto IssuingWarnings(Work work) -> decltype(work())
+{
+    try {
+        auto result = work();
+        IssueWarnings();
+        return result;
+    } catch (...) {
+        IssueWarnings();
+        throw;
+    }
+}
+
 // The message of `failure` ("veldra: ..."), or "" when it holds no
 // exception veldra made.
 std::string MessageOf(const std::exception_ptr& failure);

@@ -65,7 +65,7 @@ py::array Turn(const py::object& image, const py::object& params, const py::obje
                const py::object& alpha, const py::object& premultiplied)
 {
     PixelArray input;
-    const py::array picture = PictureOf(image, input);
+    const py::array source = PictureOf(image, input);
     const ParamBlock block = BlockOfParams(params, "params");
     const int current = FrameNumberOf(frame, "frame");
     const FrameSpan span = range.is_none() ? FrameSpan{current, current} : SpanOf(range, "range");
@@ -78,7 +78,7 @@ py::array Turn(const py::object& image, const py::object& params, const py::obje
     const ColourAlpha colour = premultiplied.cast<bool>() ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
     const LoadedModule& module = SharedModule();
 
-    py::array result(picture.dtype(), std::vector<py::ssize_t>{input.height, input.width, input.channels});
+    py::array result(source.dtype(), std::vector<py::ssize_t>{input.height, input.width, input.channels});
     PixelArray output = input;
     output.data = result.mutable_data();
     {
@@ -87,18 +87,17 @@ py::array Turn(const py::object& image, const py::object& params, const py::obje
         if (!oneFrame.empty())
             Warn(oneFrame);
         bool clamped = false;
-        Frame picked = FrameOfPixels(input, clamped);
+        Frame picture = FrameOfPixels(input, clamped);
         if (clamped)
             Warn(kClampedWarning);
-        if (mode == AlphaMode::Filter && !picked.IsOpaque())
+        if (mode == AlphaMode::Filter && !picture.IsOpaque())
             Warn(TransparencyLostWarning(kKeepAlpha));
         const auto filter = MakeFilter(module);
         LoadParams(*filter, block);
-        RenderFrameWithAlpha(*filter, picked, mode, colour, FrameRange(current, 1, current),
+        RenderFrameWithAlpha(*filter, picture, mode, colour, FrameRange(current, 1, current),
                              FrameRange(span.first, span.Count(), current), kImage);
-        StorePixels(picked, output);
+        StorePixels(picture, output);
     }
-    IssueWarnings();
     return result;
 }
 
@@ -106,9 +105,15 @@ py::array Turn(const py::object& image, const py::object& params, const py::obje
 
 void AddTurn(py::module_& module)
 {
-    module.def("turn", &Turn, py::arg("image"), py::arg("params"), py::arg("frame") = 0, py::arg("range") = py::none(),
-               py::arg("alpha") = "filter", py::arg("premultiplied") = false,
-               R"(The picture turned by the filter, as a new array of the same shape and dtype.
+    module.def(
+        "turn",
+        [](const py::object& image, const py::object& params, const py::object& frame, const py::object& range,
+           const py::object& alpha, const py::object& premultiplied) {
+            return IssuingWarnings([&] { return Turn(image, params, frame, range, alpha, premultiplied); });
+        },
+        py::arg("image"), py::arg("params"), py::arg("frame") = 0, py::arg("range") = py::none(),
+        py::arg("alpha") = "filter", py::arg("premultiplied") = false,
+        R"(The picture turned by the filter, as a new array of the same shape and dtype.
 
 image is a NumPy array of shape (height, width, 3) or (height, width, 4) and
 dtype uint8, uint16, float16 or float32; the fourth channel is alpha. The

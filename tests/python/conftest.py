@@ -34,10 +34,10 @@ def read_pixels(path):
 def write_pixels(path, pixels, associated=False):
     """Writes `pixels` in their own type, alpha straight unless `associated`."""
     height, width, channels = pixels.shape
-    spec = oiio.ImageSpec(width, height, channels, str(pixels.dtype).replace("float16", "half"))
-    spec.attribute("oiio:UnassociatedAlpha", 0 if associated else 1)
+    header = oiio.ImageSpec(width, height, channels, str(pixels.dtype).replace("float16", "half"))
+    header.attribute("oiio:UnassociatedAlpha", 0 if associated else 1)
     output = oiio.ImageOutput.create(str(path))
-    assert output.open(str(path), spec), output.geterror()
+    assert output.open(str(path), header), output.geterror()
     assert output.write_image(pixels), output.geterror()
     output.close()
 

@@ -18,7 +18,8 @@ PARAMS = veldra.Params(axis="x", pivot="lower", start=-40, end=70)
 
 
 # Frames turned by four threads at once equal those turned one by one, and
-# two renders at once (one module, a filter each) write what one alone does.
+# two renders at once (one module, a filter each) write what one alone does,
+# which reports each frame's progress once.
 def test_threads_give_the_same_bytes(in_tmp):
     pictures = [coordinate_picture(96, 64, 4, np.uint16, seed=f) for f in range(8)]
     one_by_one = [veldra.turn(p, PARAMS, frame=f, range=(0, 7), alpha="keep") for f, p in enumerate(pictures)]
@@ -29,7 +30,10 @@ def test_threads_give_the_same_bytes(in_tmp):
 
     for f, picture in enumerate(pictures):
         write_pixels(f"in.{f:04d}.png", picture)
-    veldra.render("in.####.png", "alone.####.png", params=PARAMS, alpha="keep", jobs=1)
+    progress = []
+    veldra.render("in.####.png", "alone.####.png", params=PARAMS, alpha="keep", jobs=3,
+                  progress=lambda done, total: progress.append((done, total)))
+    assert progress == [(done, 8) for done in range(1, 9)]
     with ThreadPoolExecutor(2) as pool:
         runs = [pool.submit(veldra.render, "in.####.png", f"run{n}.####.png", params=PARAMS, alpha="keep", jobs=2)
                 for n in range(2)]
