@@ -34,7 +34,8 @@ int main(int argc, char** argv)
             std::fputs(HelpText(arguments.helpTopic).c_str(), arguments.usageError ? stderr : stdout);
             return arguments.usageError ? 2 : 0;
         case Arguments::Command::Version:
-            std::printf("veldra %s (filter module %s, %s)\n", VELDRA_RELEASE, VELDRA_MODULE_FILE, VELDRA_VERSION_TEXT);
+            std::printf("veldra %s (filter module %s, %s)\n%s.\n%s.\n", VELDRA_RELEASE, VELDRA_MODULE_FILE,
+                        VELDRA_VERSION_TEXT, VELDRA_COPYRIGHT, VELDRA_LICENCE);
             return 0;
         }
     } catch (const Failure& failure) {
