@@ -14,7 +14,9 @@ listed() {  # PREFIX HELP_TEXT
 }
 
 case "${1:-}" in
-  --version) exec "$veldra" --version ;;
+  # The first line's name and release only: help2man puts them in the
+  # page's footer, which has room for little more.
+  --version) "$veldra" --version | sed -E '1s/^(veldra [^ ]+) .*/\1/'; exit ;;
   --help) ;;
   *) echo "usage: VELDRA=PATH $0 --help | --version" >&2; exit 2 ;;
 esac
