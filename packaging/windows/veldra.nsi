@@ -26,6 +26,7 @@ SetCompressor /SOLID lzma
 !define MOVEFILE_REPLACE_EXISTING 1
 
 Name "${PRODUCT} ${VERSION}"
+BrandingText "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 RequestExecutionLevel admin
 ; No default folder: the plug-in folder is the application's, and only the
@@ -47,6 +48,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 Veldra. Licensed under the 
 !insertmacro MUI_PAGE_LICENSE "${LICENSE}"
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Choose the plug-in folder of your 3-D application: the folder that holds its other image filters (.flt files). Setup puts VELDRA.FLT, README.txt and LICENSE.txt there, and replaces an earlier VELDRA.FLT. Close the application first."
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Plug-in folder"
+!define MUI_PAGE_HEADER_SUBTEXT "Choose the plug-in folder of your 3-D application."
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
