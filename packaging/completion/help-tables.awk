@@ -17,9 +17,11 @@ function quoted(text) { gsub(/\047/, "", text); return "\047" text "\047" }
     path = substr($0, RSTART + 7, RLENGTH - 7); inherits[path] = 1
   }
 }
+# An option line: its forms ("-f, --frames LIST") come before the two
+# spaces that start its description.
 section != "" && /^ +-/ {
-  spec = $0; sub(/^ +/, "", spec); sub(/  .*/, "", spec)
-  count = split(spec, items, /, /)
+  forms = $0; sub(/^ +/, "", forms); sub(/  .*/, "", forms)
+  count = split(forms, items, /, /)
   for (i = count; i >= 1; i--) {
     split(items[i], parts, / /); name = parts[1]; value = parts[2]
     if (name !~ /^--?[a-zA-Z]/) continue
