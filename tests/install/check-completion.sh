@@ -5,8 +5,12 @@
 # file names for files, and nothing of ours after "--".
 # Usage: check-completion.sh COMPLETION_FILE
 set -euo pipefail
-# shellcheck source=/dev/null
-source "$1"
+# bash-completion loads the file from inside a function, as here.
+load() {
+  # shellcheck source=/dev/null
+  source "$1"
+}
+load "$1"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 touch "$work/shot.0001.png" "$work/shot.0002.png"
