@@ -113,12 +113,12 @@ Function CheckFolder
   ; The folder takes new files (a read-only share or a protected folder
   ; does not).
   ClearErrors
-  FileOpen $0 "$INSTDIR\veldra-setup-probe.tmp" w
+  FileOpen $0 "$INSTDIR\veldra-write-probe.tmp" w
   ${If} ${Errors}
     !insertmacro Refuse "Setup cannot write to $INSTDIR. Run it as a user who may change that folder. Nothing was changed."
   ${EndIf}
   FileClose $0
-  Delete "$INSTDIR\veldra-setup-probe.tmp"
+  Delete "$INSTDIR\veldra-write-probe.tmp"
 FunctionEnd
 
 Section "-${PRODUCT}"
