@@ -7,7 +7,7 @@ function quoted(text) { gsub(/\047/, "", text); return "\047" text "\047" }
 {
   # Commands and subcommands, from the lines that show them.
   prefix = section == "" ? "" : section " "
-  if (match($0, "^ *(usage: +)?veldra " prefix "[a-z]+([ |]|$)")) {
+  if (match($0, "^( +|usage: +)veldra " prefix "[a-z]+([ |]|$)")) {
     line = substr($0, RSTART, RLENGTH); sub(/.*veldra /, "", line); sub(/[ |]$/, "", line)
     word = substr(line, length(prefix) + 1)
     if (section == "") commands = add(commands, word)

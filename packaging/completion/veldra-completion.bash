@@ -9,6 +9,10 @@ _veldra() {
     return
   fi
   command="${COMP_WORDS[1]}"
+  if [ "$command" = help ]; then
+    ((COMP_CWORD == 2)) && COMPREPLY=($(compgen -W "$_veldra_commands" -X help -- "$cur"))
+    return
+  fi
   if [ -n "${_veldra_subcommands[$command]+set}" ]; then
     if ((COMP_CWORD == 2)); then
       COMPREPLY=($(compgen -W "${_veldra_subcommands[$command]} --help" -- "$cur"))

@@ -21,14 +21,19 @@ case "${1:-}" in
   *) echo "usage: VELDRA=PATH $0 --help | --version" >&2; exit 2 ;;
 esac
 
-overview="$("$veldra" --help)"
-printf '%s\n' "$overview" | sed '1s/^usage:/Usage:/'
-for command in $(listed "" "$overview"); do
-  help="$("$veldra" "$command" --help)"
-  printf '\n*veldra %s*\n\n%s\n' "$command" "$help"
-  for sub in $(listed "$command " "$help"); do
-    if subhelp="$("$veldra" "$command" "$sub" --help 2>/dev/null)"; then
-      printf '\n*veldra %s %s*\n\n%s\n' "$command" "$sub" "$subhelp"
-    fi
+# The overview: the help up to the first command's own, where veldra
+# --help goes on into them.
+overview="$("$veldra" --help | awk 'NR > 1 && /^usage: veldra [a-z]/ { done = 1 } !done')"
+{
+  printf '%s\n' "$overview" | sed '1s/^usage:/Usage:/'
+  for command in $(listed "" "$overview"); do
+    [ "$command" = help ] && continue  # the help itself, which this is
+    help="$("$veldra" "$command" --help)"
+    printf '\n*veldra %s*\n\n%s\n' "$command" "$help"
+    for sub in $(listed "$command " "$help"); do
+      if subhelp="$("$veldra" "$command" "$sub" --help 2>/dev/null)"; then
+        printf '\n*veldra %s %s*\n\n%s\n' "$command" "$sub" "$subhelp"
+      fi
+    done
   done
-done
+} | awk '/^ +veldra / && previous != "" { print "" } { print; previous = $0 }'  # one paragraph a listed command

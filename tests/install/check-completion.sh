@@ -33,7 +33,8 @@ expect() {
   fi
 }
 
-expect "veldra " "render info params demo farm --help --version"
+expect "veldra " "render info params demo farm help --help --version"
+expect "veldra help " "render info params demo farm"
 expect "veldra re" "render"
 expect "veldra farm " "submit status retry cancel --help"
 expect "veldra render a.png b.png --axis " "x y z"
@@ -48,6 +49,7 @@ expect "veldra farm submit a b --chunk 10 -p " "lower center upper"
 expect "veldra farm submit a b --max" "--max-parallel"
 expect "veldra farm submit a b --dep" "--depth"
 expect "veldra farm submit a b -- --par" ""
+expect "veldra farm retry run --" "--wait --help"
 expect "veldra render $work/shot.000" "$work/shot.0001.png $work/shot.0002.png"
 expect "veldra render --params $work/shot.0001" "$work/shot.0001.png"
 [ "$failures" = 0 ] || exit 1

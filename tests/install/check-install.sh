@@ -52,15 +52,27 @@ for dll in "$root"/usr/lib/veldra/*; do
 done
 
 # The manual page renders without a complaint and holds every command and
-# every option of the program's help.
+# subcommand the help lists (but help itself), each with every option of its
+# own help.
 manual="$(LC_ALL=C MANWIDTH=200 man --warnings -l "$root/usr/share/man/man1/veldra.1.gz" 2>"$work/man-warnings")"
 [ ! -s "$work/man-warnings" ] || fail "man warns: $(cat "$work/man-warnings")"
-commands="$("$root/usr/bin/veldra" --help | sed -n -E 's/^ +veldra ([a-z]+).*/\1/p')"
+packaged="$root/usr/bin/veldra"
+# listed PREFIX HELP: the words that follow "veldra PREFIX" on the help's indented lines.
+listed() { sed -n -E "s/^ +veldra $1([a-z]+).*/\1/p" <<<"$2" | sort -u; }
+check_manual() {  # COMMAND...
+  local help option
+  help="$("$packaged" "$@" --help)"
+  grep -q "^VELDRA ${*^^}\$" <<<"$manual" || fail "the manual page has no section for veldra $*"
+  for option in $(grep -o -E -- '(^|[ ,])--[a-z][a-z-]+' <<<"$help" | tr -d ' ,' | sort -u); do
+    grep -q -- "$option\b" <<<"$manual" || fail "the manual page does not mention veldra $* $option"
+  done
+}
+commands="$(listed "" "$("$packaged" --help)" | grep -vx help)"
 [ -n "$commands" ] || fail "no commands in veldra --help"
 for command in $commands; do
-  grep -q "^VELDRA ${command^^}" <<<"$manual" || fail "the manual page has no section for veldra $command"
-  for option in $("$root/usr/bin/veldra" "$command" --help | grep -o -E -- '(^|[ ,])--[a-z][a-z-]+' | tr -d ' ,'); do
-    grep -q -- "$option\b" <<<"$manual" || fail "the manual page does not mention veldra $command $option"
+  check_manual "$command"
+  for sub in $(listed "$command " "$("$packaged" "$command" --help)"); do
+    check_manual "$command" "$sub"
   done
 done
 echo "check-install: installed tree and package are complete; lintian is clean"
