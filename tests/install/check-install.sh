@@ -1,18 +1,34 @@
 #!/usr/bin/env bash
-# The installed program: `cmake --install` into a temporary prefix, moved
-# elsewhere and run from another folder, must find its module and host
-# libraries; `cpack -G DEB` must package the same files with the package
-# dependencies of the libraries they link. With PYTHON and the Python
-# package's folder (relative to the prefix), the moved tree's package must
-# import and turn a picture, and the package must not be in the .deb.
-# Usage: check-install.sh BUILD_FOLDER [PYTHON PYTHON_FOLDER]
+# The installed program and the Debian package. `cmake --install` into a
+# temporary prefix, moved elsewhere and run from another folder, must find
+# its module and host libraries and bring the manual page and the bash
+# completion. The package must pass Debian's own checker (lintian) without
+# an error or a warning, and, unpacked into a scratch root, run, load its
+# module and show a manual page that has every command and option of the
+# program's help. With PYTHON and the Python package's folder (relative to
+# the prefix), the Python package must import from the moved tree and from
+# its own package, python3-veldra, likewise clean, and turn a picture with
+# the module installed beside it.
+# Usage: check-install.sh BUILD_FOLDER VERSION [PYTHON PYTHON_FOLDER]
 set -euo pipefail
 build="$1"
-python="${2:-}"
-python_folder="${3:-}"
+version="$2"
+python="${3:-}"
+python_folder="${4:-}"
+here="$(cd "$(dirname "$0")" && pwd)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 fail() { echo "check-install: $*" >&2; exit 1; }
+# python_turns FOLDER PREFIX: the package in FOLDER imports, loads
+# PREFIX/lib/veldra/VELDRA.FLT and turns a picture.
+python_turns() {
+  PYTHONPATH="$1" "$python" -c '
+import sys, numpy, veldra
+turned = veldra.turn(numpy.full((4, 6, 3), 200, numpy.uint8), veldra.Params(axis="z", start=30, end=30))
+assert turned.shape == (4, 6, 3), turned.shape
+assert veldra.module_info()["module"] == sys.argv[1] + "/lib/veldra/VELDRA.FLT", veldra.module_info()["module"]
+' "$2"
+}
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 mv "$work/prefix" "$work/moved"
@@ -24,28 +40,73 @@ veldra="$work/moved/bin/veldra"
 "$veldra" demo out -q -j 1 >/dev/null || fail "the installed veldra does not run the demo"
 [ -s out/contact-sheet.png ] || fail "no contact sheet from the installed veldra"
 if [ -n "$python" ]; then
-  PYTHONPATH="$work/moved/$python_folder" "$python" -c '
-import numpy, veldra
-turned = veldra.turn(numpy.full((4, 6, 3), 200, numpy.uint8), veldra.Params(axis="z", start=30, end=30))
-assert turned.shape == (4, 6, 3) and veldra.module_info()["module"].startswith("'"$work/moved/lib/veldra/"'")
-' || fail "the installed Python package does not import or turn a picture"
+  python_turns "$work/moved/$python_folder" "$work/moved" || fail "the installed Python package does not work"
 fi
-if readelf -d "$veldra" "$work"/moved/lib/veldra/* ${python:+"$work/moved/$python_folder"/veldra*.so} \
+if readelf -d "$veldra" "$work"/moved/lib/veldra/* ${python:+"$work/moved/$python_folder"/veldra.*.so} \
     | grep -E 'R(UN)?PATH' | grep -q "$build"; then
   fail "an installed file still points into the build folder"
 fi
-
-cd "$build"
-cpack -G DEB -B "$work/package" >/dev/null || fail "cpack -G DEB failed"
-deb="$(ls "$work"/package/*.deb)"
-contents="$(dpkg-deb -c "$deb" | awk '{print $6}')"
-for file in ./usr/bin/veldra ./usr/lib/veldra/VELDRA.FLT ./usr/lib/veldra/libflt.so ./usr/lib/veldra/libbmm.so \
-            ./usr/lib/veldra/libcore.so ./usr/lib/veldra/libgeom.so ./usr/lib/veldra/libwin32stub.so; do
-  grep -qx "$file" <<<"$contents" || fail "$file is not in the package"
+for file in share/man/man1/veldra.1 share/bash-completion/completions/veldra; do
+  [ -s "$work/moved/$file" ] || fail "cmake --install did not install $file"
 done
-grep -q python <<<"$contents" && fail "the package holds the Python package, which needs dependencies of its own"
+
+debs="$("$here/../../packaging/debian/make-deb.sh" "$build" "$version" "$work/package" 2>"$work/make-deb.log")" \
+  || { cat "$work/make-deb.log" >&2; fail "make-deb.sh failed"; }
+deb="$(head -n 1 <<<"$debs")"
+[ "$(basename "$deb")" = "veldra_${version}_$(dpkg --print-architecture).deb" ] || fail "package named $deb"
+for package in $debs; do
+  lintian --fail-on error,warning "$package" >"$work/lintian.log" 2>&1 \
+    || { grep -v 'running with root privileges' "$work/lintian.log" >&2; fail "lintian finds errors or warnings in $package"; }
+  [ "$(dpkg-deb -f "$package" Version)" = "$version" ] || fail "the version of $package is not $version"
+done
 depends="$(dpkg-deb -f "$deb" Depends)"
 for package in libopenimageio libstdc++6 libc6; do
   grep -q "$package" <<<"$depends" || fail "the package does not depend on $package: $depends"
 done
-echo "check-install: installed tree and package are complete"
+! dpkg-deb -c "$deb" | grep -q dist-packages || fail "veldra's package holds the Python package"
+
+root="$work/root"
+for package in $debs; do
+  dpkg-deb -x "$package" "$root"
+done
+"$root/usr/bin/veldra" --version | grep -qx "veldra $version .*" || fail "the packaged veldra is not $version"
+"$root/usr/bin/veldra" info >/dev/null || fail "the packaged veldra does not load its module"
+[ -s "$root/usr/share/bash-completion/completions/veldra" ] || fail "no bash completion in the package"
+for dll in "$root"/usr/lib/veldra/* "$root"/usr/lib/python3/dist-packages/*.so; do
+  [ -e "$dll" ] || continue
+  [ -z "$(readelf -d "$dll" | grep -E 'R(UN)?PATH' | grep -v '\$ORIGIN')" ] || fail "$dll has a run path outside the package"
+done
+if [ -n "$python" ]; then
+  python_deb="$(grep python3-veldra <<<"$debs")" || fail "no python3-veldra package"
+  python_depends="$(dpkg-deb -f "$python_deb" Depends)"
+  for package in "veldra (= $version)" python3-numpy "python3 (>= " libopenimageio; do
+    grep -qF "$package" <<<"$python_depends" || fail "python3-veldra does not depend on $package: $python_depends"
+  done
+  python_turns "$root/usr/lib/python3/dist-packages" "$root/usr" || fail "the packaged Python package does not work"
+fi
+
+# The manual page renders without a complaint and holds every command and
+# subcommand the help lists (but help itself), each with every option of its
+# own help.
+manual="$(LC_ALL=C MANWIDTH=200 man --warnings -l "$root/usr/share/man/man1/veldra.1.gz" 2>"$work/man-warnings")"
+[ ! -s "$work/man-warnings" ] || fail "man warns: $(cat "$work/man-warnings")"
+packaged="$root/usr/bin/veldra"
+# listed PREFIX HELP: the words that follow "veldra PREFIX" on the help's indented lines.
+listed() { sed -n -E "s/^ +veldra $1([a-z]+).*/\1/p" <<<"$2" | sort -u; }
+check_manual() {  # COMMAND...
+  local help option
+  help="$("$packaged" "$@" --help)"
+  grep -q "^VELDRA ${*^^}\$" <<<"$manual" || fail "the manual page has no section for veldra $*"
+  for option in $(grep -o -E -- '(^|[ ,])--[a-z][a-z-]+' <<<"$help" | tr -d ' ,' | sort -u); do
+    grep -q -- "$option\b" <<<"$manual" || fail "the manual page does not mention veldra $* $option"
+  done
+}
+commands="$(listed "" "$("$packaged" --help)" | grep -vx help)"
+[ -n "$commands" ] || fail "no commands in veldra --help"
+for command in $commands; do
+  check_manual "$command"
+  for sub in $(listed "$command " "$("$packaged" "$command" --help)"); do
+    check_manual "$command" "$sub"
+  done
+done
+echo "check-install: installed tree and packages are complete; lintian is clean"
