@@ -43,6 +43,15 @@ auto IssuingWarnings(Work work) -> decltype(work())
     }
 }
 
+// `function` as a function of the same arguments that issues the warnings
+// said while it runs (IssuingWarnings): what the module's functions are
+// bound as.
+template <typename Result, typename... Arguments>
+auto IssuingWarnings(Result (*function)(Arguments...))
+{
+    return [function](Arguments... arguments) { return IssuingWarnings([&] { return function(arguments...); }); };
+}
+
 // The message of `failure` ("veldra: ..."), or "" when it holds no
 // exception veldra made.
 std::string MessageOf(const std::exception_ptr& failure);

@@ -176,18 +176,10 @@ py::list Render(const py::object& input, const py::object& output, const py::obj
 
 void AddRender(py::module_& module)
 {
-    module.def(
-        "render",
-        [](const py::object& input, const py::object& output, const py::object& frames, const py::object& range,
-           const py::object& params, const py::object& alpha, const py::object& depth, const py::object& jobs,
-           const py::object& progress) {
-            return IssuingWarnings(
-                [&] { return Render(input, output, frames, range, params, alpha, depth, jobs, progress); });
-        },
-        py::arg("input"), py::arg("output"), py::arg("frames") = py::none(), py::arg("range") = py::none(),
-        py::arg("params") = py::none(), py::arg("alpha") = "filter", py::arg("depth") = py::none(),
-        py::arg("jobs") = py::none(), py::arg("progress") = py::none(),
-        R"(Runs a frame or a sequence of files through the filter, exactly as veldra render does.
+    module.def("render", IssuingWarnings(&Render), py::arg("input"), py::arg("output"), py::arg("frames") = py::none(),
+               py::arg("range") = py::none(), py::arg("params") = py::none(), py::arg("alpha") = "filter",
+               py::arg("depth") = py::none(), py::arg("jobs") = py::none(), py::arg("progress") = py::none(),
+               R"(Runs a frame or a sequence of files through the filter, exactly as veldra render does.
 
 input and output are image files or sequence patterns (shot.####.exr,
 shot.%04d.png). frames: for a pattern, the frames to render ("1-100x2,150",

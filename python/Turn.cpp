@@ -105,15 +105,9 @@ py::array Turn(const py::object& image, const py::object& params, const py::obje
 
 void AddTurn(py::module_& module)
 {
-    module.def(
-        "turn",
-        [](const py::object& image, const py::object& params, const py::object& frame, const py::object& range,
-           const py::object& alpha, const py::object& premultiplied) {
-            return IssuingWarnings([&] { return Turn(image, params, frame, range, alpha, premultiplied); });
-        },
-        py::arg("image"), py::arg("params"), py::arg("frame") = 0, py::arg("range") = py::none(),
-        py::arg("alpha") = "filter", py::arg("premultiplied") = false,
-        R"(The picture turned by the filter, as a new array of the same shape and dtype.
+    module.def("turn", IssuingWarnings(&Turn), py::arg("image"), py::arg("params"), py::arg("frame") = 0,
+               py::arg("range") = py::none(), py::arg("alpha") = "filter", py::arg("premultiplied") = false,
+               R"(The picture turned by the filter, as a new array of the same shape and dtype.
 
 image is a NumPy array of shape (height, width, 3) or (height, width, 4) and
 dtype uint8, uint16, float16 or float32; the fourth channel is alpha. The
