@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #include "engine/ImageWarper.h"
 
@@ -70,12 +71,13 @@ inline void StoreOne(BMM_Color_64* at, __m128i pixel) { _mm_storel_epi64(reinter
 inline void StorePair(BMM_Color_64* at, __m128i pair) { _mm_storeu_si128(reinterpret_cast<__m128i*>(at), pair); }
 
 // The 2 x 2 block of working pixels that the last deposit went to, kept in
-// two registers (top row, bottom row) until a deposit goes elsewhere. The
-// next block usually overlaps it (one column to the right along a row of
-// source pixels, one row down along a column): the shared pixels then stay
-// in registers instead of going through memory between two deposits, and
-// every working pixel still takes its deposits in source order. A held
-// block is covered all over, so only the pixels it takes in are looked at.
+// two registers (left column, right column) until a deposit goes
+// elsewhere. The next block usually overlaps it (one column to the right
+// along a row of source pixels, one row down along a column): the shared
+// pixels then stay in registers instead of going through memory between two
+// deposits, and every working pixel still takes its deposits in source
+// order. A held block is covered all over, so only the pixels it takes in
+// are looked at.
 class HeldBlock {
 public:
     HeldBlock(BMM_Color_64* pixels, std::size_t rowLength) : buffer(pixels), stride(rowLength) {}
@@ -86,23 +88,33 @@ public:
     {
         const std::size_t step = index - at;
         if (step == 1) {  // one column right: the right column becomes the left one
-            StoreOne(buffer + at, top);
-            StoreOne(buffer + at + stride, bottom);
-            const __m128i right = Partner(LoadTwo(buffer + index + 1, buffer + index + 1 + stride), source);
-            top = _mm_castpd_si128(_mm_shuffle_pd(_mm_castsi128_pd(top), _mm_castsi128_pd(right), 0x1));
-            bottom = _mm_castpd_si128(_mm_shuffle_pd(_mm_castsi128_pd(bottom), _mm_castsi128_pd(right), 0x3));
+            StoreColumn(at, left);
+            left = right;
+            right = Partner(LoadColumn(index + 1), source);
         } else if (step == stride) {  // one row down: the bottom row becomes the top one
-            StorePair(buffer + at, top);
-            top = bottom;
-            bottom = Partner(LoadTwo(buffer + index + stride, buffer + index + stride + 1), source);
+            StoreOne(buffer + at, left);
+            StoreOne(buffer + at + 1, right);
+            const __m128i below = Partner(LoadTwo(buffer + index + stride, buffer + index + stride + 1), source);
+            left = HighThenLow(left, below);
+            right = HighThenLow(right, _mm_unpackhi_epi64(below, below));
+        } else if (step == 0 - stride) {  // one row up: the top row becomes the bottom one
+            StoreOne(buffer + at + stride, _mm_unpackhi_epi64(left, left));
+            StoreOne(buffer + at + stride + 1, _mm_unpackhi_epi64(right, right));
+            const __m128i above = Partner(LoadTwo(buffer + index, buffer + index + 1), source);
+            left = _mm_unpacklo_epi64(above, left);
+            right = _mm_unpacklo_epi64(_mm_unpackhi_epi64(above, above), right);
+        } else if (step == 0 - std::size_t{1}) {  // one column left: the left column becomes the right one
+            StoreColumn(at + 1, right);
+            right = left;
+            left = Partner(LoadColumn(index), source);
         } else if (step != 0) {
             Release();
-            top = Partner(LoadTwo(buffer + index, buffer + index + 1), source);
-            bottom = Partner(LoadTwo(buffer + index + stride, buffer + index + stride + 1), source);
+            left = Partner(LoadColumn(index), source);
+            right = Partner(LoadColumn(index + 1), source);
         }
         at = index;
-        top = Mean(top, source);
-        bottom = Mean(bottom, source);
+        left = Mean(left, source);
+        right = Mean(right, source);
     }
 
     // Writes the held block back; the buffer is then whole again.
@@ -110,8 +122,8 @@ public:
     {
         if (at == kNone)
             return;
-        StorePair(buffer + at, top);
-        StorePair(buffer + at + stride, bottom);
+        StorePair(buffer + at, _mm_unpacklo_epi64(left, right));
+        StorePair(buffer + at + stride, _mm_unpackhi_epi64(left, right));
         at = kNone;
     }
 
@@ -121,9 +133,23 @@ private:
     // Release always loads its block.
     static constexpr std::size_t kNone = SIZE_MAX / 2;
 
+    // (the high half of `pair`, the low half of `next`)
+    static __m128i HighThenLow(__m128i pair, __m128i next)
+    {
+        return _mm_castpd_si128(_mm_shuffle_pd(_mm_castsi128_pd(pair), _mm_castsi128_pd(next), 0x1));
+    }
+
+    // (element `index`, the element below it)
+    __m128i LoadColumn(std::size_t index) const { return LoadTwo(buffer + index, buffer + index + stride); }
+    void StoreColumn(std::size_t index, __m128i column)
+    {
+        StoreOne(buffer + index, column);
+        StoreOne(buffer + index + stride, _mm_unpackhi_epi64(column, column));
+    }
+
     BMM_Color_64* buffer;
     std::size_t stride;
-    __m128i top = _mm_setzero_si128(), bottom = _mm_setzero_si128();
+    __m128i left = _mm_setzero_si128(), right = _mm_setzero_si128();
     std::size_t at = kNone;
 };
 
@@ -185,37 +211,11 @@ inline __m128i Ceilings(__m128 positions)
     return _mm_sub_epi32(whole, _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(whole), positions)));
 }
 
-// The element indexes, y W + x, of the upper-left pixels of the two blocks
-// whose lower-right pixels are (ceilings of x, ceilings of y), in 64-bit
-// lanes. `strides` holds W in its even 32-bit lanes; `offset` is -(W + 1).
-inline __m128i BlockIndexes(__m128i ceilings, __m128i strides, __m128i offset)
-{
-    const __m128i rows = _mm_shuffle_epi32(ceilings, _MM_SHUFFLE(3, 3, 3, 2));
-    const __m128i columns = _mm_unpacklo_epi32(ceilings, _mm_setzero_si128());
-    return _mm_add_epi64(_mm_add_epi64(_mm_mul_epu32(rows, strides), columns), offset);
-}
-
-// The low lane's index. A buffer that a 32-bit process can hold has fewer
-// than 2^29 elements, so there the low 32 bits are the whole index.
-inline std::size_t LowIndex(__m128i indexes)
-{
-#if SIZE_MAX > UINT32_MAX
-    return static_cast<std::size_t>(_mm_cvtsi128_si64(indexes));
-#else
-    return static_cast<std::size_t>(_mm_cvtsi128_si32(indexes));
-#endif
-}
-
-// Marks a pixel whose block does not lie wholly inside the frame: all ones,
-// beyond any element index (and on a 32-bit build, its low half is too).
-constexpr std::size_t kOffInside = SIZE_MAX;
-
 // Reads `count` pixels of `row` from `column` on, one host call each. Kept
 // apart from the deposits so that the loop around the host call holds
 // nothing the call could clobber.
 __attribute__((noinline)) void ReadRun(Bitmap& source, int column, int row, int count, BMM_Color_64* run)
 {
-#pragma GCC unroll 4
     for (int k = 0; k < count; ++k) {
         run[k] = BMM_Color_64{0, 0, 0, 0};
         source.GetPixels(column + k, row, 1, run + k);
@@ -246,15 +246,13 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
     // reach the frame at all (ceilings in [0, W] x [0, H]) go through
     // SplatPixel's checks; the rest, NaN included, would be dropped anyway.
     // Lanes: (x, x, y, y) of two pixels.
-    const float lastColumn = static_cast<float>(width - 1), lastRow = static_cast<float>(height - 1);
-    const __m128 insideHigh = _mm_set_ps(lastRow, lastRow, lastColumn, lastColumn);
+    const std::size_t lastInsideColumn = static_cast<std::size_t>(width) - 1;
+    const std::size_t lastInsideRow = static_cast<std::size_t>(height) - 1;
     // The source alpha never reaches the output.
     const __m128i opaque = _mm_set1_epi64x(static_cast<long long>(std::uint64_t{kOpaque} << 48));
     const std::size_t stride = static_cast<std::size_t>(width);
     HeldBlock block(workBuffer, stride);
 
-    const __m128i strides = _mm_set1_epi32(width);
-    const __m128i offset = _mm_set1_epi64x(-static_cast<long long>(width) - 1);
 
     // A run at a time: the host's pixels, then where each goes, then the
     // deposits. Working out the places first, apart from the deposits,
@@ -262,17 +260,21 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
     // on it before each deposit.
     BMM_Color_64 run[kRunLength];
     struct Pair {
-        __m128 places;                 // (x, x, y, y) of the two pixels
-        std::uint64_t blocks[2];       // upper-left element of each one's block, or kOffInside
+        __m128 places;     // (x, x, y, y) of the two pixels
+        __m128i ceilings;  // their ceilings, in the same lanes
     } pairs[kRunLength / 2];
 
     // Deposits the pixel that is `lane` of `pair`: on its block, or, off
     // the fast path, through the checks for a block at the frame's edge.
     auto depositPixel = [&](const BMM_Color_64* read, const Pair& pair, int lane) {
-        const std::size_t index = static_cast<std::size_t>(pair.blocks[lane]);
-        if (index != kOffInside) {
+        alignas(16) std::uint32_t ceiling[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(ceiling), pair.ceilings);
+        // Zero-based, a ceiling in [1, W - 1] lies below W - 1; NaN and
+        // positions beyond the int range have ceilings far outside.
+        const std::size_t column = ceiling[lane] - 1u, row = ceiling[2 + lane] - 1u;
+        if (column < lastInsideColumn && row < lastInsideRow) {
             const __m128i source = _mm_or_si128(LoadOne(read), opaque);
-            block.DepositAt(index, _mm_unpacklo_epi64(source, source));
+            block.DepositAt(row * stride + column, _mm_unpacklo_epi64(source, source));
             return;
         }
         alignas(16) float place[4];
@@ -295,18 +297,26 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
             for (int k = 0; k < count; k += 2) {
                 const __m128 place = positions.Next();
                 pairs[k / 2].places = place;
-                // Per pixel, all ones where both its x and its y lie inside.
-                const __m128 insideLanes = _mm_and_ps(_mm_cmplt_ps(_mm_setzero_ps(), place), _mm_cmple_ps(place, insideHigh));
-                const __m128i inside = _mm_castps_si128(_mm_and_ps(insideLanes, _mm_movehl_ps(insideLanes, insideLanes)));
-                const __m128i indexes = BlockIndexes(Ceilings(place), strides, offset);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(pairs[k / 2].blocks),
-                                 _mm_or_si128(indexes, _mm_xor_si128(_mm_unpacklo_epi32(inside, inside), _mm_set1_epi32(-1))));
+                pairs[k / 2].ceilings = Ceilings(place);
             }
 
-            for (int k = 0; k < count; k += 2) {
-                depositPixel(run + k, pairs[k / 2], 0);
-                if (k + 1 < count)
-                    depositPixel(run + k + 1, pairs[k / 2], 1);
+            if (count % 2 != 0) {
+                // A run of odd length ends in half a pair: its second pixel
+                // lies beyond the run and is neither deposited nor checked.
+                Pair& last = pairs[count / 2];
+                alignas(16) float place[4];
+                alignas(16) std::uint32_t ceiling[4];
+                _mm_store_ps(place, last.places);
+                _mm_store_si128(reinterpret_cast<__m128i*>(ceiling), last.ceilings);
+                place[1] = place[3] = std::numeric_limits<float>::quiet_NaN();
+                ceiling[1] = ceiling[3] = 0;
+                last.places = _mm_load_ps(place);
+                last.ceilings = _mm_load_si128(reinterpret_cast<const __m128i*>(ceiling));
+            }
+            const BMM_Color_64* pixel = run;
+            for (const Pair* pair = pairs; pair != pairs + (count + 1) / 2; ++pair, pixel += 2) {
+                depositPixel(pixel, *pair, 0);
+                depositPixel(pixel + 1, *pair, 1);
             }
             block.Release();
         }
