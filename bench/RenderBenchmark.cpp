@@ -40,7 +40,8 @@ using Clock = std::chrono::steady_clock;
 
 std::string SizeName(const FrameSize& size) { return std::to_string(size.width) + "x" + std::to_string(size.height); }
 
-std::string Key(const TurnCase& turn, const FrameSize& size) { return std::string(turn.name) + "\t" + SizeName(size); }
+std::string Key(const char* name, const FrameSize& size) { return std::string(name) + "\t" + SizeName(size); }
+std::string Key(const TurnCase& turn, const FrameSize& size) { return Key(turn.name, size); }
 
 // The best seconds per frame seen so far, by Key(), over every repetition.
 struct Figures {
@@ -170,6 +171,9 @@ std::map<std::string, double> ReadWindowsFigures(const std::string& file)
     return seconds;
 }
 
+// Turns seconds per frame into nanoseconds per pixel.
+double NanosecondsPerPixel(const FrameSize& size) { return 1e9 / (static_cast<double>(size.width) * size.height); }
+
 // "-" when a figure is missing.
 std::string Cell(const std::map<std::string, double>& seconds, const std::string& key, double scale)
 {
@@ -200,7 +204,7 @@ void PrintTable(const std::map<std::string, double>& windows)
     std::printf("%-14s %-10s %8s %8s %11s %8s %15s\n", "case", "size", "native", "OpenCV", "ours/OpenCV", "Windows",
                 "Windows/native");
     for (const FrameSize& size : kTableSizes) {
-        const double perPixel = 1e9 / (static_cast<double>(size.width) * size.height);
+        const double perPixel = NanosecondsPerPixel(size);
         for (const TurnCase& turn : kTurnCases) {
             const std::string key = Key(turn, size);
             std::printf("%-14s %-10s %8s %8s %11s %8s %15s\n", turn.name, SizeName(size).c_str(),
@@ -209,6 +213,13 @@ void PrintTable(const std::map<std::string, double>& windows)
                         Ratio(windows, figures.ours, key).c_str());
         }
     }
+    if (!windows.empty()) {
+        std::printf("Of each Windows frame, its memory fresh from the C library (calloc, a write to each page, free):");
+        for (const FrameSize& size : kTableSizes)
+            std::printf(" %s %s ns/px", SizeName(size).c_str(),
+                        Cell(windows, Key(kFreshMemory, size), NanosecondsPerPixel(size)).c_str());
+        std::printf("\n");
+    }
     std::printf("\nSize curve, native, best frame, nanoseconds per pixel\n%-10s", "size");
     for (int c : kCurveCases)
         std::printf(" %14s", kTurnCases[c].name);
@@ -216,9 +227,7 @@ void PrintTable(const std::map<std::string, double>& windows)
     for (const FrameSize& size : kCurveSizes) {
         std::printf("%-10s", SizeName(size).c_str());
         for (int c : kCurveCases)
-            std::printf(" %14s", Cell(figures.ours, Key(kTurnCases[c], size),
-                                      1e9 / (static_cast<double>(size.width) * size.height))
-                                     .c_str());
+            std::printf(" %14s", Cell(figures.ours, Key(kTurnCases[c], size), NanosecondsPerPixel(size)).c_str());
         std::printf("\n");
     }
 }
