@@ -1,6 +1,10 @@
 // veldra: the command-line host that runs frames through the VELDRA.FLT
 // filter module exactly as the host application's post-production queue
 // does.
+//
+// Exit codes: 0 when the work asked for is done, 2 for a command line veldra
+// cannot take (a usage error: its help, or a line naming the mistake, on
+// standard error), 1 for every other failure.
 #include <cstdio>
 #include <new>
 #include <string>
@@ -9,42 +13,60 @@
 #include "cli/Arguments.h"
 #include "cli/HelpText.h"
 #include "commands/Commands.h"
-#include "Failure.h"
-#include "farm/FarmCommands.h"
-#include "files/FileError.h"
+#include "farm/FarmActions.h"
 #include "filter/Identity.h"
-#include "image/io/LibraryMessages.h"
-#include "render/Interrupt.h"
+#include "messages/Failure.h"
+#include "messages/LibraryMessages.h"
+#include "process/Interrupt.h"
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kUsageError = 2;
+
+int Run(const Arguments& arguments)
+{
+    switch (arguments.command) {
+    case Arguments::Command::Render: return RunRender(arguments);
+    case Arguments::Command::Info: return RunInfo(arguments);
+    case Arguments::Command::Params: return RunParams(arguments);
+    case Arguments::Command::Demo: return RunDemo(arguments);
+    case Arguments::Command::Farm: return RunFarm(arguments.farm);
+    case Arguments::Command::Help:
+        if (arguments.usageError) {
+            std::fputs(UsageText(arguments.helpTopic).c_str(), stderr);
+            return kUsageError;
+        }
+        std::fputs(HelpText(arguments.helpTopic).c_str(), stdout);
+        return 0;
+    case Arguments::Command::Version:
+        std::printf("veldra %s (filter module %s, %s)\n", VELDRA_RELEASE, VELDRA_MODULE_FILE, VELDRA_VERSION_TEXT);
+        return 0;
+    }
+    return kFailed;
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
     RouteLibraryMessages();
     CatchInterrupts();
+    Arguments arguments;
     try {
-        const std::vector<std::string> words(argv + 1, argv + argc);
-        if (!words.empty() && words[0] == "farm")
-            return RunFarm(std::vector<std::string>(words.begin() + 1, words.end()));
-        const Arguments arguments = ParseArguments(words);
-        switch (arguments.command) {
-        case Arguments::Command::Render: return RunRender(arguments);
-        case Arguments::Command::Info: return RunInfo(arguments);
-        case Arguments::Command::Params: return RunParams(arguments);
-        case Arguments::Command::Demo: return RunDemo(arguments);
-        case Arguments::Command::Help:
-            std::fputs(HelpText(arguments.helpTopic).c_str(), arguments.usageError ? stderr : stdout);
-            return arguments.usageError ? 2 : 0;
-        case Arguments::Command::Version:
-            std::printf("veldra %s (filter module %s, %s)\n", VELDRA_RELEASE, VELDRA_MODULE_FILE, VELDRA_VERSION_TEXT);
-            return 0;
-        }
+        arguments = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const Failure& failure) {
         std::fprintf(stderr, "veldra: %s\n", failure.what());
-    } catch (const FileError& failure) {
+        return kUsageError;
+    }
+    try {
+        return Run(arguments);
+    } catch (const Failure& failure) {
         std::fprintf(stderr, "veldra: %s\n", failure.what());
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "veldra: out of memory\n");
     } catch (const std::exception& error) {
         std::fprintf(stderr, "veldra: unexpected error: %s\n", error.what());
     }
-    return 1;
+    return kFailed;
 }

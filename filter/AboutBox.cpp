@@ -3,6 +3,7 @@
 #include "core/CustomControls.h"
 #include "filter/ModuleInstance.h"
 #include "filter/RotationFilter.h"
+#include "resources/resource.h"
 
 namespace {
 

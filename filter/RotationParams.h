@@ -15,19 +15,21 @@
 #include <cstdint>
 
 #include "filter/Identity.h"
-#include "resources/resource.h"
 
+// The stored codes. They are the block's own numbers: the setup dialog's
+// radio buttons carry the same ids (asserted where the dialog maps one to
+// the other), but no dialog change may renumber them.
 enum AxisCode : std::int32_t {
-    AxisX = IDC_AXIS_X,  // about the horizontal axis in the picture plane
-    AxisY = IDC_AXIS_Y,  // about the vertical axis in the picture plane
-    AxisZ = IDC_AXIS_Z,  // in the picture plane
+    AxisX = 1010,  // about the horizontal axis in the picture plane
+    AxisY = 1011,  // about the vertical axis in the picture plane
+    AxisZ = 1012,  // in the picture plane
 };
 
 // The engine receives a pivot as its offset from PivotCenter: -1, 0, +1.
 enum PivotCode : std::int32_t {
-    PivotLower = IDC_PIVOT_LOWER,
-    PivotCenter = IDC_PIVOT_CENTER,
-    PivotUpper = IDC_PIVOT_UPPER,
+    PivotLower = 1013,
+    PivotCenter = 1014,
+    PivotUpper = 1015,
 };
 
 struct RotationParams {

@@ -5,6 +5,14 @@
 #include "core/CustomControls.h"
 #include "filter/ModuleInstance.h"
 #include "filter/RotationFilter.h"
+#include "resources/resource.h"
+
+// The radio buttons' ids are the stored codes: the dialog checks, reads and
+// previews a code as the id of its button.
+static_assert(IDC_AXIS_X == AxisX && IDC_AXIS_Y == AxisY && IDC_AXIS_Z == AxisZ,
+              "each axis button's id is its stored code");
+static_assert(IDC_PIVOT_LOWER == PivotLower && IDC_PIVOT_CENTER == PivotCenter && IDC_PIVOT_UPPER == PivotUpper,
+              "each pivot button's id is its stored code");
 
 namespace {
 

@@ -1,68 +1,33 @@
 // The command line of `veldra`: which command, and its options, checked and
-// converted. Every malformed or empty value throws Failure naming the option.
+// converted. Every malformed or empty value, unknown option or command and
+// wrong number of operands throws Failure naming it: a usage error.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/FrameList.h"
-#include "image/ChannelFormat.h"
-
-// An inclusive span of frame numbers, written "A-B" on the command line.
-struct FrameSpan {
-    int first = 0;
-    int last = 0;
-
-    // Parsing guarantees first <= last and that the count fits an int.
-    int Count() const { return last - first + 1; }
-};
-
-// Settings that replace fields of the parameter block; unset ones keep the
-// block's value.
-struct SettingOverrides {
-    std::optional<std::int32_t> axis;   // axis code, AxisX..AxisZ
-    std::optional<std::int32_t> pivot;  // pivot code, PivotLower..PivotUpper
-    std::optional<float> startAngle;    // degrees
-    std::optional<float> endAngle;      // degrees
-};
-
-// What becomes of the picture's alpha: the filter's own output (every
-// covered pixel opaque), or the picture's alpha carried through the turn.
-enum class AlphaMode { Filter, Keep };
-
-struct RenderArguments {
-    std::string input;
-    std::string output;
-    std::optional<FrameList> frames;  // which frames of a pattern
-    std::optional<int> frame;         // the frame number of a single image
-    std::optional<FrameSpan> range;   // the filter's active range
-    SettingOverrides settings;
-    std::string paramsFile;              // empty: start from the filter's defaults
-    std::string saveParamsFile;          // empty: do not store the block
-    std::optional<int> compression;      // PNG deflate level 0..9
-    std::optional<ChannelFormat> depth;  // none: the input's own
-    AlphaMode alpha = AlphaMode::Filter;
-    bool dryRun = false;
-};
+#include "farm/FarmArguments.h"
+#include "render/RenderRequest.h"
 
 struct Arguments {
-    enum class Command { Help, Version, Render, Info, Params, Demo };
+    enum class Command { Help, Version, Render, Info, Params, Demo, Farm };
     Command command = Command::Help;
-    // With Command::Help: the command whose help was asked for ("" for all).
+    // With Command::Help: the topic asked for, "" for the whole program, a
+    // command ("render") or a farm action ("farm submit").
     std::string helpTopic;
-    bool usageError = false;  // help shown because no command was given
+    bool usageError = false;  // help given for a command line without a command
 
-    RenderArguments render;
-    std::string paramsFile;  // `params FILE`
-    std::string demoFolder;  // `demo [DIR]`
+    RenderRequest render;        // render; demo (its alpha)
+    std::string saveParamsFile;  // render --save-params; "": not stored
+    bool dryRun = false;         // render --dry-run
+    std::string blockFile;       // params FILE
+    std::string demoFolder;      // demo [DIR]
+    FarmArguments farm;          // farm ACTION ...
 
-    std::string modulePath;  // empty: the module beside veldra
+    std::string modulePath;  // "": the module installed with veldra
     int jobs = 0;            // 0: one per core
     bool quiet = false;
 };
 
-// Parses argv[1..]; throws Failure for an unknown command or option, a
-// missing, empty or malformed value, or a wrong number of operands.
+// Parses argv[1..]; throws Failure for anything `veldra` cannot take.
 Arguments ParseArguments(const std::vector<std::string>& words);

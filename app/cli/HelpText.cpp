@@ -1,8 +1,10 @@
 #include "cli/HelpText.h"
 
-#include <map>
+#include <algorithm>
+#include <iterator>
+#include <utility>
 
-#include "Failure.h"
+#include "messages/Failure.h"
 
 namespace {
 
@@ -13,8 +15,12 @@ const char kOverview[] =
     "  veldra info [--module FILE]            what the module reports about itself\n"
     "  veldra params FILE                     show a stored 20-byte parameter block\n"
     "  veldra demo [DIR] [options]            render the built-in test card (default DIR: veldra-demo)\n"
-    "  veldra farm submit|status|retry|cancel ...   render on a Slurm cluster (veldra farm help)\n"
-    "  veldra --version                       the program's release\n";
+    "  veldra farm submit|status|retry|cancel ...   render on a Slurm cluster (veldra farm --help)\n"
+    "  veldra help [COMMAND]                  this help, or a command's (also veldra COMMAND --help)\n"
+    "  veldra --version                       the program's release\n"
+    "\n"
+    "veldra exits 0 when it did what was asked, 2 for a command line it cannot take, and 1 when\n"
+    "anything else fails.\n";
 
 const char kRender[] =
     "usage: veldra render INPUT OUTPUT [options]\n"
@@ -71,21 +77,90 @@ const char kDemo[] =
     "      --module FILE     the filter module\n"
     "  -q, --quiet           no progress bar\n";
 
-const std::map<std::string, const char*>& Topics()
-{
-    static const std::map<std::string, const char*> topics = {
-        {"", kOverview}, {"render", kRender}, {"info", kInfo}, {"params", kParams}, {"demo", kDemo}};
-    return topics;
-}
+const char kFarm[] =
+    "usage: veldra farm ACTION ...   (veldra farm ACTION --help for its options)\n"
+    "\n"
+    "Renders a sequence on a Slurm cluster as one job array, and follows the run.\n"
+    "\n"
+    "  veldra farm submit INPUT OUTPUT [render options] --chunk N [farm options] [-- sbatch options]\n"
+    "  veldra farm status DIR           frames done, running, pending, failed and never run\n"
+    "  veldra farm retry DIR [--wait]   submit again the frames that failed or never ran\n"
+    "  veldra farm cancel DIR           cancel the run's jobs\n"
+    "\n"
+    "DIR is a run's farm folder (OUTPUT_DIR/.veldra-farm/RUN) or the output folder,\n"
+    "which stands for its latest run. The run's own jobs run veldra farm task and\n"
+    "veldra farm report.\n";
+
+const char kFarmSubmit[] =
+    "usage: veldra farm submit INPUT OUTPUT [render options] --chunk N [farm options] [-- sbatch options]\n"
+    "\n"
+    "Splits the frames into chunks of N and submits one job array whose tasks render them\n"
+    "with veldra render, then a job that writes the run's report.txt. The render options are\n"
+    "those of veldra render; every task renders its frames with the shot's whole range and\n"
+    "the parameter block settled here, so the files are those a local render writes.\n"
+    "INPUT and OUTPUT are sequence patterns; outputs that exist are kept.\n"
+    "\n"
+    "farm options:\n"
+    "      --chunk N             frames per array task\n"
+    "      --max-parallel P      array tasks running at once (default: no limit)\n"
+    "      --retries R           further attempts at a failing frame (default 2)\n"
+    "      --partition NAME      the Slurm partition (sbatch --partition)\n"
+    "      --time LIMIT          each task's time limit (sbatch --time)\n"
+    "      --cpus-per-task C     CPUs a task has; it renders C frames at once\n"
+    "      --wait                wait for the run; exit 0 only when every frame is done\n";
+
+const char kFarmStatus[] =
+    "usage: veldra farm status DIR\n"
+    "\n"
+    "The run's frames: done, running, pending, failed (with message and log) and never run,\n"
+    "from its status records and Slurm's live states. Exits 1 when Slurm cannot be asked.\n";
+
+const char kFarmRetry[] =
+    "usage: veldra farm retry DIR [--wait]\n"
+    "\n"
+    "Submits again only the frames of the run that failed or never ran.\n"
+    "\n"
+    "options:\n"
+    "      --wait                wait for the run; exit 0 only when every frame is done\n";
+
+const char kFarmCancel[] =
+    "usage: veldra farm cancel DIR\n"
+    "\n"
+    "Cancels every job of the run Slurm still holds, then shows the run's state.\n";
+
+// The topics in the order the whole program's help gives them.
+const std::pair<const char*, const char*> kTopics[] = {
+    {"render", kRender},
+    {"info", kInfo},
+    {"params", kParams},
+    {"demo", kDemo},
+    {"farm", kFarm},
+    {"farm submit", kFarmSubmit},
+    {"farm status", kFarmStatus},
+    {"farm retry", kFarmRetry},
+    {"farm cancel", kFarmCancel},
+};
 
 }  // namespace
 
-bool IsCommand(const std::string& name) { return !name.empty() && Topics().count(name) != 0; }
+bool IsCommand(const std::string& name)
+{
+    return !name.empty() && name.find(' ') == std::string::npos &&
+           std::any_of(std::begin(kTopics), std::end(kTopics), [&](const auto& topic) { return name == topic.first; });
+}
 
 std::string HelpText(const std::string& topic)
 {
-    const auto found = Topics().find(topic);
-    if (found == Topics().end())
-        throw Failure(topic + ": unknown command (see 'veldra --help')");
-    return found->second;
+    if (topic.empty()) {
+        std::string text = kOverview;
+        for (const auto& [name, help] : kTopics)
+            text += std::string("\n") + help;
+        return text;
+    }
+    for (const auto& [name, help] : kTopics)
+        if (topic == name)
+            return help;
+    throw Failure(topic, "unknown command (see 'veldra --help')");
 }
+
+std::string UsageText(const std::string& topic) { return topic.empty() ? kOverview : HelpText(topic); }

@@ -9,19 +9,17 @@
 #include <vector>
 
 #include "commands/Commands.h"
-#include "image/ContactSheet.h"
-#include "Failure.h"
-#include "render/AlphaKeep.h"
-#include "render/FilterModule.h"
-#include "cli/FramePattern.h"
-#include "image/ImageFiles.h"
-#include "render/Interrupt.h"
-#include "render/ParallelFrames.h"
-#include "cli/Progress.h"
-#include "render/RenderFrame.h"
-#include "image/TestCard.h"
+#include "commands/Progress.h"
 #include "filter/ParamWords.h"
-#include "filter/RotationParams.h"
+#include "image/ContactSheet.h"
+#include "image/ImageFiles.h"
+#include "image/TestCard.h"
+#include "messages/Failure.h"
+#include "process/Interrupt.h"
+#include "render/AlphaKeep.h"
+#include "render/FramePlan.h"
+#include "render/ParallelFrames.h"
+#include "render/module/FilterModule.h"
 
 namespace {
 
@@ -64,7 +62,7 @@ void MakeFolder(const std::filesystem::path& folder)
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error)
-        throw Failure(folder.string() + ": cannot make the output folder: " + error.message());
+        throw Failure(folder.string(), "cannot make the output folder: " + error.message());
 }
 
 }  // namespace
@@ -77,18 +75,22 @@ int RunDemo(const Arguments& arguments)
     const std::vector<Turn> turns = AllTurns();
     const int turnCount = static_cast<int>(turns.size());
     const auto module = LoadFilterModule(arguments.modulePath);
+    // Each turn is a run of its own: its frames, files and block.
+    std::vector<FramePlan> plans;
+    for (const Turn& turn : turns) {
+        RenderRequest request;
+        request.output = (folder / (turn.FileStem() + ".####.png")).string();
+        request.frames = FrameList::Covering(FrameSpan{0, kFramesPerTurn - 1});
+        request.range = FrameSpan{0, kFramesPerTurn};
+        request.settings = SettingOverrides{turn.axis.code, turn.pivot.code, 0.0f, kEndAngle};
+        request.alpha = arguments.render.alpha;
+        plans.push_back(PlanMadeFrames(request, *module));
+    }
     const std::size_t frameCount = static_cast<std::size_t>(turnCount) * kFramesPerTurn;
-    const int workers = WorkerCount(arguments.jobs, frameCount);
-    std::vector<std::unique_ptr<ImageFilter>> filters;
-    std::vector<ParamBlock> blocks;
-    for (int worker = 0; worker < workers; ++worker)
-        filters.push_back(MakeFilter(*module));
-    for (const Turn& turn : turns)
-        blocks.push_back(
-            SettleParams(*filters[0], "", SettingOverrides{turn.axis.code, turn.pivot.code, 0.0f, kEndAngle}));
+    const auto filters = MakeFilters(*module, WorkerCount(arguments.jobs, frameCount), plans[0].block);
 
     const Frame card = DrawTestCard(kCardWidth, kCardHeight);
-    WriteImage((folder / "test-card.png").string(), card, WriteSettings{});
+    WriteImage((folder / "test-card.png").string(), "png", card, WriteSettings{});
 
     ContactSheet sheet(turnCount, kFramesPerTurn / kSheetEvery, kCardWidth / 4, kCardHeight / 4);
     for (int row = 0; row < turnCount; ++row)
@@ -96,32 +98,24 @@ int RunDemo(const Arguments& arguments)
     for (int column = 0; column < kFramesPerTurn / kSheetEvery; ++column)
         sheet.LabelColumn(column, "frame " + std::to_string(column * kSheetEvery));
 
-    std::vector<FramePattern> patterns;
-    for (const Turn& turn : turns)
-        patterns.push_back(*FramePattern::Parse((folder / (turn.FileStem() + ".####.png")).string()));
-
-    const FrameRange turnRange(0, kFramesPerTurn + 1, 0);
     Progress progress(frameCount, !arguments.quiet);
     auto renderOne = [&](int worker, std::size_t index) {
         if (Interrupted())
             throw Failure("demo interrupted; the frames written so far are complete");
-        const int row = static_cast<int>(index / kFramesPerTurn);
+        const FramePlan& plan = plans[index / kFramesPerTurn];
         const int frameNumber = static_cast<int>(index % kFramesPerTurn);
-        const std::string path = patterns[row].PathOf(frameNumber);
+        const std::string path = plan.OutputOf(frameNumber);
 
         Frame frame = Frame::Make(card.Width(), card.Height());
         std::memcpy(frame.pixels, card.pixels, card.PixelCount() * sizeof(BMM_Color_64));
-        LoadParams(*filters[worker], blocks[row]);
-        const FrameRange at(turnRange.First(), turnRange.Count(), frameNumber);
-        if (arguments.render.alpha == AlphaMode::Keep)
-            RenderFrameKeepingAlpha(*filters[worker], frame, ColourAlpha::Straight, at, at, path);
-        else
-            RenderFrame(*filters[worker], frame, at, at, path);
-        WriteImage(path, frame, WriteSettings{});
+        LoadParams(*filters[worker], plan.block);
+        RenderFrameWithAlpha(*filters[worker], frame, plan.alpha, ColourAlpha::Straight, plan.QueueAt(frameNumber),
+                             plan.RangeAt(frameNumber), path);
+        WriteImage(path, plan.outputFormat, frame, WriteSettings{});
         if (frameNumber % kSheetEvery == 0)
-            sheet.Place(row, frameNumber / kSheetEvery, frame);
+            sheet.Place(static_cast<int>(index / kFramesPerTurn), frameNumber / kSheetEvery, frame);
     };
-    RunFrames(frameCount, workers, renderOne, [&] { progress.FrameDone(); });
+    RunFrames(frameCount, static_cast<int>(filters.size()), renderOne, [&] { progress.FrameDone(); });
     progress.Finish();
     if (Interrupted())
         throw Failure("demo interrupted; the frames written so far are complete");

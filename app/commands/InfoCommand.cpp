@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "commands/Commands.h"
-#include "render/FilterModule.h"
+#include "render/module/FilterModule.h"
 
 int RunInfo(const Arguments& arguments)
 {

@@ -1,12 +1,11 @@
 // `veldra params FILE`: a stored parameter block in words.
 #include <cstdio>
-#include <cstring>
 
 #include "commands/Commands.h"
-#include "Failure.h"
-#include "render/FilterModule.h"
+#include "files/ParamFile.h"
 #include "filter/ParamWords.h"
 #include "filter/RotationParams.h"
+#include "messages/Failure.h"
 
 namespace {
 
@@ -26,13 +25,11 @@ std::string PivotName(std::int32_t code)
 
 int RunParams(const Arguments& arguments)
 {
-    const ParamBlock block = ReadParamFile(arguments.paramsFile);
-    RotationParams params;
-    std::memcpy(&params, block.data(), sizeof params);
+    const RotationParams params = ParamsOf(ReadParamFile(arguments.blockFile));
     if (params.tag != VELDRA_TAG) {
         char tag[16];
         std::snprintf(tag, sizeof tag, "0x%08X", static_cast<unsigned>(params.tag));
-        throw Failure(arguments.paramsFile + ": not a parameter block of this filter (tag " + tag + ")");
+        throw Failure(arguments.blockFile, std::string("not a parameter block of this filter (tag ") + tag + ")");
     }
 
     std::printf("tag:          0x%08X\n", static_cast<unsigned>(params.tag));

@@ -1,10 +1,10 @@
-// A file that cannot be read or written as asked: what() is one line that
-// names the file and the cause in words.
+// A file that cannot be read or written as asked. Subject() is the file;
+// what() names it and the cause in words.
 #pragma once
 
-#include <stdexcept>
+#include "messages/Failure.h"
 
-class FileError : public std::runtime_error {
+class FileError : public Failure {
 public:
-    using std::runtime_error::runtime_error;
+    using Failure::Failure;
 };

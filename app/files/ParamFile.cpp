@@ -1,6 +1,7 @@
 #include "files/ParamFile.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "files/WholeFile.h"
 
@@ -9,10 +10,10 @@ ParamBlock ReadParamFile(const std::string& path)
     // One byte more than a block tells a longer file from a block.
     const std::string bytes = ReadFileHead(path, kParamBlockSize + 1);
     if (bytes.size() != kParamBlockSize)
-        throw FileError(path + ": not a parameter file: " +
-                        (bytes.size() > kParamBlockSize ? std::string("longer than")
-                                                        : std::to_string(bytes.size()) + " bytes, not") +
-                        " " + std::to_string(kParamBlockSize) + " bytes");
+        throw FileError(path, "not a parameter file: " +
+                                  (bytes.size() > kParamBlockSize ? std::string("longer than")
+                                                                  : std::to_string(bytes.size()) + " bytes, not") +
+                                  " " + std::to_string(kParamBlockSize) + " bytes");
     ParamBlock block;
     std::copy(bytes.begin(), bytes.end(), block.begin());
     return block;
@@ -21,4 +22,18 @@ ParamBlock ReadParamFile(const std::string& path)
 void WriteParamFile(const std::string& path, const ParamBlock& block)
 {
     ReplaceFileContents(path, block.data(), block.size());
+}
+
+RotationParams ParamsOf(const ParamBlock& block)
+{
+    RotationParams params;
+    std::memcpy(&params, block.data(), sizeof params);
+    return params;
+}
+
+ParamBlock BlockOf(const RotationParams& params)
+{
+    ParamBlock block;
+    std::memcpy(block.data(), &params, sizeof params);
+    return block;
 }

@@ -8,9 +8,16 @@
 #include <string>
 
 #include "files/FileError.h"
+#include "filter/RotationParams.h"
 
 constexpr std::size_t kParamBlockSize = 20;
 using ParamBlock = std::array<std::uint8_t, kParamBlockSize>;
+static_assert(sizeof(RotationParams) == kParamBlockSize, "a parameter file holds one block");
+
+// The fields of a block, and the block of some fields: the one copy
+// between the stored bytes and their meaning.
+RotationParams ParamsOf(const ParamBlock& block);
+ParamBlock BlockOf(const RotationParams& params);
 
 // The block in `path`; throws FileError naming the file when it is not a
 // regular file, cannot be read or is not exactly 20 bytes long. Reads at

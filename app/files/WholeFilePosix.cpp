@@ -11,6 +11,8 @@
 
 #include "files/FileError.h"
 #include "files/PendingFiles.h"
+#include "files/ReadAt.h"
+#include "files/TestFaults.h"
 
 namespace {
 
@@ -31,7 +33,7 @@ std::string KindOf(mode_t mode)
 
 FileError NotAFile(const std::string& path, mode_t mode)
 {
-    return FileError(path + ": is " + KindOf(mode) + ", not a file");
+    return FileError(path, "is " + KindOf(mode) + ", not a file");
 }
 
 std::string FolderOf(const std::string& path)
@@ -54,24 +56,11 @@ std::string FinalTarget(const std::string& path)
         std::string link(PATH_MAX, '\0');
         const ssize_t length = readlink(target.c_str(), &link[0], link.size());
         if (length < 0)
-            throw FileError(path + ": cannot follow the link: " + Cause(errno));
+            throw FileError(path, "cannot follow the link: " + Cause(errno));
         link.resize(static_cast<std::size_t>(length));
         target = link[0] == '/' ? link : FolderOf(target) + "/" + link;
     }
-    throw FileError(path + ": cannot follow the link: " + Cause(ELOOP));
-}
-
-// How many bytes a file may hold before writes fail with "No space left on
-// device": a stand-in for a full disk, so that tests without the right to
-// mount a small file system can still exercise the failure path. Unlimited
-// unless VELDRA_TEST_DISK_BYTES is set.
-std::size_t SimulatedDiskBytes()
-{
-    static const std::size_t limit = [] {
-        const char* text = std::getenv("VELDRA_TEST_DISK_BYTES");
-        return text ? static_cast<std::size_t>(std::strtoull(text, nullptr, 10)) : SIZE_MAX;
-    }();
-    return limit;
+    throw FileError(path, "cannot follow the link: " + Cause(ELOOP));
 }
 
 // Writes everything or returns the error number of the write that failed.
@@ -91,11 +80,18 @@ int WriteAll(int fd, const char* data, std::size_t size)
     return allowed < size ? ENOSPC : 0;
 }
 
-std::string RandomName()
+// ".veldra-" and 16 hexadecimal digits, random unless a test asks for
+// predictable names (files/TestFaults.h).
+std::string RandomName(const std::string& target)
 {
     unsigned char bytes[8] = {};
-    if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes))
-        throw FileError(std::string("cannot make a temporary name: ") + Cause(errno));
+    const long long predictable = PredictableNameNumber();
+    if (predictable >= 0) {
+        for (int i = 0; i < 8; ++i)
+            bytes[7 - i] = static_cast<unsigned char>(predictable >> (8 * i));
+    } else if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+        throw FileError(target, "cannot make a temporary name: " + Cause(errno));
+    }
     static const char digits[] = "0123456789abcdef";
     std::string name = ".veldra-";
     for (const unsigned char byte : bytes) {
@@ -113,18 +109,18 @@ public:
     TemporaryFile(const std::string& target, const std::string& folder)
     {
         for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
-            path_ = folder + "/" + RandomName();
+            path_ = folder + "/" + RandomName(target);
             slot_ = RegisterPendingFile(path_);
             fd_ = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
             if (fd_ < 0) {
                 const int error = errno;
                 ReleasePendingFile(slot_);
                 if (error != EEXIST)
-                    throw FileError(target + ": cannot write: " + Cause(error));
+                    throw FileError(target, "cannot write: " + Cause(error));
             }
         }
         if (fd_ < 0)
-            throw FileError(target + ": cannot write: " + Cause(EEXIST));
+            throw FileError(target, "cannot write: " + Cause(EEXIST));
     }
     ~TemporaryFile()
     {
@@ -145,6 +141,8 @@ public:
     {
         const int result = close(fd_);
         fd_ = -1;
+        if (InjectedFailure("close"))
+            return EIO;
         return result == 0 ? 0 : errno;
     }
     void Committed() { committed_ = true; }
@@ -155,6 +153,21 @@ private:
     int slot_ = -1;
     bool committed_ = false;
 };
+
+// fsync and rename, each returning the error number or 0.
+int SyncToDisk(int fd)
+{
+    if (InjectedFailure("fsync"))
+        return EIO;
+    return fsync(fd) == 0 ? 0 : errno;
+}
+
+int Rename(const std::string& from, const std::string& to)
+{
+    if (InjectedFailure("rename"))
+        return EIO;
+    return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
 
 // Gives the new file the permissions and owner of the one it replaces.
 // Owner first: changing it clears set-id bits that the mode then restores.
@@ -185,15 +198,16 @@ void ReplaceFileContents(const std::string& path, const void* data, std::size_t 
     if (replacing)
         KeepAttributes(temporary.Descriptor(), old);
     int error = WriteAll(temporary.Descriptor(), static_cast<const char*>(data), size);
-    if (!error && fsync(temporary.Descriptor()) != 0)
-        error = errno;
+    StallWhenAsked();
+    if (!error)
+        error = SyncToDisk(temporary.Descriptor());
     const int closeError = temporary.Close();
     if (!error)
         error = closeError;
-    if (!error && rename(temporary.Path().c_str(), target.c_str()) != 0)
-        error = errno;
+    if (!error)
+        error = Rename(temporary.Path(), target);
     if (error)
-        throw FileError(path + ": cannot write: " + Cause(error));
+        throw FileError(path, "cannot write: " + Cause(error));
     temporary.Committed();
 
     // The rename itself reaches the disk only with the folder's entry.
@@ -209,7 +223,7 @@ std::uint64_t RegularFileSize(const std::string& path)
 {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0)
-        throw FileError(path + ": cannot open: " + Cause(errno));
+        throw FileError(path, "cannot open: " + Cause(errno));
     if (!S_ISREG(info.st_mode))
         throw NotAFile(path, info.st_mode);
     return static_cast<std::uint64_t>(info.st_size);
@@ -222,7 +236,7 @@ std::string ReadFileHead(const std::string& path, std::size_t limit)
     // opening it does not wait for a writer.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        throw FileError(path + ": cannot open: " + Cause(errno));
+        throw FileError(path, "cannot open: " + Cause(errno));
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
@@ -237,7 +251,7 @@ std::string ReadFileHead(const std::string& path, std::size_t limit)
         if (got < 0) {
             const int error = errno;
             close(fd);
-            throw FileError(path + ": cannot read: " + Cause(error));
+            throw FileError(path, "cannot read: " + Cause(error));
         }
         if (got == 0)
             break;
@@ -252,4 +266,19 @@ bool PathExists(const std::string& path)
 {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0;
+}
+
+int ReadAt(int fd, void* buffer, std::size_t length, std::uint64_t offset)
+{
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got = pread(fd, static_cast<char*>(buffer) + done, length - done,
+                                  static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got < 0 ? errno : -1;
+        done += static_cast<std::size_t>(got);
+    }
+    return 0;
 }

@@ -49,16 +49,16 @@ HANDLE OpenRegularFile(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        throw FileError(path + ": cannot open: " + Cause(GetLastError()));
+        throw FileError(path, "cannot open: " + Cause(GetLastError()));
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        throw FileError(path + ": is a folder, not a file");
+        throw FileError(path, "is a folder, not a file");
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        throw FileError(path + ": cannot open: " + Cause(GetLastError()));
+        throw FileError(path, "cannot open: " + Cause(GetLastError()));
     if (GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);
-        throw FileError(path + ": is a device, not a file");
+        throw FileError(path, "is a device, not a file");
     }
     return file;
 }
@@ -77,7 +77,7 @@ void ReplaceFileContents(const std::string& path, const void* data, std::size_t 
             break;
     }
     if (file == INVALID_HANDLE_VALUE)
-        throw FileError(path + ": cannot write: " + Cause(GetLastError()));
+        throw FileError(path, "cannot write: " + Cause(GetLastError()));
 
     const char* bytes = static_cast<const char*>(data);
     DWORD error = 0;
@@ -96,7 +96,7 @@ void ReplaceFileContents(const std::string& path, const void* data, std::size_t 
         error = GetLastError();
     if (error) {
         DeleteFileA(temporary.c_str());
-        throw FileError(path + ": cannot write: " + Cause(error));
+        throw FileError(path, "cannot write: " + Cause(error));
     }
 }
 
@@ -107,7 +107,7 @@ std::uint64_t RegularFileSize(const std::string& path)
     const bool known = GetFileSizeEx(file, &size);
     CloseHandle(file);
     if (!known)
-        throw FileError(path + ": cannot read: " + Cause(GetLastError()));
+        throw FileError(path, "cannot read: " + Cause(GetLastError()));
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
@@ -121,7 +121,7 @@ std::string ReadFileHead(const std::string& path, std::size_t limit)
         if (!ReadFile(file, &bytes[done], static_cast<DWORD>(limit - done), &got, nullptr)) {
             const DWORD error = GetLastError();
             CloseHandle(file);
-            throw FileError(path + ": cannot read: " + Cause(error));
+            throw FileError(path, "cannot read: " + Cause(error));
         }
         if (got == 0)
             break;

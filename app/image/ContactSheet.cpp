@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <string>
 
-#include "Failure.h"
 #include "image/ImageFiles.h"
+#include "messages/Failure.h"
 
 namespace {
 
@@ -54,8 +54,8 @@ void ContactSheet::Place(int row, int column, const Frame& frame)
     // Cells do not overlap, so threads may paste into the sheet at once.
     OIIO::ImageBuf canvas(OIIO::ImageSpec(sheet_.Width(), sheet_.Height(), 4, OIIO::TypeDesc::UINT16), sheet_.pixels);
     if (cell.has_error() || !IBA::paste(canvas, left, top, 0, 0, cell))
-        throw Failure("contact sheet: cannot place the frame of row " + std::to_string(row + 1) + ", column " +
-                      std::to_string(column + 1));
+        throw Failure("contact sheet", "cannot place the frame of row " + std::to_string(row + 1) + ", column " +
+                                           std::to_string(column + 1));
 }
 
 void ContactSheet::Write(const std::string& path)
@@ -69,5 +69,5 @@ void ContactSheet::Write(const std::string& path)
         OIIO::ImageBufAlgo::render_text(canvas, kLabelWidth + column * (cellWidth_ + kGap) + 4, kHeaderHeight - 7,
                                         columnLabels_[column], 14, "DejaVuSans", white);
     canvas.geterror();  // without a font the sheet is still worth writing
-    WriteImage(path, sheet_, WriteSettings{});
+    WriteImage(path, "png", sheet_, WriteSettings{});
 }

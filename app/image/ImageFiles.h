@@ -26,13 +26,16 @@ struct LoadedImage {
     bool hasAlpha = false;         // the file has a channel named as alpha
     bool associatedAlpha = false;  // colour is premultiplied by that alpha
     bool clamped = false;          // float values outside 0..1 were clamped
+    // What a warning says of the channels left out, "" when none are.
+    std::string droppedChannels;
 };
 
 // Reads the first picture of `path`. 8-bit values are scaled by 257, float
 // values clamped to 0..1; a single colour channel fills red, green and
 // blue, two fill red and green; channels past the first three colours and
-// the alpha are dropped with a warning. The frame is the file's data
-// window. Throws Failure naming the file when it is missing, not a regular
+// the alpha are left out (said in `droppedChannels`, for the caller to
+// warn of once in a run). The frame is the file's data window. Throws
+// Failure naming the file when it is missing, not a regular
 // file, unreadable, not an image, truncated or corrupt (whatever the
 // library says went wrong while reading), wider or higher than 65535, or
 // too large for memory.
@@ -56,18 +59,13 @@ struct WriteOutcome {
 // the library's default level takes, for files a little larger.
 constexpr int kDefaultPngLevel = 1;
 
-// Writes `frame` in the chosen channel format (16-bit without a source)
+// Writes `frame` as `format` (OutputFormatOf, image/OutputFormat.h) in the
+// chosen channel format (16-bit without a source)
 // where the format holds it (the library converts otherwise), with alpha
 // where the format has it and the source had alpha or the frame is not
 // opaque. The file is encoded in memory and then replaced as a whole
 // (files/WholeFile.h), so it is complete on disk or not written at all.
 // Nothing in it depends on the time of writing; the source's own date
 // field is kept. Throws Failure naming the file.
-WriteOutcome WriteImage(const std::string& path, const Frame& frame, const WriteSettings& settings);
-
-// Throws Failure naming `path` unless it names a kind of file veldra
-// writes: PNG, TIFF, OpenEXR, DPX or JPEG.
-void CheckWritableFormat(const std::string& path);
-
-// True when `path` would be written as PNG.
-bool IsPngPath(const std::string& path);
+WriteOutcome WriteImage(const std::string& path, const std::string& format, const Frame& frame,
+                        const WriteSettings& settings);

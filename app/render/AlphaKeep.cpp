@@ -51,3 +51,12 @@ void RenderFrameKeepingAlpha(ImageFilter& filter, Frame& frame, ColourAlpha colo
     for (std::size_t i = 0; i < count; ++i)
         frame.pixels[i] = JoinedPixel(frame.pixels[i], alpha.pixels[i], colour);
 }
+
+void RenderFrameWithAlpha(ImageFilter& filter, Frame& frame, AlphaMode alpha, ColourAlpha colour,
+                          const FrameRange& queue, const FrameRange& filterRange, const std::string& what)
+{
+    if (alpha == AlphaMode::Keep)
+        RenderFrameKeepingAlpha(filter, frame, colour, queue, filterRange, what);
+    else
+        RenderFrame(filter, frame, queue, filterRange, what);
+}

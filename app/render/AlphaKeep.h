@@ -12,6 +12,10 @@
 #include "flt/ImageFilter.h"
 #include "image/Frame.h"
 
+// What becomes of the picture's alpha: the filter's own output (every
+// covered pixel opaque), or the picture's alpha carried through the turn.
+enum class AlphaMode { Filter, Keep };
+
 // How a frame's colour relates to its alpha, as its file says.
 enum class ColourAlpha { Straight, Premultiplied };
 
@@ -34,3 +38,8 @@ BMM_Color_64 JoinedPixel(BMM_Color_64 colourPass, BMM_Color_64 alphaPass, Colour
 // alpha as it was.
 void RenderFrameKeepingAlpha(ImageFilter& filter, Frame& frame, ColourAlpha colour, const FrameRange& queue,
                              const FrameRange& filterRange, const std::string& what);
+
+// The frame rendered as `alpha` asks: RenderFrameKeepingAlpha for Keep,
+// else RenderFrame.
+void RenderFrameWithAlpha(ImageFilter& filter, Frame& frame, AlphaMode alpha, ColourAlpha colour,
+                          const FrameRange& queue, const FrameRange& filterRange, const std::string& what);

@@ -11,16 +11,14 @@ void RunFrames(std::size_t count, int workers, const std::function<void(int work
 {
     std::mutex mutex;
     std::size_t next = 0;
-    bool stopped = false;
-    std::size_t failedIndex = count;
-    std::exception_ptr failure;
+    LowestFailure failure;
 
     auto work = [&](int worker) {
         for (;;) {
             std::size_t index = 0;
             {
                 std::lock_guard<std::mutex> lock(mutex);
-                if (stopped || next >= count)
+                if (failure.Any() || next >= count)
                     return;
                 index = next++;
             }
@@ -30,11 +28,7 @@ void RunFrames(std::size_t count, int workers, const std::function<void(int work
                 done();
             } catch (...) {
                 std::lock_guard<std::mutex> lock(mutex);
-                stopped = true;
-                if (index < failedIndex) {
-                    failedIndex = index;
-                    failure = std::current_exception();
-                }
+                failure.Record(index, std::current_exception());
             }
         }
     };
@@ -45,8 +39,7 @@ void RunFrames(std::size_t count, int workers, const std::function<void(int work
     work(0);
     for (auto& thread : threads)
         thread.join();
-    if (failure)
-        std::rethrow_exception(failure);
+    failure.Rethrow();
 }
 
 int WorkerCount(int requested, std::size_t frames)
@@ -54,4 +47,18 @@ int WorkerCount(int requested, std::size_t frames)
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     const std::size_t wanted = requested > 0 ? static_cast<std::size_t>(requested) : static_cast<std::size_t>(cores);
     return static_cast<int>(std::max<std::size_t>(1, std::min(wanted, frames)));
+}
+
+void LowestFailure::Record(std::size_t index, std::exception_ptr failure)
+{
+    if (index < index_) {
+        index_ = index;
+        failure_ = std::move(failure);
+    }
+}
+
+void LowestFailure::Rethrow() const
+{
+    if (failure_)
+        std::rethrow_exception(failure_);
 }

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "image/Frame.h"
 #include "flt/ImageFilter.h"
+#include "image/Frame.h"
 
 // Hands `frame` and the two ranges to `filter` and has it render in place.
 // `queue` is the frames being run, with Current() the frame number;

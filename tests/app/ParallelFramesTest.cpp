@@ -1,6 +1,6 @@
 // RunFrames with several workers: every frame once, one task per worker at
-// a time, and the lowest failing frame's error
-// whichever order the failures happen in.
+// a time, and the lowest failing frame's error whichever order the failures
+// happen in.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -88,9 +88,47 @@ TEST(ParallelFrames, EveryFrameOnceInOrderOneTaskPerWorker)
         EXPECT_EQ(started[i], i);
 }
 
-// Frame 5 fails first, then frame 3, which started earlier: frame 3's error
-// is the one reported, as a sequential run would report it.
+// The message of the failure `failures` keeps.
+std::string Kept(const LowestFailure& failures)
+{
+    try {
+        failures.Rethrow();
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "";
+}
+
+std::exception_ptr FailureOfFrame(int frame)
+{
+    return std::make_exception_ptr(std::runtime_error("frame " + std::to_string(frame)));
+}
+
+// Frame 5's failure is recorded first, then frame 3's, which started
+// earlier: frame 3's is the one reported, as a sequential run would report
+// it.
 TEST(ParallelFrames, LowestFailingFrameWinsWhenItFailsLast)
+{
+    LowestFailure failures;
+    failures.Record(5, FailureOfFrame(5));
+    failures.Record(3, FailureOfFrame(3));
+    EXPECT_EQ(Kept(failures), "frame 3");
+}
+
+// Frame 3's failure is recorded first; frame 5's after it changes nothing.
+TEST(ParallelFrames, LowestFailingFrameWinsWhenItFailsFirst)
+{
+    LowestFailure failures;
+    EXPECT_FALSE(failures.Any());
+    failures.Record(3, FailureOfFrame(3));
+    failures.Record(5, FailureOfFrame(5));
+    EXPECT_TRUE(failures.Any());
+    EXPECT_EQ(Kept(failures), "frame 3");
+}
+
+// RunFrames reports by that rule: frames 3 and 5 fail on different
+// workers, frame 5 first, and frame 3's failure is thrown.
+TEST(ParallelFrames, RunFramesThrowsTheLowestFailingFrame)
 {
     Signal fiveFailed;
     const std::string failure = FailureOf(8, 4, [&](int, std::size_t index) {
@@ -100,26 +138,6 @@ TEST(ParallelFrames, LowestFailingFrameWinsWhenItFailsLast)
         }
         if (index == 5) {
             fiveFailed.Raise();
-            throw std::runtime_error("frame 5");
-        }
-    });
-    EXPECT_EQ(failure, "frame 3");
-}
-
-// Frame 3 fails while frame 5 is running; frame 5 fails after it: frame 3's
-// error still wins.
-TEST(ParallelFrames, LowestFailingFrameWinsWhenItFailsFirst)
-{
-    Signal fiveStarted, threeFailing;
-    const std::string failure = FailureOf(8, 4, [&](int, std::size_t index) {
-        if (index == 3) {
-            fiveStarted.Wait();
-            threeFailing.Raise();
-            throw std::runtime_error("frame 3");
-        }
-        if (index == 5) {
-            fiveStarted.Raise();
-            threeFailing.Wait();
             throw std::runtime_error("frame 5");
         }
     });

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +13,41 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The test process's own temporary folder, made when first asked for and
+// removed with everything in it when the process ends.
+class ScratchRoot {
+public:
+    const fs::path& Path()
+    {
+        if (path_.empty()) {
+            std::string pattern = (fs::temp_directory_path() / "veldra-tests-XXXXXX").string();
+            if (!mkdtemp(&pattern[0]))
+                throw std::runtime_error("cannot make a temporary folder from " + pattern);
+            path_ = pattern;
+        }
+        return path_;
+    }
+    ~ScratchRoot()
+    {
+        std::error_code ignored;
+        if (!path_.empty())
+            fs::remove_all(path_, ignored);
+    }
+
+private:
+    fs::path path_;
+};
+
+ScratchRoot scratchRoot;
+
+}  // namespace
+
+std::string BinFolder() { return fs::read_symlink("/proc/self/exe").parent_path().string(); }
+
+std::string BinFile(const std::string& name) { return (fs::path(BinFolder()) / name).string(); }
+
 RunResult RunVeldra(const std::string& folder, const std::string& arguments)
 {
     return RunInShell(folder, "\"$VELDRA\" " + arguments);
@@ -19,8 +55,8 @@ RunResult RunVeldra(const std::string& folder, const std::string& arguments)
 
 RunResult RunInShell(const std::string& folder, const std::string& commandLine)
 {
-    const std::string command = "cd '" + folder + "' && VELDRA='" + fs::absolute("veldra").string() + "' && (" +
-                                commandLine + ") 2>&1";
+    const std::string command = "cd '" + folder + "' && VELDRA='" + BinFile("veldra") + "' && (" + commandLine +
+                                ") 2>&1";
     RunResult result;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -35,7 +71,7 @@ RunResult RunInShell(const std::string& folder, const std::string& commandLine)
 
 std::string ScratchFolder(const std::string& name)
 {
-    const fs::path folder = fs::absolute("cli-test-scratch") / name;
+    const fs::path folder = scratchRoot.Path() / name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder.string();

@@ -1,5 +1,8 @@
 // Runs the real `veldra` program as a user would, in a scratch folder, and
-// makes and reads the pictures it works on.
+// makes and reads the pictures it works on. The program is the one built
+// beside the test; scratch folders lie in one temporary folder of the test
+// process, removed when it ends, so a test run leaves nothing behind
+// wherever it is started.
 #pragma once
 
 #include <OpenImageIO/imageio.h>
@@ -13,15 +16,19 @@ struct RunResult {
     std::string output;  // standard output and error, interleaved
 };
 
-// Runs veldra (the tests run in the build's bin folder) with `arguments`,
-// a shell-quoted command line, in folder `folder`.
+// The build's bin folder, which holds the test, veldra and the module, and
+// a file in it.
+std::string BinFolder();
+std::string BinFile(const std::string& name);
+
+// Runs veldra with `arguments`, a shell-quoted command line, in folder
+// `folder`.
 RunResult RunVeldra(const std::string& folder, const std::string& arguments);
 
 // Runs a shell command line in `folder`, where "$VELDRA" is the program.
 RunResult RunInShell(const std::string& folder, const std::string& commandLine);
 
-// A fresh, empty folder for one test under the bin folder; returns its
-// absolute path.
+// A fresh, empty folder for one test; returns its absolute path.
 std::string ScratchFolder(const std::string& name);
 
 // Pixels as stored: width x height x channels values, alpha never applied.

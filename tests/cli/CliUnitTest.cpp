@@ -3,13 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
-#include "Failure.h"
 #include "cli/Arguments.h"
-#include "cli/FrameList.h"
-#include "cli/FramePattern.h"
+#include "messages/Failure.h"
+#include "sequence/FrameList.h"
+#include "sequence/FramePattern.h"
+#include "sequence/ParseInteger.h"
 
 namespace fs = std::filesystem;
 
@@ -59,9 +61,9 @@ TEST(FramePatternUnit, SpellingsWriteFrameNumbers)
 // shot.12.png and shot.00012.png are not frames, nor are other names.
 TEST(FramePatternUnit, FramesOnDiskMatchTheSpelling)
 {
-    const fs::path folder = fs::absolute("cli-unit-scratch");
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    std::string pattern = (fs::temp_directory_path() / "veldra-unit-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(&pattern[0]));
+    const fs::path folder = pattern;
     for (const char* name : {"shot.0003.png", "shot.12.png", "shot.00012.png", "shot.-0002.png", "shot.0001.tif",
                              "shot.0010.png", "shot.00a1.png"})
         std::ofstream(folder / name) << "x";
@@ -76,6 +78,7 @@ TEST(FrameListUnit, ListsStepsAndLimits)
     EXPECT_EQ(Frames(FrameList::Parse("-f", "1-10x3,20,30-31")), (std::vector<int>{1, 4, 7, 10, 20, 30, 31}));
     EXPECT_EQ(Frames(FrameList::Parse("-f", "-3--1")), (std::vector<int>{-3, -2, -1}));
     EXPECT_EQ(Frames(FrameList::Parse("-f", "1-100x50")), (std::vector<int>{1, 51}));
+    EXPECT_EQ(FrameList::Parse("-f", "0-10x4").Last(), 8);  // the last step, not the written end
     const FrameList wide = FrameList::Parse("-f", "1-1000000000");
     EXPECT_EQ(wide.Count(), 1000000000);
     EXPECT_EQ(wide.At(999999999), 1000000000);
@@ -97,7 +100,7 @@ TEST(ArgumentsUnit, OptionsAndRefusals)
     EXPECT_TRUE(a.quiet);
     EXPECT_EQ(a.render.depth, ChannelFormat::Half);
     EXPECT_EQ(a.render.alpha, AlphaMode::Keep);
-    EXPECT_TRUE(a.render.dryRun);
+    EXPECT_TRUE(a.dryRun);
     EXPECT_EQ(a.render.range->first, -5);
     EXPECT_EQ(a.render.range->Count(), 11);
     EXPECT_EQ(a.render.output, "-odd.png");
@@ -105,13 +108,34 @@ TEST(ArgumentsUnit, OptionsAndRefusals)
     EXPECT_EQ(Parse({"render", "--help"}).helpTopic, "render");
     EXPECT_EQ(Parse({"--version"}).command, Arguments::Command::Version);
 
+    // The filter counts a range's frames in an int: 2^31 - 1 of them is the
+    // most, for a range and for a list of frames alike.
     EXPECT_EQ(FailureOf({"render", "a", "b", "--range", "-2147483648-2147483647"}),
               "--range: the frame range -2147483648-2147483647 is too long");
+    EXPECT_EQ(FailureOf({"render", "a", "b", "--range", "0-2147483647"}),
+              "--range: the frame range 0-2147483647 is too long");
     EXPECT_EQ(FailureOf({"render", "a", "b", "--range", "0-2147483646"}), "");
+    EXPECT_EQ(FailureOf({"render", "a", "b", "--frames", "0-2147483647"}),
+              "--frames: the frames 0-2147483647 span too many numbers");
+    EXPECT_EQ(FailureOf({"render", "a", "b", "--frames", "-1-2147483645"}), "");
     for (const char* option : {"--params", "--module", "--save-params", "--frames", "-d"})
         EXPECT_EQ(FailureOf({"render", "a", "b", option, ""}),
                   std::string(option[1] == '-' ? option : "--depth") + ": empty value");
     EXPECT_EQ(FailureOf({"render", "a", "b", "--params="}), "--params: empty value");
     EXPECT_EQ(FailureOf({"render", "a", "b", "-x"}), "-x: unknown option for 'render'");
     EXPECT_EQ(FailureOf({"render", "a", "b", "--quiet=1"}), "--quiet: takes no value");
+}
+
+// One reader of whole numbers for every option, list, name and record: a
+// sign and digits, nothing around them, within the bounds given.
+TEST(ParseIntegerUnit, DigitsWithinBoundsAndNothingElse)
+{
+    EXPECT_EQ(ParseInteger("42", 0, 100), 42);
+    EXPECT_EQ(ParseInteger("-7", -10, 10), -7);
+    EXPECT_EQ(ParseInteger("+7", -10, 10), 7);
+    EXPECT_EQ(ParseInteger("-2147483648", INT_MIN, INT_MAX), INT_MIN);
+    for (const char* bad : {"", "-", "+", " 5", "5 ", "5x", "0x10", "1e3", "--5", "9223372036854775808"})
+        EXPECT_EQ(ParseInteger(bad, LLONG_MIN, LLONG_MAX), std::nullopt) << bad;
+    EXPECT_EQ(ParseInteger("101", 0, 100), std::nullopt);
+    EXPECT_EQ(ParseInteger("-1", 0, 100), std::nullopt);
 }

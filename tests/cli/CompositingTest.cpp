@@ -178,6 +178,13 @@ TEST(Compositing, DryRunListsAnglesAndSingleFramesWarn)
     EXPECT_TRUE(Has(run.output, "frame 2  5%  18 deg")) << run.output;
     EXPECT_TRUE(Has(run.output, "frame 36  100%  360 deg")) << run.output;
     EXPECT_EQ(Occurrences(run.output, "\nframe "), 36u);
+    // A stepped list ends on its last step, so its last frame ends the
+    // range the filter turns through.
+    run = RunVeldra(folder, "render s.####.png o.####.png -n --end 360 -f 0-10x4");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(Has(run.output, "frame 4  50%  180 deg")) << run.output;
+    EXPECT_TRUE(Has(run.output, "frame 8  100%  360 deg")) << run.output;
+    EXPECT_EQ(Occurrences(run.output, "frame "), 3u) << run.output;
 
     run = RunVeldra(folder, "render frame.png frame.png --end 45 -n");
     EXPECT_TRUE(Has(run.output, "warning: the filter's range holds one frame")) << run.output;

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <OpenImageIO/imageio.h>
+#include <zlib.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fcntl.h>
@@ -68,7 +70,7 @@ struct MeasuredRun {
 
 MeasuredRun RunMeasured(const std::string& folder, const std::vector<std::string>& arguments)
 {
-    const std::string program = fs::absolute("veldra").string();
+    const std::string program = BinFile("veldra");
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -156,6 +158,38 @@ std::string HandMadeTiff(int width, int height)
     for (int i = 0; i < width * height * 3; ++i)
         put16(unsigned(i * 37) & 0xFFFF);
     return bytes;
+}
+
+std::string BigEndian(std::uint32_t value)
+{
+    return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+            static_cast<char>(value)};
+}
+
+// A PNG file of one grey channel of `bitDepth` bits whose image data is
+// `data`, made by hand to hold what no writer makes.
+std::string PngFile(std::uint32_t width, std::uint32_t height, char bitDepth, const std::string& data)
+{
+    const auto chunk = [](const std::string& type, const std::string& body) {
+        const std::string checked = type + body;
+        const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(checked.data()), static_cast<uInt>(checked.size()));
+        return BigEndian(static_cast<std::uint32_t>(body.size())) + checked +
+               BigEndian(static_cast<std::uint32_t>(crc));
+    };
+    // Grey, deflate, adaptive filtering, no interlace.
+    const std::string header = BigEndian(width) + BigEndian(height) + std::string{bitDepth, 0, 0, 0, 0};
+    return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", data) + chunk("IEND", "");
+}
+
+// `bytes` deflated as tightly as zlib can.
+std::string Deflated(const std::string& bytes)
+{
+    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+    std::string packed(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(&packed[0]), &size, reinterpret_cast<const Bytef*>(bytes.data()),
+              static_cast<uLong>(bytes.size()), 9);
+    packed.resize(size);
+    return packed;
 }
 
 }  // namespace
@@ -348,7 +382,7 @@ TEST(Faults, LyingHeadersAndCutModulesAreRefusedCheaply)
         EXPECT_LT(run.peakKilobytes, 400 * 1024) << input << ": memory taken before refusing";
     }
 
-    const std::string module = FileBytes(fs::absolute("VELDRA.FLT").string());
+    const std::string module = FileBytes(BinFile("VELDRA.FLT"));
     for (const std::size_t keep : {std::size_t{1000}, module.size() / 2, module.size() - 1}) {
         WriteBytes(folder + "/cut.flt", module.substr(0, keep));
         const RunResult run = RunVeldra(folder, "info --module cut.flt");
@@ -474,4 +508,87 @@ TEST(Faults, ChannelsMeanWhatTheFileSays)
     ASSERT_TRUE(input->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, pixel));
     EXPECT_NEAR(pixel[0], 40000.0 / 65535 * 0.5, 1e-3);
     EXPECT_NEAR(pixel[3], 0.5, 1e-3);
+}
+
+// Each step that puts a file in place failing (its flush, its close, its
+// rename; made to fail with EIO): one line saying so, the old file as it
+// was, and no temporary file left. Without the fault the same command
+// writes the file.
+TEST(Faults, FailedFlushCloseOrRenameDamagesNothing)
+{
+    const std::string folder = ScratchFolder("failed-steps");
+    WritePicture(folder + "/frame.png", CoordinatePicture(30, 20, 3));
+    WriteBytes(folder + "/out.png", "an earlier render");
+    const std::vector<std::string> entries = FolderEntries(folder);
+    for (const char* step : {"fsync", "close", "rename"}) {
+        const RunResult run = RunInShell(
+            folder, std::string("VELDRA_TEST_FAIL=") + step + " \"$VELDRA\" render frame.png out.png --end 30 --quiet");
+        EXPECT_EQ(run.exitCode, 1) << step;
+        EXPECT_TRUE(OneLineNaming(run, "out.png: cannot write: Input/output error")) << step << "\n" << run.output;
+        EXPECT_EQ(FileBytes(folder + "/out.png"), "an earlier render") << step;
+        EXPECT_EQ(FolderEntries(folder), entries) << step;
+    }
+    ASSERT_EQ(RunVeldra(folder, "render frame.png out.png --end 30 --quiet").exitCode, 0);
+    EXPECT_EQ(ReadPicture(folder + "/out.png").width, 30);
+}
+
+// A temporary file is made, never opened where something already is: files
+// planted where the next ones will be made (the names made predictable for
+// the test) are neither written through nor taken over, and the picture
+// goes to the next free name.
+TEST(Faults, TemporaryFilesAreNeverOpenedOverPlantedOnes)
+{
+    const std::string folder = ScratchFolder("planted");
+    WritePicture(folder + "/frame.png", CoordinatePicture(30, 20, 4));
+    WriteBytes(folder + "/victim", "not to be touched");
+    ASSERT_EQ(link((folder + "/victim").c_str(), (folder + "/.veldra-0000000000000000.tmp").c_str()), 0);
+    fs::create_symlink(folder + "/victim", folder + "/.veldra-0000000000000001.tmp");
+    const RunResult run = RunInShell(folder,
+                                     "VELDRA_TEST_PREDICTABLE_NAMES=1 \"$VELDRA\" render frame.png out.png --quiet");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(FileBytes(folder + "/victim"), "not to be touched");
+    EXPECT_EQ(FileBytes(folder + "/.veldra-0000000000000000.tmp"), "not to be touched");
+    EXPECT_TRUE(fs::is_symlink(folder + "/.veldra-0000000000000001.tmp"));
+    EXPECT_EQ(ReadPicture(folder + "/out.png").width, 30);
+}
+
+// A signal while a frame is being written, its bytes in a temporary file
+// not yet in place (the write held there for the test): after the grace
+// period the program ends by the signal, the temporary file removed and the
+// old output as it was.
+TEST(Faults, SignalWhileWritingLeavesNoTemporaryFile)
+{
+    const std::string folder = ScratchFolder("signal-writing");
+    WritePicture(folder + "/frame.png", CoordinatePicture(30, 20, 5));
+    WriteBytes(folder + "/out.png", "an earlier render");
+    const RunResult run = RunInShell(folder,
+                                     "VELDRA_TEST_STALL_WRITE=60 \"$VELDRA\" render frame.png out.png --quiet & "
+                                     "for i in $(seq 3000); do ls -A | grep -q '[.]tmp$' && break; sleep 0.01; done; "
+                                     "ls -A | grep -q '[.]tmp$' && kill -TERM $!; wait $!");
+    EXPECT_EQ(run.exitCode, 128 + SIGTERM) << run.output;
+    EXPECT_TRUE(Has(run.output, "interrupted")) << run.output;
+    EXPECT_TRUE(Leftovers(folder).empty());
+    EXPECT_EQ(FileBytes(folder + "/out.png"), "an earlier render");
+}
+
+// The header check at its edge: a black 4000 x 4000 one-bit PNG deflates
+// to about 2 KB, close to the most deflate packs, and is a picture to read;
+// the same header over half that data cannot be one and is refused from
+// the header, before its pixels are allocated.
+TEST(Faults, HeaderSizeLimitAtItsEdge)
+{
+    const std::string folder = ScratchFolder("header-edge");
+    const std::string rows(static_cast<std::size_t>(4000 / 8 + 1) * 4000, '\0');
+    const std::string data = Deflated(rows);
+    WriteBytes(folder + "/whole.png", PngFile(4000, 4000, 1, data));
+    WriteBytes(folder + "/half.png", PngFile(4000, 4000, 1, data.substr(0, data.size() / 2)));
+    ASSERT_LT(FileBytes(folder + "/whole.png").size(), 2100u);
+
+    RunResult run = RunVeldra(folder, "render whole.png out.png --quiet");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(ReadHeader(folder + "/out.png").width, 4000);
+    run = RunVeldra(folder, "render half.png half-out.png --quiet");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(OneLineNaming(run, "half.png: truncated or corrupt: its header claims a 4000 x 4000 picture"))
+        << run.output;
 }

@@ -8,6 +8,7 @@
 #include "DialogDriver.h"
 #include "core/CustomControls.h"
 #include "filter/RotationParams.h"
+#include "resources/resource.h"
 #include "loader/ModuleLoader.h"
 
 namespace {

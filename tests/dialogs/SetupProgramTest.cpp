@@ -12,6 +12,7 @@
 
 #include "DialogDriver.h"
 #include "filter/RotationParams.h"
+#include "resources/resource.h"
 
 namespace {
 

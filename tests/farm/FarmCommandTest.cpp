@@ -249,18 +249,25 @@ TEST(FarmSubmit, RefusesBeforeSubmitting)
     const auto submit = [&](const std::string& words) {
         return RunInShell(folder, "PATH=/nonexistent \"$VELDRA\" farm submit " + words);
     };
-    const std::vector<std::pair<std::string, std::string>> refusals = {
-        {"in/f.#.png in/f.#.png --chunk 2", "veldra: in/f.#.png: a farm run cannot render in place"},
-        {"in/f.#.png out/f.#.png --chunk 2 --frames 1-4", "veldra: in/f.4.png: cannot open"},
-        {"in/f.1.png out/f.1.png --chunk 2", "veldra: farm: INPUT and OUTPUT must be sequence patterns"},
-        {"in/f.#.png out/f.#.png", "veldra: farm submit: give --chunk N"},
-        {"in/f.#.png nowhere/f.#.png --chunk 2", "veldra: nowhere: cannot write to the output folder"},
-        {"in/f.#.png out/f.#.png --chunk 2",
+    // A command line that cannot be taken exits 2; anything else that
+    // fails, 1.
+    const struct {
+        std::string words;
+        int exitCode;
+        std::string message;
+    } refusals[] = {
+        {"in/f.#.png in/f.#.png --chunk 2", 1, "veldra: in/f.#.png: a farm run cannot render in place"},
+        {"in/f.#.png out/f.#.png --chunk 2 --frames 1-4", 1, "veldra: in/f.4.png: cannot open"},
+        {"in/f.1.png out/f.1.png --chunk 2", 1, "veldra: farm: INPUT and OUTPUT must be sequence patterns"},
+        {"in/f.#.png out/f.#.png", 2, "veldra: farm submit: give --chunk N"},
+        {"in/f.#.png out/f.#.png --chunk 2 -n", 2, "veldra: farm submit: --dry-run writes nothing"},
+        {"in/f.#.png nowhere/f.#.png --chunk 2", 1, "veldra: nowhere/: cannot write to the output folder"},
+        {"in/f.#.png out/f.#.png --chunk 2", 1,
          "veldra: sbatch: not found on PATH (is Slurm installed?) (nothing was submitted)\n"},
     };
-    for (const auto& [words, message] : refusals) {
+    for (const auto& [words, exitCode, message] : refusals) {
         const RunResult run = submit(words);
-        EXPECT_EQ(run.exitCode, 1) << words;
+        EXPECT_EQ(run.exitCode, exitCode) << words;
         EXPECT_EQ(run.output.compare(0, message.size(), message), 0) << words << "\n" << run.output;
         EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
     }

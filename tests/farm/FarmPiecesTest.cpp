@@ -7,14 +7,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Failure.h"
+#include "cli/Arguments.h"
 #include "cli/CliHarness.h"
-#include "farm/FarmArguments.h"
-#include "farm/FarmFolder.h"
-#include "farm/FarmPlan.h"
-#include "farm/RunState.h"
-#include "farm/slurm/ChildProcess.h"
+#include "farm/run/FarmFolder.h"
+#include "farm/run/RunState.h"
 #include "farm/slurm/Slurm.h"
+#include "messages/Failure.h"
+#include "process/ChildProcess.h"
+#include "sequence/FrameList.h"
 
 namespace fs = std::filesystem;
 
@@ -28,31 +28,48 @@ std::vector<int> Frames(int first, int last)
     return frames;
 }
 
+std::vector<std::vector<int>> Chunks(const std::vector<int>& frames, int chunkSize)
+{
+    return MakeSubmission(0, frames, chunkSize).chunks;
+}
+
+// The arguments of `veldra farm WORDS...`.
+FarmArguments Farm(std::vector<std::string> words)
+{
+    words.insert(words.begin(), "farm");
+    return ParseArguments(words).farm;
+}
+
 }  // namespace
 
 // Every frame lands in exactly one chunk, in order; only the last is short.
 TEST(FarmPlan, ChunksCoverTheFramesInOrder)
 {
-    const auto chunks = SplitIntoChunks(Frames(1, 24), 5);
+    const auto chunks = Chunks(Frames(1, 24), 5);
     ASSERT_EQ(chunks.size(), 5u);
     EXPECT_EQ(chunks[0], Frames(1, 5));
     EXPECT_EQ(chunks[4], Frames(21, 24));
-    EXPECT_EQ(SplitIntoChunks(Frames(1, 3), 10).size(), 1u);
-    EXPECT_EQ(SplitIntoChunks({4, 9, 30}, 1), (std::vector<std::vector<int>>{{4}, {9}, {30}}));
-    EXPECT_TRUE(SplitIntoChunks({}, 5).empty());
+    EXPECT_EQ(Chunks(Frames(1, 3), 10).size(), 1u);
+    EXPECT_EQ(Chunks({4, 9, 30}, 1), (std::vector<std::vector<int>>{{4}, {9}, {30}}));
+    EXPECT_TRUE(Chunks({}, 5).empty());
 }
 
-// Frame sets read back as they were written, gaps and signs included.
+// Frame sets read back as they were written, gaps and signs included; the
+// run's files are held to the limits of every frame list (a set spanning
+// more numbers than a range can count is refused, as render refuses it).
 TEST(FarmPlan, FrameSetsRoundTrip)
 {
     const std::vector<std::vector<int>> sets = {
-        {}, {7}, Frames(1, 24), {1, 2, 3, 5, 7, 8, 9, 12}, {-3, -2, -1, 0, 1}, {-10, -4, 2147483647}};
-    for (const auto& frames : sets)
-        EXPECT_EQ(ParseFrameSet(FormatFrameSet(frames), "test"), frames) << FormatFrameSet(frames);
-    EXPECT_EQ(FormatFrameSet({1, 2, 3, 5, 7, 8, 9, 12}), "1-3,5,7-9,12");
-    EXPECT_EQ(FormatFrameSet({-3, -2, -1}), "-3--1");
-    for (const char* bad : {"1-", "3-1", "1,,2", "5,3", ",", "1,", "a", "1-2-3", "4,4", "1 -2"})
-        EXPECT_THROW(ParseFrameSet(bad, "test"), Failure) << bad;
+        {7}, Frames(1, 24), {1, 2, 3, 5, 7, 8, 9, 12}, {-3, -2, -1, 0, 1}, {2147483640, 2147483641, 2147483647}};
+    for (const auto& frames : sets) {
+        const std::string text = FrameList::Of(frames).Text();
+        EXPECT_EQ(FrameList::Parse("test", text).Frames(), frames) << text;
+    }
+    EXPECT_EQ(FrameList::Of({}).Text(), "");
+    EXPECT_EQ(FrameList::Of({1, 2, 3, 5, 7, 8, 9, 12}).Text(), "1-3,5,7-9,12");
+    EXPECT_EQ(FrameList::Of({-3, -2, -1}).Text(), "-3--1");
+    for (const char* bad : {"1-", "3-1", "1,,2", "5,3", ",", "1,", "a", "1-2-3", "4,4", "1 -2", "-10,-4,2147483647"})
+        EXPECT_THROW(FrameList::Parse("test", bad), Failure) << bad;
 }
 
 // The records a task writes read back whole; a broken one is refused, and
@@ -164,7 +181,11 @@ TEST(RunState, RecordsAndLiveTasksCombine)
     manifest.chunk = 5;
     // The first submission: tasks [1-5] [6-10] [11-12]; the second retries
     // frames 3 and 11-12 in one task.
-    const std::vector<Submission> submissions = {{0, Frames(1, 12), "100", "101"}, {1, {3, 11, 12}, "200", "201"}};
+    std::vector<Submission> submissions = {MakeSubmission(0, Frames(1, 12), 5), MakeSubmission(1, {3, 11, 12}, 5)};
+    submissions[0].arrayJob = "100";
+    submissions[0].reportJob = "101";
+    submissions[1].arrayJob = "200";
+    submissions[1].reportJob = "201";
     auto record = [](int frame, bool ok) {
         return FrameRecord{frame, ok, 1, "n", "100", "0", "/l", "bad " + std::to_string(frame)};
     };
@@ -204,38 +225,40 @@ TEST(RunState, RecordsAndLiveTasksCombine)
 // checked as `veldra render` checks them; sbatch gets what follows "--".
 TEST(FarmArguments, SubmitSplitsFarmRenderAndSbatchWords)
 {
-    const FarmArguments farm = ParseFarmArguments({"submit", "in.####.png", "--chunk", "5", "out.####.png", "--axis=y",
-                                                   "--max-parallel=2", "--retries", "0", "--wait", "--frames", "1-24",
-                                                   "--", "--account=vfx", "--chunk=9"});
+    const FarmArguments farm = Farm({"submit", "in.####.png", "--chunk", "5", "out.####.png", "--axis=y",
+                                     "--max-parallel=2", "--retries", "0", "--wait", "--frames", "1-24", "--",
+                                     "--account=vfx", "--chunk=9"});
     EXPECT_EQ(farm.action, FarmArguments::Action::Submit);
     EXPECT_EQ(farm.chunk, 5);
     EXPECT_EQ(farm.maxParallel, 2);
     EXPECT_EQ(farm.retries, 0);
     EXPECT_TRUE(farm.wait);
     EXPECT_EQ(farm.sbatchExtra, (std::vector<std::string>{"--account=vfx", "--chunk=9"}));
-    EXPECT_EQ(farm.renderWords,
-              (std::vector<std::string>{"in.####.png", "out.####.png", "--axis=y", "--frames", "1-24"}));
-    EXPECT_EQ(farm.render.render.frames->Last(), 24);
+    EXPECT_EQ(farm.taskWords, (std::vector<std::string>{"in.####.png", "out.####.png", "--axis=y"}));
+    EXPECT_EQ(farm.render.frames->Last(), 24);
 
-    EXPECT_THROW(ParseFarmArguments({"submit", "a.#.png", "b.#.png"}), Failure);  // no --chunk
-    EXPECT_THROW(ParseFarmArguments({"submit", "a.#.png", "b.#.png", "--chunk", "0"}), Failure);
-    EXPECT_THROW(ParseFarmArguments({"submit", "a.#.png", "b.#.png", "--chunk", "2", "--axis", "w"}), Failure);
-    EXPECT_THROW(ParseFarmArguments({"status"}), Failure);
-    EXPECT_THROW(ParseFarmArguments({"status", "dir", "--wait"}), Failure);
-    EXPECT_THROW(ParseFarmArguments({"resubmit", "dir"}), Failure);
-    EXPECT_TRUE(ParseFarmArguments({"retry", "dir", "--wait"}).wait);
+    EXPECT_THROW(Farm({"submit", "a.#.png", "b.#.png"}), Failure);  // no --chunk
+    EXPECT_THROW(Farm({"submit", "a.#.png", "b.#.png", "--chunk", "0"}), Failure);
+    EXPECT_THROW(Farm({"submit", "a.#.png", "b.#.png", "--chunk", "2", "--axis", "w"}), Failure);
+    EXPECT_THROW(Farm({"status"}), Failure);
+    EXPECT_THROW(Farm({"status", "dir", "--wait"}), Failure);
+    EXPECT_THROW(Farm({"resubmit", "dir"}), Failure);
+    EXPECT_TRUE(Farm({"retry", "dir", "--wait"}).wait);
 }
 
 // Tasks get the render words without what the farm sets per frame, in
 // either spelling.
 TEST(FarmArguments, TaskWordsDropPerFrameOptions)
 {
-    EXPECT_EQ(TaskRenderWords({"in.#.png", "out.#.png", "--frames", "1-9", "--range=1-20", "--params", "p.blk",
-                               "--axis", "z", "--jobs=4", "--quiet", "--save-params", "s.blk", "--end", "30"}),
+    EXPECT_EQ(Farm({"submit", "in.#.png", "out.#.png", "--frames", "1-9", "--range=1-20", "--params", "p.blk", "--axis",
+                    "z", "--jobs=4", "--quiet", "--save-params", "s.blk", "--end", "30", "--chunk", "3"})
+                  .taskWords,
               (std::vector<std::string>{"in.#.png", "out.#.png", "--axis", "z", "--end", "30"}));
-    EXPECT_EQ(TaskRenderWords({"in.#.png", "out.#.png", "-f", "1-9", "-r1-20", "-j2", "-q", "-a", "x", "-s", "-30"}),
-              (std::vector<std::string>{"in.#.png", "out.#.png", "-a", "x", "-s", "-30"}));
-    EXPECT_THROW(TaskRenderWords({"in.#.png", "out.#.png", "-n"}), Failure);
+    EXPECT_EQ(Farm({"submit", "in.#.png", "out.#.png", "-f", "1-9", "-r1-20", "-j2", "-q", "-a", "x", "-s", "-30",
+                    "--chunk=3", "--module", "m.flt"})
+                  .taskWords,
+              (std::vector<std::string>{"in.#.png", "out.#.png", "-a", "x", "-s", "-30", "--module", "m.flt"}));
+    EXPECT_THROW(Farm({"submit", "in.#.png", "out.#.png", "-n", "--chunk", "3"}), Failure);
 }
 
 // Both streams arrive whole even when the child fills both pipes; a

@@ -1,8 +1,9 @@
 #include "farm/slurm/Slurm.h"
 
-#include "Failure.h"
-#include "farm/FarmPlan.h"
-#include "farm/slurm/ChildProcess.h"
+#include "farm/run/FarmFolder.h"
+#include "messages/Failure.h"
+#include "process/ChildProcess.h"
+#include "sequence/FrameList.h"
 
 namespace {
 
@@ -33,13 +34,13 @@ std::string RunSlurm(const std::string& command, std::vector<std::string> args, 
     args.insert(args.begin(), command);
     const ProgramResult result = RunProgram(args);
     if (!result.started)
-        throw Failure(command + ": " + result.errors + " (is Slurm installed?)");
+        throw Failure(command, result.errors + " (is Slurm installed?)");
     if (result.exitCode != 0) {
         for (const std::string& harmless : gone) {
             if (result.errors.find(harmless) != std::string::npos)
                 return "";
         }
-        throw Failure(command + " failed: " + Complaint(command, result));
+        throw Failure(command + " failed", Complaint(command, result));
     }
     return result.output;
 }
@@ -54,7 +55,7 @@ std::string SubmitBatch(const std::vector<std::string>& args)
     // "ID" or "ID;CLUSTER"
     const std::string id = LastLine(output).substr(0, LastLine(output).find(';'));
     if (id.empty() || id.find_first_not_of("0123456789") != std::string::npos)
-        throw Failure("sbatch: unexpected answer '" + LastLine(output) + "'");
+        throw Failure("sbatch", "unexpected answer '" + LastLine(output) + "'");
     return id;
 }
 
@@ -101,7 +102,8 @@ std::vector<LiveJob> ParseQueue(const std::string& text)
         if (tasks.front() == '[' && tasks.back() == ']')
             tasks = tasks.substr(1, tasks.size() - 2);
         tasks = tasks.substr(0, tasks.find('%'));
-        for (const int task : ParseFrameSet(tasks, "squeue")) {
+        // A run's array has at most one task a frame.
+        for (const int task : FramesOfRun(FrameList::Parse("squeue", tasks), "squeue")) {
             job.task = task;
             jobs.push_back(job);
         }

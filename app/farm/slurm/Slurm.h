@@ -27,7 +27,8 @@ struct LiveJob {
 std::vector<LiveJob> QueryJobs(const std::vector<std::string>& jobs);
 
 // Lines of `squeue -h -o '%F|%K|%T|%r'`, pending task lists such as
-// "0-4%2" or "5,7-9" spread into one entry per task.
+// "0-4%2" or "5,7-9" spread into one entry per task. Throws Failure for a
+// task list that is malformed or longer than a run's frames.
 std::vector<LiveJob> ParseQueue(const std::string& text);
 
 // Still to run or running, as opposed to ended one way or another.

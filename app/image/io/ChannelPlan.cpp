@@ -1,8 +1,6 @@
 #include "image/io/ChannelPlan.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cstdio>
 
 ChannelPlan ChannelPlan::For(const OIIO::ImageSpec& header)
 {
@@ -41,11 +39,10 @@ void ChannelPlan::Spread(const std::vector<std::uint16_t>& values, int stride, F
     }
 }
 
-void WarnAboutDroppedChannels(const std::string& path, const ChannelPlan& plan)
+std::string ChannelPlan::DroppedWarning(const std::string& path) const
 {
-    static std::atomic<bool> warned{false};
-    if (plan.dropped.empty() || warned.exchange(true))
-        return;
-    const char* why = plan.source[3] >= 0 ? "only colour and alpha are used" : "no channel is alpha: taken as opaque";
-    std::fprintf(stderr, "veldra: warning: %s: channels %s dropped (%s)\n", path.c_str(), plan.dropped.c_str(), why);
+    if (dropped.empty())
+        return "";
+    const char* why = source[3] >= 0 ? "only colour and alpha are used" : "no channel is alpha: taken as opaque";
+    return path + ": channels " + dropped + " dropped (" + why + ")";
 }

@@ -26,8 +26,8 @@ struct ChannelPlan {
     bool IsRgbaInOrder() const;
     // Fills `frame` from `values`, `stride` 16-bit values per pixel.
     void Spread(const std::vector<std::uint16_t>& values, int stride, Frame& frame) const;
+    // What a warning says of the channels of `path` left out, so that a
+    // depth or object channel is not silently mistaken for anything; ""
+    // when none are.
+    std::string DroppedWarning(const std::string& path) const;
 };
-
-// Says once per run which channels of `path` are left out, so that a depth
-// or object channel is not silently mistaken for anything.
-void WarnAboutDroppedChannels(const std::string& path, const ChannelPlan& plan);

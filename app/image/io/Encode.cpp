@@ -8,8 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Failure.h"
-#include "image/io/LibraryMessages.h"
+#include "files/ReadAt.h"
+#include "messages/Failure.h"
+#include "messages/LibraryMessages.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ public:
     explicit MemoryFile(const std::string& path) : fd_(memfd_create("veldra-encoded", MFD_CLOEXEC))
     {
         if (fd_ < 0)
-            throw Failure(path + ": cannot encode: " + std::strerror(errno));
+            throw Failure(path, std::string("cannot encode: ") + std::strerror(errno));
     }
     ~MemoryFile() { close(fd_); }
     MemoryFile(const MemoryFile&) = delete;
@@ -52,17 +53,10 @@ public:
     {
         struct stat info {};
         if (fstat(fd_, &info) != 0)
-            throw Failure(path + ": cannot encode: " + std::strerror(errno));
+            throw Failure(path, std::string("cannot encode: ") + std::strerror(errno));
         std::vector<unsigned char> bytes(static_cast<std::size_t>(info.st_size));
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t got = pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                throw Failure(path + ": cannot encode: " + (got < 0 ? std::strerror(errno) : "file cut short"));
-            done += static_cast<std::size_t>(got);
-        }
+        if (const int error = ReadAt(fd_, bytes.data(), bytes.size(), 0))
+            throw Failure(path, std::string("cannot encode: ") + (error > 0 ? std::strerror(error) : "file cut short"));
         return bytes;
     }
 
@@ -85,7 +79,7 @@ std::vector<unsigned char> EncodeInMemory(OIIO::ImageOutput& output, const std::
     // On failure the writer is closed here, while what it writes to still
     // exists, rather than by its destructor.
     auto failure = [&] {
-        const Failure failed(path + ": cannot write: " + messages.OneLine(output.geterror(), "the encoder failed"));
+        const Failure failed(path, "cannot write: " + messages.OneLine(output.geterror(), "the encoder failed"));
         output.close();
         output.set_ioproxy(nullptr);
         return failed;

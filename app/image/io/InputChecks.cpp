@@ -4,9 +4,8 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "Failure.h"
-#include "files/FileError.h"
 #include "files/WholeFile.h"
+#include "messages/Failure.h"
 
 namespace {
 
@@ -43,64 +42,65 @@ std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u 
 
 }  // namespace
 
-std::uint64_t CheckInputFile(const std::string& path)
-{
-    try {
-        return RegularFileSize(path);
-    } catch (const FileError& error) {
-        throw Failure(error.what());
-    }
-}
-
-void CheckPngChunks(const std::string& path, std::uint64_t fileSize)
+int CheckPngChunks(const std::string& path, std::uint64_t fileSize)
 {
     static const char kSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
     std::ifstream file(path, std::ios::binary);
     char signature[8] = {};
     if (!file.read(signature, sizeof signature) || std::memcmp(signature, kSignature, sizeof signature) != 0)
-        return;  // not a PNG file: the readers judge it
+        return 0;  // not a PNG file: the readers judge it
     // Each chunk: 4-byte big-endian length, 4-byte type, data, 4-byte CRC.
     std::uint64_t at = sizeof signature;
+    int bitDepth = 0;
     for (;;) {
         unsigned char head[8] = {};
         file.seekg(static_cast<std::streamoff>(at));
         if (!file.read(reinterpret_cast<char*>(head), sizeof head))
-            throw Failure(path + ": truncated or corrupt: the PNG file ends before its end chunk");
+            throw Failure(path, "truncated or corrupt: the PNG file ends before its end chunk");
         const std::uint64_t length = (std::uint64_t{head[0]} << 24) | (head[1] << 16) | (head[2] << 8) | head[3];
         const std::string type(reinterpret_cast<const char*>(head + 4), 4);
         at += sizeof head + length + 4;
         if (at > fileSize)
-            throw Failure(path + ": truncated or corrupt: the PNG chunk " + type + " runs past the end of the file");
+            throw Failure(path, "truncated or corrupt: the PNG chunk " + type + " runs past the end of the file");
+        // The header's data: width, height (4 bytes each), bit depth.
+        if (type == "IHDR" && length >= 13) {
+            char depth = 0;
+            file.seekg(static_cast<std::streamoff>(at - length - 4 + 8));
+            if (file.read(&depth, 1))
+                bitDepth = static_cast<unsigned char>(depth);
+        }
         if (type == "IEND")
-            return;
+            return bitDepth;
     }
 }
 
 void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, const std::string& format,
-                      std::uint64_t fileSize)
+                      std::uint64_t fileSize, int storedBits)
 {
     const std::string size = std::to_string(header.width) + " x " + std::to_string(header.height);
     if (header.width > kMaxSide || header.height > kMaxSide)
-        throw Failure(path + ": the picture is " + size + "; frames are at most 65535 x 65535");
+        throw Failure(path, "the picture is " + size + "; frames are at most 65535 x 65535");
     if (header.width < 1 || header.height < 1 || header.depth > 1 || header.nchannels < 1)
-        throw Failure(path + ": not a flat picture with pixels (" + size + ", " + std::to_string(header.nchannels) +
-                      " channels)");
+        throw Failure(
+            path, "not a flat picture with pixels (" + size + ", " + std::to_string(header.nchannels) + " channels)");
 
     // Sides are at most 65535, so none of these products overflows.
     const std::uint64_t pixels = static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height);
-    const int bits = header.get_int_attribute("oiio:BitsPerSample", static_cast<int>(header.format.size() * 8));
+    const int bits = storedBits > 0
+                         ? storedBits
+                         : header.get_int_attribute("oiio:BitsPerSample", static_cast<int>(header.format.size() * 8));
     // The least a file stores per pixel: one channel's bits, as a palette
     // picture stores one index for all its channels; DPX has no palettes.
     const std::uint64_t storedChannels = format == "dpx" ? static_cast<std::uint64_t>(header.nchannels) : 1;
     const std::uint64_t storedBytes = pixels * storedChannels * static_cast<std::uint64_t>(bits > 0 ? bits : 1) / 8;
     const double expansion = MostExpansion(format, header.get_string_attribute("compression"));
     if (expansion > 0 && static_cast<double>(storedBytes) > static_cast<double>(fileSize) * expansion)
-        throw Failure(path + ": truncated or corrupt: its header claims a " + size + " picture, more than its " +
-                      std::to_string(fileSize) + " bytes can hold");
+        throw Failure(path, "truncated or corrupt: its header claims a " + size + " picture, more than its " +
+                                std::to_string(fileSize) + " bytes can hold");
 
     const std::uint64_t working = pixels * (kBytesPerPixelAtWork + 2 * static_cast<std::uint64_t>(header.nchannels));
     const std::uint64_t memory = PhysicalMemory();
     if (working > memory)
-        throw Failure(path + ": not enough memory for this frame: a " + size + " picture needs about " +
-                      Megabytes(working) + ", this machine has " + Megabytes(memory));
+        throw Failure(path, "not enough memory for this frame: a " + size + " picture needs about " +
+                                Megabytes(working) + ", this machine has " + Megabytes(memory));
 }

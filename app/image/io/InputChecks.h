@@ -1,6 +1,6 @@
-// Checks on an input picture before it costs anything: only regular files
-// are opened, and a header that claims more pixels than its file can hold,
-// or than this machine's memory can take, is refused before the pixels are
+// Checks on an input picture before it costs anything: a PNG file cut
+// short, and a header that claims more pixels than its file can hold or
+// than this machine's memory can take, are refused before the pixels are
 // allocated.
 #pragma once
 
@@ -9,19 +9,18 @@
 #include <cstdint>
 #include <string>
 
-// The size of `path`; throws Failure naming it when it is missing or not a
-// regular file (a folder, a FIFO, a device), so that nothing waits on it.
-std::uint64_t CheckInputFile(const std::string& path);
-
 // Throws Failure naming `path` when it is a PNG file whose chunks do not
 // lie whole within the file up to its end chunk. The PNG reader finds a cut
 // file only half-way through decoding, and leaves through libpng's error
-// jump, which skips the reader's own clean-up.
-void CheckPngChunks(const std::string& path, std::uint64_t fileSize);
+// jump, which skips the reader's own clean-up. Returns the bit depth the
+// PNG header gives (1, 2, 4, 8 or 16; the library reports none below 8),
+// or 0 for a file that is no PNG.
+int CheckPngChunks(const std::string& path, std::uint64_t fileSize);
 
 // Throws Failure naming `path` when `header` describes no flat picture,
 // one wider or higher than 65535, one whose pixels could not fit in
 // `fileSize` bytes in the file's compression, or one whose frame would not
-// fit in memory.
+// fit in memory. `storedBits` is a sample's bits in the file when known
+// (0: as the header says).
 void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, const std::string& format,
-                      std::uint64_t fileSize);
+                      std::uint64_t fileSize, int storedBits);

@@ -1,0 +1,114 @@
+#include "cli/RenderOptions.h"
+
+#include <climits>
+#include <cstdint>
+#include <map>
+
+#include "filter/ParamWords.h"
+#include "filter/RotationParams.h"
+#include "messages/Failure.h"
+
+namespace {
+
+using HandOn = WordReader::HandOn;
+
+template <typename Word, std::size_t count>
+std::map<std::string, std::int32_t> CodesByWord(const Word (&words)[count])
+{
+    std::map<std::string, std::int32_t> codes;
+    for (const Word& word : words)
+        codes[word.word] = word.code;
+    return codes;
+}
+
+// The pivot words, and "centre" for "center".
+std::map<std::string, std::int32_t> PivotCodesByWord()
+{
+    std::map<std::string, std::int32_t> codes = CodesByWord(kPivotWords);
+    codes["centre"] = PivotCenter;
+    return codes;
+}
+
+}  // namespace
+
+void ReadModuleOption(WordReader& reader, Arguments& arguments)
+{
+    reader.Value("--module", "", [&](const std::string&, const std::string& v) { arguments.modulePath = v; });
+}
+
+void ReadRunOptions(WordReader& reader, Arguments& arguments)
+{
+    ReadModuleOption(reader, arguments);
+    reader.Value(
+        "--jobs", "-j",
+        [&](const std::string& o, const std::string& v) {
+            arguments.jobs = IntegerValue(o, v, 1, 1024, "a number of jobs from 1 to 1024");
+        },
+        HandOn::No);
+    reader.Flag("--quiet", "-q", arguments.quiet, HandOn::No);
+}
+
+void ReadAlphaOption(WordReader& reader, RenderRequest& render)
+{
+    static const std::map<std::string, AlphaMode> alphaModes = {{"filter", AlphaMode::Filter},
+                                                                {"keep", AlphaMode::Keep}};
+    reader.Value("--alpha", "", [&](const std::string& o, const std::string& v) {
+        render.alpha = ChoiceValue(o, v, alphaModes, "keep or filter");
+    });
+}
+
+void ReadRenderOptions(WordReader& reader, Arguments& arguments)
+{
+    static const std::map<std::string, std::int32_t> axes = CodesByWord(kAxisWords);
+    static const std::map<std::string, std::int32_t> pivots = PivotCodesByWord();
+    static const std::map<std::string, ChannelFormat> depths = {{"uint8", ChannelFormat::UInt8},
+                                                                {"uint16", ChannelFormat::UInt16},
+                                                                {"half", ChannelFormat::Half},
+                                                                {"float", ChannelFormat::Float}};
+    RenderRequest& render = arguments.render;
+    ReadRunOptions(reader, arguments);
+    ReadAlphaOption(reader, render);
+    reader.Value(
+        "--frames", "-f", [&](const std::string& o, const std::string& v) { render.frames = FrameList::Parse(o, v); },
+        HandOn::No);
+    reader.Value(
+        "--frame", "",
+        [&](const std::string& o, const std::string& v) {
+            render.frame = IntegerValue(o, v, INT_MIN, INT_MAX, "a frame number");
+        },
+        HandOn::No);
+    reader.Value(
+        "--range", "-r", [&](const std::string& o, const std::string& v) { render.range = FrameList::ParseSpan(o, v); },
+        HandOn::No);
+    reader.Value("--axis", "-a", [&](const std::string& o, const std::string& v) {
+        render.settings.axis = ChoiceValue(o, v, axes, "x, y or z");
+    });
+    reader.Value("--pivot", "-p", [&](const std::string& o, const std::string& v) {
+        render.settings.pivot = ChoiceValue(o, v, pivots, "lower, center or upper");
+    });
+    reader.Value("--start", "-s",
+                 [&](const std::string& o, const std::string& v) { render.settings.startAngle = DegreesValue(o, v); });
+    reader.Value("--end", "-e",
+                 [&](const std::string& o, const std::string& v) { render.settings.endAngle = DegreesValue(o, v); });
+    reader.Value(
+        "--params", "", [&](const std::string&, const std::string& v) { render.paramsFile = v; }, HandOn::No);
+    reader.Value(
+        "--save-params", "", [&](const std::string&, const std::string& v) { arguments.saveParamsFile = v; },
+        HandOn::No);
+    reader.Value("--compression", "", [&](const std::string& o, const std::string& v) {
+        render.compression = IntegerValue(o, v, 0, 9, "a PNG compression level from 0 to 9");
+    });
+    reader.Value("--depth", "-d", [&](const std::string& o, const std::string& v) {
+        render.depth = ChoiceValue(o, v, depths, "uint8, uint16, half or float");
+    });
+    reader.Flag("--dry-run", "-n", arguments.dryRun, HandOn::No);
+}
+
+void TakeRenderOperands(const std::string& command, const std::vector<std::string>& operands, RenderRequest& render)
+{
+    ExpectOperands(command, operands, 2, 2);
+    render.input = operands[0];
+    render.output = operands[1];
+    if (render.frames && render.frame)
+        throw Failure("--frames and --frame", "give one or the other");
+}

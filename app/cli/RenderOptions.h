@@ -1,0 +1,24 @@
+// The options of `veldra render` (and the few `demo` shares), as one table
+// for the word reader: what each takes, and whether a farm task gets it as
+// given. A task is given its frames, the shot's range and the settled block
+// by the farm itself, and runs one frame at a time quietly, so those
+// options, --save-params and --dry-run are not handed on.
+#pragma once
+
+#include "cli/Arguments.h"
+#include "cli/WordReader.h"
+
+// Every option of render: the request's, and --save-params, --dry-run,
+// --module, --jobs and --quiet.
+void ReadRenderOptions(WordReader& reader, Arguments& arguments);
+
+// --module, --jobs and --quiet: how the program runs.
+void ReadRunOptions(WordReader& reader, Arguments& arguments);
+// --module alone.
+void ReadModuleOption(WordReader& reader, Arguments& arguments);
+// --alpha.
+void ReadAlphaOption(WordReader& reader, RenderRequest& render);
+
+// INPUT and OUTPUT from the operands `command` read, and the options
+// checked together; throws Failure when they do not fit.
+void TakeRenderOperands(const std::string& command, const std::vector<std::string>& operands, RenderRequest& render);

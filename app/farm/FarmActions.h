@@ -1,0 +1,20 @@
+// `veldra farm`: a shot rendered as a Slurm job array, and the run followed
+// from its farm folder. Each action returns the process exit code and
+// throws Failure for anything the user can mend.
+#pragma once
+
+#include "farm/FarmArguments.h"
+
+// The dispatcher: runs the action `arguments` ask for (Dispatch.cpp).
+int RunFarm(const FarmArguments& arguments);
+
+// Submit.cpp: a new run, or its failed and unrun frames again.
+int RunFarmSubmit(const FarmArguments& arguments);
+int RunFarmRetry(const FarmArguments& arguments);
+// Follow.cpp: the run's state, and the report its final job writes.
+int RunFarmStatus(const FarmArguments& arguments);
+int RunFarmReport(const FarmArguments& arguments);
+// Cancel.cpp: every job of the run cancelled.
+int RunFarmCancel(const FarmArguments& arguments);
+// Task.cpp: one array task, which renders its chunk and records each frame.
+int RunFarmTask(const FarmArguments& arguments);

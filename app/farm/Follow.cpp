@@ -1,0 +1,103 @@
+// Following a run: its state now, the wait for its end, and the report its
+// final job writes.
+#include "farm/Follow.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+
+#include "farm/FarmActions.h"
+#include "files/WholeFile.h"
+#include "messages/Failure.h"
+
+std::string DescribeRun(const FarmFolder& folder, const RunView& run)
+{
+    return FormatRunState(run.state, run.manifest, run.submissions, folder.Path());
+}
+
+RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble)
+{
+    RunView run;
+    run.manifest = folder.ReadManifest();
+    run.submissions = folder.ReadSubmissions(run.manifest.chunk);
+    std::vector<LiveJob> live;
+    try {
+        live = QueryJobs(RunJobs(run.submissions));
+    } catch (const Failure& failure) {
+        if (!slurmTrouble)
+            throw;
+        *slurmTrouble = failure.what();
+    }
+    run.state = ComputeRunState(run.manifest, run.submissions, folder.ReadRecords(), live);
+    return run;
+}
+
+namespace {
+
+// The run's state, from the records alone when Slurm cannot be asked,
+// saying what that leaves unknown and setting `exitCode` to 1.
+std::string DescribeEvenWithoutSlurm(const FarmFolder& folder, int& exitCode)
+{
+    std::string trouble;
+    const RunView run = LookAtRun(folder, &trouble);
+    std::string text = DescribeRun(folder, run);
+    if (!trouble.empty()) {
+        text += "warning: " + trouble + "; from the records alone, frames still running or pending show as never run\n";
+        exitCode = 1;
+    }
+    return text;
+}
+
+}  // namespace
+
+int RunFarmStatus(const FarmArguments& arguments)
+{
+    const FarmFolder folder = FarmFolder::Find(arguments.dir);
+    int exitCode = 0;
+    std::fputs(DescribeEvenWithoutSlurm(folder, exitCode).c_str(), stdout);
+    return exitCode;
+}
+
+int RunFarmReport(const FarmArguments& arguments)
+{
+    const FarmFolder folder = FarmFolder::Find(arguments.dir);
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S UTC", &utc);
+    int exitCode = 0;
+    const std::string report = "veldra farm report, " + std::string(stamp) + "\n" +
+                               DescribeEvenWithoutSlurm(folder, exitCode);
+    ReplaceFileContents(folder.ReportPath(), report.data(), report.size());
+    std::fputs(report.c_str(), stdout);
+    return exitCode;
+}
+
+int WaitForRun(const FarmFolder& folder)
+{
+    std::size_t shownDone = static_cast<std::size_t>(-1);
+    for (;;) {
+        RunView run;
+        try {
+            run = LookAtRun(folder);
+        } catch (const Failure& failure) {
+            throw failure.Noting(" (stopped waiting; the run goes on: veldra farm status " + folder.Path() + ")");
+        }
+        const RunState& state = run.state;
+        if (state.Finished() || !state.warnings.empty()) {
+            std::fputs(DescribeRun(folder, run).c_str(), stdout);
+            if (!state.Finished())
+                throw Failure("stopped waiting: a job of the run will not start by itself");
+            return state.AllDone() ? 0 : 1;
+        }
+        if (state.done.size() != shownDone) {
+            shownDone = state.done.size();
+            std::printf("waiting: %zu of %zu frames done, %zu running\n", shownDone, run.manifest.frames.size(),
+                        state.running.size());
+            std::fflush(stdout);
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+}

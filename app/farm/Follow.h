@@ -1,0 +1,27 @@
+// Following a run: its state as its folder and Slurm tell it, and the wait
+// for its end.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "farm/run/FarmFolder.h"
+#include "farm/run/RunState.h"
+
+// A run as its folder and Slurm tell it now.
+struct RunView {
+    FarmManifest manifest;
+    std::vector<Submission> submissions;
+    RunState state;
+};
+
+// Throws Failure when Slurm cannot be asked, unless `slurmTrouble` is
+// given: then the records alone tell the state, and it says why.
+RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble = nullptr);
+// The state as `veldra farm status` prints it.
+std::string DescribeRun(const FarmFolder& folder, const RunView& run);
+
+// Waits until Slurm holds no job of the run, or one of them can never
+// start; prints the run's state and returns 0 only when every frame is
+// done.
+int WaitForRun(const FarmFolder& folder);

@@ -1,0 +1,123 @@
+// The farm folder of one run, OUTPUT_DIR/.veldra-farm/<run>/, shared by
+// the submitting machine and every node:
+//
+//   manifest.txt        the run: program, paths, options (written once)
+//   params.blk          the parameter block every frame is rendered with
+//   task.sh             the batch script: runs its arguments
+//   submissions/N.txt   submission N: its frames and job ids
+//   status/F.txt        the latest record of frame F
+//   logs/               the tasks' output, J_T.log for array job J task T
+//   report.txt          written by each submission's final job
+//
+// Every text file holds "key=value" lines (farm/run/KeyValues.h); frame
+// sets are written as frame lists (sequence/FrameList.h), "1-5,7,9-12".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sequence/FrameList.h"
+
+// The most frames a run takes. Each gets a manifest entry and a status
+// record, so a shot far beyond what a cluster renders is a typing slip, and
+// a list of more in a run's files is damage: either is refused before
+// anything is allocated for it.
+constexpr std::int64_t kMostFramesInRun = 1000000;
+
+// The frames of `list`; throws Failure naming `subject` when there are more
+// than kMostFramesInRun.
+std::vector<int> FramesOfRun(const FrameList& list, const std::string& subject);
+
+// Everything a task needs to render its frames, as submitted.
+struct FarmManifest {
+    std::string program;                     // absolute path of veldra
+    std::string workdir;                     // the submitting folder; tasks run there
+    std::string input, output;               // the patterns, as given
+    std::vector<std::string> renderWords;    // passed to each `veldra render`
+    std::vector<int> frames;                 // the shot's frames
+    int rangeFirst = 0, rangeLast = 0;       // the filter's active range
+    int chunk = 1;                           // frames per array task
+    int retries = 0;                         // further attempts at a failing frame
+    int maxParallel = 0;                     // 0: no throttle
+    std::vector<std::string> sbatchOptions;  // partition, time, CPUs, extra
+};
+
+// One sbatch of an array over some of the shot's frames.
+struct Submission {
+    int index = 0;
+    std::vector<int> frames;
+    // The frames cut into consecutive chunks of the run's chunk size (the
+    // last possibly shorter): array task i renders chunks[i].
+    std::vector<std::vector<int>> chunks;
+    std::string arrayJob;   // empty until submitted
+    std::string reportJob;  // empty until submitted
+};
+
+// Submission `index` of `frames` (in increasing order), cut into chunks of
+// `chunkSize` (at least 1).
+Submission MakeSubmission(int index, std::vector<int> frames, int chunkSize);
+
+// What a task found for one frame.
+struct FrameRecord {
+    int frame = 0;
+    bool ok = false;
+    int attempts = 0;
+    std::string host, job, task, log, message;
+};
+
+std::string FormatRecord(const FrameRecord& record);
+// Throws Failure naming `what` when the frame number or state is missing
+// or malformed.
+FrameRecord ParseRecord(const std::string& text, const std::string& what);
+
+class FarmFolder {
+public:
+    // Makes a new run folder under OUTPUT_DIR/.veldra-farm/, named after the
+    // UTC time (with -2, -3... when that name is taken).
+    static FarmFolder Create(const std::string& outputFolder);
+    // `dir` itself when it holds a run, else the latest run under
+    // `dir`/.veldra-farm/; throws Failure when there is none.
+    static FarmFolder Find(const std::string& dir);
+
+    const std::string& Path() const { return path_; }
+    std::string ManifestPath() const { return path_ + "/manifest.txt"; }
+    std::string ParamsPath() const { return path_ + "/params.blk"; }
+    std::string ScriptPath() const { return path_ + "/task.sh"; }
+    std::string ReportPath() const { return path_ + "/report.txt"; }
+    std::string LogsPath() const { return path_ + "/logs"; }
+    std::string LogPath(const std::string& job, const std::string& task) const;
+
+    void WriteManifest(const FarmManifest& manifest) const;
+    FarmManifest ReadManifest() const;
+
+    // Submissions in the order made, cut into chunks of the manifest's
+    // chunk size.
+    std::vector<Submission> ReadSubmissions(int chunkSize) const;
+    void WriteSubmission(const Submission& submission) const;
+    void RemoveSubmission(int index) const;
+
+    // Removes the run folder unless it holds a submission: a run that
+    // reached Slurm stays, whatever else went wrong.
+    void Discard() const;
+
+    void WriteRecord(const FrameRecord& record) const;
+    // The latest record of each frame that has one, by frame number.
+    std::vector<FrameRecord> ReadRecords() const;
+
+private:
+    explicit FarmFolder(std::string path) : path_(std::move(path)) {}
+    std::string path_;
+};
+
+// The name of the latest run among the names of a .veldra-farm folder's
+// entries (run names as Create makes them; other names are ignored).
+std::optional<std::string> LatestRun(const std::vector<std::string>& names);
+
+// Where array task `task` of job `job` writes its output, in the run folder
+// `runPath`.
+std::string TaskLogPath(const std::string& runPath, const std::string& job, const std::string& task);
+
+// The contents of a small text file; throws Failure naming it.
+std::string ReadTextFile(const std::string& path);

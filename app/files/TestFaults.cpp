@@ -1,0 +1,59 @@
+#include "files/TestFaults.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+
+#include "files/FileError.h"
+#include "sequence/ParseInteger.h"
+
+namespace {
+
+// The value of `name` as a whole number from `low` up, or `unset` when the
+// variable is not there; a malformed value fails every write, rather than
+// letting a test pass without its fault.
+long long NumberFrom(const char* name, long long low, long long unset)
+{
+    const char* text = std::getenv(name);
+    if (!text)
+        return unset;
+    const auto value = ParseInteger(text, low, LLONG_MAX);
+    if (!value)
+        throw FileError(name, std::string("bad value '") + text + "' (expected a whole number)");
+    return *value;
+}
+
+}  // namespace
+
+std::size_t SimulatedDiskBytes()
+{
+    static const long long limit = NumberFrom("VELDRA_TEST_DISK_BYTES", 0, -1);
+    return limit < 0 ? SIZE_MAX : static_cast<std::size_t>(limit);
+}
+
+bool InjectedFailure(const std::string& step)
+{
+    static const std::string steps = [] {
+        const char* text = std::getenv("VELDRA_TEST_FAIL");
+        return text ? "," + std::string(text) + "," : std::string();
+    }();
+    return steps.find("," + step + ",") != std::string::npos;
+}
+
+void StallWhenAsked()
+{
+    static const long long seconds = NumberFrom("VELDRA_TEST_STALL_WRITE", 0, 0);
+    timespec left{static_cast<std::time_t>(seconds), 0};
+    while (seconds > 0 && nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
+long long PredictableNameNumber()
+{
+    static const bool predictable = NumberFrom("VELDRA_TEST_PREDICTABLE_NAMES", 0, 0) != 0;
+    static std::atomic<long long> next{0};
+    return predictable ? next++ : -1;
+}

@@ -1,0 +1,42 @@
+#include "image/io/Metadata.h"
+
+namespace {
+
+bool StartsWith(const std::string& text, const char* start) { return text.rfind(start, 0) == 0; }
+
+bool Carried(const std::string& name, const std::string& outputFormat)
+{
+    // Colour space and gamma say how to read the pixels; the reader's other
+    // notes (bits per sample, alpha handling...) are settled by the writer.
+    if (StartsWith(name, "oiio:"))
+        return name == "oiio:ColorSpace" || name == "oiio:Gamma";
+    // The writer picks the compression and the photometric reading of the
+    // channels it writes; WriteImage settles the date (the input's own, never
+    // the time of writing).
+    if (name == "compression" || name == "tiff:PhotometricInterpretation" || name == "DateTime")
+        return false;
+    // "tiff:RowsPerStrip" means something to the TIFF writer only.
+    const std::size_t colon = name.find(':');
+    if (colon != std::string::npos) {
+        const std::string prefix = name.substr(0, colon);
+        if (prefix != outputFormat && OIIO::is_imageio_format_name(prefix))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void CarryFileDetails(const OIIO::ImageSpec& from, OIIO::ImageSpec& to, const std::string& outputFormat)
+{
+    to.x = from.x;
+    to.y = from.y;
+    to.full_x = from.full_x;
+    to.full_y = from.full_y;
+    to.full_width = from.full_width;
+    to.full_height = from.full_height;
+    for (const OIIO::ParamValue& value : from.extra_attribs) {
+        if (Carried(value.name().string(), outputFormat))
+            to.attribute(value.name(), value.type(), value.data());
+    }
+}

@@ -1,0 +1,144 @@
+#include "image/ImageFiles.h"
+
+#include <OpenImageIO/imageio.h>
+
+#include <vector>
+
+#include "files/WholeFile.h"
+#include "image/io/Metadata.h"
+#include "image/Premultiply.h"
+#include "image/io/Encode.h"
+#include "messages/Failure.h"
+
+namespace {
+
+constexpr int kPngFilterNone = 8;
+constexpr int kPngFilterSub = 16;
+
+// Straight colour multiplied by alpha, for formats that only hold
+// associated alpha.
+Frame Premultiplied(const Frame& frame)
+{
+    Frame result = Frame::Make(frame.Width(), frame.Height());
+    const std::size_t count = frame.PixelCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        const BMM_Color_64& p = frame.pixels[i];
+        result.pixels[i] = {Premultiply(p.r, p.a), Premultiply(p.g, p.a), Premultiply(p.b, p.a), p.a};
+    }
+    return result;
+}
+
+OIIO::TypeDesc TypeOf(ChannelFormat format)
+{
+    switch (format) {
+    case ChannelFormat::UInt8: return OIIO::TypeDesc::UINT8;
+    case ChannelFormat::Half: return OIIO::TypeDesc::HALF;
+    case ChannelFormat::Float: return OIIO::TypeDesc::FLOAT;
+    case ChannelFormat::UInt16: break;
+    }
+    return OIIO::TypeDesc::UINT16;
+}
+
+// The chosen format, else the source's own where it is one of ours (a
+// double picture becomes float, other integers 16-bit), else 16-bit.
+OIIO::TypeDesc OutputType(const WriteSettings& settings)
+{
+    if (settings.depth)
+        return TypeOf(*settings.depth);
+    if (!settings.source)
+        return OIIO::TypeDesc::UINT16;
+    const OIIO::TypeDesc input = settings.source->header.format;
+    if (input.basetype == OIIO::TypeDesc::UINT8 || input.basetype == OIIO::TypeDesc::HALF ||
+        input.basetype == OIIO::TypeDesc::FLOAT)
+        return input;
+    return input.basetype == OIIO::TypeDesc::DOUBLE ? OIIO::TypeDesc::FLOAT : OIIO::TypeDesc::UINT16;
+}
+
+// The frame's values for `colours` (1: grey from red, 3: red, green, blue)
+// and, when `alpha`, the alpha after them.
+std::vector<std::uint16_t> PackChannels(const Frame& frame, int colours, bool alpha)
+{
+    const int channels = colours + (alpha ? 1 : 0);
+    std::vector<std::uint16_t> values(frame.PixelCount() * channels);
+    std::uint16_t* v = values.data();
+    for (std::size_t i = 0; i < frame.PixelCount(); ++i) {
+        const BMM_Color_64& p = frame.pixels[i];
+        *v++ = p.r;
+        if (colours == 3) {
+            *v++ = p.g;
+            *v++ = p.b;
+        }
+        if (alpha)
+            *v++ = p.a;
+    }
+    return values;
+}
+
+}  // namespace
+
+WriteOutcome WriteImage(const std::string& path, const std::string& format, const Frame& frame,
+                        const WriteSettings& settings)
+{
+    auto output = OIIO::ImageOutput::create(format);
+    if (!output)
+        throw Failure(path, "cannot write: no " + format + " writer");
+    const LoadedImage* source = settings.source;
+
+    WriteOutcome outcome;
+    const bool canHoldAlpha = output->supports("alpha");
+    const bool keepsAlpha = !source || source->hasAlpha;
+    // The pixels are scanned only when they decide whether alpha is written
+    // or reported lost.
+    const bool transparent = !(canHoldAlpha && keepsAlpha) && !frame.IsOpaque();
+    const bool alpha = canHoldAlpha && (keepsAlpha || transparent);
+    outcome.alphaDropped = !canHoldAlpha && transparent;
+    const int colours = source && source->grey ? 1 : 3;
+    const int channels = colours + (alpha ? 1 : 0);
+
+    OIIO::ImageSpec header(frame.Width(), frame.Height(), channels, OutputType(settings));
+    if (source)
+        CarryFileDetails(source->header, header, format);
+    header.channelnames = colours == 1 ? std::vector<std::string>{"Y"} : std::vector<std::string>{"R", "G", "B"};
+    if (alpha)
+        header.channelnames.push_back("A");
+    header.alpha_channel = alpha ? colours : -1;
+    // Writers that store straight alpha convert from what the frame holds
+    // (PNG divides associated colour by alpha); TIFF labels it; OpenEXR
+    // holds associated alpha only, and is given that.
+    const bool associated = source && source->associatedAlpha;
+    const bool premultiply = alpha && format == "openexr" && !associated;
+    header.attribute("oiio:UnassociatedAlpha", associated || premultiply ? 0 : 1);
+    // The source's own date, or none: never the time of writing, which
+    // writers stamp when not given one.
+    header.attribute("DateTime", source ? std::string(source->header.get_string_attribute("DateTime")) : std::string());
+    // A 10- or 12-bit file keeps its depth unless another was asked for.
+    if (source && !settings.depth && format == source->format) {
+        const int bits = source->header.get_int_attribute("oiio:BitsPerSample", 0);
+        if (bits > 0)
+            header.attribute("oiio:BitsPerSample", bits);
+    }
+    if (format == "png") {
+        // Rows filtered by their left neighbour compress well and fast; at
+        // level 0 nothing is compressed, so filtering would be wasted work.
+        const int level = settings.pngLevel.value_or(kDefaultPngLevel);
+        header.attribute("png:compressionLevel", level);
+        header.attribute("png:filter", level == 0 ? kPngFilterNone : kPngFilterSub);
+    } else if (source && format == source->format && !source->compression.empty())
+        header.attribute("compression", source->compression);
+
+    // RGBA goes straight from the frame; other layouts are packed first.
+    const Frame premultiplied = premultiply ? Premultiplied(frame) : Frame{};
+    const Frame& values = premultiply ? premultiplied : frame;
+    std::vector<std::uint16_t> packed;
+    const void* pixels = values.pixels;
+    OIIO::stride_t stride = sizeof(BMM_Color_64);
+    if (channels != 4) {
+        packed = PackChannels(values, colours, alpha);
+        pixels = packed.data();
+        stride = OIIO::AutoStride;
+    }
+    const std::vector<unsigned char> encoded = EncodeInMemory(*output, path, header, pixels, stride);
+    output.reset();
+    ReplaceFileContents(path, encoded.data(), encoded.size());
+    return outcome;
+}

@@ -1,0 +1,76 @@
+#include "render/FrameLoop.h"
+
+#include <new>
+#include <string>
+
+#include "image/ImageFiles.h"
+#include "messages/Failure.h"
+#include "messages/Warnings.h"
+#include "process/Interrupt.h"
+#include "render/AlphaKeep.h"
+#include "render/ParallelFrames.h"
+#include "render/module/FilterModule.h"
+
+namespace {
+
+// The warnings frames may repeat, each said once in a run.
+struct RunWarnings {
+    OnceWarning alphaLost, alphaDropped, clamped, channelsDropped;
+};
+
+void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings)
+{
+    const std::string inputPath = plan.InputOf(frame);
+    try {
+        LoadedImage image = ReadImage(inputPath);
+        if (!image.droppedChannels.empty())
+            warnings.channelsDropped.Say(image.droppedChannels);
+        if (image.clamped)
+            warnings.clamped.Say("float values outside 0..1 are clamped: the filter works on 16-bit values");
+        if (plan.alpha == AlphaMode::Filter && !image.frame.IsOpaque())
+            warnings.alphaLost.Say(
+                "the filter makes every pixel it covers opaque, so the input's transparency is not kept; "
+                "give --alpha keep to carry it through the turn");
+        const ColourAlpha colour = image.associatedAlpha ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
+        RenderFrameWithAlpha(filter, image.frame, plan.alpha, colour, plan.QueueAt(frame), plan.RangeAt(frame),
+                             inputPath);
+        const WriteOutcome outcome = WriteImage(plan.OutputOf(frame), plan.outputFormat, image.frame,
+                                                WriteSettings{plan.compression, &image, plan.depth});
+        if (outcome.alphaDropped)
+            warnings.alphaDropped.Say("the output format cannot hold alpha; transparent areas are written opaque");
+    } catch (const std::bad_alloc&) {
+        throw Failure(inputPath, "not enough memory for this frame");
+    }
+}
+
+}  // namespace
+
+std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jobs,
+                       const std::function<void()>& frameDone)
+{
+    const std::size_t count = static_cast<std::size_t>(plan.Count());
+    const auto filters = MakeFilters(module, WorkerCount(jobs, count), plan.block);
+    RunWarnings warnings;
+    std::size_t written = 0;
+    auto renderOne = [&](int worker, std::size_t index) {
+        const int frame = plan.frames.At(static_cast<std::int64_t>(index));
+        if (Interrupted())
+            throw Failure("interrupted before frame " + std::to_string(frame));
+        RenderOne(plan, *filters[worker], frame, warnings);
+    };
+    try {
+        RunFrames(count, static_cast<int>(filters.size()), renderOne, [&] {
+            ++written;
+            frameDone();
+        });
+    } catch (const Failure& failure) {
+        if (count == 1)
+            throw;
+        throw failure.Noting(" (sequence stopped; " + std::to_string(written) + " of " + std::to_string(count) +
+                             " frames written)");
+    }
+    if (Interrupted())
+        throw Failure("interrupted after the last frame; " + std::to_string(written) + " of " + std::to_string(count) +
+                      " frames written, each complete");
+    return written;
+}

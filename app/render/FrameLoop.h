@@ -1,0 +1,20 @@
+// The frames of a plan through the filter: each input read, turned and
+// written whole to its output, several frames at once.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+#include "loader/ModuleLoader.h"
+#include "render/FramePlan.h"
+
+// Renders every frame of `plan` with filters of `module` holding the plan's
+// block, `jobs` frames at once (0: one per core). After a frame fails no
+// new frame starts, and the failure of the lowest failing frame is thrown,
+// saying how many frames were written; an interrupt (process/Interrupt.h)
+// starts no new frame either and ends in a failure. Every file written is
+// complete. `frameDone` is called after each frame written, one call at a
+// time. A warning that frames repeat (transparency lost, channels dropped,
+// values clamped) is said once in a run. Returns the frames written.
+std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jobs,
+                       const std::function<void()>& frameDone);

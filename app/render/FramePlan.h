@@ -1,0 +1,52 @@
+// Which frames a run renders, from which files to which, in which format,
+// where each frame falls in the filter's range and with which parameter
+// block: all decided once, before any frame is rendered, and the same way
+// for `render`, `demo` and the farm.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "files/ParamFile.h"
+#include "flt/ImageFilter.h"
+#include "loader/ModuleLoader.h"
+#include "render/RenderRequest.h"
+#include "sequence/FrameList.h"
+#include "sequence/FramePattern.h"
+
+struct FramePlan {
+    FrameList frames;                   // in increasing order, at least one
+    std::optional<FramePattern> input;  // none: the one image `inputFile`, or no input
+    std::optional<FramePattern> output;
+    std::string inputFile;
+    std::string outputFile;
+    std::string outputFormat;  // as OutputFormatOf (image/OutputFormat.h) decides it
+    FrameSpan range;           // the filter's active range
+    ParamBlock block;          // what every filter of the run holds
+    AlphaMode alpha = AlphaMode::Filter;
+    std::optional<int> compression;  // PNG only
+    std::optional<ChannelFormat> depth;
+
+    std::int64_t Count() const { return frames.Count(); }
+    std::string InputOf(int frame) const { return input ? input->PathOf(frame) : inputFile; }
+    std::string OutputOf(int frame) const { return output ? output->PathOf(frame) : outputFile; }
+    // The frames run and the filter's range as the filter is told them
+    // when it renders `frame`.
+    FrameRange QueueAt(int frame) const;
+    FrameRange RangeAt(int frame) const;
+};
+
+// The plan for `request`. An INPUT that exists as a file is that file,
+// whatever its name holds; otherwise a sequence pattern is a sequence, and
+// OUTPUT is a pattern only when INPUT is one. The frames are --frames (each
+// must exist) or those on disk. Throws Failure, before anything is
+// rendered, for frames that are missing or cannot be counted, options that
+// do not fit the input, an output of a kind veldra does not write or in a
+// folder it cannot write to, and a parameter file the filter refuses. The
+// block is settled with a filter of `module`.
+FramePlan PlanFrames(const RenderRequest& request, const LoadedModule& module);
+
+// The plan for pictures made in memory (the demo's test card): the frames
+// `request.frames` written to `request.output`, with no input read.
+FramePlan PlanMadeFrames(const RenderRequest& request, const LoadedModule& module);
