@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "engine/HeldBlock.h"
 #include "engine/ImageWarper.h"
@@ -24,6 +25,30 @@ std::uint16_t Scaled(std::uint16_t channel, float weight)
 // change during the warp, so reading a little ahead reads the same pixels.
 constexpr int kRunLength = 64;
 
+// How far ahead, in source pixels, the warp asks the processor to fetch the
+// working pixels that a deposit will need.
+constexpr double kPrefetchDistance = 24;
+
+// The offset in bytes from a block to the block kPrefetchDistance source
+// pixels further along the row, given the position's step per source column,
+// when the blocks walk slantwise: then the lower row of the block ahead is
+// one that no deposit has touched for a whole source row and, in a large
+// frame, is out in memory, and the hardware does not see the pattern by
+// itself. 0, for no prefetch, when the blocks walk along a row (the hardware
+// follows it) or along a column (a cache line holds 8 pixels of a row, so the
+// source rows before brought the lines in), or the step gives no sensible
+// offset (huge or not a number).
+std::uintptr_t PrefetchBytes(double stepX, double stepY, int columns, int rows)
+{
+    const double aheadX = kPrefetchDistance * stepX, aheadY = kPrefetchDistance * stepY;
+    if (!(std::abs(aheadX) < columns && std::abs(aheadY) < rows))
+        return 0;
+    const std::ptrdiff_t rowsAhead = std::lround(aheadY), columnsAhead = std::lround(aheadX);
+    if (rowsAhead == 0 || columnsAhead == 0)
+        return 0;
+    return static_cast<std::uintptr_t>(rowsAhead * columns + columnsAhead) * sizeof(BMM_Color_64);
+}
+
 // Reads `count` pixels of `row` from `column` on, one host call each. Kept
 // apart from the deposits so that the loop around the host call holds
 // nothing the call could clobber.
@@ -45,11 +70,12 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
     const double area = static_cast<double>(static_cast<std::int64_t>(width) * height);
     // The six steps, each rounded to float. Every difference and sum of
     // corner coordinates is taken in double.
-    PairPositions positions(FloatPair((static_cast<double>(p2.x) - p0.x) / h, (static_cast<double>(p2.y) - p0.y) / h),
-                            FloatPair((static_cast<double>(p3.x) - p0.x) / w, (static_cast<double>(p3.y) - p0.y) / w),
-                            FloatPair((static_cast<double>(p1.x) + p0.x - p2.x - p3.x) / area,
-                                      (static_cast<double>(p1.y) + p0.y - p2.y - p3.y) / area),
-                            p0);
+    const __m128d rowSteps = FloatPair((static_cast<double>(p2.x) - p0.x) / h, (static_cast<double>(p2.y) - p0.y) / h);
+    const __m128d columnSteps = FloatPair((static_cast<double>(p3.x) - p0.x) / w,
+                                          (static_cast<double>(p3.y) - p0.y) / w);
+    const __m128d crossSteps = FloatPair((static_cast<double>(p1.x) + p0.x - p2.x - p3.x) / area,
+                                         (static_cast<double>(p1.y) + p0.y - p2.y - p3.y) / area);
+    PairPositions positions(rowSteps, columnSteps, crossSteps, p0);
 
     FillBackground();
 
@@ -62,7 +88,6 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
     // The source alpha never reaches the output.
     const __m128i opaque = _mm_set1_epi64x(static_cast<long long>(std::uint64_t{kOpaque} << 48));
     const std::size_t stride = static_cast<std::size_t>(width);
-    HeldBlock block(workBuffer, stride);
 
     // A run at a time: the host's pixels, then where each goes, then the
     // deposits. Working out the places first, apart from the deposits,
@@ -76,15 +101,23 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
 
     // Deposits the pixel that is `lane` of `pair`: on its block, or, off
     // the fast path, through the checks for a block at the frame's edge.
-    auto depositPixel = [&](const BMM_Color_64* read, const Pair& pair, int lane) {
+    std::uintptr_t aheadBytes = 0;
+    auto depositPixel = [&](HeldBlock& block, const BMM_Color_64* read, const Pair& pair, int lane, auto prefetch) {
         alignas(16) std::uint32_t ceiling[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(ceiling), pair.ceilings);
         // Zero-based, a ceiling in [1, W - 1] lies below W - 1; NaN and
         // positions beyond the int range have ceilings far outside.
         const std::size_t column = ceiling[lane] - 1u, row = ceiling[2 + lane] - 1u;
         if (column < lastInsideColumn && row < lastInsideRow) {
+            const std::size_t index = row * stride + column;
+            // Only a hint: the address is formed as an integer, may lie
+            // outside the buffer, and a prefetch never faults.
+            if constexpr (decltype(prefetch)::value)
+                _mm_prefetch(reinterpret_cast<const char*>(
+                                 reinterpret_cast<std::uintptr_t>(workBuffer + index + stride) + aheadBytes),
+                             _MM_HINT_T0);
             const __m128i source = _mm_or_si128(LoadOne(read), opaque);
-            block.DepositAt(row * stride + column, _mm_unpacklo_epi64(source, source));
+            block.DepositAt(index, _mm_unpacklo_epi64(source, source));
             return;
         }
         alignas(16) float place[4];
@@ -99,6 +132,10 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
     };
 
     for (int j = 0; j < height; ++j) {
+        // How far the position moves per source column along this row.
+        const __m128d rowStep = _mm_add_pd(columnSteps, _mm_mul_pd(_mm_set1_pd(j), crossSteps));
+        aheadBytes = PrefetchBytes(_mm_cvtsd_f64(rowStep), _mm_cvtsd_f64(_mm_unpackhi_pd(rowStep, rowStep)), width,
+                                   height);
         for (int first = 0; first < width; first += kRunLength) {
             const int count = std::min(kRunLength, width - first);
             ReadRun(*bitmap, first, j, count, run);
@@ -110,14 +147,24 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
                 pairs[k / 2].ceilings = Ceilings(place);
             }
 
-            const BMM_Color_64* const end = run + count;
-            const Pair* pair = pairs;
-            for (const BMM_Color_64* pixel = run; pixel < end; pixel += 2, ++pair) {
-                depositPixel(pixel, *pair, 0);
-                if (pixel + 1 < end)
-                    depositPixel(pixel + 1, *pair, 1);
-            }
-            block.Release();
+            // The prefetching and the plain deposits are two loops, so that
+            // a row that needs no prefetch pays nothing for it. The held
+            // block lives for one run, which keeps it in registers.
+            auto depositRun = [&](auto prefetch) {
+                HeldBlock block(workBuffer, stride);
+                const BMM_Color_64* const end = run + count;
+                const Pair* pair = pairs;
+                for (const BMM_Color_64* pixel = run; pixel < end; pixel += 2, ++pair) {
+                    depositPixel(block, pixel, *pair, 0, prefetch);
+                    if (pixel + 1 < end)
+                        depositPixel(block, pixel + 1, *pair, 1, prefetch);
+                }
+                block.Release();
+            };
+            if (aheadBytes != 0)
+                depositRun(std::true_type{});
+            else
+                depositRun(std::false_type{});
         }
     }
 }
