@@ -5,7 +5,8 @@
 // Coordinates are destination pixel units: x along columns, y along rows,
 // row 0 at the top. Angles are degrees.
 //
-// Defined in QuadWarp.cpp (WarpToQuad, SplatPixel, BlendPixel) and
+// Defined in QuadWarp.cpp (WarpToQuad, SplatPixel, BlendPixel, with the
+// warp's SSE2 pieces in HeldBlock.h and PairPositions.h) and
 // AxisProjections.cpp (the turns, with the corners from AxisCorners.cpp).
 #pragma once
 

@@ -8,6 +8,8 @@
 #include <sys/mman.h>
 #endif
 
+#include "engine/FrameProgress.h"
+
 namespace {
 
 // Whether width x height pixels can be one allocation. A 65535 x 65535
@@ -81,6 +83,12 @@ void PixelProcessor::FillBackground()
     // A local copy: the buffer cannot alias it, so the stores can be wide.
     const BMM_Color_64 background = backgroundColor;
     std::fill_n(workBuffer, PixelIndex(0, height), background);
+}
+
+int PixelProcessor::ProgressPercent() const
+{
+    return ProgressPercentOf(filterInfo->queueRange.Current(), filterInfo->filterRange.First(),
+                             filterInfo->filterRange.Count());
 }
 
 int PixelProcessor::ReadPixel(float x, float y, BMM_Color_64* out) const

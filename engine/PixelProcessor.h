@@ -10,7 +10,7 @@
 // by its exact type; it releases its buffer and never writes the host's
 // bitmap except through WriteBack.
 //
-// Defined in PixelProcessor.cpp, with ProgressPercent in FrameProgress.cpp.
+// Defined in PixelProcessor.cpp.
 #pragma once
 
 #include <cstddef>
@@ -63,7 +63,7 @@ protected:
         return static_cast<std::size_t>(row) * static_cast<std::size_t>(width) + static_cast<std::size_t>(column);
     }
 
-    HWND window;
+    HWND window;  // the host's window for this render; kept with the engine's data, never read
     ImageFilterInfo* filterInfo;
     Bitmap* bitmap;
     BMM_Color_64* workBuffer;

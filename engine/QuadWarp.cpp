@@ -2,9 +2,11 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <type_traits>
 
+#include "engine/HeldBlock.h"
 #include "engine/ImageWarper.h"
+#include "engine/PairPositions.h"
 
 namespace {
 
@@ -17,68 +19,45 @@ std::uint16_t Scaled(std::uint16_t channel, float weight)
     return product > 0 ? static_cast<std::uint16_t>(std::min(product, 65535.0)) : 0;
 }
 
-std::uint64_t Bits(const BMM_Color_64& pixel)
-{
-    std::uint64_t bits;
-    std::memcpy(&bits, &pixel, sizeof bits);
-    return bits;
-}
-
-BMM_Color_64 Pixel(std::uint64_t bits)
-{
-    BMM_Color_64 pixel;
-    std::memcpy(&pixel, &bits, sizeof pixel);
-    return pixel;
-}
-
-// Alpha is the last of the four channels: the top 16 bits of the word on
-// the little-endian processors the module is built for.
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pixels are read as little-endian words");
-constexpr std::uint64_t kOpaqueBits = std::uint64_t{kOpaque} << 48;
-
-// The word-wide tricks below must give the bytes of the plain warp in
-// tests/ReferenceWarp.h; QuadWarp.FastWarpMatchesReferenceByteForByte
-// (tests/EngineWarpTest.cpp) checks that on random quads and pictures.
-
-// One deposit of an opaque pixel (bits `source`) on a working pixel that the
-// warp has either cleared or deposited on before, so its alpha is 0 or
-// 0xFFFF: the same result as BlendPixel with weight 1. The rounded-down mean
-// of all four channels at once: a + b = 2 (a & b) + (a ^ b), and the mask
-// keeps each channel's shifted-in bit from its upper neighbour.
-inline void Deposit(BMM_Color_64* target, std::uint64_t source)
-{
-    const std::uint64_t stored = Bits(*target);
-    const std::uint64_t mean = (stored & source) + (((stored ^ source) >> 1) & 0x7FFF7FFF7FFF7FFFull);
-    // Alpha is 0 or 0xFFFF, so its top bit, the word's sign, tells coverage.
-    const std::uint64_t result = static_cast<std::int64_t>(stored) < 0 ? mean : source;
-    std::memcpy(target, &result, sizeof result);
-}
+// How many source pixels are read from the host, one call each, before they
+// are deposited. The host call may clobber every vector register, so the
+// deposits run between the calls, not among them; the host bitmap does not
+// change during the warp, so reading a little ahead reads the same pixels.
+constexpr int kRunLength = 64;
 
 // How far ahead, in source pixels, the warp asks the processor to fetch the
-// working pixels that a deposit will need. The lower row of a block is
-// usually one that no deposit has touched yet and is still out in memory;
-// when the blocks walk down a column (a quarter turn) the hardware does not
-// see the pattern by itself.
+// working pixels that a deposit will need.
 constexpr double kPrefetchDistance = 24;
 
-// The offset in pixels from a block to the block kPrefetchDistance source
-// pixels further along the row, given the position's step per source column;
-// 0 when the step does not give a sensible offset (huge or not a number).
-// Smaller than the frame's pixel count, so it fits wherever the buffer does.
-std::ptrdiff_t PrefetchOffset(double stepX, double stepY, int columns, int rows)
+// The offset in bytes from a block to the block kPrefetchDistance source
+// pixels further along the row, given the position's step per source column,
+// when the blocks walk slantwise: then the lower row of the block ahead is
+// one that no deposit has touched for a whole source row and, in a large
+// frame, is out in memory, and the hardware does not see the pattern by
+// itself. 0, for no prefetch, when the blocks walk along a row (the hardware
+// follows it) or along a column (a cache line holds 8 pixels of a row, so the
+// source rows before brought the lines in), or the step gives no sensible
+// offset (huge or not a number).
+std::uintptr_t PrefetchBytes(double stepX, double stepY, int columns, int rows)
 {
     const double aheadX = kPrefetchDistance * stepX, aheadY = kPrefetchDistance * stepY;
     if (!(std::abs(aheadX) < columns && std::abs(aheadY) < rows))
         return 0;
-    return static_cast<std::ptrdiff_t>(std::lround(aheadY)) * columns +
-           static_cast<std::ptrdiff_t>(std::lround(aheadX));
+    const std::ptrdiff_t rowsAhead = std::lround(aheadY), columnsAhead = std::lround(aheadX);
+    if (rowsAhead == 0 || columnsAhead == 0)
+        return 0;
+    return static_cast<std::uintptr_t>(rowsAhead * columns + columnsAhead) * sizeof(BMM_Color_64);
 }
 
-// ceil(x) for 0 < x < 2^31, exactly as the double ceiling converted to int.
-inline int PositiveCeiling(float x)
+// Reads `count` pixels of `row` from `column` on, one host call each. Kept
+// apart from the deposits so that the loop around the host call holds
+// nothing the call could clobber.
+__attribute__((noinline)) void ReadRun(Bitmap& source, int column, int row, int count, BMM_Color_64* run)
 {
-    const int whole = static_cast<int>(x);
-    return whole + (static_cast<float>(whole) < x ? 1 : 0);
+    for (int k = 0; k < count; ++k) {
+        run[k] = BMM_Color_64{0, 0, 0, 0};
+        source.GetPixels(column + k, row, 1, run + k);
+    }
 }
 
 }  // namespace
@@ -89,13 +68,14 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
         return;  // empty frame (nothing to map, and W or H would divide by 0) or no buffer
     const double w = width, h = height;
     const double area = static_cast<double>(static_cast<std::int64_t>(width) * height);
-    // Every difference and sum of corner coordinates is taken in double.
-    const float rowStepX = static_cast<float>((static_cast<double>(p2.x) - p0.x) / h);
-    const float rowStepY = static_cast<float>((static_cast<double>(p2.y) - p0.y) / h);
-    const float columnStepX = static_cast<float>((static_cast<double>(p3.x) - p0.x) / w);
-    const float columnStepY = static_cast<float>((static_cast<double>(p3.y) - p0.y) / w);
-    const float crossX = static_cast<float>((static_cast<double>(p1.x) + p0.x - p2.x - p3.x) / area);
-    const float crossY = static_cast<float>((static_cast<double>(p1.y) + p0.y - p2.y - p3.y) / area);
+    // The six steps, each rounded to float. Every difference and sum of
+    // corner coordinates is taken in double.
+    const __m128d rowSteps = FloatPair((static_cast<double>(p2.x) - p0.x) / h, (static_cast<double>(p2.y) - p0.y) / h);
+    const __m128d columnSteps = FloatPair((static_cast<double>(p3.x) - p0.x) / w,
+                                          (static_cast<double>(p3.y) - p0.y) / w);
+    const __m128d crossSteps = FloatPair((static_cast<double>(p1.x) + p0.x - p2.x - p3.x) / area,
+                                         (static_cast<double>(p1.y) + p0.y - p2.y - p3.y) / area);
+    PairPositions positions(rowSteps, columnSteps, crossSteps, p0);
 
     FillBackground();
 
@@ -103,52 +83,88 @@ void ImageWarper::WarpToQuad(Point2 p0, Point2 p1, Point2 p2, Point2 p3)
     // [1, W - 1] x [1, H - 1]) take the fast deposit; those whose block can
     // reach the frame at all (ceilings in [0, W] x [0, H]) go through
     // SplatPixel's checks; the rest, NaN included, would be dropped anyway.
-    const float lastColumn = static_cast<float>(width - 1), lastRow = static_cast<float>(height - 1);
-    const float fw = static_cast<float>(width), fh = static_cast<float>(height);
+    const std::size_t lastInsideColumn = static_cast<std::size_t>(width) - 1;
+    const std::size_t lastInsideRow = static_cast<std::size_t>(height) - 1;
+    // The source alpha never reaches the output.
+    const __m128i opaque = _mm_set1_epi64x(static_cast<long long>(std::uint64_t{kOpaque} << 48));
     const std::size_t stride = static_cast<std::size_t>(width);
-    // Locals, so that the host call per pixel does not force them to be
-    // reloaded from the object.
-    BMM_Color_64* const buffer = workBuffer;
-    Bitmap* const source = bitmap;
-    const int columns = width, rows = height;
 
-    for (int j = 0; j < rows; ++j) {
-        const double row = j;
-        // The terms of x and y that depend on the row alone. The sums below
-        // keep the order of the mapping's formula, so hoisting changes no bit.
-        const double rowTermX = row * rowStepX;
-        const double rowTermY = row * rowStepY;
-        // Only a prefetch hint: an offset that misses costs time, not bits.
-        const std::uintptr_t aheadBytes = static_cast<std::uintptr_t>(PrefetchOffset(
-                                              columnStepX + row * crossX, columnStepY + row * crossY, columns, rows)) *
-                                          sizeof(BMM_Color_64);
-        for (int i = 0; i < columns; ++i) {
-            BMM_Color_64 read{0, 0, 0, 0};
-            source->GetPixels(i, j, 1, &read);
-            // Made opaque in a register: a narrow store into the pixel just
-            // written by the host would stall the wide load that follows.
-            const std::uint64_t pixel = Bits(read) | kOpaqueBits;
+    // A run at a time: the host's pixels, then where each goes, then the
+    // deposits. Working out the places first, apart from the deposits,
+    // lets the processor overlap their long arithmetic instead of waiting
+    // on it before each deposit.
+    BMM_Color_64 run[kRunLength];
+    struct Pair {
+        __m128 places;     // (x, x, y, y) of the two pixels
+        __m128i ceilings;  // their ceilings, in the same lanes
+    } pairs[kRunLength / 2];
 
-            const double column = i;
-            const double rowColumn = row * column;
+    // Deposits the pixel that is `lane` of `pair`: on its block, or, off
+    // the fast path, through the checks for a block at the frame's edge.
+    std::uintptr_t aheadBytes = 0;
+    auto depositPixel = [&](HeldBlock& block, const BMM_Color_64* read, const Pair& pair, int lane, auto prefetch) {
+        alignas(16) std::uint32_t ceiling[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(ceiling), pair.ceilings);
+        // Zero-based, a ceiling in [1, W - 1] lies below W - 1; NaN and
+        // positions beyond the int range have ceilings far outside.
+        const std::size_t column = ceiling[lane] - 1u, row = ceiling[2 + lane] - 1u;
+        if (column < lastInsideColumn && row < lastInsideRow) {
+            const std::size_t index = row * stride + column;
+            // Only a hint: the address is formed as an integer, may lie
+            // outside the buffer, and a prefetch never faults.
+            if constexpr (decltype(prefetch)::value)
+                _mm_prefetch(reinterpret_cast<const char*>(
+                                 reinterpret_cast<std::uintptr_t>(workBuffer + index + stride) + aheadBytes),
+                             _MM_HINT_T0);
+            const __m128i source = _mm_or_si128(LoadOne(read), opaque);
+            block.DepositAt(index, _mm_unpacklo_epi64(source, source));
+            return;
+        }
+        alignas(16) float place[4];
+        _mm_store_ps(place, pair.places);
+        const float x = place[lane], y = place[2 + lane];
+        if (x > -1 && x <= width && y > -1 && y <= height) {
+            block.Release();
+            BMM_Color_64 pixel = *read;
+            pixel.a = kOpaque;
+            SplatPixel(x, y, pixel);
+        }
+    };
 
-            const float x = static_cast<float>(rowColumn * crossX + column * columnStepX + rowTermX + p0.x);
-            const float y = static_cast<float>(rowColumn * crossY + rowTermY + column * columnStepY + p0.y);
+    for (int j = 0; j < height; ++j) {
+        // How far the position moves per source column along this row.
+        const __m128d rowStep = _mm_add_pd(columnSteps, _mm_mul_pd(_mm_set1_pd(j), crossSteps));
+        aheadBytes = PrefetchBytes(_mm_cvtsd_f64(rowStep), _mm_cvtsd_f64(_mm_unpackhi_pd(rowStep, rowStep)), width,
+                                   height);
+        for (int first = 0; first < width; first += kRunLength) {
+            const int count = std::min(kRunLength, width - first);
+            ReadRun(*bitmap, first, j, count, run);
 
-            if (x > 0 && x <= lastColumn && y > 0 && y <= lastRow) {
-                const int cx = PositiveCeiling(x), cy = PositiveCeiling(y);
-                BMM_Color_64* upperLeft = buffer + (static_cast<std::size_t>(cy - 1) * stride + (cx - 1));
-                // The address may lie outside the buffer: it is formed as an
-                // integer, and a prefetch never faults.
-                __builtin_prefetch(
-                    reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(upperLeft + stride) + aheadBytes));
-                Deposit(upperLeft, pixel);
-                Deposit(upperLeft + stride, pixel);
-                Deposit(upperLeft + 1, pixel);
-                Deposit(upperLeft + stride + 1, pixel);
-            } else if (x > -1 && x <= fw && y > -1 && y <= fh) {
-                SplatPixel(x, y, Pixel(pixel));
+            positions.Start(j, first);
+            for (int k = 0; k < count; k += 2) {
+                const __m128 place = positions.Next();
+                pairs[k / 2].places = place;
+                pairs[k / 2].ceilings = Ceilings(place);
             }
+
+            // The prefetching and the plain deposits are two loops, so that
+            // a row that needs no prefetch pays nothing for it. The held
+            // block lives for one run, which keeps it in registers.
+            auto depositRun = [&](auto prefetch) {
+                HeldBlock block(workBuffer, stride);
+                const BMM_Color_64* const end = run + count;
+                const Pair* pair = pairs;
+                for (const BMM_Color_64* pixel = run; pixel < end; pixel += 2, ++pair) {
+                    depositPixel(block, pixel, *pair, 0, prefetch);
+                    if (pixel + 1 < end)
+                        depositPixel(block, pixel + 1, *pair, 1, prefetch);
+                }
+                block.Release();
+            };
+            if (aheadBytes != 0)
+                depositRun(std::true_type{});
+            else
+                depositRun(std::false_type{});
         }
     }
 }

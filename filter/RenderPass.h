@@ -1,18 +1,19 @@
-// Where the render pass puts a frame's corners (the angle for the frame's
-// place in the range is FrameAngle, filter/FrameAngle.h). ProcessFrame
-// (RenderPass.cpp) draws with these; the benchmark uses them to set a
-// comparison warp onto the same corners.
+// What the render pass hands the engine's turns besides the angle (which is
+// FrameAngle, filter/FrameAngle.h). ProcessFrame (RenderPass.cpp) turns with
+// these; the benchmark sets a comparison warp onto the same corners.
 #pragma once
 
-#include <optional>
+#include <cstdint>
 
-#include "engine/AxisCorners.h"
 #include "filter/RotationParams.h"
 
 // The perspective handed to the X and Y turns.
 constexpr float kRenderPerspective = 0.25f;
 
-// Where a width x height frame's corners go for `angle` with the block's
-// axis and pivot; none for an axis or pivot code the filter does not know
-// (the frame is then written back as it was captured).
-std::optional<QuadCorners> FrameCorners(const RotationParams& params, int width, int height, float angle);
+// The engine's pivot offset, the code's distance from PivotCenter. Taken
+// modulo 2^32 so that any stored code gives a defined value; codes other
+// than the three pivots give offsets the engine has no pivot for.
+inline int PivotOffset(std::int32_t pivot)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(pivot) - static_cast<std::uint32_t>(PivotCenter));
+}

@@ -2,6 +2,7 @@
 # Installs what the builds and tests need on a fresh Debian 12 machine.
 #   scripts/install-deps.sh          everything: every preset and every test
 #   scripts/install-deps.sh --demo   only what the native demo builds with
+#   scripts/install-deps.sh --bench  everything, and what the benchmarks compare with
 # Idempotent: does nothing when every package is already there. Recommended
 # packages come along (Wine's fonts and libraries among them), as on the
 # machines the tests were made on. One package a line, so that lists merge.
@@ -52,8 +53,14 @@ test_packages=(
   python3-openimageio  # pictures in the Python tests and the README's example
 )
 
+# The render benchmark times OpenCV's warp beside ours (bench/run-benchmarks.sh).
+bench_packages=(
+  libopencv-dev
+)
+
 packages=("${demo_packages[@]}")
 [ "${1:-}" = "--demo" ] || packages+=("${test_packages[@]}")
+[ "${1:-}" != "--bench" ] || packages+=("${bench_packages[@]}")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -180,24 +180,31 @@ TEST(QuadWarp, BlendWeightScalesColour)
 }
 
 // The fast warp matches the plain reference byte for byte: turns through
-// every pivot, random quads reaching past the borders, and quads on whole
-// and half pixel lines where the fast path's inside test is decided exactly.
+// every pivot, exact quarter turns (whole-number positions, blocks walking
+// straight along rows and columns in every direction), random quads
+// reaching past the borders, and quads on whole and half pixel lines where
+// the fast path's inside test is decided exactly. Every fifth frame is wide
+// enough that its rows are read and deposited in several runs, the last of
+// odd length.
 TEST(QuadWarp, FastWarpMatchesReferenceByteForByte)
 {
     std::mt19937 random(20261207);
     std::uniform_int_distribution<int> size(1, 33);
+    std::uniform_int_distribution<int> wide(60, 200);
     std::uniform_real_distribution<float> angle(-400.0f, 400.0f);
+    std::uniform_int_distribution<int> quarter(-4, 4);
     std::uniform_int_distribution<int> pivot(-1, 1);
-    for (int round = 0; round < 300; ++round) {
-        const int w = size(random), h = size(random);
+    for (int round = 0; round < 400; ++round) {
+        const int w = round % 5 == 4 ? wide(random) | 1 : size(random), h = size(random);
         const Pixels picture = RandomPicture(w, h, random);
         std::uniform_real_distribution<float> coordinate(-1.5f * w, 2.5f * w);
         std::uniform_int_distribution<int> halfLine(-4, 2 * w + 4);
+        const float turn = round % 3 == 0 ? 90.0f * quarter(random) : angle(random);
         QuadCorners q;
         switch (round % 4) {
-        case 0: q = *CornersAboutX(w, h, pivot(random), angle(random), 0.25f); break;
-        case 1: q = *CornersAboutY(w, h, pivot(random), angle(random), 0.25f); break;
-        case 2: q = *CornersAboutZ(w, h, pivot(random), angle(random)); break;
+        case 0: q = *CornersAboutX(w, h, pivot(random), turn, 0.25f); break;
+        case 1: q = *CornersAboutY(w, h, pivot(random), turn, 0.25f); break;
+        case 2: q = *CornersAboutZ(w, h, pivot(random), turn); break;
         default:
             for (Point2& corner : q)
                 corner = round % 8 == 3 ? Point2(coordinate(random), coordinate(random))

@@ -4,7 +4,7 @@
 //
 // Input layout (missing bytes read as 0):
 //   0..15   the parameter block after the tag (axis, pivot, start, end)
-//   16, 17  width and height, each 0..63
+//   16, 17  width 0..191 (rows read in several runs) and height 0..63
 //   18..29  current frame, first frame and count of the filter's range (int32)
 //   30..    pixel bytes, repeated to fill the frame
 #include <cstddef>
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < 16; ++i)
         block[4 + i] = input.Byte(i);
 
-    const int width = input.Byte(16) % 64, height = input.Byte(17) % 64;
+    const int width = input.Byte(16) % 192, height = input.Byte(17) % 64;
     auto bitmap = CreateMemoryBitmap(static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height));
     const std::size_t pixelBytes = static_cast<std::size_t>(width) * height * sizeof(BMM_Color_64);
     if (pixelBytes > 0 && size > 30) {

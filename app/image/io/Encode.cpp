@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "files/ReadAt.h"
 #include "messages/Failure.h"
 #include "messages/LibraryMessages.h"
 
@@ -49,16 +48,27 @@ public:
 
     std::string Name() const { return "/proc/self/fd/" + std::to_string(fd_); }
 
-    std::vector<unsigned char> Bytes(const std::string& path) const
+    // Hands the file's bytes to `deliver` from a read-only mapping of it,
+    // so that they are not held a second time.
+    void Deliver(const std::string& path, const EncodedBytes& deliver) const
     {
         struct stat info {};
         if (fstat(fd_, &info) != 0)
             throw FileError(path, std::string("cannot encode: ") + std::strerror(errno));
-        std::vector<unsigned char> bytes(static_cast<std::size_t>(info.st_size));
-        if (const int error = ReadAt(fd_, bytes.data(), bytes.size(), 0))
-            throw FileError(path,
-                            std::string("cannot encode: ") + (error > 0 ? std::strerror(error) : "file cut short"));
-        return bytes;
+        const std::size_t size = static_cast<std::size_t>(info.st_size);
+        if (size == 0) {
+            deliver(nullptr, 0);
+            return;
+        }
+        void* bytes = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd_, 0);
+        if (bytes == MAP_FAILED)
+            throw FileError(path, std::string("cannot encode: ") + std::strerror(errno));
+        struct Unmap {
+            void* at;
+            std::size_t size;
+            ~Unmap() { munmap(at, size); }
+        } unmap{bytes, size};
+        deliver(static_cast<const unsigned char*>(bytes), size);
     }
 
 private:
@@ -73,8 +83,8 @@ bool Write(OIIO::ImageOutput& output, const std::string& name, const OIIO::Image
 
 }  // namespace
 
-std::vector<unsigned char> EncodeInMemory(OIIO::ImageOutput& output, const std::string& path,
-                                          const OIIO::ImageSpec& header, const void* pixels, OIIO::stride_t stride)
+void EncodeInMemory(OIIO::ImageOutput& output, const std::string& path, const OIIO::ImageSpec& header,
+                    const void* pixels, OIIO::stride_t stride, const EncodedBytes& deliver)
 {
     LibraryMessages messages;
     // On failure the writer is closed here, while what it writes to still
@@ -91,7 +101,8 @@ std::vector<unsigned char> EncodeInMemory(OIIO::ImageOutput& output, const std::
         const MemoryFile file(path);
         if (!Write(output, file.Name(), header, pixels, stride))
             throw failure();
-        return file.Bytes(path);
+        file.Deliver(path, deliver);
+        return;
     }
     // The others write through a proxy, on the real name (some choose their
     // codec by it).
@@ -100,5 +111,5 @@ std::vector<unsigned char> EncodeInMemory(OIIO::ImageOutput& output, const std::
     if (!Write(output, path, header, pixels, stride))
         throw failure();
     output.set_ioproxy(nullptr);
-    return std::move(encoded.buffer());
+    deliver(encoded.buffer().data(), encoded.buffer().size());
 }

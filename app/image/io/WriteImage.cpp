@@ -137,8 +137,7 @@ WriteOutcome WriteImage(const std::string& path, const std::string& format, cons
         pixels = packed.data();
         stride = OIIO::AutoStride;
     }
-    const std::vector<unsigned char> encoded = EncodeInMemory(*output, path, header, pixels, stride);
-    output.reset();
-    ReplaceFileContents(path, encoded.data(), encoded.size());
+    EncodeInMemory(*output, path, header, pixels, stride,
+                   [&](const unsigned char* bytes, std::size_t size) { ReplaceFileContents(path, bytes, size); });
     return outcome;
 }
