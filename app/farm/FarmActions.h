@@ -18,3 +18,8 @@ int RunFarmReport(const FarmArguments& arguments);
 int RunFarmCancel(const FarmArguments& arguments);
 // Task.cpp: one array task, which renders its chunk and records each frame.
 int RunFarmTask(const FarmArguments& arguments);
+// Chunk.cpp: the render process a task starts for its frames.
+int RunFarmChunk(const FarmArguments& arguments);
+// The tag of the temporary files the render processes of task `task` of
+// array job `job` write (files/PendingFiles.h).
+std::string TemporaryTagOf(const std::string& job, const std::string& task);

@@ -15,7 +15,7 @@ namespace {
 
 // Long enough for a frame being written to finish, short enough that
 // whoever sent the signal is not kept waiting.
-constexpr int kGraceSeconds = 2;
+std::atomic<int> graceSeconds{2};
 
 std::atomic<bool> interrupted{false};
 std::atomic<int> firstSignal{0};
@@ -51,7 +51,7 @@ void EndAfterGrace()
 {
     while (sem_wait(&graceStarted) != 0 && errno == EINTR) {
     }
-    timespec grace{kGraceSeconds, 0};
+    timespec grace{graceSeconds.load(), 0};
     while (nanosleep(&grace, &grace) != 0 && errno == EINTR) {
     }
     static const char message[] =
@@ -79,3 +79,7 @@ void CatchInterrupts()
 }
 
 bool Interrupted() { return interrupted; }
+
+int InterruptSignal() { return firstSignal; }
+
+void SetInterruptGrace(int seconds) { graceSeconds = seconds; }

@@ -11,3 +11,10 @@ void CatchInterrupts();
 
 // True once an interrupt has arrived.
 bool Interrupted();
+// The signal of the first interrupt, 0 before one.
+int InterruptSignal();
+
+// Gives the work in progress `seconds` after the first interrupt instead
+// of the usual two, for a process with more to finish than a frame (a
+// farm task waits for its renderer and writes down how it ended).
+void SetInterruptGrace(int seconds);
