@@ -49,23 +49,19 @@ std::string HostName()
     return gethostname(name, sizeof name - 1) == 0 ? name : "";
 }
 
-// How a render process ended, in words that follow "the renderer".
+// How a render process ended, in words that follow "the renderer": the
+// signal that ended it, or its exit status and the error it gave.
 std::string EndingOfProcess(const ProgramResult& result, const std::string& lastError)
 {
     if (!result.started)
         return "could not be started: " + result.errors;
-    std::string words;
     if (result.exitCode > 128) {
         const int signal = result.exitCode - 128;
         const char* name = strsignal(signal);
-        words = "was ended by signal " + std::to_string(signal) + (name ? std::string(" (") + name + ")" : "");
-    } else {
-        words = "ended with exit status " + std::to_string(result.exitCode);
+        return "was ended by signal " + std::to_string(signal) + (name ? std::string(" (") + name + ")" : "");
     }
-    std::string said = lastError;
-    if (said.compare(0, 8, "veldra: ") == 0)
-        said.erase(0, 8);
-    return said.empty() ? words : words + ": " + said;
+    const std::string words = "ended with exit status " + std::to_string(result.exitCode);
+    return lastError.empty() ? words : words + ": " + lastError;
 }
 
 // How the task ended after an interrupt: Slurm sends TERM at a time limit
@@ -171,8 +167,9 @@ int RunFarmTask(const FarmArguments& arguments)
         const ProgramResult result = RunProgramLines(argv, [&](int stream, const std::string& line) {
             std::fprintf(stream == 1 ? stdout : stderr, "%s\n", line.c_str());
             std::fflush(stream == 1 ? stdout : stderr);
-            if (stream == 2)
-                lastError = line;
+            // veldra's errors, not its warnings, say why a process gave up.
+            if (stream == 2 && line.compare(0, 8, "veldra: ") == 0 && line.compare(0, 17, "veldra: warning: ") != 0)
+                lastError = line.substr(8);
             if (const auto event = ReadProgressLine(line)) {
                 attempts.Heard(*event);
                 if (event->finished && line.find(": failed: ") != std::string::npos)

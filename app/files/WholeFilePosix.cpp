@@ -198,7 +198,7 @@ void ReplaceFileContents(const std::string& path, const void* data, std::size_t 
     if (replacing)
         KeepAttributes(temporary.Descriptor(), old);
     int error = WriteAll(temporary.Descriptor(), static_cast<const char*>(data), size);
-    StallWhenAsked();
+    StallWhenAsked(path);
     if (!error)
         error = SyncToDisk(temporary.Descriptor());
     const int closeError = temporary.Close();
