@@ -10,6 +10,7 @@
 
 #include "farm/ChunkAttempts.h"
 #include "farm/FarmActions.h"
+#include "farm/LeftoverFiles.h"
 #include "farm/run/FarmFolder.h"
 #include "files/PendingFiles.h"
 #include "messages/Failure.h"
@@ -34,16 +35,6 @@ std::string HostName()
 }
 
 }  // namespace
-
-std::string TemporaryTagOf(const std::string& job, const std::string& task)
-{
-    std::string tag = "farm" + job + "_" + task;
-    for (char& c : tag) {
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
-            c = '_';
-    }
-    return tag;
-}
 
 int RunFarmChunk(const FarmArguments& arguments)
 {

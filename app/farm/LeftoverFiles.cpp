@@ -1,5 +1,6 @@
 #include "farm/LeftoverFiles.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -7,6 +8,16 @@
 #include <unistd.h>
 
 #include "files/PendingFiles.h"
+
+std::string TemporaryTagOf(const std::string& job, const std::string& task)
+{
+    std::string tag = "farm" + job + "_" + task;
+    for (char& c : tag) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
+            c = '_';
+    }
+    return tag;
+}
 
 std::string FolderOfPattern(const std::string& pattern)
 {

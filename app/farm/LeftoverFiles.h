@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+// The tag of the temporary files the render processes of task `task` of
+// array job `job` write.
+std::string TemporaryTagOf(const std::string& job, const std::string& task);
+
 // The folder the files of the output pattern `pattern` are written in,
 // links resolved; "" when it cannot be found.
 std::string FolderOfPattern(const std::string& pattern);

@@ -9,10 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 #include "farm/ChunkAttempts.h"
@@ -24,7 +20,7 @@
 #include "process/ChildProcess.h"
 #include "process/Interrupt.h"
 #include "process/OwnOutput.h"
-#include "render/module/FilterModule.h"
+#include "render/InstalledFiles.h"
 #include "sequence/FramePattern.h"
 #include "sequence/ParseInteger.h"
 
@@ -86,15 +82,6 @@ std::string EndingOfInterrupt(const std::string& job, const std::string& task)
     return words;
 }
 
-std::string ProgramBeside(const std::string& name)
-{
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        throw Failure("farm task", "cannot tell where veldra is: " + error.message());
-    return (self.parent_path() / name).string();
-}
-
 }  // namespace
 
 int RunFarmTask(const FarmArguments& arguments)
@@ -146,7 +133,7 @@ int RunFarmTask(const FarmArguments& arguments)
     const char* cpus = std::getenv("SLURM_CPUS_PER_TASK");
     const auto cpuCount = cpus ? ParseInteger(cpus, 1, 1024) : std::nullopt;
     const std::string range = std::to_string(manifest.rangeFirst) + "-" + std::to_string(manifest.rangeLast);
-    const std::string renderer = ProgramBeside("veldra");
+    const std::string renderer = InstalledFile(kImageProgram);
     const std::string tag = TemporaryTagOf(job, task);
     const std::string outputFolder = output ? FolderOfPattern(manifest.output) : "";
 

@@ -22,12 +22,18 @@ veldra="$work/moved/bin/veldra"
 if readelf -d "$veldra" "$work"/moved/lib/veldra/* | grep -E 'R(UN)?PATH' | grep -q "$build"; then
   fail "an installed file still points into the build folder"
 fi
+# veldra hands pictures to the image program, so that it starts without
+# loading the image library.
+[ -x "$work/moved/lib/veldra/veldra-images" ] || fail "no image program in lib/veldra"
+if readelf -d "$veldra" | grep NEEDED | grep -q OpenImageIO; then
+  fail "veldra loads the image library at start; only veldra-images may"
+fi
 
 cd "$build"
 cpack -G DEB -B "$work/package" >/dev/null || fail "cpack -G DEB failed"
 deb="$(ls "$work"/package/*.deb)"
 contents="$(dpkg-deb -c "$deb" | awk '{print $6}')"
-for file in ./usr/bin/veldra ./usr/lib/veldra/VELDRA.FLT ./usr/lib/veldra/libflt.so ./usr/lib/veldra/libbmm.so \
+for file in ./usr/bin/veldra ./usr/lib/veldra/veldra-images ./usr/lib/veldra/VELDRA.FLT ./usr/lib/veldra/libflt.so ./usr/lib/veldra/libbmm.so \
             ./usr/lib/veldra/libcore.so ./usr/lib/veldra/libgeom.so ./usr/lib/veldra/libwin32stub.so; do
   grep -qx "$file" <<<"$contents" || fail "$file is not in the package"
 done
