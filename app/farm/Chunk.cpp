@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <unistd.h>
 
 #include "farm/ChunkAttempts.h"
@@ -59,6 +60,13 @@ int RunFarmChunk(const FarmArguments& arguments)
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     };
+    // One plan for the chunk when every frame is there to plan; a frame
+    // that is not fails alone, planned on its own.
+    std::optional<FramePlan> chunkPlan;
+    try {
+        chunkPlan = PlanFrames(arguments.render, *module);
+    } catch (const Failure&) {
+    }
     int failures = 0;
     RunFrames(
         frames.size(), WorkerCount(arguments.jobs, frames.size()),
@@ -73,7 +81,8 @@ int RunFarmChunk(const FarmArguments& arguments)
                 say(StartLine(record.frame, attempt));
                 record.attempts = attempt;
                 try {
-                    const FramePlan plan = PlanFrames(request, *module);
+                    std::optional<FramePlan> own;
+                    const FramePlan& plan = chunkPlan ? *chunkPlan : own.emplace(PlanFrames(request, *module));
                     const auto filters = MakeFilters(*module, 1, plan.block);
                     RenderPlanFrame(plan, *filters[0], record.frame, warnings);
                     record.output = StampOf(plan.OutputOf(record.frame));

@@ -397,6 +397,8 @@ std::vector<FrameRecord> FarmFolder::ReadRecords() const
 
 void FarmFolder::WriteTaskRecord(const TaskRecord& record) const
 {
+    // Runs made before tasks kept records have no room for them yet.
+    MakeFolder(path_ + "/tasks");
     WriteText(path_ + "/tasks/" + record.job + "_" + record.task + ".txt", FormatTaskRecord(record));
 }
 
