@@ -44,7 +44,8 @@ int RunFarmCancel(const FarmArguments& arguments)
         if (run.state.Finished())
             continue;
         CancelJobs(run.state.activeJobs);
-        std::printf("veldra: cancelled run %s (jobs %s)\n", folder.Path().c_str(), Joined(run.state.activeJobs).c_str());
+        std::printf("veldra: cancelled run %s (jobs %s)\n", folder.Path().c_str(),
+                    Joined(run.state.activeJobs).c_str());
         cancelled.emplace_back(folder, run);
     }
     if (cancelled.empty()) {

@@ -25,9 +25,9 @@ struct FarmArguments {
     std::string modulePath;
     std::vector<std::string> taskOptions;
 
-    int chunk = 0;                // frames per array task
-    int maxParallel = 0;          // tasks at once; 0: as many as Slurm allows
-    std::optional<int> retries;   // further attempts at a failing frame (submit: 2; retry: as before)
+    int chunk = 0;               // frames per array task
+    int maxParallel = 0;         // tasks at once; 0: as many as Slurm allows
+    std::optional<int> retries;  // further attempts at a failing frame (submit: 2; retry: as before)
     std::string partition, timeLimit;
     int cpusPerTask = 0;                   // 0: Slurm's default
     std::vector<std::string> sbatchExtra;  // the words after "--"

@@ -88,14 +88,17 @@ int RunFarmReport(const FarmArguments& arguments)
 int WaitForRun(const FarmFolder& folder)
 {
     const auto start = std::chrono::steady_clock::now();
-    const auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+    const auto elapsed = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
     WaitPatience patience(0);
     std::size_t shownDone = static_cast<std::size_t>(-1);
     for (;;) {
         const double now = elapsed();
         std::string trouble;
         const RunView run = LookAtRun(folder, &trouble);
-        const WaitPatience::Step step = trouble.empty() ? patience.Answer(now, run.state) : patience.NoAnswer(now, trouble);
+        const WaitPatience::Step step = trouble.empty() ? patience.Answer(now, run.state)
+                                                        : patience.NoAnswer(now, trouble);
         for (const std::string& note : step.notes)
             std::fprintf(stderr, "veldra: %s\n", note.c_str());
         if (step.end) {

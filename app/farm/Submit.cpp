@@ -144,10 +144,10 @@ void SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, Submis
 
     try {
         // The report is light work, whatever a chunk needs.
-        submission.reportJob = SubmitBatch(words(
-            {"--job-name=veldra-farm-report", "--dependency=afterany:" + submission.arrayJob,
-             "--kill-on-invalid-dep=yes", "--output=" + SlurmOutputPath(logs, "report-%j.log", "slurm.log")},
-            {"--cpus-per-task=1", folder.ScriptPath(), program, "farm", "report", folder.Path()}));
+        submission.reportJob = SubmitBatch(
+            words({"--job-name=veldra-farm-report", "--dependency=afterany:" + submission.arrayJob,
+                   "--kill-on-invalid-dep=yes", "--output=" + SlurmOutputPath(logs, "report-%j.log", "slurm.log")},
+                  {"--cpus-per-task=1", folder.ScriptPath(), program, "farm", "report", folder.Path()}));
     } catch (const Failure& failure) {
         std::string outcome = "cancelled array job " + submission.arrayJob;
         try {
@@ -212,9 +212,10 @@ void WarnOfActiveRuns(const std::string& outputFolder)
                 return IsActive(job.state) && std::find(ids.begin(), ids.end(), job.job) != ids.end();
             });
             if (active)
-                std::printf("veldra: warning: run %s of this output is still active; frames it writes later "
-                            "replace this run's (veldra farm cancel %s ends it)\n",
-                            path.c_str(), path.c_str());
+                std::printf(
+                    "veldra: warning: run %s of this output is still active; frames it writes later "
+                    "replace this run's (veldra farm cancel %s ends it)\n",
+                    path.c_str(), path.c_str());
         }
     } catch (const Failure&) {
         // Slurm cannot be asked, or a run is damaged: sbatch speaks next.
@@ -274,18 +275,18 @@ int RunFarmSubmit(const FarmArguments& arguments)
         KeptOutputs found = FindKeptOutputs(manifest, plan.block, EarlierRuns(outputFolder),
                                             [&](int frame) { return StampOf(pattern->PathOf(frame)); });
         if (!found.unproven.empty())
-            throw Failure(render.output,
-                          "--keep-existing: " + std::to_string(found.unproven.size()) + " output" +
-                              (found.unproven.size() == 1 ? "" : "s") + " (" + FrameList::Of(found.unproven).Text() +
-                              ") cannot be kept: " + found.why +
-                              "; leave out --keep-existing to render every frame again");
+            throw Failure(render.output, "--keep-existing: " + std::to_string(found.unproven.size()) + " output" +
+                                             (found.unproven.size() == 1 ? "" : "s") + " (" +
+                                             FrameList::Of(found.unproven).Text() + ") cannot be kept: " + found.why +
+                                             "; leave out --keep-existing to render every frame again");
         kept = std::move(found.kept);
         std::printf("veldra: keeping %zu output%s an earlier run of this shot wrote\n", kept.size(),
                     kept.size() == 1 ? "" : "s");
     } else if (!existing.empty()) {
-        std::printf("veldra: %zu of the %zu outputs exist already and will be rendered again "
-                    "(--keep-existing keeps those an earlier run of this shot wrote)\n",
-                    existing.size(), manifest.frames.size());
+        std::printf(
+            "veldra: %zu of the %zu outputs exist already and will be rendered again "
+            "(--keep-existing keeps those an earlier run of this shot wrote)\n",
+            existing.size(), manifest.frames.size());
     }
     std::vector<int> toRender;
     for (const int frame : manifest.frames) {
@@ -350,8 +351,8 @@ int RunFarmRetry(const FarmArguments& arguments)
     const Submission* last = run.submissions.empty() ? nullptr : &run.submissions.back();
     Submission submission = MakeSubmission(last ? last->index + 1 : 0, frames, run.manifest.chunk);
     submission.retries = arguments.retries.value_or(last && last->retries ? *last->retries : run.manifest.retries);
-    submission.sbatchOptions =
-        SbatchOptions(last && last->sbatchOptions ? *last->sbatchOptions : run.manifest.sbatchOptions, arguments);
+    submission.sbatchOptions = SbatchOptions(
+        last && last->sbatchOptions ? *last->sbatchOptions : run.manifest.sbatchOptions, arguments);
     SubmitFrames(folder, run.manifest, submission, program);
     PrintSubmitted(folder, run.manifest, submission);
     return arguments.wait ? WaitForRun(folder) : 0;

@@ -144,9 +144,11 @@ int RunFarmTask(const FarmArguments& arguments)
         const auto run = attempts.Next();
         if (!run)
             break;
-        std::vector<std::string> argv = {renderer, "farm", "chunk", folder.Path(), "--attempt",
-                                         std::to_string(run->firstAttempt), "--retries",
-                                         std::to_string(1 + retries - run->firstAttempt), "--"};
+        std::vector<std::string> argv = {renderer,    "farm",
+                                         "chunk",     folder.Path(),
+                                         "--attempt", std::to_string(run->firstAttempt),
+                                         "--retries", std::to_string(1 + retries - run->firstAttempt),
+                                         "--"};
         argv.insert(argv.end(), manifest.renderWords.begin(), manifest.renderWords.end());
         argv.insert(argv.end(), {"--frames", FrameList::Of(run->frames).Text(), "--range", range, "--params",
                                  folder.ParamsPath(), "--jobs", std::to_string(cpuCount.value_or(1)), "--quiet"});
@@ -168,8 +170,15 @@ int RunFarmTask(const FarmArguments& arguments)
         if (!result.started || result.exitCode > 1)
             std::printf("the renderer %s\n", lastEnding.c_str());
         for (const auto& [frame, tries] : attempts.TakeGivenUp()) {
-            FrameRecord record{frame, false, tries, taskRecord.host, job, task, folder.LogPath(job, task),
-                               "the renderer " + lastEnding, std::nullopt};
+            FrameRecord record{frame,
+                               false,
+                               tries,
+                               taskRecord.host,
+                               job,
+                               task,
+                               folder.LogPath(job, task),
+                               "the renderer " + lastEnding,
+                               std::nullopt};
             folder.WriteRecord(record);
             std::printf("%s\n", FinishLine(frame, false, record.message).c_str());
             ++failed;

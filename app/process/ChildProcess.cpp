@@ -125,7 +125,8 @@ ProgramResult RunProgram(const std::vector<std::string>& argv)
 {
     std::string output, errors;
     ProgramResult result = Run(
-        argv, [&](int stream, const char* data, std::size_t size) { (stream == 1 ? output : errors).append(data, size); },
+        argv,
+        [&](int stream, const char* data, std::size_t size) { (stream == 1 ? output : errors).append(data, size); },
         false);
     result.output = std::move(output);
     if (result.started)

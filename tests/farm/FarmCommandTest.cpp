@@ -253,8 +253,8 @@ TEST_F(FarmCluster, PercentAndBackslashInFoldersAreTakenAsWritten)
     MakeShot(folder, count);
     for (const std::string out : {"out%A/50%", "back\\slash%x"}) {
         MakeFolder(folder + "/" + out);
-        const RunResult run = RunVeldra(folder, "farm submit in/shot.####.png '" + out + "/shot.####.png' " + Turn() +
-                                                    " --chunk 2 --wait");
+        const RunResult run = RunVeldra(
+            folder, "farm submit in/shot.####.png '" + out + "/shot.####.png' " + Turn() + " --chunk 2 --wait");
         ASSERT_EQ(run.exitCode, 0) << out << "\n" << run.output;
         ExpectSameAsLocal(folder, count, out);
         const std::string farm = LatestRun(folder, out);
@@ -283,9 +283,8 @@ TEST_F(FarmCluster, AKilledRendererCostsOnlyItsFrame)
     ASSERT_TRUE(WaitFor(60, [&] { return Has(FileBytes(log), "frame 2, attempt 1: rendering"); })) << FileBytes(log);
     // The renderer is stalled writing frame 2; kill it as the kernel's
     // out-of-memory killer would.
-    ASSERT_TRUE(WaitFor(5, [&] {
-        return RunInShell(folder, "ls -a out | grep -q '^\\.veldra-farm.*\\.tmp$'").exitCode == 0;
-    }));
+    ASSERT_TRUE(
+        WaitFor(5, [&] { return RunInShell(folder, "ls -a out | grep -q '^\\.veldra-farm.*\\.tmp$'").exitCode == 0; }));
     // "[f]arm" keeps the pattern from matching the shell that runs pkill.
     const RunResult kill = RunInShell(folder, "pkill -KILL -f -- '[f]arm chunk " + farm + " '");
     ASSERT_EQ(kill.exitCode, 0) << kill.output;
@@ -308,8 +307,9 @@ TEST_F(FarmCluster, CancelStopsEveryRunOfTheOutput)
 {
     const std::string folder = ScratchFolder("farm-cancel");
     MakeShot(folder);
-    const std::string slow = "VELDRA_TEST_STALL_WRITE=1 VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm submit "
-                             "in/shot.####.png out/shot.####.png --chunk 2 --max-parallel 1";
+    const std::string slow =
+        "VELDRA_TEST_STALL_WRITE=1 VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm submit "
+        "in/shot.####.png out/shot.####.png --chunk 2 --max-parallel 1";
     ASSERT_EQ(RunInShell(folder, slow).exitCode, 0);
     const std::string first = LatestRun(folder);
     // A second run of the same output is warned of the first.
@@ -326,8 +326,7 @@ TEST_F(FarmCluster, CancelStopsEveryRunOfTheOutput)
     EXPECT_TRUE(Has(cancel.output, "cancelled run " + latest + " (jobs ")) << cancel.output;
 
     for (const std::string& farm : {first, latest}) {
-        EXPECT_EQ(ActiveJobs(SubmissionValue(farm, 0, "array-job") + "," + SubmissionValue(farm, 0, "report-job")),
-                  "");
+        EXPECT_EQ(ActiveJobs(SubmissionValue(farm, 0, "array-job") + "," + SubmissionValue(farm, 0, "report-job")), "");
     }
     const RunResult status = RunVeldra(folder, "farm status " + first);
     EXPECT_TRUE(Has(status.output, "running:   0 frames\npending:   0 frames\nfailed:    0 frames\n")) << status.output;
@@ -484,13 +483,15 @@ TEST_F(FarmCluster, WaitRidesOutAControllerOutage)
     const OwnCluster cluster(folder);
     ASSERT_TRUE(cluster.Started()) << cluster.Script("status").output;
     const std::string conf = cluster.Conf();
-    ASSERT_EQ(RunInShell(folder,
-                         "(" + conf + " && VELDRA_TEST_STALL_WRITE=1 VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm submit "
-                                      "in/shot.####.png out/shot.####.png " +
-                             Turn() + " --chunk 2 --max-parallel 1 --wait >wait.log 2>&1; echo $? >wait.rc) "
-                                      "</dev/null >/dev/null 2>&1 &")
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        RunInShell(folder, "(" + conf +
+                               " && VELDRA_TEST_STALL_WRITE=1 VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm submit "
+                               "in/shot.####.png out/shot.####.png " +
+                               Turn() +
+                               " --chunk 2 --max-parallel 1 --wait >wait.log 2>&1; echo $? >wait.rc) "
+                               "</dev/null >/dev/null 2>&1 &")
+            .exitCode,
+        0);
     ASSERT_TRUE(WaitFor(60, [&] { return Exists(folder + "/out/shot.0001.png"); })) << FileBytes(folder + "/wait.log");
     ASSERT_EQ(cluster.Script("stop-controller").exitCode, 0);
     std::this_thread::sleep_for(std::chrono::seconds(20));
@@ -579,8 +580,9 @@ TEST(FarmRuns, RunsOfOthersAreRefused)
     ASSERT_EQ(RunInShell(folder, "chown -R 0:0 out && chmod g+w " + run).exitCode, 0);
     const RunResult writable = RunVeldra(folder, "farm retry " + run);
     EXPECT_EQ(writable.exitCode, 1);
-    EXPECT_EQ(writable.output, "veldra: " + run + ": others can write to it (mode 0775): veldra farm acts only on "
-                                                  "runs no one else can change\n");
+    EXPECT_EQ(writable.output, "veldra: " + run +
+                                   ": others can write to it (mode 0775): veldra farm acts only on "
+                                   "runs no one else can change\n");
 }
 
 }  // namespace

@@ -84,8 +84,15 @@ TEST(FarmPlan, FrameSetsRoundTrip)
 // a message can never break the one-line format.
 TEST(FarmFolder, RecordsRoundTrip)
 {
-    const FrameRecord record{-12,    false, 3, "node7", "1234", "5", "/farm/logs/1234_5.log",
-                             "in.0007.png: not an image = bad", OutputStamp{4096, 1796712081000000007}};
+    const FrameRecord record{-12,
+                             false,
+                             3,
+                             "node7",
+                             "1234",
+                             "5",
+                             "/farm/logs/1234_5.log",
+                             "in.0007.png: not an image = bad",
+                             OutputStamp{4096, 1796712081000000007}};
     const FrameRecord back = ParseRecord(FormatRecord(record), "test");
     EXPECT_EQ(back.frame, -12);
     EXPECT_FALSE(back.ok);
@@ -217,8 +224,8 @@ TEST(FarmFolder, LeftoversOfAKilledRendererAreRemoved)
     const std::string folder = ScratchFolder("farm-leftovers");
     const std::string tag = TemporaryTagOf("120", "3");
     for (const std::string& name : {TemporaryNamePrefix(tag) + "0123456789abcdef.tmp",
-                                     TemporaryNamePrefix(TemporaryTagOf("120", "30")) + "0123456789abcdef.tmp",
-                                     TemporaryNamePrefix() + "0123456789abcdef.tmp", std::string("f.3.png")})
+                                    TemporaryNamePrefix(TemporaryTagOf("120", "30")) + "0123456789abcdef.tmp",
+                                    TemporaryNamePrefix() + "0123456789abcdef.tmp", std::string("f.3.png")})
         WriteBytes(folder + "/" + name, "x");
     EXPECT_EQ(RemoveLeftovers(FolderOfPattern(folder + "/f.#.png"), tag), 1);
     EXPECT_EQ(FolderEntries(folder).size(), 3u);
@@ -307,8 +314,8 @@ struct RunFixture {
 
 FrameRecord Record(int frame, bool ok, std::optional<OutputStamp> output = OutputStamp{10, 1000})
 {
-    return FrameRecord{frame, ok, 1, "n", "100", "0", "/l", ok ? "" : "bad " + std::to_string(frame),
-                       ok ? output : std::nullopt};
+    return FrameRecord{
+        frame, ok, 1, "n", "100", "0", "/l", ok ? "" : "bad " + std::to_string(frame), ok ? output : std::nullopt};
 }
 
 // Every output is there, as written.
@@ -322,8 +329,8 @@ std::optional<OutputStamp> AsWritten(int) { return OutputStamp{10, 1000}; }
 TEST(RunState, RecordsAndLiveTasksCombine)
 {
     const RunFixture run;
-    const std::vector<FrameRecord> records = {Record(1, true),  Record(2, false), Record(3, false), Record(4, true),
-                                              Record(5, true),  Record(6, false), Record(11, false)};
+    const std::vector<FrameRecord> records = {Record(1, true), Record(2, false), Record(3, false), Record(4, true),
+                                              Record(5, true), Record(6, false), Record(11, false)};
     const std::vector<LiveJob> live = {{"100", 1, "RUNNING", "None"},
                                        {"100", 0, "COMPLETED", "None"},
                                        {"101", std::nullopt, "PENDING", "Dependency"},
@@ -365,9 +372,9 @@ TEST(RunState, DoneOnlyWhileTheOutputIsTheOneWritten)
         records.push_back(Record(frame, true, frame == 12 ? std::nullopt : std::optional<OutputStamp>({10, 1000})));
     const auto outputs = [](int frame) -> std::optional<OutputStamp> {
         if (frame == 3 || frame == 4 || frame == 12)
-            return std::nullopt;                  // deleted
+            return std::nullopt;  // deleted
         if (frame == 7)
-            return OutputStamp{10, 1001};         // replaced: same size, a nanosecond later
+            return OutputStamp{10, 1001};  // replaced: same size, a nanosecond later
         return OutputStamp{10, 1000};
     };
     const RunState state = ComputeRunState(run.manifest, run.submissions, records, {}, {}, outputs);
@@ -385,8 +392,8 @@ TEST(RunState, DoneOnlyWhileTheOutputIsTheOneWritten)
     EXPECT_EQ(text.find("every frame is done"), std::string::npos) << text;
 
     // Being rendered again, a missing frame is running, not missing.
-    const RunState again =
-        ComputeRunState(run.manifest, run.submissions, records, {}, {{"100", 0, "RUNNING", "None"}}, outputs);
+    const RunState again = ComputeRunState(run.manifest, run.submissions, records, {}, {{"100", 0, "RUNNING", "None"}},
+                                           outputs);
     EXPECT_EQ(again.running, (std::vector<int>{3, 4}));
     EXPECT_EQ(again.missing, (std::vector<int>{7, 12}));
 }
@@ -489,8 +496,7 @@ TEST(FarmArguments, SubmitAndRetrySplitFarmRenderAndSbatchWords)
     EXPECT_EQ(farm.sbatchExtra, (std::vector<std::string>{"--account=vfx", "--chunk=9"}));
     EXPECT_EQ(farm.taskOptions, (std::vector<std::string>{"--axis=y"}));
     EXPECT_EQ(farm.render.frames->Last(), 24);
-    EXPECT_EQ(Farm({"submit", "a.#.png", "b.#.png", "--chunk", "2", "--save-params", "s.blk"}).saveParamsFile,
-              "s.blk");
+    EXPECT_EQ(Farm({"submit", "a.#.png", "b.#.png", "--chunk", "2", "--save-params", "s.blk"}).saveParamsFile, "s.blk");
 
     EXPECT_THROW(Farm({"submit", "a.#.png", "b.#.png"}), Failure);  // no --chunk
     EXPECT_THROW(Farm({"submit", "a.#.png", "b.#.png", "--chunk", "0"}), Failure);
@@ -527,9 +533,11 @@ TEST(FarmArguments, TaskOptionsDropWhatTheFarmSets)
     EXPECT_EQ(shortly.modulePath, "m.flt");
     EXPECT_THROW(Farm({"submit", "in.#.png", "out.#.png", "-n", "--chunk", "3"}), Failure);
 
-    const FarmArguments chunk = Farm({"chunk", "/run", "--attempt", "2", "--retries", "1", "--", "/in.#.png",
-                                      "/out.#.png", "-a", "x", "--module", "/m.flt", "--frames", "4,6-7", "--range",
-                                      "1-20", "--params", "/run/params.blk", "--jobs", "2", "--quiet"});
+    const FarmArguments chunk = Farm(
+        {"chunk",     "/run",       "--attempt", "2",        "--retries",       "1",      "--",
+         "/in.#.png", "/out.#.png", "-a",        "x",        "--module",        "/m.flt", "--frames",
+         "4,6-7",     "--range",    "1-20",      "--params", "/run/params.blk", "--jobs", "2",
+         "--quiet"});
     EXPECT_EQ(chunk.action, FarmArguments::Action::Chunk);
     EXPECT_EQ(chunk.dir, "/run");
     EXPECT_EQ(chunk.firstAttempt, 2);
@@ -624,8 +632,9 @@ TEST(KeptOutputs, OnlyTheSameShotsUnchangedOutputs)
     EXPECT_TRUE(other.kept.empty());  // the latest run that wrote them is run-b
     EXPECT_EQ(other.why, "run run-b rendered it with another parameter block");
 
-    const KeptOutputs replaced =
-        FindKeptOutputs(manifest, block, {same}, [](int) { return std::optional<OutputStamp>({10, 2000}); });
+    const KeptOutputs replaced = FindKeptOutputs(manifest, block, {same}, [](int) {
+        return std::optional<OutputStamp>({10, 2000});
+    });
     EXPECT_TRUE(replaced.kept.empty());
     EXPECT_EQ(replaced.why, "it is not the file run run-a wrote (replaced since)");
 }

@@ -43,15 +43,15 @@ std::vector<int> FramesOfRun(const FrameList& list, const std::string& subject);
 
 // Everything a task needs to render its frames, as submitted.
 struct FarmManifest {
-    std::string program;                   // absolute path of the veldra that submitted the run
-    std::string workdir;                   // the submitting folder
-    std::string input, output;             // the patterns; absolute (made so against workdir when read)
-    std::vector<std::string> renderWords;  // INPUT, OUTPUT and the options every frame is rendered with
-    std::vector<int> frames;               // the shot's frames
-    int rangeFirst = 0, rangeLast = 0;     // the filter's active range
-    int chunk = 1;                         // frames per array task
-    int retries = 0;                       // further attempts at a failing frame
-    int maxParallel = 0;                   // 0: no throttle
+    std::string program;                     // absolute path of the veldra that submitted the run
+    std::string workdir;                     // the submitting folder
+    std::string input, output;               // the patterns; absolute (made so against workdir when read)
+    std::vector<std::string> renderWords;    // INPUT, OUTPUT and the options every frame is rendered with
+    std::vector<int> frames;                 // the shot's frames
+    int rangeFirst = 0, rangeLast = 0;       // the filter's active range
+    int chunk = 1;                           // frames per array task
+    int retries = 0;                         // further attempts at a failing frame
+    int maxParallel = 0;                     // 0: no throttle
     std::vector<std::string> sbatchOptions;  // partition, time, CPUs, extra
     // What besides the parameter block decides an output's bytes (format,
     // channels, alpha, compression, module), as one line: two runs of the

@@ -22,8 +22,8 @@ std::string Difference(const FarmManifest& manifest, const ParamBlock& block, co
 
 }  // namespace
 
-KeptOutputs FindKeptOutputs(const FarmManifest& manifest, const ParamBlock& block,
-                            const std::vector<EarlierRun>& runs, const OutputLookup& outputNow)
+KeptOutputs FindKeptOutputs(const FarmManifest& manifest, const ParamBlock& block, const std::vector<EarlierRun>& runs,
+                            const OutputLookup& outputNow)
 {
     // For each frame, the latest run of this output that recorded it done.
     std::map<int, std::pair<const EarlierRun*, const FrameRecord*>> latest;

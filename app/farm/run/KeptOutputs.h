@@ -33,5 +33,5 @@ struct KeptOutputs {
 // Of the frames of `manifest` whose outputs exist (`outputNow`), those
 // that the latest matching run among `runs` (oldest first) wrote and that
 // are unchanged since; the rest in `unproven`.
-KeptOutputs FindKeptOutputs(const FarmManifest& manifest, const ParamBlock& block,
-                            const std::vector<EarlierRun>& runs, const OutputLookup& outputNow);
+KeptOutputs FindKeptOutputs(const FarmManifest& manifest, const ParamBlock& block, const std::vector<EarlierRun>& runs,
+                            const OutputLookup& outputNow);

@@ -48,8 +48,7 @@ std::string EndingOfTask(const TaskId& id, const LiveJob* live, const std::map<T
     if (record == tasks.end())
         return "left no record (it may never have started; Slurm no longer remembers it)";
     if (!record->second.ended)
-        return "stopped without a word" +
-               (record->second.host.empty() ? "" : " on " + record->second.host) +
+        return "stopped without a word" + (record->second.host.empty() ? "" : " on " + record->second.host) +
                ": it was killed, or its node was lost";
     return record->second.ending;
 }
@@ -173,8 +172,7 @@ std::string EndingLines(const std::vector<TaskEnding>& endings, const std::strin
     for (const TaskEnding& ending : endings) {
         const std::string log = TaskLogPath(runPath, ending.job, std::to_string(ending.task));
         text += "  " + FrameList::Of(ending.frames).Text() + ": task " + std::to_string(ending.task) + " of job " +
-                ending.job + " " + ending.ending + (access(log.c_str(), F_OK) == 0 ? " (log " + log + ")" : "") +
-                "\n";
+                ending.job + " " + ending.ending + (access(log.c_str(), F_OK) == 0 ? " (log " + log + ")" : "") + "\n";
     }
     return text;
 }

@@ -1,18 +1,20 @@
 #include "image/OutputFormat.h"
 
 #include <cctype>
+#include <utility>
 
 #include "messages/Failure.h"
 
 namespace {
 
 // The file name extensions the image library gives each of the formats
-// veldra writes (tests/cli check this against the library itself). Kept
+// veldra writes (tests/app/OutputFormatTest.cpp checks them against the
+// library itself). Kept
 // here so that choosing a format costs no loading of the library.
 const std::pair<const char*, const char*> kWrittenExtensions[] = {
-    {"png", "png"},  {"tif", "tiff"},     {"tiff", "tiff"}, {"tx", "tiff"},   {"env", "tiff"},  {"sm", "tiff"},
-    {"vsm", "tiff"}, {"exr", "openexr"},  {"sxr", "openexr"}, {"mxr", "openexr"}, {"dpx", "dpx"}, {"jpg", "jpeg"},
-    {"jpe", "jpeg"}, {"jpeg", "jpeg"},    {"jif", "jpeg"},  {"jfif", "jpeg"}, {"jfi", "jpeg"},
+    {"png", "png"},  {"tif", "tiff"},    {"tiff", "tiff"},   {"tx", "tiff"},     {"env", "tiff"}, {"sm", "tiff"},
+    {"vsm", "tiff"}, {"exr", "openexr"}, {"sxr", "openexr"}, {"mxr", "openexr"}, {"dpx", "dpx"},  {"jpg", "jpeg"},
+    {"jpe", "jpeg"}, {"jpeg", "jpeg"},   {"jif", "jpeg"},    {"jfif", "jpeg"},   {"jfi", "jpeg"},
 };
 
 // The extension of the file name in `path`, in lower case; "" for none.
