@@ -11,18 +11,6 @@
 #include "files/WholeFile.h"
 #include "messages/Failure.h"
 
-namespace {
-
-std::string Joined(const std::vector<std::string>& jobs)
-{
-    std::string text;
-    for (const std::string& job : jobs)
-        text += (text.empty() ? "" : " ") + job;
-    return text;
-}
-
-}  // namespace
-
 int RunFarmCancel(const FarmArguments& arguments)
 {
     // A run's folder stands for that run; an output folder for every run
@@ -45,7 +33,7 @@ int RunFarmCancel(const FarmArguments& arguments)
             continue;
         CancelJobs(run.state.activeJobs);
         std::printf("veldra: cancelled run %s (jobs %s)\n", folder.Path().c_str(),
-                    Joined(run.state.activeJobs).c_str());
+                    JobList(run.state.activeJobs).c_str());
         cancelled.emplace_back(folder, run);
     }
     if (cancelled.empty()) {
@@ -65,6 +53,6 @@ int RunFarmCancel(const FarmArguments& arguments)
         stillEnding.insert(stillEnding.end(), run.state.activeJobs.begin(), run.state.activeJobs.end());
     }
     if (!stillEnding.empty())
-        throw Failure("jobs still ending a minute after cancel: " + Joined(stillEnding));
+        throw Failure("jobs still ending a minute after cancel: " + JobList(stillEnding));
     return 0;
 }

@@ -95,6 +95,15 @@ protected:
         return RunVeldra(folder, "farm submit in/shot.####.png out/shot.####.png " + options);
     }
 
+    // The same with every frame taking `seconds` more to write.
+    static RunResult SubmitSlowShot(const std::string& folder, int seconds, const std::string& options)
+    {
+        return RunInShell(folder, "VELDRA_TEST_STALL_WRITE=" + std::to_string(seconds) +
+                                      " VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm submit in/shot.####.png "
+                                      "out/shot.####.png " +
+                                      options);
+    }
+
     static std::string ShotFrameName(int frame)
     {
         char name[32];
@@ -273,10 +282,7 @@ TEST_F(FarmCluster, AKilledRendererCostsOnlyItsFrame)
     const std::string folder = ScratchFolder("farm-crash");
     const int count = 3;
     MakeShot(folder, count);
-    const RunResult run = RunInShell(folder,
-                                     "VELDRA_TEST_STALL_WRITE=2 VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm submit "
-                                     "in/shot.####.png out/shot.####.png " +
-                                         Turn() + " --chunk 3 --retries 1");
+    const RunResult run = SubmitSlowShot(folder, 2, Turn() + " --chunk 3 --retries 1");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::string farm = LatestRun(folder);
     const std::string log = farm + "/logs/" + SubmissionValue(farm, 0, "array-job") + "_0.log";
@@ -307,13 +313,10 @@ TEST_F(FarmCluster, CancelStopsEveryRunOfTheOutput)
 {
     const std::string folder = ScratchFolder("farm-cancel");
     MakeShot(folder);
-    const std::string slow =
-        "VELDRA_TEST_STALL_WRITE=1 VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm submit "
-        "in/shot.####.png out/shot.####.png --chunk 2 --max-parallel 1";
-    ASSERT_EQ(RunInShell(folder, slow).exitCode, 0);
+    ASSERT_EQ(SubmitSlowShot(folder, 1, "--chunk 2 --max-parallel 1").exitCode, 0);
     const std::string first = LatestRun(folder);
     // A second run of the same output is warned of the first.
-    const RunResult second = RunInShell(folder, slow);
+    const RunResult second = SubmitSlowShot(folder, 1, "--chunk 2 --max-parallel 1");
     ASSERT_EQ(second.exitCode, 0) << second.output;
     EXPECT_TRUE(Has(second.output, "warning: run " + first + " of this output is still active")) << second.output;
     const std::string latest = LatestRun(folder);
@@ -396,10 +399,7 @@ TEST_F(FarmCluster, TimedOutTaskIsReportedAndRetryWithMoreTimeFinishes)
     MakeShot(folder, count);
     // Each frame takes 25 s to write: a task of four cannot finish in the
     // minute it is given, but has written two or three when it is stopped.
-    const RunResult run = RunInShell(folder,
-                                     "VELDRA_TEST_STALL_WRITE=25 VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm submit "
-                                     "in/shot.####.png out/shot.####.png " +
-                                         Turn() + " --chunk 4 --time 1 --wait");
+    const RunResult run = SubmitSlowShot(folder, 25, Turn() + " --chunk 4 --time 1 --wait");
     EXPECT_EQ(run.exitCode, 1) << run.output;
     ASSERT_TRUE(Exists(folder + "/out/shot.0001.png")) << run.output;
     fs::remove(folder + "/out/shot.0001.png");

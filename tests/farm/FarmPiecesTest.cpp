@@ -41,6 +41,19 @@ std::vector<std::vector<int>> Chunks(const std::vector<int>& frames, int chunkSi
     return MakeSubmission(0, frames, chunkSize).chunks;
 }
 
+// A manifest of frames 1-3 submitted from `folder`, with output in it.
+FarmManifest SmallManifest(const std::string& folder)
+{
+    FarmManifest manifest;
+    manifest.program = "/bin/veldra";
+    manifest.workdir = folder;
+    manifest.input = "in.####.png";
+    manifest.output = folder + "/out.####.png";
+    manifest.frames = {1, 2, 3};
+    manifest.chunk = 2;
+    return manifest;
+}
+
 // The arguments of `veldra farm WORDS...`.
 FarmArguments Farm(std::vector<std::string> words)
 {
@@ -137,13 +150,7 @@ TEST(FarmFolder, LatestRunByTimeThenSequence)
 TEST(FarmFolder, FindsARunFromItsFolderOrTheOutputFolder)
 {
     const std::string output = ScratchFolder("farm-find");
-    FarmManifest manifest;
-    manifest.program = "/bin/veldra";
-    manifest.workdir = output;
-    manifest.input = "in.####.png";
-    manifest.output = output + "/out.####.png";
-    manifest.frames = {1, 2, 3};
-    manifest.chunk = 2;
+    FarmManifest manifest = SmallManifest(output);
     manifest.renderWords = {"in.####.png", "out dir/out.####.png", "--axis", "y"};
     manifest.sbatchOptions = {"--partition=render", "--comment=a=b"};
 
@@ -174,12 +181,7 @@ TEST(FarmFolder, FindsARunFromItsFolderOrTheOutputFolder)
 TEST(FarmFolder, OnlyTheUsersOwnRunsAreTrusted)
 {
     const std::string output = ScratchFolder("farm-trust");
-    FarmManifest manifest;
-    manifest.program = "/bin/veldra";
-    manifest.workdir = output;
-    manifest.input = "in.####.png";
-    manifest.output = output + "/out.####.png";
-    manifest.frames = {1};
+    const FarmManifest manifest = SmallManifest(output);
     const FarmFolder mine = FarmFolder::Create(output);
     mine.WriteManifest(manifest);
     const FarmFolder planted = FarmFolder::Create(output);

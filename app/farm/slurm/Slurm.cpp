@@ -12,12 +12,21 @@
 
 namespace {
 
-std::string JoinIds(const std::vector<std::string>& jobs)
+// The lines of `text`, without their line ends or trailing blanks.
+std::vector<std::string> LinesOf(const std::string& text)
 {
-    std::string ids;
-    for (const std::string& job : jobs)
-        ids += (ids.empty() ? "" : ",") + job;
-    return ids;
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 // Everything the command said, on one line: each line without the
@@ -26,17 +35,8 @@ std::string JoinIds(const std::vector<std::string>& jobs)
 // matter.
 std::string Complaint(const std::string& command, const ProgramResult& result)
 {
-    const std::string& said = result.errors.empty() ? result.output : result.errors;
     std::string text;
-    std::size_t start = 0;
-    while (start < said.size()) {
-        std::size_t end = said.find('\n', start);
-        if (end == std::string::npos)
-            end = said.size();
-        std::string line = said.substr(start, end - start);
-        start = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.pop_back();
+    for (std::string line : LinesOf(result.errors.empty() ? result.output : result.errors)) {
         if (line.compare(0, command.size() + 2, command + ": ") == 0)
             line.erase(0, command.size() + 2);
         if (!line.empty())
@@ -68,6 +68,14 @@ bool StartsWith(const std::string& text, const char* start) { return text.compar
 
 }  // namespace
 
+std::string JobList(const std::vector<std::string>& jobs)
+{
+    std::string ids;
+    for (const std::string& job : jobs)
+        ids += (ids.empty() ? "" : ",") + job;
+    return ids;
+}
+
 std::string SubmitBatch(const std::vector<std::string>& args)
 {
     std::vector<std::string> words = {"--parsable"};
@@ -91,7 +99,7 @@ std::vector<LiveJob> QueryJobs(const std::vector<std::string>& jobs)
     if (jobs.empty())
         return {};
     return ParseQueue(RunSlurm("squeue",
-                               {"--noheader", "--all", "--states=all", "--jobs=" + JoinIds(jobs),
+                               {"--noheader", "--all", "--states=all", "--jobs=" + JobList(jobs),
                                 "--Format=ArrayJobID:|,ArrayTaskID:|,State:|,Reason:|,exit_code:|"},
                                {"Invalid job id"}));
 }
@@ -99,13 +107,7 @@ std::vector<LiveJob> QueryJobs(const std::vector<std::string>& jobs)
 std::vector<LiveJob> ParseQueue(const std::string& text)
 {
     std::vector<LiveJob> jobs;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
+    for (std::string line : LinesOf(text)) {
         if (!line.empty() && line.back() == '|')
             line.pop_back();
 

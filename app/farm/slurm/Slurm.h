@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+// Job ids as Slurm's commands take them: "120,121".
+std::string JobList(const std::vector<std::string>& jobs);
+
 // Submits a batch job: `sbatch --parsable ARGS...`; returns the job id.
 std::string SubmitBatch(const std::vector<std::string>& args);
 

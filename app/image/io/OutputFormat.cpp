@@ -9,8 +9,8 @@ namespace {
 
 // The file name extensions the image library gives each of the formats
 // veldra writes (tests/app/OutputFormatTest.cpp checks them against the
-// library itself). Kept
-// here so that choosing a format costs no loading of the library.
+// library itself), kept here so that choosing a format costs no loading of
+// the library.
 const std::pair<const char*, const char*> kWrittenExtensions[] = {
     {"png", "png"},  {"tif", "tiff"},    {"tiff", "tiff"},   {"tx", "tiff"},     {"env", "tiff"}, {"sm", "tiff"},
     {"vsm", "tiff"}, {"exr", "openexr"}, {"sxr", "openexr"}, {"mxr", "openexr"}, {"dpx", "dpx"},  {"jpg", "jpeg"},
