@@ -21,7 +21,8 @@ RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble = nullptr)
 // The state as `veldra farm status` prints it.
 std::string DescribeRun(const FarmFolder& folder, const RunView& run);
 
-// Waits until Slurm holds no job of the run, riding out a controller that
+// Waits until Slurm holds no task of the run (its report job may still be
+// to run), riding out a controller that
 // does not answer and jobs held up for reasons that may pass (WaitPatience);
 // prints the run's state and returns 0 only when every frame is done.
 // Throws Failure when it stops waiting before the run has ended.

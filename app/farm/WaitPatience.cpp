@@ -30,7 +30,8 @@ WaitPatience::Step WaitPatience::Answer(double now, const RunState& state)
         step.notes.push_back("Slurm answers again");
     silent_ = false;
     lastAnswer_ = now;
-    if (state.Finished()) {
+    // The report job need not be waited for: the frames are as they stay.
+    if (state.TasksEnded()) {
         step.end = true;
         step.exitCode = state.AllDone() ? 0 : 1;
         return step;

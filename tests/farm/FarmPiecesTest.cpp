@@ -432,9 +432,11 @@ TEST(RunState, NeverRunFramesSayHowTheirTaskEnded)
 TEST(WaitPatience, RidesOutOutagesAndEndsOnlyForCause)
 {
     RunState running;
-    running.activeJobs = {"100"};
+    running.activeJobs = {"100", "101"};
+    running.tasksActive = true;
     running.running = {1};
-    RunState ended;  // no active job, every frame done
+    RunState ended;  // every frame done; only the report job is left
+    ended.activeJobs = {"101"};
     RunState failedRun;
     failedRun.failed = {3};
 

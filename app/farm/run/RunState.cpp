@@ -70,6 +70,7 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
         if (!IsActive(job.state))
             continue;
         AddOnce(state.activeJobs, job.job);
+        state.tasksActive = state.tasksActive || job.task.has_value();
         if (const auto reason = ReadPendingReason(job.reason)) {
             AddOnce(reason->never ? state.neverStart : state.waiting,
                     "job " + job.job + " is pending (" + job.reason + "): " + reason->meaning +
@@ -237,7 +238,7 @@ std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
         text += "note: " + reason + "\n";
     if (state.AllDone())
         text += "every frame is done\n";
-    else if (state.Finished())
+    else if (state.TasksEnded())
         text += "next: veldra farm retry " + runPath + " renders the " + Count(state.ToRender().size()) +
                 " that failed, never ran or went missing\n";
     return text;

@@ -34,8 +34,13 @@ struct RunState {
     // one that may, each said in words.
     std::vector<std::string> neverStart, waiting;
     std::vector<std::string> activeJobs;  // the run's jobs Slurm still runs or holds
+    bool tasksActive = false;             // some of them are array tasks, not only report jobs
 
+    // No job of the run is left in Slurm.
     bool Finished() const { return activeJobs.empty(); }
+    // No task is left: every frame is as it will stay, though a report job
+    // may still be to run.
+    bool TasksEnded() const { return !tasksActive; }
     bool AllDone() const
     {
         return running.empty() && pending.empty() && failed.empty() && notRun.empty() && missing.empty();
