@@ -143,17 +143,19 @@ protected:
 
 // Chunks of an array, two at a time, give the bytes of a local render of
 // the whole shot, each chunk in one render process; each task says how it
-// ended, and the final job writes its report.
+// ended, the final job writes its report, and --save-params keeps the
+// block the run was settled with.
 TEST_F(FarmCluster, ShotMatchesALocalRender)
 {
     const std::string folder = ScratchFolder("farm-whole");
     MakeShot(folder);
-    const RunResult run = SubmitShot(folder, Turn() + " --chunk 5 --max-parallel 2 --wait");
+    const RunResult run = SubmitShot(folder, Turn() + " --chunk 5 --max-parallel 2 --save-params turn.blk --wait");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_TRUE(Has(run.output, "done:      24 frames: 1-24")) << run.output;
     ExpectSameAsLocal(folder);
 
     const std::string farm = LatestRun(folder);
+    EXPECT_EQ(FileBytes(folder + "/turn.blk"), FileBytes(farm + "/params.blk"));
     EXPECT_EQ(FolderEntries(farm + "/status").size(), static_cast<std::size_t>(Frames));
     EXPECT_EQ(FolderEntries(farm + "/tasks").size(), 5u);
     EXPECT_TRUE(Has(FileBytes(farm + "/tasks/" + SubmissionValue(farm, 0, "array-job") + "_4.txt"),
