@@ -4,14 +4,13 @@
 // ends, with its output's stamp, and its progress said on standard output
 // for the task that started it (farm/ChunkAttempts.h).
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <optional>
-#include <unistd.h>
 
 #include "farm/ChunkAttempts.h"
 #include "farm/FarmActions.h"
 #include "farm/LeftoverFiles.h"
+#include "farm/TaskEnvironment.h"
 #include "farm/run/FarmFolder.h"
 #include "files/PendingFiles.h"
 #include "messages/Failure.h"
@@ -21,27 +20,11 @@
 #include "render/ParallelFrames.h"
 #include "render/module/FilterModule.h"
 
-namespace {
-
-std::string Environment(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
-std::string HostName()
-{
-    char name[256] = {};
-    return gethostname(name, sizeof name - 1) == 0 ? name : "";
-}
-
-}  // namespace
-
 int RunFarmChunk(const FarmArguments& arguments)
 {
     const FarmFolder folder = FarmFolder::Find(arguments.dir);
-    const std::string job = Environment("SLURM_ARRAY_JOB_ID");
-    const std::string task = Environment("SLURM_ARRAY_TASK_ID");
+    const std::string job = SlurmVariable("SLURM_ARRAY_JOB_ID");
+    const std::string task = SlurmVariable("SLURM_ARRAY_TASK_ID");
     // What a killed process leaves, its task can find and remove.
     SetTemporaryNameTag(TemporaryTagOf(job, task));
     const auto module = LoadFilterModule(arguments.modulePath);

@@ -14,6 +14,7 @@
 #include "farm/ChunkAttempts.h"
 #include "farm/FarmActions.h"
 #include "farm/LeftoverFiles.h"
+#include "farm/TaskEnvironment.h"
 #include "farm/run/FarmFolder.h"
 #include "farm/slurm/Slurm.h"
 #include "messages/Failure.h"
@@ -31,31 +32,14 @@ namespace {
 // within that.
 constexpr int kTaskGraceSeconds = 20;
 
-std::string Environment(const char* name)
-{
-    const char* value = std::getenv(name);
-    if (!value || !*value)
-        throw Failure("farm task", std::string(name) + " is not set (tasks are started by Slurm)");
-    return value;
-}
-
-std::string HostName()
-{
-    char name[256] = {};
-    return gethostname(name, sizeof name - 1) == 0 ? name : "";
-}
-
 // How a render process ended, in words that follow "the renderer": the
 // signal that ended it, or its exit status and the error it gave.
 std::string EndingOfProcess(const ProgramResult& result, const std::string& lastError)
 {
     if (!result.started)
         return "could not be started: " + result.errors;
-    if (result.exitCode > 128) {
-        const int signal = result.exitCode - 128;
-        const char* name = strsignal(signal);
-        return "was ended by signal " + std::to_string(signal) + (name ? std::string(" (") + name + ")" : "");
-    }
+    if (result.exitCode > 128)
+        return "was ended by " + SignalWords(result.exitCode - 128);
     const std::string words = "ended with exit status " + std::to_string(result.exitCode);
     return lastError.empty() ? words : words + ": " + lastError;
 }
@@ -64,10 +48,7 @@ std::string EndingOfProcess(const ProgramResult& result, const std::string& last
 // and on cancel alike, and at that moment says which as the job's reason.
 std::string EndingOfInterrupt(const std::string& job, const std::string& task)
 {
-    const int signal = InterruptSignal();
-    const char* name = signal > 0 ? strsignal(signal) : nullptr;
-    const std::string words = "was ended by signal " + std::to_string(signal) +
-                              (name ? std::string(" (") + name + ")" : "") +
+    const std::string words = "was ended by " + SignalWords(InterruptSignal()) +
                               ": cancelled, out of time, or its node shut down";
     try {
         for (const LiveJob& live : QueryJobs({job + "_" + task})) {
@@ -88,8 +69,8 @@ int RunFarmTask(const FarmArguments& arguments)
 {
     SetInterruptGrace(kTaskGraceSeconds);
     const FarmFolder folder = FarmFolder::Find(arguments.dir);
-    const std::string job = Environment("SLURM_ARRAY_JOB_ID");
-    const std::string task = Environment("SLURM_ARRAY_TASK_ID");
+    const std::string job = SlurmVariable("SLURM_ARRAY_JOB_ID");
+    const std::string task = SlurmVariable("SLURM_ARRAY_TASK_ID");
     KeepOutputIn(folder.LogPath(job, task));
     const FarmManifest manifest = folder.ReadManifest();
 
@@ -188,7 +169,7 @@ int RunFarmTask(const FarmArguments& arguments)
 
     taskRecord.ended = true;
     if (Interrupted()) {
-        taskRecord.ending = "was ended by signal " + std::to_string(InterruptSignal());
+        taskRecord.ending = "was ended by " + SignalWords(InterruptSignal());
         folder.WriteTaskRecord(taskRecord);
         taskRecord.ending = EndingOfInterrupt(job, task);
         folder.WriteTaskRecord(taskRecord);

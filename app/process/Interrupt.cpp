@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <ctime>
 #include <pthread.h>
 #include <semaphore.h>
@@ -83,3 +84,9 @@ bool Interrupted() { return interrupted; }
 int InterruptSignal() { return firstSignal; }
 
 void SetInterruptGrace(int seconds) { graceSeconds = seconds; }
+
+std::string SignalWords(int signal)
+{
+    const char* name = signal > 0 ? strsignal(signal) : nullptr;
+    return "signal " + std::to_string(signal) + (name ? std::string(" (") + name + ")" : "");
+}

@@ -6,6 +6,8 @@
 // way, and the exit status says the run was interrupted.
 #pragma once
 
+#include <string>
+
 // Installs the handlers; call once at start, before any file is written.
 void CatchInterrupts();
 
@@ -18,3 +20,6 @@ int InterruptSignal();
 // of the usual two, for a process with more to finish than a frame (a
 // farm task waits for its renderer and writes down how it ended).
 void SetInterruptGrace(int seconds);
+
+// "signal 15 (Terminated)": a signal's number and name, for messages.
+std::string SignalWords(int signal);

@@ -1,12 +1,12 @@
 #include "farm/slurm/Slurm.h"
 
 #include <climits>
-#include <csignal>
 #include <cstring>
 
 #include "farm/run/FarmFolder.h"
 #include "messages/Failure.h"
 #include "process/ChildProcess.h"
+#include "process/Interrupt.h"
 #include "sequence/FrameList.h"
 #include "sequence/ParseInteger.h"
 
@@ -196,10 +196,8 @@ std::string EndingOf(const LiveJob& job)
         if (job.reason == "JobLaunchFailure")
             return "could not be launched (Slurm could not open its log or enter its folder)";
         const int signal = job.exitStatus & 0x7f;
-        if (signal != 0) {
-            const char* name = strsignal(signal);
-            return "was ended by signal " + std::to_string(signal) + (name ? std::string(" (") + name + ")" : "");
-        }
+        if (signal != 0)
+            return "was ended by " + SignalWords(signal);
         return "failed with exit code " + std::to_string(job.exitStatus >> 8);
     }
     static const std::pair<const char*, const char*> endings[] = {
