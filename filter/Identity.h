@@ -5,10 +5,13 @@
 #define VELDRA_NAME "Veldra"
 #define VELDRA_PRODUCT "Veldra Image Generator"
 #define VELDRA_VERSION_TEXT "Version 1.0"
-/* The release, as `veldra --version` and the install packages give it. */
-#define VELDRA_RELEASE "1.0.0"
+/* The release (VELDRA_RELEASE, and VELDRA_RELEASE_NUMBERS for the Windows
+   version resource), generated from the project version. */
+#include "filter/Release.h"
 #define VELDRA_AUTHOR "Written by the Veldra developers"
-#define VELDRA_NOTICE "Copyright (C) 2026 Veldra. All rights reserved."
+#define VELDRA_COPYRIGHT "Copyright (C) 2026 Veldra"
+#define VELDRA_NOTICE VELDRA_COPYRIGHT ". All rights reserved."
+#define VELDRA_LICENCE "Licensed under the Apache License, Version 2.0"
 #define VELDRA_WEB "https://veldra.example"
 #define VELDRA_DESCRIPTION VELDRA_PRODUCT ", turns each frame about X, Y or Z"
 #define VELDRA_CATEGORY "Image Filter"

@@ -7,41 +7,44 @@
 # machines the tests were made on. One package a line, so that lists merge.
 set -euo pipefail
 
-# The native build of veldra and the module, with its configure-time
-# packages (GoogleTest is looked for when the build configures).
+# The native build of veldra and the module, and its configure step: the
+# least a new machine needs for `scripts/demo.sh`.
 demo_packages=(
-  cmake
-  ninja-build
-  g++
-  libopenimageio-dev
-  fonts-dejavu-core
-  libgtest-dev
+  cmake                # the build
+  ninja-build          # the presets' generator
+  g++                  # the compiler
+  libopenimageio-dev   # veldra reads and writes pictures with OpenImageIO
+  openimageio-tools    # Debian's OpenImageIO CMake package names these tools; configuring fails without them
+  fonts-dejavu-core    # the test card's and contact sheet's lettering
+  libgtest-dev         # GoogleTest, looked for when the native preset configures
 )
 
 # Everything else: sanitizer and fuzz builds, benchmarks, the Windows build
-# under Wine, dialog screenshots, the install package test.
+# and its installer under Wine, dialog screenshots, the Debian package and
+# its checks, the farm tests' Slurm cluster.
 test_packages=(
-  clang
-  lld
-  llvm
-  libclang-rt-14-dev
-  clang-format-14
-  googletest
-  libbenchmark-dev
-  openimageio-tools
-  dpkg-dev
-  fakeroot
-  file
-  g++-mingw-w64-i686
-  mingw-w64-i686-dev
-  wine
-  wine32:i386
-  xvfb
-  xdotool
-  imagemagick
-  x11-utils
-  slurm-wlm
-  munge
+  clang                # the fuzz preset and the MSVC-mode host
+  lld                  # lld-link for the MSVC-mode host
+  llvm                 # llvm-undname, llvm-readobj for the module file's checks
+  libclang-rt-14-dev   # libFuzzer and the sanitizer runtimes for clang
+  clang-format-14      # the format check
+  googletest           # GoogleTest's sources, built for the Windows preset
+  libbenchmark-dev     # the benchmarks
+  dpkg-dev             # dpkg-shlibdeps and dpkg-parsechangelog for the Debian package
+  lintian              # Debian's checker, run on the package by the tests
+  help2man             # the manual page, written from veldra's own help
+  man-db               # `man -l`, which the package test renders the manual page with
+  g++-mingw-w64-i686   # the 32-bit Windows build
+  mingw-w64-i686-dev   # its Windows headers and import libraries
+  nsis                 # makensis, the Windows installer
+  wine                 # the Windows tests and the installer's tests
+  wine32:i386          # Wine for 32-bit programs
+  xvfb                 # scripts/screenshots.sh: a display for the dialogs
+  xdotool              # scripts/screenshots.sh: finds and closes the dialog windows
+  imagemagick          # scripts/screenshots.sh: saves the windows as PNG
+  x11-utils            # scripts/screenshots.sh: xdpyinfo waits for the display
+  slurm-wlm            # the farm tests' one-node cluster
+  munge                # Slurm's authentication
 )
 
 packages=("${demo_packages[@]}")

@@ -11,8 +11,8 @@ bin="$root/build/windows/bin"
 out="$root/build/screenshots"
 prefix="$root/build/wine-prefix-x11"
 
-if [ ! -f "$bin/veldra-setup.exe" ]; then
-  echo "screenshots.sh: $bin/veldra-setup.exe is missing; build the windows preset first" >&2
+if [ ! -f "$bin/veldra-dialogs.exe" ]; then
+  echo "screenshots.sh: $bin/veldra-dialogs.exe is missing; build the windows preset first" >&2
   exit 1
 fi
 mkdir -p "$out"
@@ -47,11 +47,11 @@ trap cleanup EXIT
 export DISPLAY=":$display"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
-# capture NAME TITLE ARGUMENT: runs veldra-setup ARGUMENT, waits for the
+# capture NAME TITLE ARGUMENT: runs veldra-dialogs ARGUMENT, waits for the
 # window called TITLE, saves it as NAME.png and closes it with Escape.
 capture() {
   local name="$1" title="$2" argument="$3" window="" program
-  wine "$bin/veldra-setup.exe" "$argument" >/dev/null &
+  wine "$bin/veldra-dialogs.exe" "$argument" >/dev/null &
   program=$!
   for _ in $(seq 300); do
     window="$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -1 || true)"

@@ -63,7 +63,7 @@ const char kInfo[] =
 const char kParams[] =
     "usage: veldra params FILE\n"
     "\n"
-    "Shows a stored 20-byte parameter block (from --save-params or the setup program) in words.\n";
+    "Shows a stored 20-byte parameter block (from --save-params or veldra-dialogs) in words.\n";
 
 const char kDemo[] =
     "usage: veldra demo [DIR] [options]\n"

@@ -1,4 +1,4 @@
-// veldra-setup, run as a person runs it: a separate process whose dialog the
+// veldra-dialogs, run as a person runs it: a separate process whose dialog the
 // test finds and operates, then the parameter file is checked.
 #include <gtest/gtest.h>
 
@@ -41,12 +41,12 @@ Bytes BlockBytes(const RotationParams& params)
     return Bytes(raw, raw + sizeof params);
 }
 
-// Runs veldra-setup with `argument`; `user` operates its dialog if one
+// Runs veldra-dialogs with `argument`; `user` operates its dialog if one
 // appears within a few seconds (it is cancelled if the user leaves it open).
-ProgramRun RunSetupProgram(const std::string& argument, const std::function<void(HWND)>& user)
+ProgramRun RunDialogsProgram(const std::string& argument, const std::function<void(HWND)>& user)
 {
     ProgramRun run;
-    const std::string errorsPath = "veldra-setup-errors.txt";
+    const std::string errorsPath = "veldra-dialogs-errors.txt";
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE errors = CreateFileA(errorsPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -56,10 +56,10 @@ ProgramRun RunSetupProgram(const std::string& argument, const std::function<void
     startup.hStdError = errors;
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     PROCESS_INFORMATION process{};
-    std::string command = "veldra-setup.exe \"" + argument + "\"";
+    std::string command = "veldra-dialogs.exe \"" + argument + "\"";
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         CloseHandle(errors);
-        ADD_FAILURE() << "cannot start veldra-setup.exe";
+        ADD_FAILURE() << "cannot start veldra-dialogs.exe";
         return run;
     }
     CloseHandle(errors);
@@ -74,7 +74,7 @@ ProgramRun RunSetupProgram(const std::string& argument, const std::function<void
         user(dialog);
     }
     if (WaitForSingleObject(process.hProcess, 10000) == WAIT_TIMEOUT) {
-        ADD_FAILURE() << "veldra-setup did not end";
+        ADD_FAILURE() << "veldra-dialogs did not end";
         TerminateProcess(process.hProcess, 99);
         WaitForSingleObject(process.hProcess, 5000);
     }
@@ -87,7 +87,7 @@ ProgramRun RunSetupProgram(const std::string& argument, const std::function<void
     return run;
 }
 
-class SetupProgram : public testing::Test {
+class DialogsProgram : public testing::Test {
 protected:
     void SetUp() override { std::remove(path.c_str()); }
     void TearDown() override
@@ -99,16 +99,16 @@ protected:
         if (search != INVALID_HANDLE_VALUE)
             FindClose(search);
     }
-    const std::string path = "setup-program-test.bin";
+    const std::string path = "dialogs-program-test.bin";
 };
 
 }  // namespace
 
 // A missing file is made with the defaults; OK saves the choice over it.
-TEST_F(SetupProgram, CreatesTheFileAndSavesOnOk)
+TEST_F(DialogsProgram, CreatesTheFileAndSavesOnOk)
 {
     Bytes whileOpen;
-    const ProgramRun run = RunSetupProgram(path, [&](HWND dialog) {
+    const ProgramRun run = RunDialogsProgram(path, [&](HWND dialog) {
         whileOpen = ReadAll(path);
         Click(dialog, AxisZ);
         Type(dialog, IDC_END_EDIT, "90");
@@ -121,11 +121,11 @@ TEST_F(SetupProgram, CreatesTheFileAndSavesOnOk)
 }
 
 // Cancel leaves an existing file exactly as it was.
-TEST_F(SetupProgram, CancelLeavesTheFile)
+TEST_F(DialogsProgram, CancelLeavesTheFile)
 {
     const RotationParams stored{VELDRA_TAG, AxisY, PivotLower, 3.0f, 4.0f};
     WriteAll(path, &stored, sizeof stored);
-    const ProgramRun run = RunSetupProgram(path, [&](HWND dialog) {
+    const ProgramRun run = RunDialogsProgram(path, [&](HWND dialog) {
         Click(dialog, AxisX);
         PressCloseBox(dialog);
     });
@@ -136,14 +136,14 @@ TEST_F(SetupProgram, CancelLeavesTheFile)
 
 // Files that are not a block of this filter are refused before any dialog,
 // with a message that names the file, and are not touched.
-TEST_F(SetupProgram, RefusesFilesThatAreNotItsBlock)
+TEST_F(DialogsProgram, RefusesFilesThatAreNotItsBlock)
 {
     RotationParams foreign = kDefaultRotationParams;
     foreign.tag ^= 1;
     const std::vector<Bytes> contents = {Bytes(7, 'x'), Bytes(21, 0), BlockBytes(foreign)};
     for (const Bytes& content : contents) {
         WriteAll(path, content.data(), content.size());
-        const ProgramRun run = RunSetupProgram(path, [](HWND dialog) { Click(dialog, IDOK); });
+        const ProgramRun run = RunDialogsProgram(path, [](HWND dialog) { Click(dialog, IDOK); });
         EXPECT_FALSE(run.dialogAppeared);
         EXPECT_EQ(run.exitCode, 1u);
         EXPECT_NE(run.errors.find(path), std::string::npos) << run.errors;
@@ -152,10 +152,10 @@ TEST_F(SetupProgram, RefusesFilesThatAreNotItsBlock)
 }
 
 // The about box opens on request and Escape ends the program normally.
-TEST_F(SetupProgram, ShowsTheAboutBox)
+TEST_F(DialogsProgram, ShowsTheAboutBox)
 {
     std::string caption;
-    const ProgramRun run = RunSetupProgram("--about", [&](HWND dialog) {
+    const ProgramRun run = RunDialogsProgram("--about", [&](HWND dialog) {
         caption = TextOf(dialog);
         PressKey(dialog, VK_ESCAPE);
     });

@@ -1,8 +1,8 @@
-// veldra-setup: the filter's dialogs for people, without the host.
+// veldra-dialogs: the filter's dialogs for people, without the host.
 //
-//   veldra-setup FILE      the setup dialog on a parameter file (made with
+//   veldra-dialogs FILE      the setup dialog on a parameter file (made with
 //                          the defaults when missing); saved only on OK
-//   veldra-setup --about   the about box
+//   veldra-dialogs --about   the about box
 //
 // Loads VELDRA.FLT from the program's own folder through its exports, as the
 // host does. Exits 0 after OK or Cancel, 1 on an error, 2 on a usage error.
@@ -45,7 +45,7 @@ int RunSetup(ImageFilter& filter, const std::string& path)
         std::printf("%s: saved\n", path.c_str());
         return 0;
     case 0: std::printf("%s: cancelled, left as it was\n", path.c_str()); return 0;
-    default: std::fprintf(stderr, "veldra-setup: the setup dialog could not be opened\n"); return 1;
+    default: std::fprintf(stderr, "veldra-dialogs: the setup dialog could not be opened\n"); return 1;
     }
 }
 
@@ -54,7 +54,7 @@ int RunSetup(ImageFilter& filter, const std::string& path)
 int main(int argc, char** argv)
 {
     if (argc != 2 || argv[1][0] == '\0') {
-        std::fprintf(stderr, "usage: veldra-setup FILE | --about\n");
+        std::fprintf(stderr, "usage: veldra-dialogs FILE | --about\n");
         return 2;
     }
     const std::string argument = argv[1];
@@ -64,12 +64,12 @@ int main(int argc, char** argv)
         if (argument == "--about") {
             if (filter->OpenAboutBox(nullptr) >= 0)
                 return 0;
-            std::fprintf(stderr, "veldra-setup: the about box could not be opened\n");
+            std::fprintf(stderr, "veldra-dialogs: the about box could not be opened\n");
             return 1;
         }
         return RunSetup(*filter, argument);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "veldra-setup: %s\n", error.what());
+        std::fprintf(stderr, "veldra-dialogs: %s\n", error.what());
         return 1;
     }
 }
