@@ -33,7 +33,8 @@ std::map<std::string, std::int32_t> PivotCodesByWord()
 
 void ReadModuleOption(WordReader& reader, Arguments& arguments)
 {
-    reader.Value("--module", "", [&](const std::string&, const std::string& v) { arguments.modulePath = v; });
+    reader.Value(
+        "--module", "", [&](const std::string&, const std::string& v) { arguments.modulePath = v; }, HandOn::No);
 }
 
 void ReadRunOptions(WordReader& reader, Arguments& arguments)

@@ -5,20 +5,12 @@
 
 #include "image/ImageFiles.h"
 #include "messages/Failure.h"
-#include "messages/Warnings.h"
 #include "process/Interrupt.h"
 #include "render/AlphaKeep.h"
 #include "render/ParallelFrames.h"
 #include "render/module/FilterModule.h"
 
-namespace {
-
-// The warnings frames may repeat, each said once in a run.
-struct RunWarnings {
-    OnceWarning alphaLost, alphaDropped, clamped, channelsDropped;
-};
-
-void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings)
+void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings)
 {
     const std::string inputPath = plan.InputOf(frame);
     try {
@@ -43,8 +35,6 @@ void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, RunWarning
     }
 }
 
-}  // namespace
-
 std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jobs,
                        const std::function<void()>& frameDone)
 {
@@ -56,7 +46,7 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
         const int frame = plan.frames.At(static_cast<std::int64_t>(index));
         if (Interrupted())
             throw Failure("interrupted before frame " + std::to_string(frame));
-        RenderOne(plan, *filters[worker], frame, warnings);
+        RenderPlanFrame(plan, *filters[worker], frame, warnings);
     };
     try {
         RunFrames(count, static_cast<int>(filters.size()), renderOne, [&] {

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "loader/ModuleLoader.h"
+#include "messages/Warnings.h"
 #include "render/FramePlan.h"
 
 // Renders every frame of `plan` with filters of `module` holding the plan's
@@ -18,3 +19,14 @@
 // values clamped) is said once in a run. Returns the frames written.
 std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jobs,
                        const std::function<void()>& frameDone);
+
+// The warnings frames may repeat (transparency lost, channels dropped,
+// values clamped), each said once in a run.
+struct RunWarnings {
+    OnceWarning alphaLost, alphaDropped, clamped, channelsDropped;
+};
+
+// One frame of `plan`: reads it, has `filter` (holding the plan's block)
+// turn it and writes it whole. Throws Failure naming the file. For callers
+// that handle each frame's failure themselves (the farm's chunks).
+void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings);
