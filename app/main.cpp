@@ -5,12 +5,19 @@
 // Exit codes: 0 when the work asked for is done, 2 for a command line veldra
 // cannot take (a usage error: its help, or a line naming the mistake, on
 // standard error), 1 for every other failure.
+//
+// Two programs are made from this file: veldra, and the image program
+// veldra-images (render/InstalledFiles.h), the only one that loads the
+// image library. The commands that read or write pictures run in the
+// image program (app/ImageCommand.h); everything else, the whole farm but
+// its renderer among it, starts in a few milliseconds.
 #include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "ImageCommand.h"
 #include "cli/HelpText.h"
 #include "commands/Commands.h"
 #include "farm/FarmActions.h"
@@ -24,14 +31,17 @@ namespace {
 constexpr int kFailed = 1;
 constexpr int kUsageError = 2;
 
-int Run(const Arguments& arguments)
+int Run(const Arguments& arguments, char** argv)
 {
     switch (arguments.command) {
-    case Arguments::Command::Render: return RunRender(arguments);
+    case Arguments::Command::Render: return RunImageCommand(arguments, argv);
     case Arguments::Command::Info: return RunInfo(arguments);
     case Arguments::Command::Params: return RunParams(arguments);
-    case Arguments::Command::Demo: return RunDemo(arguments);
-    case Arguments::Command::Farm: return RunFarm(arguments.farm);
+    case Arguments::Command::Demo: return RunImageCommand(arguments, argv);
+    case Arguments::Command::Farm:
+        if (arguments.farm.action == FarmArguments::Action::Chunk)
+            return RunImageCommand(arguments, argv);
+        return RunFarm(arguments.farm);
     case Arguments::Command::Help:
         if (arguments.usageError) {
             std::fputs(UsageText(arguments.helpTopic).c_str(), stderr);
@@ -61,7 +71,7 @@ int main(int argc, char** argv)
         return kUsageError;
     }
     try {
-        return Run(arguments);
+        return Run(arguments, argv);
     } catch (const Failure& failure) {
         std::fprintf(stderr, "veldra: %s\n", failure.what());
     } catch (const std::bad_alloc&) {

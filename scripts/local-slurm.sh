@@ -9,6 +9,9 @@
 #   scripts/local-slurm.sh stop     cancel its jobs, stop what it started
 #   scripts/local-slurm.sh status   say whether it runs, and its node's state
 #   scripts/local-slurm.sh env      print the line to eval: export SLURM_CONF=...
+#   scripts/local-slurm.sh stop-controller, start-controller
+#                                   stop or start slurmctld alone (the node
+#                                   and its jobs go on), as in an outage
 #
 # VELDRA_SLURM_DIR and VELDRA_SLURM_PORT (the controller's port; slurmd takes
 # the next) choose another folder and ports, e.g. for two clusters at once.
@@ -124,6 +127,25 @@ start() {
   echo "local-slurm: running; use it with: eval \"\$($0 env)\""
 }
 
+stop_controller() {
+  local pid i
+  running slurmctld || { echo "local-slurm: the controller is not running" >&2; return 1; }
+  pid="$(cat "$dir/slurmctld.pid")"
+  kill "$pid"
+  for i in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && kill -KILL "$pid"
+  rm -f "$dir/slurmctld.pid"
+  echo "local-slurm: controller stopped"
+}
+
+start_controller() {
+  running slurmctld && { echo "local-slurm: the controller is running already"; return 0; }
+  running munged || { echo "local-slurm: not started (scripts/local-slurm.sh start)" >&2; return 1; }
+  launch slurmctld slurmctld -D -f "$conf"
+  wait_for scontrol ping || { echo "local-slurm: slurmctld did not start (see $dir/log/slurmctld.log)" >&2; return 1; }
+  echo "local-slurm: controller running"
+}
+
 node_ready() { sinfo -h -n localhost -o %t | grep -Eq '^(idle|mix|alloc)'; }
 
 stop() {
@@ -165,5 +187,7 @@ case "${1:-}" in
   stop) stop ;;
   status) status ;;
   env) echo "export SLURM_CONF=$(printf %q "$conf")" ;;
-  *) echo "usage: $0 start|stop|status|env" >&2; exit 2 ;;
+  stop-controller) stop_controller ;;
+  start-controller) start_controller ;;
+  *) echo "usage: $0 start|stop|status|env|stop-controller|start-controller" >&2; exit 2 ;;
 esac

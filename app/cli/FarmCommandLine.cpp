@@ -13,9 +13,9 @@ using HandOn = WordReader::HandOn;
 
 const std::map<std::string, Action>& Actions()
 {
-    static const std::map<std::string, Action> actions = {{"submit", Action::Submit}, {"status", Action::Status},
-                                                          {"retry", Action::Retry},   {"cancel", Action::Cancel},
-                                                          {"task", Action::Task},     {"report", Action::Report}};
+    static const std::map<std::string, Action> actions = {
+        {"submit", Action::Submit}, {"status", Action::Status}, {"retry", Action::Retry}, {"cancel", Action::Cancel},
+        {"task", Action::Task},     {"report", Action::Report}, {"chunk", Action::Chunk}};
     return actions;
 }
 
@@ -30,31 +30,77 @@ void ReadCount(WordReader& reader, const std::string& option, int& target, int l
         HandOn::No);
 }
 
-// INPUT OUTPUT, the render options and the farm's own; the words after
-// "--" go to sbatch. The render options are read from the same table as
-// `veldra render` reads them, which also marks the ones a task is handed.
-void ReadSubmit(const std::vector<std::string>& words, FarmArguments& farm)
+void ReadRetries(WordReader& reader, std::optional<int>& target)
 {
-    WordReader reader("farm submit");
-    Arguments parsed;
-    ReadRenderOptions(reader, parsed);
-    ReadCount(reader, "--chunk", farm.chunk, 1, 1000000);
-    ReadCount(reader, "--max-parallel", farm.maxParallel, 1, 1000000);
-    ReadCount(reader, "--retries", farm.retries, 0, 100);
+    reader.Value(
+        "--retries", "",
+        [&target](const std::string& o, const std::string& v) {
+            target = IntegerValue(o, v, 0, 100, "a number from 0 to 100");
+        },
+        HandOn::No);
+}
+
+// The options of every submission: submit's, and retry's for the
+// submission it makes.
+void ReadSlurmOptions(WordReader& reader, FarmArguments& farm)
+{
+    ReadRetries(reader, farm.retries);
     ReadCount(reader, "--cpus-per-task", farm.cpusPerTask, 1, 100000);
     reader.Value(
         "--partition", "", [&](const std::string&, const std::string& v) { farm.partition = v; }, HandOn::No);
     reader.Value(
         "--time", "", [&](const std::string&, const std::string& v) { farm.timeLimit = v; }, HandOn::No);
     reader.Flag("--wait", "", farm.wait, HandOn::No);
-    TakeRenderOperands("farm submit", reader.Read(words, &farm.sbatchExtra), parsed.render);
+}
+
+// The render options of `words` (INPUT, OUTPUT and options, as `veldra
+// render` reads them) into `farm`: read from the same table, which also
+// marks the ones a task is handed.
+void TakeRenderWords(WordReader& reader, const std::string& command, const std::vector<std::string>& words,
+                     FarmArguments& farm, Arguments& parsed)
+{
+    ReadRenderOptions(reader, parsed);
+    TakeRenderOperands(command, reader.Read(words, &farm.sbatchExtra), parsed.render);
+    farm.render = parsed.render;
+    farm.modulePath = parsed.modulePath;
+    farm.taskOptions = reader.HandedOn();
+}
+
+// INPUT OUTPUT, the render options and the farm's own; the words after
+// "--" go to sbatch.
+void ReadSubmit(const std::vector<std::string>& words, FarmArguments& farm)
+{
+    WordReader reader("farm submit");
+    Arguments parsed;
+    ReadCount(reader, "--chunk", farm.chunk, 1, 1000000);
+    ReadCount(reader, "--max-parallel", farm.maxParallel, 1, 1000000);
+    ReadSlurmOptions(reader, farm);
+    reader.Flag("--keep-existing", "", farm.keepExisting, HandOn::No);
+    TakeRenderWords(reader, "farm submit", words, farm, parsed);
     if (farm.chunk == 0)
         throw Failure("farm submit", "give --chunk N, the frames each array task renders");
     if (parsed.dryRun)
         throw Failure("farm submit", "--dry-run writes nothing; use it with veldra render");
-    farm.render = parsed.render;
-    farm.modulePath = parsed.modulePath;
-    farm.taskWords = reader.HandedOn();
+    farm.saveParamsFile = parsed.saveParamsFile;
+}
+
+// RUN, the attempt numbers, then after "--" the words of the render.
+void ReadChunk(const std::vector<std::string>& words, FarmArguments& farm)
+{
+    WordReader reader("farm chunk");
+    ReadCount(reader, "--attempt", farm.firstAttempt, 1, 1000);
+    ReadRetries(reader, farm.retries);
+    std::vector<std::string> renderWords;
+    const auto operands = reader.Read(words, &renderWords);
+    ExpectOperands("farm chunk", operands, 1, 1);
+    farm.dir = operands[0];
+    WordReader render("farm chunk");
+    Arguments parsed;
+    TakeRenderWords(render, "farm chunk", renderWords, farm, parsed);
+    if (!farm.render.frames)
+        throw Failure("farm chunk", "give --frames");
+    farm.jobs = parsed.jobs > 0 ? parsed.jobs : 1;
+    farm.sbatchExtra.clear();
 }
 
 }  // namespace
@@ -77,10 +123,15 @@ FarmArguments ParseFarmArguments(const std::vector<std::string>& words)
         ReadSubmit(rest, farm);
         return farm;
     }
+    if (farm.action == Action::Chunk) {
+        ReadChunk(rest, farm);
+        return farm;
+    }
     WordReader reader("farm " + action);
-    if (farm.action == Action::Retry)
-        reader.Flag("--wait", "", farm.wait);
-    const auto operands = reader.Read(rest);
+    const bool retry = farm.action == Action::Retry;
+    if (retry)
+        ReadSlurmOptions(reader, farm);
+    const auto operands = reader.Read(rest, retry ? &farm.sbatchExtra : nullptr);
     if (farm.action == Action::Task) {
         ExpectOperands("farm task", operands, 2, 2);
         farm.submission = IntegerValue("farm task", operands[1], 0, 1000000, "a submission number");

@@ -83,22 +83,24 @@ const char kFarm[] =
     "Renders a sequence on a Slurm cluster as one job array, and follows the run.\n"
     "\n"
     "  veldra farm submit INPUT OUTPUT [render options] --chunk N [farm options] [-- sbatch options]\n"
-    "  veldra farm status DIR           frames done, running, pending, failed and never run\n"
-    "  veldra farm retry DIR [--wait]   submit again the frames that failed or never ran\n"
-    "  veldra farm cancel DIR           cancel the run's jobs\n"
+    "  veldra farm status DIR           frames done, running, pending, failed, never run, missing\n"
+    "  veldra farm retry DIR [options]  submit again the frames that failed, never ran or went missing\n"
+    "  veldra farm cancel DIR           cancel the run's jobs (for an output folder: of every run of it)\n"
     "\n"
-    "DIR is a run's farm folder (OUTPUT_DIR/.veldra-farm/RUN) or the output folder,\n"
-    "which stands for its latest run. The run's own jobs run veldra farm task and\n"
-    "veldra farm report.\n";
+    "DIR is a run's farm folder (OUTPUT_DIR/.veldra-farm/RUN) or the output folder, which\n"
+    "stands for its latest run. A frame is done only while its output is the file the run\n"
+    "wrote. status, retry and cancel act only on runs of the user running them that no one\n"
+    "else can write to. The run's own jobs run veldra farm task, chunk and report.\n";
 
 const char kFarmSubmit[] =
     "usage: veldra farm submit INPUT OUTPUT [render options] --chunk N [farm options] [-- sbatch options]\n"
     "\n"
-    "Splits the frames into chunks of N and submits one job array whose tasks render them\n"
-    "with veldra render, then a job that writes the run's report.txt. The render options are\n"
-    "those of veldra render; every task renders its frames with the shot's whole range and\n"
+    "Splits the frames into chunks of N and submits one job array whose tasks render them,\n"
+    "a chunk in one process, then a job that writes the run's report.txt. The render options\n"
+    "are those of veldra render; every task renders its frames with the shot's whole range and\n"
     "the parameter block settled here, so the files are those a local render writes.\n"
-    "INPUT and OUTPUT are sequence patterns; outputs that exist are kept.\n"
+    "INPUT and OUTPUT are sequence patterns; every frame is rendered, outputs that exist\n"
+    "included, unless --keep-existing.\n"
     "\n"
     "farm options:\n"
     "      --chunk N             frames per array task\n"
@@ -107,26 +109,38 @@ const char kFarmSubmit[] =
     "      --partition NAME      the Slurm partition (sbatch --partition)\n"
     "      --time LIMIT          each task's time limit (sbatch --time)\n"
     "      --cpus-per-task C     CPUs a task has; it renders C frames at once\n"
-    "      --wait                wait for the run; exit 0 only when every frame is done\n";
+    "      --keep-existing       keep the outputs an earlier run of this shot wrote with the same\n"
+    "                            parameter block and settings, and render the rest; refused when\n"
+    "                            another output exists\n"
+    "      --wait                wait for the run (through Slurm outages of up to 10 minutes);\n"
+    "                            exit 0 only when every frame is done\n";
 
 const char kFarmStatus[] =
     "usage: veldra farm status DIR\n"
     "\n"
-    "The run's frames: done, running, pending, failed (with message and log) and never run,\n"
-    "from its status records and Slurm's live states. Exits 1 when Slurm cannot be asked.\n";
+    "The run's frames: done, running, pending, failed (with message and log), never run\n"
+    "(with how their task ended) and missing since done (an output gone or replaced), from\n"
+    "the run's records, its outputs and Slurm's live states. Exits 1 when Slurm cannot be asked.\n";
 
 const char kFarmRetry[] =
-    "usage: veldra farm retry DIR [--wait]\n"
+    "usage: veldra farm retry DIR [options] [-- sbatch options]\n"
     "\n"
-    "Submits again only the frames of the run that failed or never ran.\n"
+    "Submits again only the frames of the run that failed, never ran or went missing, with\n"
+    "the run's options unless given here.\n"
     "\n"
     "options:\n"
-    "      --wait                wait for the run; exit 0 only when every frame is done\n";
+    "      --retries R           further attempts at a failing frame\n"
+    "      --partition NAME      the Slurm partition (sbatch --partition)\n"
+    "      --time LIMIT          each task's time limit (sbatch --time)\n"
+    "      --cpus-per-task C     CPUs a task has; it renders C frames at once\n"
+    "      --wait                wait for the run (through Slurm outages of up to 10 minutes);\n"
+    "                            exit 0 only when every frame is done\n";
 
 const char kFarmCancel[] =
     "usage: veldra farm cancel DIR\n"
     "\n"
-    "Cancels every job of the run Slurm still holds, then shows the run's state.\n";
+    "Cancels every job Slurm still holds of the run, or, for an output folder, of every run\n"
+    "of it, says which, then shows the state of each run cancelled.\n";
 
 // The topics in the order the whole program's help gives them.
 const std::pair<const char*, const char*> kTopics[] = {

@@ -71,7 +71,8 @@ int FrameValue(const std::string& option, const std::string& word)
 
 void ReadModuleOption(WordReader& reader, Arguments& arguments)
 {
-    reader.Value("--module", "", [&](const std::string&, const std::string& v) { arguments.modulePath = v; });
+    reader.Value(
+        "--module", "", [&](const std::string&, const std::string& v) { arguments.modulePath = v; }, HandOn::No);
 }
 
 void ReadRunOptions(WordReader& reader, Arguments& arguments)

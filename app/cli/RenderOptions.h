@@ -1,8 +1,9 @@
 // The options of `veldra render` (and the few `demo` shares), as one table
 // for the word reader: what each takes, and whether a farm task gets it as
-// given. A task is given its frames, the shot's range and the settled block
-// by the farm itself, and runs one frame at a time quietly, so those
-// options, --save-params and --dry-run are not handed on.
+// given. A task is given its frames, the shot's range, the settled block
+// and the module's absolute path by the farm itself, and runs quietly with
+// as many frames at once as it has CPUs, so those options, --save-params
+// and --dry-run are not handed on.
 #pragma once
 
 #include <cstdint>

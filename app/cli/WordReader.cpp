@@ -31,7 +31,6 @@ std::vector<std::string> WordReader::Read(const std::vector<std::string>& words,
         const std::string& word = words[i];
         if (optionsEnded || word.size() < 2 || word[0] != '-') {
             operands.push_back(word);
-            handedOn_.push_back(word);
             continue;
         }
         if (word == "--") {
@@ -40,7 +39,6 @@ std::vector<std::string> WordReader::Read(const std::vector<std::string>& words,
                 break;
             }
             optionsEnded = true;
-            handedOn_.push_back(word);
             continue;
         }
         std::string name;

@@ -18,8 +18,8 @@ public:
     using ValueHandler = std::function<void(const std::string& option, const std::string& value)>;
 
     // Whether an option is among the words handed on to the processes that
-    // do the same work (the render a farm task runs): they get every option
-    // the reader marks Yes as it was given, and the operands.
+    // do the same work (the renderer a farm task runs): they get every
+    // option the reader marks Yes as it was given.
     enum class HandOn { Yes, No };
 
     // `command` names the command in messages: "render", "farm submit".
@@ -37,8 +37,8 @@ public:
     // flag.
     std::vector<std::string> Read(const std::vector<std::string>& words, std::vector<std::string>* rest = nullptr);
 
-    // The operands and the options marked HandOn::Yes, as given and in the
-    // order given, by the last Read.
+    // The options marked HandOn::Yes with their values, as given and in
+    // the order given, by the last Read.
     const std::vector<std::string>& HandedOn() const { return handedOn_; }
 
 private:

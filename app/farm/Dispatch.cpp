@@ -1,8 +1,16 @@
 // The dispatcher of `veldra farm`: each action to the file that holds it.
+// The chunk action, which renders, is run by the image program
+// (app/main.cpp), so that the rest of the farm never loads the image
+// library.
+#include <sys/stat.h>
+
 #include "farm/FarmActions.h"
 
 int RunFarm(const FarmArguments& arguments)
 {
+    // A run's own files are written for no one else to change, whatever
+    // the user's umask allows for the outputs.
+    umask(umask(0) | S_IWGRP | S_IWOTH);
     switch (arguments.action) {
     case FarmArguments::Action::Submit: return RunFarmSubmit(arguments);
     case FarmArguments::Action::Status: return RunFarmStatus(arguments);
@@ -10,6 +18,7 @@ int RunFarm(const FarmArguments& arguments)
     case FarmArguments::Action::Cancel: return RunFarmCancel(arguments);
     case FarmArguments::Action::Report: return RunFarmReport(arguments);
     case FarmArguments::Action::Task: return RunFarmTask(arguments);
+    case FarmArguments::Action::Chunk: break;  // the image program's (app/main.cpp)
     }
     return 1;
 }

@@ -5,7 +5,8 @@
 
 #include "farm/FarmArguments.h"
 
-// The dispatcher: runs the action `arguments` ask for (Dispatch.cpp).
+// The dispatcher: runs the action `arguments` ask for (Dispatch.cpp), all
+// but the chunk.
 int RunFarm(const FarmArguments& arguments);
 
 // Submit.cpp: a new run, or its failed and unrun frames again.
@@ -18,3 +19,7 @@ int RunFarmReport(const FarmArguments& arguments);
 int RunFarmCancel(const FarmArguments& arguments);
 // Task.cpp: one array task, which renders its chunk and records each frame.
 int RunFarmTask(const FarmArguments& arguments);
+// Chunk.cpp: the render process a task starts for its frames. It reads
+// and writes pictures, so it runs in the image program, not through
+// RunFarm (app/main.cpp).
+int RunFarmChunk(const FarmArguments& arguments);

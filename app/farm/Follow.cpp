@@ -4,12 +4,16 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <thread>
 
 #include "farm/FarmActions.h"
+#include "farm/WaitPatience.h"
 #include "files/WholeFile.h"
 #include "messages/Failure.h"
+#include "process/OwnOutput.h"
+#include "sequence/FramePattern.h"
 
 std::string DescribeRun(const FarmFolder& folder, const RunView& run)
 {
@@ -29,7 +33,11 @@ RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble)
             throw;
         *slurmTrouble = failure.what();
     }
-    run.state = ComputeRunState(run.manifest, run.submissions, folder.ReadRecords(), live);
+    const auto output = FramePattern::Parse(run.manifest.output);
+    if (!output)
+        throw Failure(folder.ManifestPath(), "the output '" + run.manifest.output + "' is no sequence pattern");
+    run.state = ComputeRunState(run.manifest, run.submissions, folder.ReadRecords(), folder.ReadTaskRecords(), live,
+                                [&](int frame) { return StampOf(output->PathOf(frame)); });
     return run;
 }
 
@@ -62,6 +70,8 @@ int RunFarmStatus(const FarmArguments& arguments)
 int RunFarmReport(const FarmArguments& arguments)
 {
     const FarmFolder folder = FarmFolder::Find(arguments.dir);
+    if (const char* job = std::getenv("SLURM_JOB_ID"))
+        KeepOutputIn(folder.ReportLogPath(job));
     char stamp[32];
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
@@ -77,27 +87,33 @@ int RunFarmReport(const FarmArguments& arguments)
 
 int WaitForRun(const FarmFolder& folder)
 {
+    const auto start = std::chrono::steady_clock::now();
+    const auto elapsed = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    WaitPatience patience(0);
     std::size_t shownDone = static_cast<std::size_t>(-1);
     for (;;) {
-        RunView run;
-        try {
-            run = LookAtRun(folder);
-        } catch (const Failure& failure) {
-            throw failure.Noting(" (stopped waiting; the run goes on: veldra farm status " + folder.Path() + ")");
-        }
-        const RunState& state = run.state;
-        if (state.Finished() || !state.warnings.empty()) {
+        const double now = elapsed();
+        std::string trouble;
+        const RunView run = LookAtRun(folder, &trouble);
+        const WaitPatience::Step step = trouble.empty() ? patience.Answer(now, run.state)
+                                                        : patience.NoAnswer(now, trouble);
+        for (const std::string& note : step.notes)
+            std::fprintf(stderr, "veldra: %s\n", note.c_str());
+        if (step.end) {
             std::fputs(DescribeRun(folder, run).c_str(), stdout);
-            if (!state.Finished())
-                throw Failure("stopped waiting: a job of the run will not start by itself");
-            return state.AllDone() ? 0 : 1;
+            std::fflush(stdout);
+            if (!step.failure.empty())
+                throw Failure(step.failure + "; the run goes on: veldra farm status " + folder.Path());
+            return step.exitCode;
         }
-        if (state.done.size() != shownDone) {
-            shownDone = state.done.size();
+        if (trouble.empty() && run.state.done.size() != shownDone) {
+            shownDone = run.state.done.size();
             std::printf("waiting: %zu of %zu frames done, %zu running\n", shownDone, run.manifest.frames.size(),
-                        state.running.size());
+                        run.state.running.size());
             std::fflush(stdout);
         }
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+        std::this_thread::sleep_for(std::chrono::duration<double>(PollInterval(now)));
     }
 }

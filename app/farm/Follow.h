@@ -1,5 +1,5 @@
-// Following a run: its state as its folder and Slurm tell it, and the wait
-// for its end.
+// Following a run: its state as its folder, its outputs and Slurm tell it,
+// and the wait for its end.
 #pragma once
 
 #include <string>
@@ -21,7 +21,9 @@ RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble = nullptr)
 // The state as `veldra farm status` prints it.
 std::string DescribeRun(const FarmFolder& folder, const RunView& run);
 
-// Waits until Slurm holds no job of the run, or one of them can never
-// start; prints the run's state and returns 0 only when every frame is
-// done.
+// Waits until Slurm holds no task of the run (its report job may still be
+// to run), riding out a controller that
+// does not answer and jobs held up for reasons that may pass (WaitPatience);
+// prints the run's state and returns 0 only when every frame is done.
+// Throws Failure when it stops waiting before the run has ended.
 int WaitForRun(const FarmFolder& folder);

@@ -1,5 +1,5 @@
 // Submitting a run's frames as a job array with a final report job: a new
-// run, or the frames of a run that failed or never ran.
+// run, or the frames of a run that failed, never ran or went missing.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -13,12 +13,16 @@
 
 #include "farm/FarmActions.h"
 #include "farm/Follow.h"
+#include "farm/LeftoverFiles.h"
+#include "farm/run/KeptOutputs.h"
+#include "farm/run/RunState.h"
 #include "farm/slurm/Slurm.h"
 #include "files/ParamFile.h"
 #include "files/WholeFile.h"
 #include "messages/Failure.h"
 #include "render/FramePlan.h"
 #include "render/module/FilterModule.h"
+#include "sequence/FramePattern.h"
 
 namespace {
 
@@ -59,34 +63,77 @@ std::string FolderOf(const std::string& path)
     return parent.empty() ? "." : parent.string();
 }
 
-// Submits `frames` as submission `index`: the array, then its report job.
-// The submission is on disk before the array exists, so that a task never
-// starts without knowing its frames; a failed sbatch leaves no trace, and a
-// failed report job takes its array down with it.
-Submission SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, const std::vector<int>& frames,
-                        int index)
+std::string Against(const std::string& folder, const std::string& path)
 {
-    Submission submission = MakeSubmission(index, frames, manifest.chunk);
-    folder.WriteSubmission(submission);
+    return path[0] == '/' ? path : folder + "/" + path;
+}
 
+bool HoldsLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
+
+// What besides the block decides an output's bytes, as one line.
+std::string SettingsOf(const FramePlan& plan, const std::string& module)
+{
+    static const char* const depths[] = {"uint8", "uint16", "half", "float"};
+    return "format=" + plan.outputFormat + " alpha=" + (plan.alpha == AlphaMode::Keep ? "keep" : "filter") +
+           " depth=" + (plan.depth ? depths[static_cast<int>(*plan.depth)] : "input") +
+           " compression=" + (plan.compression ? std::to_string(*plan.compression) : "default") + " module=" + module;
+}
+
+// The options every job of a submission is given: the run's, with those a
+// retry changes replaced, and the retry's own words last, so that they win.
+std::vector<std::string> SbatchOptions(std::vector<std::string> options, const FarmArguments& arguments)
+{
+    std::vector<std::string> set;
+    if (!arguments.partition.empty())
+        set.push_back("--partition=" + arguments.partition);
+    if (!arguments.timeLimit.empty())
+        set.push_back("--time=" + arguments.timeLimit);
+    if (arguments.cpusPerTask > 0)
+        set.push_back("--cpus-per-task=" + std::to_string(arguments.cpusPerTask));
+    for (const std::string& word : set) {
+        const std::string name = word.substr(0, word.find('=') + 1);
+        options.erase(std::remove_if(options.begin(), options.end(),
+                                     [&](const std::string& o) { return o.compare(0, name.size(), name) == 0; }),
+                      options.end());
+    }
+    options.insert(options.end(), set.begin(), set.end());
+    options.insert(options.end(), arguments.sbatchExtra.begin(), arguments.sbatchExtra.end());
+    return options;
+}
+
+// Submits `submission` (its frames and options set): the array, then its
+// report job, each running `program`. The submission is on disk before the
+// array exists, so that a task never starts without knowing its frames; a
+// failed sbatch leaves no trace, and a failed report job takes its array
+// down with it.
+void SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, Submission& submission,
+                  const std::string& program)
+{
+    folder.WriteSubmission(submission);
+    const std::string index = std::to_string(submission.index);
     const std::size_t chunks = submission.chunks.size();
     std::string array = "--array=0-" + std::to_string(chunks - 1);
     if (manifest.maxParallel > 0)
         array += "%" + std::to_string(manifest.maxParallel);
     // sbatch's words: the job's own options, those of every job of the
     // run, then `last` (options that must win, the script and its command).
+    // Logs are named so that Slurm reads no pattern into the folder's path,
+    // and appended to, so that a task Slurm starts again keeps the first
+    // one's words.
     const auto words = [&](std::vector<std::string> own, const std::vector<std::string>& last) {
-        own.insert(own.end(), {"--chdir=" + manifest.workdir, "--export=ALL"});
-        own.insert(own.end(), manifest.sbatchOptions.begin(), manifest.sbatchOptions.end());
+        own.insert(own.end(), {"--chdir=" + manifest.workdir, "--export=ALL", "--open-mode=append"});
+        const std::vector<std::string>& options = submission.sbatchOptions.value_or(manifest.sbatchOptions);
+        own.insert(own.end(), options.begin(), options.end());
         own.insert(own.end(), last.begin(), last.end());
         return own;
     };
+    const std::string logs = folder.LogsPath();
     try {
         submission.arrayJob = SubmitBatch(
-            words({"--job-name=veldra-farm", array, "--output=" + folder.LogsPath() + "/%A_%a.log"},
-                  {folder.ScriptPath(), manifest.program, "farm", "task", folder.Path(), std::to_string(index)}));
+            words({"--job-name=veldra-farm", array, "--output=" + SlurmOutputPath(logs, "%A_%a.log", "slurm.log")},
+                  {folder.ScriptPath(), program, "farm", "task", folder.Path(), index}));
     } catch (const Failure& failure) {
-        folder.RemoveSubmission(index);
+        folder.RemoveSubmission(submission.index);
         // Slurm's default MaxArraySize allows indices up to 1000.
         std::string hint;
         if (chunks > 1001)
@@ -99,8 +146,8 @@ Submission SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, 
         // The report is light work, whatever a chunk needs.
         submission.reportJob = SubmitBatch(
             words({"--job-name=veldra-farm-report", "--dependency=afterany:" + submission.arrayJob,
-                   "--kill-on-invalid-dep=yes", "--output=" + folder.LogsPath() + "/report-%j.log"},
-                  {"--cpus-per-task=1", folder.ScriptPath(), manifest.program, "farm", "report", folder.Path()}));
+                   "--kill-on-invalid-dep=yes", "--output=" + SlurmOutputPath(logs, "report-%j.log", "slurm.log")},
+                  {"--cpus-per-task=1", folder.ScriptPath(), program, "farm", "report", folder.Path()}));
     } catch (const Failure& failure) {
         std::string outcome = "cancelled array job " + submission.arrayJob;
         try {
@@ -112,7 +159,6 @@ Submission SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, 
         throw failure.Noting(" (submitting the report job; " + outcome + ")");
     }
     folder.WriteSubmission(submission);
-    return submission;
 }
 
 void PrintSubmitted(const FarmFolder& folder, const FarmManifest& manifest, const Submission& submission)
@@ -124,6 +170,56 @@ void PrintSubmitted(const FarmFolder& folder, const FarmManifest& manifest, cons
                 submission.reportJob.c_str());
     std::printf("follow it with: veldra farm status %s\n", folder.Path().c_str());
     std::fflush(stdout);
+}
+
+// The earlier runs of the output folder, as --keep-existing weighs them;
+// runs that are not the user's own are no evidence.
+std::vector<EarlierRun> EarlierRuns(const std::string& outputFolder)
+{
+    std::vector<std::string> strangers;
+    std::vector<EarlierRun> runs;
+    for (const FarmFolder& folder : FarmFolder::AllRuns(outputFolder, strangers)) {
+        EarlierRun run;
+        run.name = folder.Name();
+        try {
+            run.manifest = folder.ReadManifest();
+            run.block = ReadParamFile(folder.ParamsPath());
+            run.records = folder.ReadRecords();
+        } catch (const Failure&) {
+            continue;  // a damaged run proves nothing
+        }
+        runs.push_back(std::move(run));
+    }
+    return runs;
+}
+
+// Warns of earlier runs of the output that still have jobs: their frames
+// may land after this run's and replace them. One question to Slurm for
+// all of them.
+void WarnOfActiveRuns(const std::string& outputFolder)
+{
+    std::vector<std::string> strangers;
+    std::vector<std::pair<std::string, std::vector<std::string>>> runs;
+    std::vector<std::string> jobs;
+    try {
+        for (const FarmFolder& folder : FarmFolder::AllRuns(outputFolder, strangers)) {
+            runs.emplace_back(folder.Path(), RunJobs(folder.ReadSubmissions(1)));
+            jobs.insert(jobs.end(), runs.back().second.begin(), runs.back().second.end());
+        }
+        const std::vector<LiveJob> live = QueryJobs(jobs);
+        for (const auto& [path, ids] : runs) {
+            const bool active = std::any_of(live.begin(), live.end(), [&](const LiveJob& job) {
+                return IsActive(job.state) && std::find(ids.begin(), ids.end(), job.job) != ids.end();
+            });
+            if (active)
+                std::printf(
+                    "veldra: warning: run %s of this output is still active; frames it writes later "
+                    "replace this run's (veldra farm cancel %s ends it)\n",
+                    path.c_str(), path.c_str());
+        }
+    } catch (const Failure&) {
+        // Slurm cannot be asked, or a run is damaged: sbatch speaks next.
+    }
 }
 
 }  // namespace
@@ -139,46 +235,81 @@ int RunFarmSubmit(const FarmArguments& arguments)
     manifest.frames = FramesOfRun(plan.frames, "--frames");
     manifest.program = ThisProgram();
     manifest.workdir = CurrentFolder();
-    manifest.input = render.input;
-    manifest.output = render.output;
-    manifest.renderWords = arguments.taskWords;
+    // Tasks rely on no folder of their own: every path they are given is
+    // absolute.
+    manifest.input = Against(manifest.workdir, render.input);
+    manifest.output = Against(manifest.workdir, render.output);
+    const std::string modulePath = Against(manifest.workdir, module->Path());
+    manifest.renderWords = {manifest.input, manifest.output};
+    manifest.renderWords.insert(manifest.renderWords.end(), arguments.taskOptions.begin(), arguments.taskOptions.end());
+    manifest.renderWords.insert(manifest.renderWords.end(), {"--module", modulePath});
     manifest.rangeFirst = plan.range.first;
     manifest.rangeLast = plan.range.last;
     manifest.chunk = arguments.chunk;
-    manifest.retries = arguments.retries;
+    manifest.retries = arguments.retries.value_or(2);
     manifest.maxParallel = arguments.maxParallel;
-    if (!arguments.partition.empty())
-        manifest.sbatchOptions.push_back("--partition=" + arguments.partition);
-    if (!arguments.timeLimit.empty())
-        manifest.sbatchOptions.push_back("--time=" + arguments.timeLimit);
-    if (arguments.cpusPerTask > 0)
-        manifest.sbatchOptions.push_back("--cpus-per-task=" + std::to_string(arguments.cpusPerTask));
-    manifest.sbatchOptions.insert(manifest.sbatchOptions.end(), arguments.sbatchExtra.begin(),
-                                  arguments.sbatchExtra.end());
+    manifest.sbatchOptions = SbatchOptions({}, arguments);
+    manifest.settings = SettingsOf(plan, modulePath);
 
     // Everything a task would stumble on is found here, before a job exists.
-    std::size_t existing = 0;
+    const std::string outputFolder = FolderOfPattern(manifest.output);
+    if (outputFolder.empty())
+        throw Failure(FolderOf(render.output), std::string("cannot find the output folder: ") + std::strerror(errno));
+    for (const std::string& path : {outputFolder, manifest.workdir, manifest.input, manifest.output, modulePath}) {
+        if (HoldsLineBreak(path))
+            throw Failure(path, "holds a line break, which a farm run's records cannot hold");
+    }
+    std::vector<int> existing;
     for (const int frame : manifest.frames) {
         const std::string path = plan.InputOf(frame);
         if (access(path.c_str(), R_OK) != 0)
             throw Failure(path, std::string("cannot open: ") + std::strerror(errno));
-        // Tasks keep outputs that exist, so in place every frame would be
-        // kept as it is and reported done.
         if (SameFile(path, plan.OutputOf(frame)))
             throw Failure(render.output, "a farm run cannot render in place: give an output other than the input");
-        existing += access(plan.OutputOf(frame).c_str(), F_OK) == 0 ? 1 : 0;
+        if (access(plan.OutputOf(frame).c_str(), F_OK) == 0)
+            existing.push_back(frame);
     }
-    if (existing > 0)
-        std::printf("veldra: %zu of the %zu outputs exist already and will be kept, not rendered again\n", existing,
-                    manifest.frames.size());
+    std::vector<FrameRecord> kept;
+    if (arguments.keepExisting && !existing.empty()) {
+        const auto pattern = FramePattern::Parse(manifest.output);
+        KeptOutputs found = FindKeptOutputs(manifest, plan.block, EarlierRuns(outputFolder),
+                                            [&](int frame) { return StampOf(pattern->PathOf(frame)); });
+        if (!found.unproven.empty())
+            throw Failure(render.output, "--keep-existing: " + std::to_string(found.unproven.size()) + " output" +
+                                             (found.unproven.size() == 1 ? "" : "s") + " (" +
+                                             FrameList::Of(found.unproven).Text() + ") cannot be kept: " + found.why +
+                                             "; leave out --keep-existing to render every frame again");
+        kept = std::move(found.kept);
+        std::printf("veldra: keeping %zu output%s an earlier run of this shot wrote\n", kept.size(),
+                    kept.size() == 1 ? "" : "s");
+    } else if (!existing.empty()) {
+        std::printf(
+            "veldra: %zu of the %zu outputs exist already and will be rendered again "
+            "(--keep-existing keeps those an earlier run of this shot wrote)\n",
+            existing.size(), manifest.frames.size());
+    }
+    std::vector<int> toRender;
+    for (const int frame : manifest.frames) {
+        if (std::none_of(kept.begin(), kept.end(), [&](const FrameRecord& r) { return r.frame == frame; }))
+            toRender.push_back(frame);
+    }
+    if (toRender.empty()) {
+        std::printf("veldra: every frame of the shot is kept; nothing to submit\n");
+        return 0;
+    }
+    if (!arguments.saveParamsFile.empty())
+        WriteParamFile(arguments.saveParamsFile, plan.block);
+    WarnOfActiveRuns(outputFolder);
 
-    const FarmFolder folder = FarmFolder::Create(FolderOf(render.output));
-    Submission submission;
+    const FarmFolder folder = FarmFolder::Create(outputFolder);
+    Submission submission = MakeSubmission(0, toRender, manifest.chunk);
     try {
         WriteParamFile(folder.ParamsPath(), plan.block);
         ReplaceFileContents(folder.ScriptPath(), TaskScript, sizeof TaskScript - 1);
         folder.WriteManifest(manifest);
-        submission = SubmitFrames(folder, manifest, manifest.frames, 0);
+        for (const FrameRecord& record : kept)
+            folder.WriteRecord(record);
+        SubmitFrames(folder, manifest, submission, manifest.program);
     } catch (...) {
         // A run that never reached Slurm is no run: the latest run stays
         // the one before.
@@ -193,17 +324,36 @@ int RunFarmRetry(const FarmArguments& arguments)
 {
     const FarmFolder folder = FarmFolder::Find(arguments.dir);
     const RunView run = LookAtRun(folder);
-    std::vector<int> frames = run.state.failed;
-    frames.insert(frames.end(), run.state.notRun.begin(), run.state.notRun.end());
-    std::sort(frames.begin(), frames.end());
+    const std::vector<int> frames = run.state.ToRender();
     if (frames.empty()) {
         std::printf("veldra: nothing to retry in %s: %zu frame%s done, %zu running or pending\n", folder.Path().c_str(),
                     run.state.done.size(), run.state.done.size() == 1 ? "" : "s",
                     run.state.running.size() + run.state.pending.size());
         return arguments.wait ? WaitForRun(folder) : 0;
     }
-    const int index = run.submissions.empty() ? 0 : run.submissions.back().index + 1;
-    const Submission submission = SubmitFrames(folder, run.manifest, frames, index);
+    // The tasks run the veldra being run now: never a program a file of
+    // the run names.
+    const std::string program = ThisProgram();
+    if (!SameFile(run.manifest.program, program))
+        std::printf("veldra: the run was submitted with %s; its new tasks run %s\n", run.manifest.program.c_str(),
+                    program.c_str());
+    // Temporary files that tasks killed outright left beside the outputs.
+    std::vector<std::string> endedTasks;
+    for (const Submission& submission : run.submissions) {
+        if (std::find(run.state.activeJobs.begin(), run.state.activeJobs.end(), submission.arrayJob) !=
+            run.state.activeJobs.end())
+            continue;
+        for (std::size_t task = 0; task < submission.chunks.size(); ++task)
+            endedTasks.push_back(TemporaryTagOf(submission.arrayJob, std::to_string(task)));
+    }
+    RemoveLeftovers(FolderOfPattern(run.manifest.output), endedTasks);
+
+    const Submission* last = run.submissions.empty() ? nullptr : &run.submissions.back();
+    Submission submission = MakeSubmission(last ? last->index + 1 : 0, frames, run.manifest.chunk);
+    submission.retries = arguments.retries.value_or(last && last->retries ? *last->retries : run.manifest.retries);
+    submission.sbatchOptions = SbatchOptions(
+        last && last->sbatchOptions ? *last->sbatchOptions : run.manifest.sbatchOptions, arguments);
+    SubmitFrames(folder, run.manifest, submission, program);
     PrintSubmitted(folder, run.manifest, submission);
     return arguments.wait ? WaitForRun(folder) : 0;
 }

@@ -1,134 +1,183 @@
-// One array task of a run: the frames of its chunk through `veldra render`,
-// one process per attempt so that a frame that crashes the renderer costs
-// only that frame, as many at once as the task has CPUs, and a status
-// record for each frame.
+// One array task of a run: the frames of its chunk rendered by render
+// processes it starts (farm/ChunkAttempts.h: one for the chunk, and one
+// for each frame that brought a renderer down), a record for each frame
+// no renderer could record, and a record of the task itself, written as it
+// starts and again as it ends, however it ends.
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
-#include <thread>
+#include <cstring>
 #include <unistd.h>
 
+#include "farm/ChunkAttempts.h"
 #include "farm/FarmActions.h"
+#include "farm/LeftoverFiles.h"
+#include "farm/TaskEnvironment.h"
 #include "farm/run/FarmFolder.h"
+#include "farm/slurm/Slurm.h"
 #include "messages/Failure.h"
 #include "process/ChildProcess.h"
+#include "process/Interrupt.h"
+#include "process/OwnOutput.h"
+#include "render/InstalledFiles.h"
 #include "sequence/FramePattern.h"
 #include "sequence/ParseInteger.h"
 
 namespace {
 
-std::string Environment(const char* name)
-{
-    const char* value = std::getenv(name);
-    if (!value || !*value)
-        throw Failure("farm task", std::string(name) + " is not set (tasks are started by Slurm)");
-    return value;
-}
+// Slurm's default KillWait is 30 s between its TERM and its KILL: the
+// renderer's own grace, a question to Slurm and two small files fit well
+// within that.
+constexpr int kTaskGraceSeconds = 20;
 
-std::string HostName()
-{
-    char name[256] = {};
-    return gethostname(name, sizeof name - 1) == 0 ? name : "";
-}
-
-// The message of a failed render: what veldra said last, without its name.
-std::string FailureMessage(const ProgramResult& result)
+// How a render process ended, in words that follow "the renderer": the
+// signal that ended it, or its exit status and the error it gave.
+std::string EndingOfProcess(const ProgramResult& result, const std::string& lastError)
 {
     if (!result.started)
-        return "cannot run veldra: " + result.errors;
-    std::string line = LastLine(result.errors.empty() ? result.output : result.errors);
-    if (line.compare(0, 8, "veldra: ") == 0)
-        line.erase(0, 8);
+        return "could not be started: " + result.errors;
     if (result.exitCode > 128)
-        return "veldra ended by signal " + std::to_string(result.exitCode - 128) + (line.empty() ? "" : ": " + line);
-    return line.empty() ? "veldra render failed with exit status " + std::to_string(result.exitCode) : line;
+        return "was ended by " + SignalWords(result.exitCode - 128);
+    const std::string words = "ended with exit status " + std::to_string(result.exitCode);
+    return lastError.empty() ? words : words + ": " + lastError;
 }
 
-// Renders `frame` unless its output exists, trying up to 1 + retries
-// times; prints each attempt and what veldra said to the task's log.
-FrameRecord RenderWithRetries(const FarmFolder& folder, const FarmManifest& manifest, int frame, FrameRecord record,
-                              std::mutex& printing)
+// How the task ended after an interrupt: Slurm sends TERM at a time limit
+// and on cancel alike, and at that moment says which as the job's reason.
+std::string EndingOfInterrupt(const std::string& job, const std::string& task)
 {
-    // Outputs appear only complete (written aside, then renamed), so an
-    // existing one is a frame an earlier task finished.
-    if (access(FramePattern::Parse(manifest.output)->PathOf(frame).c_str(), F_OK) == 0) {
-        record.ok = true;
-        record.message = "output already there";
+    const std::string words = "was ended by " + SignalWords(InterruptSignal()) +
+                              ": cancelled, out of time, or its node shut down";
+    try {
+        for (const LiveJob& live : QueryJobs({job + "_" + task})) {
+            if (live.reason == "TimeLimit" || live.state == "TIMEOUT")
+                return "timed out";
+            if (live.state == "CANCELLED" || live.state == "COMPLETING")
+                return "was cancelled";
+        }
+    } catch (const Failure&) {
+        // Slurm cannot be asked: the signal is all there is to say.
     }
-    const std::string frames = std::to_string(frame) + "-" + std::to_string(frame);
-    const std::string range = std::to_string(manifest.rangeFirst) + "-" + std::to_string(manifest.rangeLast);
-    while (!record.ok && record.attempts <= manifest.retries) {
-        ++record.attempts;
-        std::vector<std::string> argv = {manifest.program, "render"};
-        argv.insert(argv.end(), manifest.renderWords.begin(), manifest.renderWords.end());
-        argv.insert(argv.end(),
-                    {"--frames", frames, "--range", range, "--params", folder.ParamsPath(), "--jobs", "1", "--quiet"});
-        const ProgramResult result = RunProgram(argv);
-        record.ok = result.started && result.exitCode == 0;
-        record.message = record.ok ? "" : FailureMessage(result);
-        const std::lock_guard<std::mutex> lock(printing);
-        std::printf("frame %d, attempt %d: %s\n%s%s", frame, record.attempts, record.ok ? "ok" : record.message.c_str(),
-                    result.output.c_str(), result.errors.c_str());
-        std::fflush(stdout);
-    }
-    return record;
+    return words;
 }
 
 }  // namespace
 
 int RunFarmTask(const FarmArguments& arguments)
 {
+    SetInterruptGrace(kTaskGraceSeconds);
     const FarmFolder folder = FarmFolder::Find(arguments.dir);
+    const std::string job = SlurmVariable("SLURM_ARRAY_JOB_ID");
+    const std::string task = SlurmVariable("SLURM_ARRAY_TASK_ID");
+    KeepOutputIn(folder.LogPath(job, task));
     const FarmManifest manifest = folder.ReadManifest();
-    const std::string job = Environment("SLURM_ARRAY_JOB_ID");
-    const std::string task = Environment("SLURM_ARRAY_TASK_ID");
 
-    std::vector<int> frames;
+    TaskRecord taskRecord{job, task, HostName(), false, ""};
+    folder.WriteTaskRecord(taskRecord);
+
+    const Submission* mine = nullptr;
+    const std::vector<Submission> submissions = folder.ReadSubmissions(manifest.chunk);
     const auto chunk = ParseInteger(task, 0, INT_MAX);
-    for (const Submission& submission : folder.ReadSubmissions(manifest.chunk)) {
+    for (const Submission& submission : submissions) {
         if (submission.index == arguments.submission && chunk &&
             *chunk < static_cast<long long>(submission.chunks.size()))
-            frames = submission.chunks[static_cast<std::size_t>(*chunk)];
+            mine = &submission;
     }
-    if (frames.empty())
+    if (!mine)
         throw Failure(folder.Path(), "submission " + std::to_string(arguments.submission) + " has no chunk " + task);
+    const int retries = mine->retries.value_or(manifest.retries);
 
-    // As many frames at once as the task has CPUs; one when Slurm says
-    // nothing useful.
-    const char* cpus = std::getenv("SLURM_CPUS_PER_TASK");
-    const auto cpuCount = cpus ? ParseInteger(cpus, 1, INT_MAX) : std::nullopt;
-    const int workers = static_cast<int>(
-        std::min<long long>(cpuCount.value_or(1), static_cast<long long>(frames.size())));
-    const FrameRecord blank{0, false, 0, HostName(), job, task, folder.LogPath(job, task), ""};
-    std::atomic<std::size_t> next{0};
-    std::atomic<int> failures{0};
-    std::mutex printing;
-    auto work = [&] {
-        for (std::size_t at; (at = next++) < frames.size();) {
-            FrameRecord record = blank;
-            record.frame = frames[at];
-            try {
-                record = RenderWithRetries(folder, manifest, frames[at], record, printing);
-                folder.WriteRecord(record);
-            } catch (const std::exception& error) {
-                // No record: status counts the frame as never run.
-                const std::lock_guard<std::mutex> lock(printing);
-                std::printf("frame %d: %s\n", frames[at], error.what());
-                record.ok = false;
-            }
-            failures += record.ok ? 0 : 1;
+    // Every path of a run is absolute; a task that Slurm could not put in
+    // the submitting folder says so, and renders on.
+    if (chdir(manifest.workdir.c_str()) != 0)
+        std::printf("warning: cannot enter the submitting folder %s (%s); the run's paths are absolute\n",
+                    manifest.workdir.c_str(), std::strerror(errno));
+
+    // Frames this run has already rendered (a task Slurm started again)
+    // stay as they are while their outputs do.
+    const auto output = FramePattern::Parse(manifest.output);
+    std::vector<int> frames;
+    std::vector<FrameRecord> records = folder.ReadRecords();
+    for (const int frame : mine->chunks[static_cast<std::size_t>(*chunk)]) {
+        const auto record = std::find_if(records.begin(), records.end(),
+                                         [&](const FrameRecord& r) { return r.frame == frame; });
+        if (record != records.end() && record->ok && record->output && output &&
+            StampOf(output->PathOf(frame)) == record->output) {
+            std::printf("frame %d: rendered earlier in this run, kept\n", frame);
+            continue;
         }
-    };
-    std::vector<std::thread> threads;
-    for (int worker = 1; worker < workers; ++worker)
-        threads.emplace_back(work);
-    work();
-    for (std::thread& thread : threads)
-        thread.join();
-    std::printf("task %s of job %s: %zu frames, %d failed\n", task.c_str(), job.c_str(), frames.size(),
-                failures.load());
-    return failures == 0 ? 0 : 1;
+        frames.push_back(frame);
+    }
+
+    const char* cpus = std::getenv("SLURM_CPUS_PER_TASK");
+    const auto cpuCount = cpus ? ParseInteger(cpus, 1, 1024) : std::nullopt;
+    const std::string range = std::to_string(manifest.rangeFirst) + "-" + std::to_string(manifest.rangeLast);
+    const std::string renderer = InstalledFile(kImageProgram);
+    const std::string tag = TemporaryTagOf(job, task);
+    const std::string outputFolder = output ? FolderOfPattern(manifest.output) : "";
+
+    ChunkAttempts attempts(frames, 1 + retries);
+    std::string lastEnding;
+    int failed = 0;
+    while (!Interrupted()) {
+        const auto run = attempts.Next();
+        if (!run)
+            break;
+        std::vector<std::string> argv = {renderer,    "farm",
+                                         "chunk",     folder.Path(),
+                                         "--attempt", std::to_string(run->firstAttempt),
+                                         "--retries", std::to_string(1 + retries - run->firstAttempt),
+                                         "--"};
+        argv.insert(argv.end(), manifest.renderWords.begin(), manifest.renderWords.end());
+        argv.insert(argv.end(), {"--frames", FrameList::Of(run->frames).Text(), "--range", range, "--params",
+                                 folder.ParamsPath(), "--jobs", std::to_string(cpuCount.value_or(1)), "--quiet"});
+        std::string lastError;
+        const ProgramResult result = RunProgramLines(argv, [&](int stream, const std::string& line) {
+            std::fprintf(stream == 1 ? stdout : stderr, "%s\n", line.c_str());
+            std::fflush(stream == 1 ? stdout : stderr);
+            // veldra's errors, not its warnings, say why a process gave up.
+            if (stream == 2 && line.compare(0, 8, "veldra: ") == 0 && line.compare(0, 17, "veldra: warning: ") != 0)
+                lastError = line.substr(8);
+            if (const auto event = ReadProgressLine(line)) {
+                attempts.Heard(*event);
+                if (event->finished && line.find(": failed: ") != std::string::npos)
+                    ++failed;
+            }
+        });
+        RemoveLeftovers(outputFolder, tag);
+        lastEnding = EndingOfProcess(result, lastError);
+        if (!result.started || result.exitCode > 1)
+            std::printf("the renderer %s\n", lastEnding.c_str());
+        for (const auto& [frame, tries] : attempts.TakeGivenUp()) {
+            FrameRecord record{frame,
+                               false,
+                               tries,
+                               taskRecord.host,
+                               job,
+                               task,
+                               folder.LogPath(job, task),
+                               "the renderer " + lastEnding,
+                               std::nullopt};
+            folder.WriteRecord(record);
+            std::printf("%s\n", FinishLine(frame, false, record.message).c_str());
+            ++failed;
+        }
+        std::fflush(stdout);
+    }
+
+    taskRecord.ended = true;
+    if (Interrupted()) {
+        taskRecord.ending = "was ended by " + SignalWords(InterruptSignal());
+        folder.WriteTaskRecord(taskRecord);
+        taskRecord.ending = EndingOfInterrupt(job, task);
+        folder.WriteTaskRecord(taskRecord);
+        std::printf("task %s of job %s %s\n", task.c_str(), job.c_str(), taskRecord.ending.c_str());
+        return 128 + InterruptSignal();
+    }
+    taskRecord.ending = failed == 0 ? "completed" : "completed; " + std::to_string(failed) + " of its frames failed";
+    folder.WriteTaskRecord(taskRecord);
+    std::printf("task %s of job %s: %zu frames, %d failed\n", task.c_str(), job.c_str(), frames.size(), failed);
+    return failed == 0 ? 0 : 1;
 }

@@ -43,9 +43,12 @@ bool InjectedFailure(const std::string& step)
     return steps.find("," + step + ",") != std::string::npos;
 }
 
-void StallWhenAsked()
+void StallWhenAsked(const std::string& path)
 {
-    static const long long seconds = NumberFrom("VELDRA_TEST_STALL_WRITE", 0, 0);
+    static const long long stall = NumberFrom("VELDRA_TEST_STALL_WRITE", 0, 0);
+    static const std::string only = std::getenv("VELDRA_TEST_STALL_ONLY") ? std::getenv("VELDRA_TEST_STALL_ONLY") : "";
+    const bool chosen = path.size() >= only.size() && path.compare(path.size() - only.size(), only.size(), only) == 0;
+    const long long seconds = chosen ? stall : 0;
     timespec left{static_cast<std::time_t>(seconds), 0};
     while (seconds > 0 && nanosleep(&left, &left) != 0 && errno == EINTR) {
     }

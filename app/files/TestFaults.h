@@ -9,6 +9,8 @@
 //   VELDRA_TEST_STALL_WRITE=S     a file's bytes written, it waits S seconds
 //                                 before being flushed (a signal arrives
 //                                 while the frame is being written)
+//   VELDRA_TEST_STALL_ONLY=TEXT   ...only files whose path ends in TEXT
+//                                 (".png": frames are slow, records not)
 //   VELDRA_TEST_PREDICTABLE_NAMES=1  temporary files are named
 //                                 .veldra-0000000000000000.tmp, ...1, ...2 in
 //                                 the order made, so that a test can plant
@@ -24,8 +26,9 @@ std::size_t SimulatedDiskBytes();
 // True when VELDRA_TEST_FAIL names `step`.
 bool InjectedFailure(const std::string& step);
 
-// Waits as VELDRA_TEST_STALL_WRITE says; returns at once when it is unset.
-void StallWhenAsked();
+// Waits as VELDRA_TEST_STALL_WRITE says for the file `path`; returns at
+// once when it is unset.
+void StallWhenAsked(const std::string& path);
 
 // The next number of a predictable name, or -1 when names are random.
 long long PredictableNameNumber();

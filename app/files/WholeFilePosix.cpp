@@ -80,8 +80,8 @@ int WriteAll(int fd, const char* data, std::size_t size)
     return allowed < size ? ENOSPC : 0;
 }
 
-// ".veldra-" and 16 hexadecimal digits, random unless a test asks for
-// predictable names (files/TestFaults.h).
+// TemporaryNamePrefix() (files/PendingFiles.h) and 16 hexadecimal digits,
+// random unless a test asks for predictable names (files/TestFaults.h).
 std::string RandomName(const std::string& target)
 {
     unsigned char bytes[8] = {};
@@ -93,7 +93,7 @@ std::string RandomName(const std::string& target)
         throw FileError(target, "cannot make a temporary name: " + Cause(errno));
     }
     static const char digits[] = "0123456789abcdef";
-    std::string name = ".veldra-";
+    std::string name = TemporaryNamePrefix(TemporaryNameTag());
     for (const unsigned char byte : bytes) {
         name += digits[byte >> 4];
         name += digits[byte & 15];
@@ -198,7 +198,7 @@ void ReplaceFileContents(const std::string& path, const void* data, std::size_t 
     if (replacing)
         KeepAttributes(temporary.Descriptor(), old);
     int error = WriteAll(temporary.Descriptor(), static_cast<const char*>(data), size);
-    StallWhenAsked();
+    StallWhenAsked(path);
     if (!error)
         error = SyncToDisk(temporary.Descriptor());
     const int closeError = temporary.Close();

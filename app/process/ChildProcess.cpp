@@ -3,9 +3,12 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <csignal>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "process/Interrupt.h"
 
 namespace {
 
@@ -31,14 +34,22 @@ struct Pipe {
 };
 
 // Reads both pipes to their end, whichever the child fills first, so that
-// a child with much to say on one never blocks while we wait on the other.
-void Drain(int outFd, int errFd, std::string& output, std::string& errors)
+// a child with much to say on one never blocks while we wait on the other;
+// each piece read goes to `sink` with its stream (1 or 2). With `child`,
+// the child is sent SIGTERM once this process is interrupted.
+void Drain(int outFd, int errFd, const std::function<void(int, const char*, std::size_t)>& sink, pid_t child)
 {
     pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-    std::string* sinks[2] = {&output, &errors};
     int open = 2;
+    bool stopSent = false;
     while (open > 0) {
-        if (poll(fds, 2, -1) < 0) {
+        if (child > 0 && !stopSent && Interrupted()) {
+            kill(child, SIGTERM);
+            stopSent = true;
+        }
+        // Signals may reach another thread: look at the interrupt now and then.
+        const int ready = poll(fds, 2, child > 0 ? 200 : -1);
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
             return;
@@ -49,7 +60,7 @@ void Drain(int outFd, int errFd, std::string& output, std::string& errors)
             char buffer[4096];
             const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
             if (got > 0) {
-                sinks[i]->append(buffer, got);
+                sink(i + 1, buffer, static_cast<std::size_t>(got));
             } else if (got == 0 || errno != EINTR) {
                 fds[i].fd = -1;
                 --open;
@@ -58,9 +69,8 @@ void Drain(int outFd, int errFd, std::string& output, std::string& errors)
     }
 }
 
-}  // namespace
-
-ProgramResult RunProgram(const std::vector<std::string>& argv)
+ProgramResult Run(const std::vector<std::string>& argv, const std::function<void(int, const char*, std::size_t)>& sink,
+                  bool stopOnInterrupt)
 {
     ProgramResult result;
     std::vector<char*> args;
@@ -92,7 +102,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv)
         out.Close(), err.Close(), failed.Close();
         return result;
     }
-    Drain(out.read, err.read, result.output, result.errors);
+    Drain(out.read, err.read, sink, stopOnInterrupt ? pid : 0);
     int execError = 0;
     const bool execFailed = read(failed.read, &execError, sizeof execError) == sizeof execError;
     out.Close(), err.Close(), failed.Close();
@@ -106,6 +116,41 @@ ProgramResult RunProgram(const std::vector<std::string>& argv)
     }
     result.started = true;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+}  // namespace
+
+ProgramResult RunProgram(const std::vector<std::string>& argv)
+{
+    std::string output, errors;
+    ProgramResult result = Run(
+        argv,
+        [&](int stream, const char* data, std::size_t size) { (stream == 1 ? output : errors).append(data, size); },
+        false);
+    result.output = std::move(output);
+    if (result.started)
+        result.errors = std::move(errors);
+    return result;
+}
+
+ProgramResult RunProgramLines(const std::vector<std::string>& argv,
+                              const std::function<void(int stream, const std::string& line)>& onLine)
+{
+    std::string pending[2];
+    const auto sink = [&](int stream, const char* data, std::size_t size) {
+        std::string& text = pending[stream - 1];
+        text.append(data, size);
+        for (std::size_t newline; (newline = text.find('\n')) != std::string::npos;) {
+            onLine(stream, text.substr(0, newline));
+            text.erase(0, newline + 1);
+        }
+    };
+    ProgramResult result = Run(argv, sink, true);
+    for (int stream = 1; stream <= 2; ++stream) {
+        if (!pending[stream - 1].empty())
+            onLine(stream, pending[stream - 1]);
+    }
     return result;
 }
 

@@ -2,6 +2,7 @@
 // no path is ever parsed as shell text) and collects what it prints.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,14 @@ struct ProgramResult {
 // Runs argv[0] (looked up on PATH when it has no '/') with `argv`, standard
 // input from /dev/null, and waits for it.
 ProgramResult RunProgram(const std::vector<std::string>& argv);
+
+// The same, for a long-running child whose words matter as they come:
+// each line of its standard output (stream 1) and standard error (stream
+// 2) goes to `onLine` as soon as it is complete, instead of into the
+// result, and once this process is interrupted (process/Interrupt.h) the
+// child is asked to stop with SIGTERM.
+ProgramResult RunProgramLines(const std::vector<std::string>& argv,
+                              const std::function<void(int stream, const std::string& line)>& onLine);
 
 // The last non-empty line of `text`, without its line break.
 std::string LastLine(const std::string& text);

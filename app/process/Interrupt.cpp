@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <ctime>
 #include <pthread.h>
 #include <semaphore.h>
@@ -15,7 +16,7 @@ namespace {
 
 // Long enough for a frame being written to finish, short enough that
 // whoever sent the signal is not kept waiting.
-constexpr int kGraceSeconds = 2;
+std::atomic<int> graceSeconds{2};
 
 std::atomic<bool> interrupted{false};
 std::atomic<int> firstSignal{0};
@@ -51,7 +52,7 @@ void EndAfterGrace()
 {
     while (sem_wait(&graceStarted) != 0 && errno == EINTR) {
     }
-    timespec grace{kGraceSeconds, 0};
+    timespec grace{graceSeconds.load(), 0};
     while (nanosleep(&grace, &grace) != 0 && errno == EINTR) {
     }
     static const char message[] =
@@ -79,3 +80,13 @@ void CatchInterrupts()
 }
 
 bool Interrupted() { return interrupted; }
+
+int InterruptSignal() { return firstSignal; }
+
+void SetInterruptGrace(int seconds) { graceSeconds = seconds; }
+
+std::string SignalWords(int signal)
+{
+    const char* name = signal > 0 ? strsignal(signal) : nullptr;
+    return "signal " + std::to_string(signal) + (name ? std::string(" (") + name + ")" : "");
+}

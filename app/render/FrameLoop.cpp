@@ -6,20 +6,12 @@
 #include "image/ImageFiles.h"
 #include "image/PixelArrays.h"
 #include "messages/Failure.h"
-#include "messages/Warnings.h"
 #include "process/Interrupt.h"
 #include "render/AlphaKeep.h"
 #include "render/ParallelFrames.h"
 #include "render/module/FilterModule.h"
 
-namespace {
-
-// The warnings frames may repeat, each said once in a run.
-struct RunWarnings {
-    OnceWarning alphaLost, alphaDropped, clamped, channelsDropped;
-};
-
-void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, const RunControl& control, RunWarnings& warnings)
+void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings)
 {
     const std::string inputPath = plan.InputOf(frame);
     try {
@@ -29,7 +21,7 @@ void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, const RunC
         if (image.clamped)
             warnings.clamped.Say(kClampedWarning);
         if (plan.alpha == AlphaMode::Filter && !image.frame.IsOpaque())
-            warnings.alphaLost.Say(TransparencyLostWarning(control.keepAlpha));
+            warnings.alphaLost.Say(TransparencyLostWarning(warnings.keepAlpha));
         const ColourAlpha colour = image.associatedAlpha ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
         RenderFrameWithAlpha(filter, image.frame, plan.alpha, colour, plan.QueueAt(frame), plan.RangeAt(frame),
                              inputPath);
@@ -42,8 +34,6 @@ void RenderOne(const FramePlan& plan, ImageFilter& filter, int frame, const RunC
     }
 }
 
-}  // namespace
-
 std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jobs,
                        const std::function<void()>& frameDone, const RunControl& control)
 {
@@ -51,12 +41,13 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
     const std::size_t count = static_cast<std::size_t>(plan.Count());
     const auto filters = MakeFilters(module, WorkerCount(jobs, count), plan.block);
     RunWarnings warnings;
+    warnings.keepAlpha = control.keepAlpha;
     std::size_t written = 0;
     auto renderOne = [&](int worker, std::size_t index) {
         const int frame = plan.frames.At(static_cast<std::int64_t>(index));
         if (stopped())
             throw Failure("interrupted before frame " + std::to_string(frame));
-        RenderOne(plan, *filters[worker], frame, control, warnings);
+        RenderPlanFrame(plan, *filters[worker], frame, warnings);
     };
     try {
         RunFrames(count, static_cast<int>(filters.size()), renderOne, [&] {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "loader/ModuleLoader.h"
+#include "messages/Warnings.h"
 #include "render/FramePlan.h"
 
 // How a caller steers a run beyond its plan.
@@ -29,3 +30,17 @@ struct RunControl {
 // values clamped) is said once in a run. Returns the frames written.
 std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jobs,
                        const std::function<void()>& frameDone, const RunControl& control = {});
+
+// The warnings frames may repeat (transparency lost, channels dropped,
+// values clamped), each said once in a run.
+struct RunWarnings {
+    OnceWarning alphaLost, alphaDropped, clamped, channelsDropped;
+    // How the user asks to keep alpha, for the warning that transparency
+    // is lost.
+    std::string keepAlpha = "--alpha keep";
+};
+
+// One frame of `plan`: reads it, has `filter` (holding the plan's block)
+// turn it and writes it whole. Throws Failure naming the file. For callers
+// that handle each frame's failure themselves (the farm's chunks).
+void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings);

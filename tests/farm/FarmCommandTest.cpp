@@ -2,15 +2,20 @@
 // Slurm, then the whole against a real Slurm cluster, the one-node cluster
 // that scripts/local-slurm.sh runs on this machine (scripts/test.sh starts
 // it and sets SLURM_CONF). Without one the cluster tests skip, saying why;
-// with VELDRA_REQUIRE_CLUSTER=1 they fail instead.
+// with VELDRA_REQUIRE_CLUSTER=1 they fail instead. The test of a controller
+// outage starts a second cluster of its own, which it alone stops.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 #include "cli/CliHarness.h"
 
@@ -36,6 +41,20 @@ std::string ClusterMissing()
     return "";
 }
 
+// Waits up to `seconds` for `done`, looking every tenth of a second.
+template <typename Check>
+bool WaitFor(double seconds, Check done)
+{
+    for (int poll = 0; poll < seconds * 10; ++poll) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return done();
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 class FarmCluster : public testing::Test {
 protected:
     void SetUp() override
@@ -49,16 +68,22 @@ protected:
         GTEST_SKIP() << missing;
     }
 
-    // A shot of distinct frames in `folder`/in, and the same shot rendered
-    // locally in `folder`/local, as the reference.
-    static void MakeShot(const std::string& folder)
+    // A shot of `count` distinct frames in `folder`/in, and the same shot
+    // rendered locally with `turn` in `folder`/local, as the reference.
+    static void MakeShot(const std::string& folder, int count = Frames, const std::string& turn = Turn())
     {
         MakeFolder(folder + "/in");
-        MakeFolder(folder + "/local");
         MakeFolder(folder + "/out");
-        for (int frame = 1; frame <= Frames; ++frame)
+        for (int frame = 1; frame <= count; ++frame)
             WritePicture(folder + "/in/" + ShotFrameName(frame), CoordinatePicture(21, 13, frame));
-        const RunResult local = RunVeldra(folder, "render in/shot.####.png local/shot.####.png " + Turn() + " --quiet");
+        RenderLocally(folder, turn);
+    }
+
+    static void RenderLocally(const std::string& folder, const std::string& turn)
+    {
+        fs::remove_all(folder + "/local");
+        MakeFolder(folder + "/local");
+        const RunResult local = RunVeldra(folder, "render in/shot.####.png local/shot.####.png " + turn + " --quiet");
         ASSERT_EQ(local.exitCode, 0) << local.output;
     }
 
@@ -70,6 +95,15 @@ protected:
         return RunVeldra(folder, "farm submit in/shot.####.png out/shot.####.png " + options);
     }
 
+    // The same with every frame taking `seconds` more to write.
+    static RunResult SubmitSlowShot(const std::string& folder, int seconds, const std::string& options)
+    {
+        return RunInShell(folder, "VELDRA_TEST_STALL_WRITE=" + std::to_string(seconds) +
+                                      " VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm submit in/shot.####.png "
+                                      "out/shot.####.png " +
+                                      options);
+    }
+
     static std::string ShotFrameName(int frame)
     {
         char name[32];
@@ -77,40 +111,60 @@ protected:
         return name;
     }
 
-    static void ExpectSameAsLocal(const std::string& folder)
+    static void ExpectSameAsLocal(const std::string& folder, int count = Frames, const std::string& out = "out")
     {
-        for (int frame = 1; frame <= Frames; ++frame) {
+        for (int frame = 1; frame <= count; ++frame) {
             const std::string name = ShotFrameName(frame);
-            ASSERT_TRUE(Exists(folder + "/out/" + name)) << name;
-            EXPECT_EQ(FileBytes(folder + "/out/" + name), FileBytes(folder + "/local/" + name)) << name;
+            ASSERT_TRUE(Exists(folder + "/" + out + "/" + name)) << name;
+            EXPECT_EQ(FileBytes(folder + "/" + out + "/" + name), FileBytes(folder + "/local/" + name)) << name;
         }
     }
 
-    // The run's only farm folder.
-    static std::string RunFolder(const std::string& folder)
+    // The latest run's farm folder of `folder`/`out`.
+    static std::string LatestRun(const std::string& folder, const std::string& out = "out")
     {
-        const auto runs = FolderEntries(folder + "/out/.veldra-farm");
-        return runs.size() == 1 ? folder + "/out/.veldra-farm/" + runs[0] : "";
+        const auto runs = FolderEntries(folder + "/" + out + "/.veldra-farm");
+        return runs.empty() ? "" : folder + "/" + out + "/.veldra-farm/" + runs.back();
+    }
+
+    // A value of a run's submission file.
+    static std::string SubmissionValue(const std::string& farm, int index, const std::string& key)
+    {
+        const std::string text = FileBytes(farm + "/submissions/" + std::to_string(index) + ".txt");
+        const std::size_t at = text.find(key + "=") + key.size() + 1;
+        return text.substr(at, text.find('\n', at) - at);
+    }
+
+    static std::string ActiveJobs(const std::string& jobs)
+    {
+        return RunInShell(".", "squeue -h -t PENDING,RUNNING,COMPLETING,CONFIGURING -o %i -j " + jobs).output;
     }
 };
 
 // Chunks of an array, two at a time, give the bytes of a local render of
-// the whole shot, and the final job writes its report.
+// the whole shot, each chunk in one render process; each task says how it
+// ended, the final job writes its report, and --save-params keeps the
+// block the run was settled with.
 TEST_F(FarmCluster, ShotMatchesALocalRender)
 {
     const std::string folder = ScratchFolder("farm-whole");
     MakeShot(folder);
-    const RunResult run = SubmitShot(folder, Turn() + " --chunk 5 --max-parallel 2 --wait");
+    const RunResult run = SubmitShot(folder, Turn() + " --chunk 5 --max-parallel 2 --save-params turn.blk --wait");
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find("done:      24 frames: 1-24"), std::string::npos) << run.output;
+    EXPECT_TRUE(Has(run.output, "done:      24 frames: 1-24")) << run.output;
     ExpectSameAsLocal(folder);
 
-    const std::string farm = RunFolder(folder);
-    ASSERT_FALSE(farm.empty());
+    const std::string farm = LatestRun(folder);
+    EXPECT_EQ(FileBytes(folder + "/turn.blk"), FileBytes(farm + "/params.blk"));
     EXPECT_EQ(FolderEntries(farm + "/status").size(), static_cast<std::size_t>(Frames));
-    EXPECT_EQ(FolderEntries(farm + "/logs").size(), 6u);  // five chunks and the report
-    const std::string report = FileBytes(farm + "/report.txt");
-    EXPECT_NE(report.find("every frame is done"), std::string::npos) << report;
+    EXPECT_EQ(FolderEntries(farm + "/tasks").size(), 5u);
+    EXPECT_TRUE(Has(FileBytes(farm + "/tasks/" + SubmissionValue(farm, 0, "array-job") + "_4.txt"),
+                    "state=ended\nending=completed\n"));
+    const std::string log = FileBytes(farm + "/logs/" + SubmissionValue(farm, 0, "array-job") + "_0.log");
+    EXPECT_TRUE(Has(log, "frame 1, attempt 1: rendering\n")) << log;
+    EXPECT_TRUE(Has(log, "frame 5: done\n")) << log;
+    EXPECT_TRUE(WaitFor(30, [&] { return Exists(farm + "/report.txt"); }));
+    EXPECT_TRUE(Has(FileBytes(farm + "/report.txt"), "every frame is done"));
 }
 
 // A frame that cannot be read fails with its message and log while the
@@ -126,14 +180,15 @@ TEST_F(FarmCluster, FailedFrameIsReportedAndRetriedAlone)
     EXPECT_EQ(run.exitCode, 1) << run.output;
     const RunResult status = RunVeldra(folder, "farm status out");
     ASSERT_EQ(status.exitCode, 0) << status.output;
-    EXPECT_NE(status.output.find("done:      23 frames: 1-6,8-24"), std::string::npos) << status.output;
-    EXPECT_NE(status.output.find("failed:    1 frame: 7\n  7: in/shot.0007.png: "), std::string::npos) << status.output;
-    EXPECT_NE(status.output.find("(2 attempts on "), std::string::npos) << status.output;
-    const std::string farm = RunFolder(folder);
+    EXPECT_TRUE(Has(status.output, "done:      23 frames: 1-6,8-24")) << status.output;
+    EXPECT_TRUE(Has(status.output, "failed:    1 frame: 7\n  7: " + folder + "/in/shot.0007.png: not an image"))
+        << status.output;
+    EXPECT_TRUE(Has(status.output, "(2 attempts on ")) << status.output;
+    const std::string farm = LatestRun(folder);
     const std::size_t logAt = status.output.find("log " + farm + "/logs/");
     ASSERT_NE(logAt, std::string::npos) << status.output;
     const std::string log = status.output.substr(logAt + 4, status.output.find(')', logAt) - logAt - 4);
-    EXPECT_NE(FileBytes(log).find("frame 7, attempt 2: in/shot.0007.png"), std::string::npos) << FileBytes(log);
+    EXPECT_TRUE(Has(FileBytes(log), "frame 7, attempt 2 failed: " + folder + "/in/shot.0007.png")) << FileBytes(log);
     EXPECT_FALSE(Exists(folder + "/out/shot.0007.png"));
 
     // The frames already rendered must not be written again.
@@ -142,7 +197,7 @@ TEST_F(FarmCluster, FailedFrameIsReportedAndRetriedAlone)
     WriteBytes(folder + "/in/shot.0007.png", good);
     const RunResult retry = RunVeldra(folder, "farm retry " + farm + " --wait");
     ASSERT_EQ(retry.exitCode, 0) << retry.output;
-    EXPECT_NE(retry.output.find("1 frame (7) in 1 task"), std::string::npos) << retry.output;
+    EXPECT_TRUE(Has(retry.output, "1 frame (7) in 1 task")) << retry.output;
     ExpectSameAsLocal(folder);
     struct stat after;
     ASSERT_EQ(stat((folder + "/out/shot.0008.png").c_str(), &after), 0);
@@ -156,44 +211,141 @@ TEST_F(FarmCluster, FailedFrameIsReportedAndRetriedAlone)
     EXPECT_NE(jobOf(7), jobOf(8));
 }
 
-// Cancelling a run mid-way leaves no job running, and status names the
-// frames that never ran, so retry knows what is left.
-TEST_F(FarmCluster, CancelStopsTheRunAndStatusShowsWhatNeverRan)
+// A new submission renders every frame of its shot: a changed turn never
+// passes the earlier frames off as its own. --keep-existing keeps only what
+// an earlier run of the same shot with the same block wrote. An output
+// deleted after a run is missing, not done, and retry renders it again.
+TEST_F(FarmCluster, ResubmittedShotsAndDeletedOutputsAreRenderedAgain)
+{
+    const std::string folder = ScratchFolder("farm-again");
+    const int count = 6;
+    MakeShot(folder, count);
+    ASSERT_EQ(SubmitShot(folder, Turn() + " --frames 1-6 --chunk 3 --wait").exitCode, 0);
+
+    const std::string turned = "--axis x --start 10 --end 200";
+    RenderLocally(folder, turned + " --frames 1-6");
+    const RunResult again = SubmitShot(folder, turned + " --frames 1-6 --chunk 3 --wait");
+    ASSERT_EQ(again.exitCode, 0) << again.output;
+    EXPECT_TRUE(Has(again.output, "6 of the 6 outputs exist already and will be rendered again")) << again.output;
+    ExpectSameAsLocal(folder, count);
+
+    const RunResult refused = SubmitShot(folder, Turn() + " --frames 1-6 --chunk 3 --keep-existing");
+    EXPECT_EQ(refused.exitCode, 1) << refused.output;
+    EXPECT_TRUE(Has(refused.output, "--keep-existing: 6 outputs (1-6) cannot be kept: run " +
+                                        fs::path(LatestRun(folder)).filename().string() +
+                                        " rendered it with another parameter block"))
+        << refused.output;
+    const RunResult kept = SubmitShot(folder, turned + " --frames 1-6 --chunk 3 --keep-existing --wait");
+    EXPECT_EQ(kept.exitCode, 0) << kept.output;
+    EXPECT_TRUE(Has(kept.output, "every frame of the shot is kept; nothing to submit")) << kept.output;
+
+    fs::remove(folder + "/out/shot.0002.png");
+    WriteBytes(folder + "/out/shot.0005.png", FileBytes(folder + "/in/shot.0005.png"));
+    const RunResult status = RunVeldra(folder, "farm status out");
+    EXPECT_TRUE(Has(status.output, "done:      4 frames: 1,3-4,6\n")) << status.output;
+    EXPECT_TRUE(Has(status.output, "missing since done: 2 frames: 2,5\n  2: " + folder +
+                                       "/out/shot.0002.png is gone\n  5: " + folder +
+                                       "/out/shot.0005.png is not the file written then"))
+        << status.output;
+    const RunResult retry = RunVeldra(folder, "farm retry out --wait");
+    ASSERT_EQ(retry.exitCode, 0) << retry.output;
+    EXPECT_TRUE(Has(retry.output, "2 frames (2,5) in 1 task")) << retry.output;
+    ExpectSameAsLocal(folder, count);
+}
+
+// Output and submitting folders whose paths hold '%' or '\' are taken as
+// they stand: Slurm reads no pattern into the logs' paths, every frame
+// renders, and every task keeps its log.
+TEST_F(FarmCluster, PercentAndBackslashInFoldersAreTakenAsWritten)
+{
+    const std::string folder = ScratchFolder("farm-names") + "/job%j v2%";
+    MakeFolder(folder);
+    const int count = 4;
+    MakeShot(folder, count);
+    for (const std::string out : {"out%A/50%", "back\\slash%x"}) {
+        MakeFolder(folder + "/" + out);
+        const RunResult run = RunVeldra(
+            folder, "farm submit in/shot.####.png '" + out + "/shot.####.png' " + Turn() + " --chunk 2 --wait");
+        ASSERT_EQ(run.exitCode, 0) << out << "\n" << run.output;
+        ExpectSameAsLocal(folder, count, out);
+        const std::string farm = LatestRun(folder, out);
+        const std::string job = SubmissionValue(farm, 0, "array-job");
+        for (const std::string task : {"0", "1"})
+            EXPECT_TRUE(Has(FileBytes(farm + "/logs/" + job + "_" + task + ".log"), ": done\n")) << out;
+        EXPECT_TRUE(Has(RunVeldra(folder, "farm status '" + out + "'").output, "every frame is done")) << out;
+    }
+}
+
+// A renderer killed outright under a frame costs only that frame: it is
+// tried alone, the frames after it go on in a new process, and the
+// temporary file the killed renderer left is removed.
+TEST_F(FarmCluster, AKilledRendererCostsOnlyItsFrame)
+{
+    const std::string folder = ScratchFolder("farm-crash");
+    const int count = 3;
+    MakeShot(folder, count);
+    const RunResult run = SubmitSlowShot(folder, 2, Turn() + " --chunk 3 --retries 1");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::string farm = LatestRun(folder);
+    const std::string log = farm + "/logs/" + SubmissionValue(farm, 0, "array-job") + "_0.log";
+    ASSERT_TRUE(WaitFor(60, [&] { return Has(FileBytes(log), "frame 2, attempt 1: rendering"); })) << FileBytes(log);
+    // The renderer is stalled writing frame 2; kill it as the kernel's
+    // out-of-memory killer would.
+    ASSERT_TRUE(
+        WaitFor(5, [&] { return RunInShell(folder, "ls -a out | grep -q '^\\.veldra-farm.*\\.tmp$'").exitCode == 0; }));
+    // "[f]arm" keeps the pattern from matching the shell that runs pkill.
+    const RunResult kill = RunInShell(folder, "pkill -KILL -f -- '[f]arm chunk " + farm + " '");
+    ASSERT_EQ(kill.exitCode, 0) << kill.output;
+
+    EXPECT_TRUE(WaitFor(60, [&] { return Has(RunVeldra(folder, "farm status out").output, "every frame is done"); }));
+    ExpectSameAsLocal(folder, count);
+    const std::string said = FileBytes(log);
+    EXPECT_TRUE(Has(said, "frame 2, attempt 1: rendering\nthe renderer was ended by signal 9")) << said;
+    EXPECT_LT(said.find("frame 2, attempt 2: rendering\n"), said.find("frame 2: done\n")) << said;
+    EXPECT_LT(said.find("frame 2: done\n"), said.find("frame 3, attempt 1: rendering\n")) << said;
+    EXPECT_TRUE(Has(FileBytes(farm + "/status/2.txt"), "attempts=2\n"));
+    for (const std::string& name : FolderEntries(folder + "/out"))
+        EXPECT_FALSE(Has(name, ".tmp")) << name;
+}
+
+// Cancelling an output folder cancels every active run of it, saying which;
+// status then says the frames that never ran were cancelled, so retry
+// knows what is left.
+TEST_F(FarmCluster, CancelStopsEveryRunOfTheOutput)
 {
     const std::string folder = ScratchFolder("farm-cancel");
     MakeShot(folder);
-    const RunResult run = SubmitShot(folder, Turn() + " --chunk 2 --max-parallel 1");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    const std::string farm = RunFolder(folder);
-    ASSERT_FALSE(farm.empty());
+    ASSERT_EQ(SubmitSlowShot(folder, 1, "--chunk 2 --max-parallel 1").exitCode, 0);
+    const std::string first = LatestRun(folder);
+    // A second run of the same output is warned of the first.
+    const RunResult second = SubmitSlowShot(folder, 1, "--chunk 2 --max-parallel 1");
+    ASSERT_EQ(second.exitCode, 0) << second.output;
+    EXPECT_TRUE(Has(second.output, "warning: run " + first + " of this output is still active")) << second.output;
+    const std::string latest = LatestRun(folder);
+    ASSERT_NE(first, latest);
     // Cancel once the first task has started: some frames done, most not.
-    for (int poll = 0; poll < 300 && FolderEntries(farm + "/status").empty(); ++poll)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(WaitFor(30, [&] { return !FolderEntries(first + "/status").empty(); }));
     const RunResult cancel = RunVeldra(folder, "farm cancel out");
     ASSERT_EQ(cancel.exitCode, 0) << cancel.output;
+    EXPECT_TRUE(Has(cancel.output, "cancelled run " + first + " (jobs ")) << cancel.output;
+    EXPECT_TRUE(Has(cancel.output, "cancelled run " + latest + " (jobs ")) << cancel.output;
 
-    const std::string submission = FileBytes(farm + "/submissions/0.txt");
-    const auto valueOf = [&](const std::string& key) {
-        const std::size_t at = submission.find(key + "=") + key.size() + 1;
-        return submission.substr(at, submission.find('\n', at) - at);
-    };
-    const RunResult queue = RunInShell(folder, "squeue -h -t PENDING,RUNNING,COMPLETING,CONFIGURING -o %i -j " +
-                                                   valueOf("array-job") + "," + valueOf("report-job"));
-    EXPECT_EQ(queue.output, "") << queue.output;
-    const RunResult status = RunVeldra(folder, "farm status out");
-    EXPECT_NE(status.output.find("running:   0 frames\npending:   0 frames\nfailed:    0 frames\n"), std::string::npos)
-        << status.output;
-    EXPECT_NE(status.output.find("never ran: "), std::string::npos) << status.output;
-    EXPECT_EQ(status.output.find("never ran: 0 frames"), std::string::npos) << status.output;
-    EXPECT_NE(status.output.find("next: veldra farm retry"), std::string::npos) << status.output;
+    for (const std::string& farm : {first, latest}) {
+        EXPECT_EQ(ActiveJobs(SubmissionValue(farm, 0, "array-job") + "," + SubmissionValue(farm, 0, "report-job")), "");
+    }
+    const RunResult status = RunVeldra(folder, "farm status " + first);
+    EXPECT_TRUE(Has(status.output, "running:   0 frames\npending:   0 frames\nfailed:    0 frames\n")) << status.output;
+    EXPECT_FALSE(Has(status.output, "never ran: 0 frames")) << status.output;
+    EXPECT_TRUE(Has(status.output, " was cancelled")) << status.output;
+    EXPECT_TRUE(Has(status.output, "next: veldra farm retry")) << status.output;
 }
 
 // With the controller unreachable, or the submission refused, submit says
-// so in one line and leaves no run behind.
+// so in one line, with all that sbatch said, and leaves no run behind.
 TEST_F(FarmCluster, FailedSubmissionSaysWhyAndLeavesNothing)
 {
     const std::string folder = ScratchFolder("farm-down");
-    MakeShot(folder);
+    MakeShot(folder, 2);
     // The same cluster, told its controller listens on a port where none
     // does, with a short timeout: what a stopped controller looks like.
     const RunResult conf = RunInShell(folder,
@@ -212,8 +364,12 @@ TEST_F(FarmCluster, FailedSubmissionSaysWhyAndLeavesNothing)
     const RunResult refused = SubmitShot(folder, "--chunk 5 --partition no-such-partition");
     EXPECT_EQ(refused.exitCode, 1) << refused.output;
     EXPECT_EQ(refused.output,
-              "veldra: sbatch failed: error: Batch job submission failed: Invalid partition name "
-              "specified (nothing was submitted)\n");
+              "veldra: sbatch failed: error: invalid partition specified: no-such-partition; error: Batch job "
+              "submission failed: Invalid partition name specified (nothing was submitted)\n");
+    const RunResult badOption = SubmitShot(folder, "--chunk 5 -- --no-such-option");
+    EXPECT_EQ(badOption.exitCode, 1) << badOption.output;
+    EXPECT_TRUE(Has(badOption.output, "sbatch failed: unrecognized option '--no-such-option'; Try \"sbatch --help\""))
+        << badOption.output;
     EXPECT_TRUE(FolderEntries(folder + "/out/.veldra-farm").empty());
 }
 
@@ -225,15 +381,131 @@ TEST_F(FarmCluster, ImpossibleRequestIsFlagged)
     MakeShot(folder);
     const RunResult run = SubmitShot(folder, "--chunk 12 --cpus-per-task 4096 --wait");
     EXPECT_EQ(run.exitCode, 1) << run.output;
-    EXPECT_NE(run.output.find("pending:   24 frames: 1-24\n"), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("(PartitionConfig): it asks for more than the partition or any of its nodes has"),
-              std::string::npos)
+    EXPECT_TRUE(Has(run.output, "pending:   24 frames: 1-24\n")) << run.output;
+    EXPECT_TRUE(Has(run.output, "(PartitionConfig): it asks for more than the partition or any of its nodes has"))
         << run.output;
-    EXPECT_NE(run.output.find("veldra: stopped waiting: a job of the run will not start by itself"), std::string::npos)
-        << run.output;
+    EXPECT_TRUE(Has(run.output, "veldra: stopped waiting: a job of the run will not start as it is")) << run.output;
     const RunResult cancel = RunVeldra(folder, "farm cancel out");
     EXPECT_EQ(cancel.exitCode, 0) << cancel.output;
-    EXPECT_NE(cancel.output.find("never ran: 24 frames: 1-24\n"), std::string::npos) << cancel.output;
+    EXPECT_TRUE(Has(cancel.output, "never ran: 24 frames: 1-24\n")) << cancel.output;
+}
+
+// A task killed by its time limit is reported as timed out beside the
+// frames it left, with an output deleted since beside it; retry with a
+// longer --time finishes the shot. (Slurm's limits are whole minutes and
+// checked every half minute: this test takes one to one and a half.)
+TEST_F(FarmCluster, TimedOutTaskIsReportedAndRetryWithMoreTimeFinishes)
+{
+    const std::string folder = ScratchFolder("farm-timeout");
+    const int count = 8;
+    MakeShot(folder, count);
+    // Each frame takes 25 s to write: a task of four cannot finish in the
+    // minute it is given, but has written two or three when it is stopped.
+    const RunResult run = SubmitSlowShot(folder, 25, Turn() + " --chunk 4 --time 1 --wait");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    ASSERT_TRUE(Exists(folder + "/out/shot.0001.png")) << run.output;
+    fs::remove(folder + "/out/shot.0001.png");
+    const RunResult status = RunVeldra(folder, "farm status out");
+    const std::string job = SubmissionValue(LatestRun(folder), 0, "array-job");
+    EXPECT_TRUE(Has(status.output, ": task 0 of job " + job + " timed out (log ")) << status.output;
+    EXPECT_TRUE(Has(status.output, ": task 1 of job " + job + " timed out (log ")) << status.output;
+    EXPECT_TRUE(Has(status.output, "missing since done: 1 frame: 1\n")) << status.output;
+    EXPECT_TRUE(Has(FileBytes(LatestRun(folder) + "/tasks/" + job + "_0.txt"), "ending=timed out\n"));
+    std::printf("%s", status.output.c_str());  // the state a user sees, for the record
+
+    const RunResult retry = RunVeldra(folder, "farm retry out --time 5 --wait");
+    ASSERT_EQ(retry.exitCode, 0) << retry.output;
+    EXPECT_TRUE(Has(FileBytes(LatestRun(folder) + "/submissions/1.txt"), "sbatch=--time=5\n"));
+    ExpectSameAsLocal(folder, count);
+}
+
+// A free pair of ports on 127.0.0.1 for a second cluster, from `from` up.
+int FreePortPair(int from)
+{
+    const auto free = [](int port) {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        close(fd);
+        return bound;
+    };
+    for (int port = from; port < from + 200; port += 2) {
+        if (free(port) && free(port + 1))
+            return port;
+    }
+    return 0;
+}
+
+// A cluster of the test's own: started, and whatever happens stopped,
+// its controller started again first if the test left it stopped.
+class OwnCluster {
+public:
+    explicit OwnCluster(const std::string& folder)
+    {
+        const char* base = std::getenv("VELDRA_SLURM_PORT");
+        port_ = FreePortPair((base ? std::atoi(base) : 17817) + 4);
+        env_ = "VELDRA_SLURM_DIR='" + folder + "/slurm' VELDRA_SLURM_PORT=" + std::to_string(port_) + " ";
+        started_ = port_ != 0 && Script("start").exitCode == 0;
+    }
+    ~OwnCluster()
+    {
+        Script("start-controller");
+        Script("stop");
+    }
+    bool Started() const { return started_; }
+    RunResult Script(const std::string& action) const
+    {
+        return RunInShell(".", env_ + VELDRA_SOURCE_DIR "/scripts/local-slurm.sh " + action);
+    }
+    // The line that points Slurm's commands at this cluster.
+    std::string Conf() const
+    {
+        std::string line = RunInShell(".", env_ + VELDRA_SOURCE_DIR "/scripts/local-slurm.sh env").output;
+        line.erase(line.find_last_not_of('\n') + 1);
+        return line;
+    }
+
+private:
+    int port_ = 0;
+    std::string env_;
+    bool started_ = false;
+};
+
+// --wait rides out a controller stopped for 20 seconds mid-run, saying when
+// it stops answering and when it answers again, and exits 0 once the run
+// has ended with every frame done.
+TEST_F(FarmCluster, WaitRidesOutAControllerOutage)
+{
+    const std::string folder = ScratchFolder("farm-outage");
+    const int count = 8;
+    MakeShot(folder, count);
+    const OwnCluster cluster(folder);
+    ASSERT_TRUE(cluster.Started()) << cluster.Script("status").output;
+    const std::string conf = cluster.Conf();
+    ASSERT_EQ(
+        RunInShell(folder, "(" + conf +
+                               " && VELDRA_TEST_STALL_WRITE=1 VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm submit "
+                               "in/shot.####.png out/shot.####.png " +
+                               Turn() +
+                               " --chunk 2 --max-parallel 1 --wait >wait.log 2>&1; echo $? >wait.rc) "
+                               "</dev/null >/dev/null 2>&1 &")
+            .exitCode,
+        0);
+    ASSERT_TRUE(WaitFor(60, [&] { return Exists(folder + "/out/shot.0001.png"); })) << FileBytes(folder + "/wait.log");
+    ASSERT_EQ(cluster.Script("stop-controller").exitCode, 0);
+    std::this_thread::sleep_for(std::chrono::seconds(20));
+    ASSERT_EQ(cluster.Script("start-controller").exitCode, 0);
+    ASSERT_TRUE(WaitFor(120, [&] { return Exists(folder + "/wait.rc"); })) << FileBytes(folder + "/wait.log");
+
+    const std::string said = FileBytes(folder + "/wait.log");
+    EXPECT_EQ(FileBytes(folder + "/wait.rc"), "0\n") << said;
+    EXPECT_TRUE(Has(said, "veldra: no answer from Slurm (")) << said;
+    EXPECT_TRUE(Has(said, "veldra: Slurm answers again\n")) << said;
+    EXPECT_TRUE(Has(said, "every frame is done")) << said;
+    ExpectSameAsLocal(folder, count);
 }
 
 // Mistakes are refused before anything is submitted, and without Slurm on
@@ -254,7 +526,7 @@ TEST(FarmSubmit, RefusesBeforeSubmitting)
     const struct {
         std::string words;
         int exitCode;
-        std::string message;
+        std::string message;  // how the one line starts
     } refusals[] = {
         {"in/f.#.png in/f.#.png --chunk 2", 1, "veldra: in/f.#.png: a farm run cannot render in place"},
         {"in/f.#.png out/f.#.png --chunk 2 --frames 1-4", 1, "veldra: in/f.4.png: cannot open"},
@@ -271,7 +543,48 @@ TEST(FarmSubmit, RefusesBeforeSubmitting)
         EXPECT_EQ(run.output.compare(0, message.size(), message), 0) << words << "\n" << run.output;
         EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
     }
+    // A folder whose path the records could not hold, however it is
+    // reached.
+    MakeFolder(folder + "/line\nbreak");
+    ASSERT_EQ(RunInShell(folder, "ln -s 'line\nbreak' linked").exitCode, 0);
+    const RunResult linked = submit("in/f.#.png linked/f.#.png --chunk 2");
+    EXPECT_EQ(linked.exitCode, 1);
+    EXPECT_TRUE(Has(linked.output, "holds a line break, which a farm run's records cannot hold")) << linked.output;
     EXPECT_FALSE(Exists(folder + "/out/.veldra-farm") && !FolderEntries(folder + "/out/.veldra-farm").empty());
+    EXPECT_FALSE(Exists(folder + "/line\nbreak/.veldra-farm"));
+}
+
+// A run folder planted by another user, or one others may write to, is
+// refused by status, retry and cancel with a line that says why, before
+// any program it names runs. (No cluster needed: nothing reaches Slurm.)
+TEST(FarmRuns, RunsOfOthersAreRefused)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "planting a run of another user takes root";
+    const std::string folder = ScratchFolder("farm-planted");
+    const std::string run = folder + "/out/.veldra-farm/20991231-235959";
+    MakeFolder(run + "/submissions");
+    MakeFolder(run + "/status");
+    WriteBytes(run + "/manifest.txt",
+               "program=" + folder + "/evil.sh\nworkdir=" + folder +
+                   "\ninput=in.#.png\noutput=out/f.#.png\nframes=1\nrange-first=1\nrange-last=1\nchunk=1\nretries=0\n"
+                   "max-parallel=0\n");
+    WriteBytes(run + "/submissions/0.txt", "submission=0\nframes=1\narray-job=1\nreport-job=2\n");
+    ASSERT_EQ(RunInShell(folder, "chmod -R go-w out && chown -R 65534:65534 out/.veldra-farm/20991231-235959").exitCode,
+              0);
+    for (const std::string action : {"status", "retry", "cancel"}) {
+        const RunResult refused = RunVeldra(folder, "farm " + action + " out");
+        EXPECT_EQ(refused.exitCode, 1) << action;
+        EXPECT_TRUE(Has(refused.output, run + ": belongs to uid 65534, not to you (uid 0): veldra farm acts only on "
+                                              "your own runs\n"))
+            << action << ": " << refused.output;
+    }
+    ASSERT_EQ(RunInShell(folder, "chown -R 0:0 out && chmod g+w " + run).exitCode, 0);
+    const RunResult writable = RunVeldra(folder, "farm retry " + run);
+    EXPECT_EQ(writable.exitCode, 1);
+    EXPECT_EQ(writable.output, "veldra: " + run +
+                                   ": others can write to it (mode 0775): veldra farm acts only on "
+                                   "runs no one else can change\n");
 }
 
 }  // namespace

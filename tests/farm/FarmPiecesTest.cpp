@@ -6,12 +6,20 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
+#include <unistd.h>
 
 #include "cli/Arguments.h"
 #include "cli/CliHarness.h"
+#include "farm/ChunkAttempts.h"
+#include "farm/FarmActions.h"
+#include "farm/LeftoverFiles.h"
+#include "farm/WaitPatience.h"
 #include "farm/run/FarmFolder.h"
+#include "farm/run/KeptOutputs.h"
 #include "farm/run/RunState.h"
 #include "farm/slurm/Slurm.h"
+#include "files/PendingFiles.h"
 #include "messages/Failure.h"
 #include "process/ChildProcess.h"
 #include "sequence/FrameList.h"
@@ -31,6 +39,19 @@ std::vector<int> Frames(int first, int last)
 std::vector<std::vector<int>> Chunks(const std::vector<int>& frames, int chunkSize)
 {
     return MakeSubmission(0, frames, chunkSize).chunks;
+}
+
+// A manifest of frames 1-3 submitted from `folder`, with output in it.
+FarmManifest SmallManifest(const std::string& folder)
+{
+    FarmManifest manifest;
+    manifest.program = "/bin/veldra";
+    manifest.workdir = folder;
+    manifest.input = "in.####.png";
+    manifest.output = folder + "/out.####.png";
+    manifest.frames = {1, 2, 3};
+    manifest.chunk = 2;
+    return manifest;
 }
 
 // The arguments of `veldra farm WORDS...`.
@@ -76,8 +97,15 @@ TEST(FarmPlan, FrameSetsRoundTrip)
 // a message can never break the one-line format.
 TEST(FarmFolder, RecordsRoundTrip)
 {
-    const FrameRecord record{
-        -12, false, 3, "node7", "1234", "5", "/farm/logs/1234_5.log", "in.0007.png: not an image = bad"};
+    const FrameRecord record{-12,
+                             false,
+                             3,
+                             "node7",
+                             "1234",
+                             "5",
+                             "/farm/logs/1234_5.log",
+                             "in.0007.png: not an image = bad",
+                             OutputStamp{4096, 1796712081000000007}};
     const FrameRecord back = ParseRecord(FormatRecord(record), "test");
     EXPECT_EQ(back.frame, -12);
     EXPECT_FALSE(back.ok);
@@ -87,10 +115,19 @@ TEST(FarmFolder, RecordsRoundTrip)
     EXPECT_EQ(back.task, "5");
     EXPECT_EQ(back.log, record.log);
     EXPECT_EQ(back.message, record.message);
+    EXPECT_EQ(back.output, record.output);  // nanoseconds kept: a replaced file differs there first
+    EXPECT_EQ(ParseRecord("frame=1\nstate=ok\nattempts=1\n", "old").output, std::nullopt);
+
+    const TaskRecord task{"1234", "5", "node7", true, "timed out"};
+    const TaskRecord taskBack = ParseTaskRecord(FormatTaskRecord(task), "test");
+    EXPECT_TRUE(taskBack.ended);
+    EXPECT_EQ(taskBack.ending, "timed out");
+    EXPECT_THROW(ParseTaskRecord("job=1\ntask=2\nstate=maybe\n", "test"), Failure);
 
     EXPECT_THROW(ParseRecord("frame=3\nattempts=1\n", "test"), Failure);            // no state
     EXPECT_THROW(ParseRecord("frame=x\nstate=ok\nattempts=1\n", "test"), Failure);  // bad frame
     EXPECT_THROW(ParseRecord("frame=3\nstate=maybe\nattempts=1\n", "test"), Failure);
+    EXPECT_THROW(ParseRecord("frame=3\nstate=ok\nattempts=1\noutput-size=5\noutput-mtime=17.5\n", "test"), Failure);
     FrameRecord twoLines = record;
     twoLines.message = "first\nsecond";
     EXPECT_THROW(FormatRecord(twoLines), Failure);
@@ -113,12 +150,7 @@ TEST(FarmFolder, LatestRunByTimeThenSequence)
 TEST(FarmFolder, FindsARunFromItsFolderOrTheOutputFolder)
 {
     const std::string output = ScratchFolder("farm-find");
-    FarmManifest manifest;
-    manifest.program = "/bin/veldra";
-    manifest.input = "in.####.png";
-    manifest.output = output + "/out.####.png";
-    manifest.frames = {1, 2, 3};
-    manifest.chunk = 2;
+    FarmManifest manifest = SmallManifest(output);
     manifest.renderWords = {"in.####.png", "out dir/out.####.png", "--axis", "y"};
     manifest.sbatchOptions = {"--partition=render", "--comment=a=b"};
 
@@ -132,6 +164,7 @@ TEST(FarmFolder, FindsARunFromItsFolderOrTheOutputFolder)
 
     const FarmManifest back = FarmFolder::Find(output).ReadManifest();
     EXPECT_EQ(back.frames, manifest.frames);
+    EXPECT_EQ(back.input, output + "/in.####.png");  // made absolute against the submitting folder
     EXPECT_EQ(back.renderWords, manifest.renderWords);
     EXPECT_EQ(back.sbatchOptions, manifest.sbatchOptions);
 
@@ -142,15 +175,75 @@ TEST(FarmFolder, FindsARunFromItsFolderOrTheOutputFolder)
     EXPECT_EQ(FarmFolder::Find(output).Path(), first.Path());
 }
 
+// A run folder that belongs to someone else, or that others may write to,
+// is refused, whether named itself or found as the output folder's latest
+// run; listing every run leaves it out and names it.
+TEST(FarmFolder, OnlyTheUsersOwnRunsAreTrusted)
+{
+    const std::string output = ScratchFolder("farm-trust");
+    const FarmManifest manifest = SmallManifest(output);
+    const FarmFolder mine = FarmFolder::Create(output);
+    mine.WriteManifest(manifest);
+    const FarmFolder planted = FarmFolder::Create(output);
+    planted.WriteManifest(manifest);
+    const auto refusal = [](const std::string& dir) {
+        try {
+            FarmFolder::Find(dir);
+        } catch (const Failure& failure) {
+            return std::string(failure.what());
+        }
+        return std::string("accepted");
+    };
+
+    fs::permissions(planted.Path(), fs::perms::group_write, fs::perm_options::add);
+    EXPECT_NE(refusal(output).find("/.veldra-farm/" + planted.Name() + ": others can write to it (mode 0775)"),
+              std::string::npos)
+        << refusal(output);
+    fs::permissions(planted.Path(), fs::perms::group_write, fs::perm_options::remove);
+    fs::permissions(planted.ManifestPath(), fs::perms::others_write, fs::perm_options::add);
+    EXPECT_NE(refusal(planted.Path()).find("manifest.txt: others can write to it"), std::string::npos);
+    fs::permissions(planted.ManifestPath(), fs::perms::others_write, fs::perm_options::remove);
+    EXPECT_EQ(refusal(output), "accepted");
+    if (geteuid() != 0)
+        GTEST_SKIP() << "giving a folder to another user takes root";
+    ASSERT_EQ(chown(planted.Path().c_str(), 65534, 65534), 0);
+    EXPECT_NE(refusal(output).find(planted.Name() + ": belongs to uid 65534, not to you (uid 0)"), std::string::npos)
+        << refusal(output);
+    std::vector<std::string> strangers;
+    const auto runs = FarmFolder::AllRuns(output, strangers);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Path(), mine.Path());
+    ASSERT_EQ(strangers.size(), 1u);
+    ASSERT_EQ(chown((output + "/.veldra-farm").c_str(), 65534, 65534), 0);
+    EXPECT_NE(refusal(mine.Path()).find(".veldra-farm: belongs to uid 65534"), std::string::npos);
+    EXPECT_THROW(FarmFolder::Create(output), Failure);
+}
+
+// The temporary files a killed renderer left are found by their tag and
+// removed; the files of other tasks and of other programs stay.
+TEST(FarmFolder, LeftoversOfAKilledRendererAreRemoved)
+{
+    const std::string folder = ScratchFolder("farm-leftovers");
+    const std::string tag = TemporaryTagOf("120", "3");
+    for (const std::string& name : {TemporaryNamePrefix(tag) + "0123456789abcdef.tmp",
+                                    TemporaryNamePrefix(TemporaryTagOf("120", "30")) + "0123456789abcdef.tmp",
+                                    TemporaryNamePrefix() + "0123456789abcdef.tmp", std::string("f.3.png")})
+        WriteBytes(folder + "/" + name, "x");
+    EXPECT_EQ(RemoveLeftovers(FolderOfPattern(folder + "/f.#.png"), tag), 1);
+    EXPECT_EQ(FolderEntries(folder).size(), 3u);
+    EXPECT_FALSE(Exists(folder + "/" + TemporaryNamePrefix(tag) + "0123456789abcdef.tmp"));
+}
+
 // squeue's lines become one entry per array task, pending ranges and
-// throttles included; plain jobs keep no task.
-TEST(Slurm, QueueLinesSpreadIntoTasks)
+// throttles included; plain jobs keep no task. How a job ended reads from
+// its state, reason and wait status.
+TEST(Slurm, QueueLinesAndEndings)
 {
     const auto real = ParseQueue(
-        "100|0-2%2|PENDING|JobArrayTaskLimit\n"
-        "100|[5,7-8]|PENDING|Priority\n"
-        "100|3|RUNNING|None\n"
-        "101|N/A|PENDING|Dependency\n"
+        "100|0-2%2|PENDING|JobArrayTaskLimit|0|\n"
+        "100|[5,7-8]|PENDING|Priority|0|\n"
+        "100|3|RUNNING|None|0|\n"
+        "101|N/A|PENDING|Dependency|0|\n"
         "a line of another shape\n");
     ASSERT_EQ(real.size(), 8u);
     EXPECT_EQ(real[0].job, "100");
@@ -165,38 +258,87 @@ TEST(Slurm, QueueLinesSpreadIntoTasks)
     EXPECT_TRUE(IsActive("COMPLETING"));
     EXPECT_FALSE(IsActive("CANCELLED"));
     EXPECT_FALSE(IsActive("COMPLETED"));
-    EXPECT_TRUE(StuckReason("PartitionConfig"));
-    EXPECT_TRUE(StuckReason("ReqNodeNotAvail, UnavailableNodes:n1"));
-    EXPECT_FALSE(StuckReason("Priority"));
-    EXPECT_FALSE(StuckReason("Dependency"));
+
+    const auto ending = [](const std::string& line) { return EndingOf(ParseQueue(line).at(0)); };
+    EXPECT_EQ(ending("7|0|COMPLETED|None|0|"), "completed");
+    EXPECT_EQ(ending("7|0|FAILED|NonZeroExitCode|768|"), "failed with exit code 3");
+    EXPECT_EQ(ending("7|0|FAILED|JobLaunchFailure|4021|").find("could not be launched"), 0u);
+    EXPECT_EQ(ending("7|0|FAILED|None|11|").find("was ended by signal 11"), 0u);
+    EXPECT_EQ(ending("7|0|TIMEOUT|TimeLimit|15|"), "timed out");
+    EXPECT_EQ(ending("7|0|CANCELLED|None|15|"), "was cancelled");
+    EXPECT_EQ(ending("7|0|NODE_FAIL|None|0|"), "ended when its node failed");
+    EXPECT_EQ(ending("7|0|OUT_OF_MEMORY|OutOfMemory|0|"), "ran out of memory");
 }
+
+// A request no node can meet will never start; nodes that are not there
+// yet (as after a controller restarts) and holds may pass; the reasons
+// every job meets on its way are nothing to say.
+TEST(Slurm, PendingReasonsNeverOrForNow)
+{
+    EXPECT_TRUE(ReadPendingReason("PartitionConfig")->never);
+    EXPECT_TRUE(ReadPendingReason("DependencyNeverSatisfied")->never);
+    EXPECT_FALSE(ReadPendingReason("ReqNodeNotAvail, UnavailableNodes:n1")->never);
+    EXPECT_FALSE(ReadPendingReason("JobHeldUser")->never);
+    EXPECT_FALSE(ReadPendingReason("Priority"));
+    EXPECT_FALSE(ReadPendingReason("Dependency"));
+}
+
+// Slurm reads %-patterns in the whole --output path, and none at all in a
+// path with a backslash: a folder's own '%' must be doubled, and a
+// backslash folder gets one shared file named as it stands.
+TEST(Slurm, OutputPathsSlurmCannotMisread)
+{
+    EXPECT_EQ(SlurmOutputPath("/r/logs", "%A_%a.log", "slurm.log"), "/r/logs/%A_%a.log");
+    EXPECT_EQ(SlurmOutputPath("/r/job%j/v2%/logs", "%A_%a.log", "slurm.log"), "/r/job%%j/v2%%/logs/%A_%a.log");
+    EXPECT_EQ(SlurmOutputPath("/r/back\\slash/50%/logs", "%A_%a.log", "slurm.log"),
+              "/r/back\\\\slash/50%/logs/slurm.log");
+}
+
+namespace {
+
+// A run of frames 1-12 in chunks of 5: the first submission's tasks hold
+// [1-5] [6-10] [11-12]; the second retries frames 3 and 11-12 in one task.
+struct RunFixture {
+    FarmManifest manifest;
+    std::vector<Submission> submissions;
+    RunFixture()
+    {
+        manifest.frames = Frames(1, 12);
+        manifest.chunk = 5;
+        manifest.output = "/out/f.#.png";
+        submissions = {MakeSubmission(0, Frames(1, 12), 5), MakeSubmission(1, {3, 11, 12}, 5)};
+        submissions[0].arrayJob = "100";
+        submissions[0].reportJob = "101";
+        submissions[1].arrayJob = "200";
+        submissions[1].reportJob = "201";
+    }
+};
+
+FrameRecord Record(int frame, bool ok, std::optional<OutputStamp> output = OutputStamp{10, 1000})
+{
+    return FrameRecord{
+        frame, ok, 1, "n", "100", "0", "/l", ok ? "" : "bad " + std::to_string(frame), ok ? output : std::nullopt};
+}
+
+// Every output is there, as written.
+std::optional<OutputStamp> AsWritten(int) { return OutputStamp{10, 1000}; }
+
+}  // namespace
 
 // Done follows the records; anything else follows the task of the latest
 // submission holding the frame, and falls back on the record once Slurm
 // has let the task go.
 TEST(RunState, RecordsAndLiveTasksCombine)
 {
-    FarmManifest manifest;
-    manifest.frames = Frames(1, 12);
-    manifest.chunk = 5;
-    // The first submission: tasks [1-5] [6-10] [11-12]; the second retries
-    // frames 3 and 11-12 in one task.
-    std::vector<Submission> submissions = {MakeSubmission(0, Frames(1, 12), 5), MakeSubmission(1, {3, 11, 12}, 5)};
-    submissions[0].arrayJob = "100";
-    submissions[0].reportJob = "101";
-    submissions[1].arrayJob = "200";
-    submissions[1].reportJob = "201";
-    auto record = [](int frame, bool ok) {
-        return FrameRecord{frame, ok, 1, "n", "100", "0", "/l", "bad " + std::to_string(frame)};
-    };
-    const std::vector<FrameRecord> records = {record(1, true), record(2, false), record(3, false), record(4, true),
-                                              record(5, true), record(6, false), record(11, false)};
+    const RunFixture run;
+    const std::vector<FrameRecord> records = {Record(1, true), Record(2, false), Record(3, false), Record(4, true),
+                                              Record(5, true), Record(6, false), Record(11, false)};
     const std::vector<LiveJob> live = {{"100", 1, "RUNNING", "None"},
                                        {"100", 0, "COMPLETED", "None"},
                                        {"101", std::nullopt, "PENDING", "Dependency"},
                                        {"200", 0, "PENDING", "PartitionConfig"},
                                        {"201", std::nullopt, "PENDING", "Dependency"}};
-    const RunState state = ComputeRunState(manifest, submissions, records, live);
+    const RunState state = ComputeRunState(run.manifest, run.submissions, records, {}, live, AsWritten);
     EXPECT_EQ(state.done, (std::vector<int>{1, 4, 5}));
     EXPECT_EQ(state.running, Frames(6, 10));
     EXPECT_EQ(state.pending, (std::vector<int>{3, 11, 12}));
@@ -205,60 +347,300 @@ TEST(RunState, RecordsAndLiveTasksCombine)
     ASSERT_EQ(state.failures.size(), 1u);
     EXPECT_EQ(state.failures[0].message, "bad 2");
     EXPECT_EQ(state.activeJobs, (std::vector<std::string>{"100", "101", "200", "201"}));
-    ASSERT_EQ(state.warnings.size(), 1u);
-    EXPECT_NE(state.warnings[0].find("job 200"), std::string::npos);
+    ASSERT_EQ(state.neverStart.size(), 1u);
+    EXPECT_NE(state.neverStart[0].find("job 200"), std::string::npos);
 
     // Slurm has forgotten every job: records decide, the rest never ran.
-    const RunState later = ComputeRunState(manifest, submissions, records, {});
+    const RunState later = ComputeRunState(run.manifest, run.submissions, records, {}, {}, AsWritten);
     EXPECT_TRUE(later.Finished());
     EXPECT_EQ(later.failed, (std::vector<int>{2, 3, 6, 11}));
     EXPECT_EQ(later.notRun, (std::vector<int>{7, 8, 9, 10, 12}));
-    EXPECT_EQ(later.silentTasks, (std::vector<std::pair<std::string, int>>{{"100", 1}, {"200", 0}}));
-    const std::string text = FormatRunState(later, manifest, submissions, "/run");
+    const std::string text = FormatRunState(later, run.manifest, run.submissions, "/run");
     EXPECT_NE(text.find("failed:    4 frames: 2-3,6,11\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  2: bad 2 (1 attempt on n; log /l)\n"), std::string::npos) << text;
     EXPECT_NE(text.find("never ran: 5 frames: 7-10,12\n"), std::string::npos) << text;
     EXPECT_NE(text.find("veldra farm retry /run renders the 9 frames"), std::string::npos) << text;
 }
 
+// A frame is done only while its output is the file its record names: a
+// deleted or replaced output is missing, and retry renders it again; a
+// record from before stamps were kept asks only that the file be there.
+TEST(RunState, DoneOnlyWhileTheOutputIsTheOneWritten)
+{
+    RunFixture run;
+    run.submissions.resize(1);
+    std::vector<FrameRecord> records;
+    for (int frame = 1; frame <= 12; ++frame)
+        records.push_back(Record(frame, true, frame == 12 ? std::nullopt : std::optional<OutputStamp>({10, 1000})));
+    const auto outputs = [](int frame) -> std::optional<OutputStamp> {
+        if (frame == 3 || frame == 4 || frame == 12)
+            return std::nullopt;  // deleted
+        if (frame == 7)
+            return OutputStamp{10, 1001};  // replaced: same size, a nanosecond later
+        return OutputStamp{10, 1000};
+    };
+    const RunState state = ComputeRunState(run.manifest, run.submissions, records, {}, {}, outputs);
+    EXPECT_EQ(state.missing, (std::vector<int>{3, 4, 7, 12}));
+    EXPECT_EQ(state.replaced, (std::vector<int>{7}));
+    EXPECT_FALSE(state.AllDone());
+    EXPECT_EQ(state.ToRender(), (std::vector<int>{3, 4, 7, 12}));
+    const std::string text = FormatRunState(state, run.manifest, run.submissions, "/run");
+    EXPECT_NE(text.find("missing since done: 4 frames: 3-4,7,12\n"
+                        "  3-4: /out/f.3.png ... /out/f.4.png are gone\n"
+                        "  7: /out/f.7.png is not the file written then (replaced since)\n"
+                        "  12: /out/f.12.png is gone\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("every frame is done"), std::string::npos) << text;
+
+    // Being rendered again, a missing frame is running, not missing.
+    const RunState again = ComputeRunState(run.manifest, run.submissions, records, {}, {{"100", 0, "RUNNING", "None"}},
+                                           outputs);
+    EXPECT_EQ(again.running, (std::vector<int>{3, 4}));
+    EXPECT_EQ(again.missing, (std::vector<int>{7, 12}));
+}
+
+// Frames that never ran say how their task ended: Slurm's word while it
+// remembers the task, else the task's own record, and a task that started
+// and never said how it ended was killed.
+TEST(RunState, NeverRunFramesSayHowTheirTaskEnded)
+{
+    RunFixture run;
+    run.submissions.resize(1);
+    const std::vector<FrameRecord> records = {Record(1, true), Record(6, true), Record(11, true)};
+    const std::vector<LiveJob> live = {{"100", 0, "TIMEOUT", "TimeLimit", 15}};
+    std::map<std::pair<std::string, int>, TaskRecord> tasks;
+    tasks[{"100", 0}] = TaskRecord{"100", "0", "n", true, "was cancelled"};  // Slurm's word wins
+    tasks[{"100", 1}] = TaskRecord{"100", "1", "n7", false, ""};
+    const RunState state = ComputeRunState(run.manifest, run.submissions, records, tasks, live, AsWritten);
+    ASSERT_EQ(state.endings.size(), 3u);
+    EXPECT_EQ(state.endings[0].frames, Frames(2, 5));
+    EXPECT_EQ(state.endings[0].ending, "timed out");
+    EXPECT_EQ(state.endings[1].frames, Frames(7, 10));
+    EXPECT_EQ(state.endings[1].ending, "stopped without a word on n7: it was killed, or its node was lost");
+    EXPECT_EQ(state.endings[2].frames, (std::vector<int>{12}));
+    EXPECT_NE(state.endings[2].ending.find("left no record"), std::string::npos);
+    const std::string text = FormatRunState(state, run.manifest, run.submissions, "/run");
+    EXPECT_NE(text.find("never ran: 9 frames: 2-5,7-10,12\n  2-5: task 0 of job 100 timed out\n"), std::string::npos)
+        << text;
+}
+
+// --wait bears with a controller that does not answer and with jobs held
+// up for reasons that may pass, each for ten minutes, saying so once and
+// when it ends; it stops at once only when the run has ended or a job can
+// never start.
+TEST(WaitPatience, RidesOutOutagesAndEndsOnlyForCause)
+{
+    RunState running;
+    running.activeJobs = {"100", "101"};
+    running.tasksActive = true;
+    running.running = {1};
+    RunState ended;  // every frame done; only the report job is left
+    ended.activeJobs = {"101"};
+    RunState failedRun;
+    failedRun.failed = {3};
+
+    WaitPatience patience(0);
+    EXPECT_FALSE(patience.Answer(1, running).end);
+    WaitPatience::Step step = patience.NoAnswer(2, "squeue failed: Unable to contact slurm controller");
+    EXPECT_FALSE(step.end);
+    ASSERT_EQ(step.notes.size(), 1u);
+    EXPECT_NE(step.notes[0].find("no answer from Slurm"), std::string::npos);
+    EXPECT_TRUE(patience.NoAnswer(11, "again").notes.empty());  // said once
+    step = patience.Answer(12, running);
+    EXPECT_FALSE(step.end);
+    EXPECT_EQ(step.notes, std::vector<std::string>{"Slurm answers again"});
+    step = patience.Answer(13, ended);
+    EXPECT_TRUE(step.end);
+    EXPECT_EQ(step.exitCode, 0);
+    EXPECT_EQ(WaitPatience(0).Answer(1, failedRun).exitCode, 1);
+
+    // Ten minutes after the last answer, and no sooner, it gives up.
+    WaitPatience silent(0);
+    silent.Answer(5, running);
+    EXPECT_FALSE(silent.NoAnswer(5 + kPatienceSeconds - 1, "down").end);
+    step = silent.NoAnswer(5 + kPatienceSeconds, "down");
+    EXPECT_TRUE(step.end);
+    EXPECT_EQ(step.exitCode, 1);
+    EXPECT_NE(step.failure.find("no answer from Slurm for 10 minutes"), std::string::npos);
+
+    RunState held = running;
+    held.waiting = {"job 100 is pending (ReqNodeNotAvail): the nodes it needs are not available (yet)"};
+    WaitPatience waiting(0);
+    EXPECT_EQ(waiting.Answer(1, held).notes.size(), 1u);
+    EXPECT_TRUE(waiting.Answer(2, held).notes.empty());
+    EXPECT_FALSE(waiting.Answer(3, running).end);  // the nodes came back
+    EXPECT_FALSE(waiting.Answer(4, held).end);
+    EXPECT_FALSE(waiting.Answer(4 + kPatienceSeconds - 1, held).end);
+    EXPECT_TRUE(waiting.Answer(4 + kPatienceSeconds, held).end);
+
+    RunState stuck = running;
+    stuck.neverStart = {"job 100 is pending (PartitionConfig)"};
+    step = WaitPatience(0).Answer(1, stuck);
+    EXPECT_TRUE(step.end);
+    EXPECT_EQ(step.exitCode, 1);
+    EXPECT_LT(PollInterval(0), PollInterval(30));
+    EXPECT_LE(PollInterval(3600), 2.0);
+}
+
 // The farm's own options come out; render options stay for the tasks,
 // checked as `veldra render` checks them; sbatch gets what follows "--".
-TEST(FarmArguments, SubmitSplitsFarmRenderAndSbatchWords)
+// Retry takes the options of a submission, and its own sbatch words.
+TEST(FarmArguments, SubmitAndRetrySplitFarmRenderAndSbatchWords)
 {
     const FarmArguments farm = Farm({"submit", "in.####.png", "--chunk", "5", "out.####.png", "--axis=y",
-                                     "--max-parallel=2", "--retries", "0", "--wait", "--frames", "1-24", "--",
-                                     "--account=vfx", "--chunk=9"});
+                                     "--max-parallel=2", "--retries", "0", "--wait", "--frames", "1-24",
+                                     "--keep-existing", "--", "--account=vfx", "--chunk=9"});
     EXPECT_EQ(farm.action, FarmArguments::Action::Submit);
     EXPECT_EQ(farm.chunk, 5);
     EXPECT_EQ(farm.maxParallel, 2);
     EXPECT_EQ(farm.retries, 0);
     EXPECT_TRUE(farm.wait);
+    EXPECT_TRUE(farm.keepExisting);
     EXPECT_EQ(farm.sbatchExtra, (std::vector<std::string>{"--account=vfx", "--chunk=9"}));
-    EXPECT_EQ(farm.taskWords, (std::vector<std::string>{"in.####.png", "out.####.png", "--axis=y"}));
+    EXPECT_EQ(farm.taskOptions, (std::vector<std::string>{"--axis=y"}));
     EXPECT_EQ(farm.render.frames->Last(), 24);
+    EXPECT_EQ(Farm({"submit", "a.#.png", "b.#.png", "--chunk", "2", "--save-params", "s.blk"}).saveParamsFile, "s.blk");
 
     EXPECT_THROW(Farm({"submit", "a.#.png", "b.#.png"}), Failure);  // no --chunk
     EXPECT_THROW(Farm({"submit", "a.#.png", "b.#.png", "--chunk", "0"}), Failure);
     EXPECT_THROW(Farm({"submit", "a.#.png", "b.#.png", "--chunk", "2", "--axis", "w"}), Failure);
     EXPECT_THROW(Farm({"status"}), Failure);
     EXPECT_THROW(Farm({"status", "dir", "--wait"}), Failure);
+    EXPECT_THROW(Farm({"cancel", "dir", "--", "--x"}), Failure);
     EXPECT_THROW(Farm({"resubmit", "dir"}), Failure);
-    EXPECT_TRUE(Farm({"retry", "dir", "--wait"}).wait);
+
+    const FarmArguments retry = Farm({"retry", "dir", "--time", "5", "--partition=big", "--cpus-per-task", "2",
+                                      "--retries", "1", "--wait", "--", "--mem=2G"});
+    EXPECT_EQ(retry.dir, "dir");
+    EXPECT_EQ(retry.timeLimit, "5");
+    EXPECT_EQ(retry.partition, "big");
+    EXPECT_EQ(retry.cpusPerTask, 2);
+    EXPECT_EQ(retry.retries, 1);
+    EXPECT_TRUE(retry.wait);
+    EXPECT_EQ(retry.sbatchExtra, std::vector<std::string>{"--mem=2G"});
+    EXPECT_EQ(Farm({"retry", "dir"}).retries, std::nullopt);  // the run's own
 }
 
-// Tasks get the render words without what the farm sets per frame, in
-// either spelling.
-TEST(FarmArguments, TaskWordsDropPerFrameOptions)
+// Tasks get the render options without what the farm sets itself (the
+// frames, range, block and module, which it hands on absolute), in either
+// spelling; a chunk reads them back as a render does.
+TEST(FarmArguments, TaskOptionsDropWhatTheFarmSets)
 {
     EXPECT_EQ(Farm({"submit", "in.#.png", "out.#.png", "--frames", "1-9", "--range=1-20", "--params", "p.blk", "--axis",
                     "z", "--jobs=4", "--quiet", "--save-params", "s.blk", "--end", "30", "--chunk", "3"})
-                  .taskWords,
-              (std::vector<std::string>{"in.#.png", "out.#.png", "--axis", "z", "--end", "30"}));
-    EXPECT_EQ(Farm({"submit", "in.#.png", "out.#.png", "-f", "1-9", "-r1-20", "-j2", "-q", "-a", "x", "-s", "-30",
-                    "--chunk=3", "--module", "m.flt"})
-                  .taskWords,
-              (std::vector<std::string>{"in.#.png", "out.#.png", "-a", "x", "-s", "-30", "--module", "m.flt"}));
+                  .taskOptions,
+              (std::vector<std::string>{"--axis", "z", "--end", "30"}));
+    const FarmArguments shortly = Farm({"submit", "in.#.png", "out.#.png", "-f", "1-9", "-r1-20", "-j2", "-q", "-a",
+                                        "x", "-s", "-30", "--chunk=3", "--module", "m.flt"});
+    EXPECT_EQ(shortly.taskOptions, (std::vector<std::string>{"-a", "x", "-s", "-30"}));
+    EXPECT_EQ(shortly.modulePath, "m.flt");
     EXPECT_THROW(Farm({"submit", "in.#.png", "out.#.png", "-n", "--chunk", "3"}), Failure);
+
+    const FarmArguments chunk = Farm(
+        {"chunk",     "/run",       "--attempt", "2",        "--retries",       "1",      "--",
+         "/in.#.png", "/out.#.png", "-a",        "x",        "--module",        "/m.flt", "--frames",
+         "4,6-7",     "--range",    "1-20",      "--params", "/run/params.blk", "--jobs", "2",
+         "--quiet"});
+    EXPECT_EQ(chunk.action, FarmArguments::Action::Chunk);
+    EXPECT_EQ(chunk.dir, "/run");
+    EXPECT_EQ(chunk.firstAttempt, 2);
+    EXPECT_EQ(chunk.retries, 1);
+    EXPECT_EQ(chunk.jobs, 2);
+    EXPECT_EQ(chunk.render.frames->Text(), "4,6-7");
+    EXPECT_EQ(chunk.render.input, "/in.#.png");
+    EXPECT_EQ(chunk.render.paramsFile, "/run/params.blk");
+    EXPECT_EQ(chunk.modulePath, "/m.flt");
+}
+
+// A chunk's render process says what it starts and finishes; a process
+// that ends under a frame has that frame tried alone until its attempts
+// are spent, the frames it never reached go on together, and a process
+// that says nothing at all is not started again.
+TEST(ChunkAttempts, ACrashCostsOnlyItsOwnFrame)
+{
+    for (const auto& [line, frame, attempt, finished] :
+         std::vector<std::tuple<std::string, int, int, bool>>{{StartLine(-7, 3), -7, 3, false},
+                                                              {FinishLine(12, true, ""), 12, 0, true},
+                                                              {FinishLine(12, false, "x: bad"), 12, 0, true}}) {
+        const auto event = ReadProgressLine(line);
+        ASSERT_TRUE(event) << line;
+        EXPECT_EQ(event->frame, frame);
+        EXPECT_EQ(event->attempt, attempt);
+        EXPECT_EQ(event->finished, finished);
+    }
+    for (const char* other : {"frame 7, attempt 1 failed: in.png: rendering", "frame x: done", "veldra: warning",
+                              "frame 7, attempt 0: rendering", "frame 7, attempt 1: rendering later"})
+        EXPECT_FALSE(ReadProgressLine(other)) << other;
+
+    ChunkAttempts chunk({1, 2, 3, 4}, 2);
+    auto run = chunk.Next();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->frames, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(run->firstAttempt, 1);
+    chunk.Heard({1, 1, false});
+    chunk.Heard({1, 0, true});
+    chunk.Heard({2, 1, false});  // and then the process dies
+    run = chunk.Next();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->frames, std::vector<int>{2});
+    EXPECT_EQ(run->firstAttempt, 2);
+    chunk.Heard({2, 2, false});  // dies again: its attempts are spent
+    run = chunk.Next();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->frames, (std::vector<int>{3, 4}));
+    EXPECT_EQ(chunk.TakeGivenUp(), (std::vector<std::pair<int, int>>{{2, 2}}));
+    EXPECT_TRUE(chunk.TakeGivenUp().empty());
+    chunk.Heard({3, 1, false});
+    chunk.Heard({3, 0, true});
+    chunk.Heard({4, 1, false});
+    chunk.Heard({4, 0, true});
+    EXPECT_FALSE(chunk.Next());
+
+    ChunkAttempts mute({5, 6}, 3);
+    ASSERT_TRUE(mute.Next());
+    EXPECT_FALSE(mute.Next());  // its first process said nothing: the module is broken, say
+    EXPECT_EQ(mute.TakeGivenUp(), (std::vector<std::pair<int, int>>{{5, 0}, {6, 0}}));
+}
+
+// --keep-existing keeps an output only when the latest earlier run of the
+// same shot with the same block and settings wrote it and it is unchanged
+// since; any other existing output is refused, saying why.
+TEST(KeptOutputs, OnlyTheSameShotsUnchangedOutputs)
+{
+    FarmManifest manifest;
+    manifest.input = "/in/f.#.png";
+    manifest.output = "/out/f.#.png";
+    manifest.frames = Frames(1, 4);
+    manifest.rangeFirst = 1;
+    manifest.rangeLast = 4;
+    manifest.settings = "format=png";
+    ParamBlock block{};
+    block[0] = 7;
+    EarlierRun same{"run-a", manifest, block, {Record(1, true), Record(2, true), Record(3, false)}};
+    const auto exists = [](int frame) -> std::optional<OutputStamp> {
+        return frame == 4 ? std::nullopt : std::optional<OutputStamp>({10, 1000});
+    };
+
+    const KeptOutputs kept = FindKeptOutputs(manifest, block, {same}, exists);
+    ASSERT_EQ(kept.kept.size(), 2u);
+    EXPECT_EQ(kept.kept[1].frame, 2);
+    EXPECT_EQ(kept.kept[1].message, "kept from run run-a");
+    EXPECT_EQ(kept.unproven, std::vector<int>{3});  // exists, but run-a failed it
+    EXPECT_EQ(kept.why, "no farm run of this output wrote it");
+
+    EarlierRun turned = same;
+    turned.name = "run-b";
+    turned.block[0] = 8;
+    const KeptOutputs other = FindKeptOutputs(manifest, block, {same, turned}, exists);
+    EXPECT_TRUE(other.kept.empty());  // the latest run that wrote them is run-b
+    EXPECT_EQ(other.why, "run run-b rendered it with another parameter block");
+
+    const KeptOutputs replaced = FindKeptOutputs(manifest, block, {same}, [](int) {
+        return std::optional<OutputStamp>({10, 2000});
+    });
+    EXPECT_TRUE(replaced.kept.empty());
+    EXPECT_EQ(replaced.why, "it is not the file run run-a wrote (replaced since)");
 }
 
 // Both streams arrive whole even when the child fills both pipes; a

@@ -49,6 +49,12 @@ fi
 for file in share/man/man1/veldra.1 share/bash-completion/completions/veldra; do
   [ -s "$work/moved/$file" ] || fail "cmake --install did not install $file"
 done
+# veldra hands pictures to the image program, so that it starts without
+# loading the image library.
+[ -x "$work/moved/lib/veldra/veldra-images" ] || fail "no image program in lib/veldra"
+if readelf -d "$veldra" | grep NEEDED | grep -q OpenImageIO; then
+  fail "veldra loads the image library at start; only veldra-images may"
+fi
 
 debs="$("$here/../../packaging/debian/make-deb.sh" "$build" "$version" "$work/package" 2>"$work/make-deb.log")" \
   || { cat "$work/make-deb.log" >&2; fail "make-deb.sh failed"; }
@@ -72,6 +78,7 @@ done
 "$root/usr/bin/veldra" --version | grep -qx "veldra $version .*" || fail "the packaged veldra is not $version"
 "$root/usr/bin/veldra" info >/dev/null || fail "the packaged veldra does not load its module"
 [ -s "$root/usr/share/bash-completion/completions/veldra" ] || fail "no bash completion in the package"
+[ -x "$root/usr/lib/veldra/veldra-images" ] || fail "no image program in the package"
 for dll in "$root"/usr/lib/veldra/* "$root"/usr/lib/python3/dist-packages/*.so; do
   [ -e "$dll" ] || continue
   [ -z "$(readelf -d "$dll" | grep -E 'R(UN)?PATH' | grep -v '\$ORIGIN')" ] || fail "$dll has a run path outside the package"

@@ -117,37 +117,6 @@ Submission MakeSubmission(int index, std::vector<int> frames, int chunkSize)
     return submission;
 }
 
-std::string FormatRecord(const FrameRecord& record)
-{
-    return FormatKeyValues({{"frame", std::to_string(record.frame)},
-                            {"state", record.ok ? "ok" : "failed"},
-                            {"attempts", std::to_string(record.attempts)},
-                            {"host", record.host},
-                            {"job", record.job},
-                            {"task", record.task},
-                            {"log", record.log},
-                            {"message", record.message}},
-                           "frame " + std::to_string(record.frame));
-}
-
-FrameRecord ParseRecord(const std::string& text, const std::string& what)
-{
-    const KeyValues values = ParseKeyValues(text);
-    FrameRecord record;
-    record.frame = IntegerOf(values, "frame", what);
-    const std::string state = ValueOf(values, "state");
-    if (state != "ok" && state != "failed")
-        throw Failure(what, "bad or missing state '" + state + "'");
-    record.ok = state == "ok";
-    record.attempts = IntegerOf(values, "attempts", what);
-    record.host = ValueOf(values, "host");
-    record.job = ValueOf(values, "job");
-    record.task = ValueOf(values, "task");
-    record.log = ValueOf(values, "log");
-    record.message = ValueOf(values, "message");
-    return record;
-}
-
 std::optional<std::string> LatestRun(const std::vector<std::string>& names)
 {
     std::optional<std::string> latest;
@@ -171,10 +140,52 @@ std::string ReadTextFile(const std::string& path)
     return text.str();
 }
 
+void CheckOwnPath(const std::string& path)
+{
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0)
+        throw Failure(path, std::strerror(errno));
+    const uid_t user = geteuid();
+    const auto ownedByUser = [&](const struct stat& what) {
+        if (what.st_uid != user)
+            throw Failure(path, "belongs to uid " + std::to_string(what.st_uid) + ", not to you (uid " +
+                                    std::to_string(user) + "): veldra farm acts only on your own runs");
+    };
+    ownedByUser(info);
+    if (S_ISLNK(info.st_mode)) {
+        if (stat(path.c_str(), &info) != 0)
+            throw Failure(path, std::strerror(errno));
+        ownedByUser(info);
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+        throw Failure(path, std::string("others can write to it (mode ") + mode +
+                                "): veldra farm acts only on runs no one else can change");
+    }
+}
+
+std::string FarmFolder::Name() const { return path_.substr(path_.rfind('/') + 1); }
+
+void FarmFolder::CheckTrusted() const
+{
+    CheckOwnPath(path_.substr(0, path_.rfind('/')));
+    CheckOwnPath(path_);
+    for (const char* room : {"/submissions", "/status", "/logs", "/tasks"}) {
+        if (PathExists(path_ + room))
+            CheckOwnPath(path_ + room);
+    }
+    for (const std::string& file : {ManifestPath(), ParamsPath(), ScriptPath()}) {
+        if (PathExists(file))
+            CheckOwnPath(file);
+    }
+}
+
 FarmFolder FarmFolder::Create(const std::string& outputFolder)
 {
     const std::string farms = AbsolutePath(outputFolder) + "/" + FarmFolderName;
     MakeFolder(farms);
+    CheckOwnPath(farms);
     char stamp[32];
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
@@ -184,7 +195,7 @@ FarmFolder FarmFolder::Create(const std::string& outputFolder)
         const std::string path = farms + "/" + stamp + (sequence > 1 ? "-" + std::to_string(sequence) : "");
         if (mkdir(path.c_str(), 0755) == 0) {
             const FarmFolder folder(path);
-            for (const char* room : {"/submissions", "/status", "/logs"})
+            for (const char* room : {"/submissions", "/status", "/tasks", "/logs"})
                 MakeFolder(path + room);
             return folder;
         }
@@ -195,15 +206,46 @@ FarmFolder FarmFolder::Create(const std::string& outputFolder)
 
 FarmFolder FarmFolder::Find(const std::string& dir)
 {
-    if (IsFile(dir + "/manifest.txt"))
-        return FarmFolder(AbsolutePath(dir));
-    const std::string farms = dir + "/" + FarmFolderName;
-    if (access(farms.c_str(), F_OK) == 0) {
-        const auto latest = LatestRun(FolderEntries(farms));
-        if (latest && IsFile(farms + "/" + *latest + "/manifest.txt"))
-            return FarmFolder(AbsolutePath(farms + "/" + *latest));
+    std::optional<FarmFolder> found;
+    if (IsFile(dir + "/manifest.txt")) {
+        found = FarmFolder(AbsolutePath(dir));
+    } else {
+        const std::string farms = dir + "/" + FarmFolderName;
+        if (access(farms.c_str(), F_OK) == 0) {
+            const auto latest = LatestRun(FolderEntries(farms));
+            if (latest && IsFile(farms + "/" + *latest + "/manifest.txt"))
+                found = FarmFolder(AbsolutePath(farms + "/" + *latest));
+        }
     }
-    throw Failure(dir, "no farm run here (give a run's farm folder or the output folder of a run)");
+    if (!found)
+        throw Failure(dir, "no farm run here (give a run's farm folder or the output folder of a run)");
+    found->CheckTrusted();
+    return *found;
+}
+
+std::vector<FarmFolder> FarmFolder::AllRuns(const std::string& outputFolder, std::vector<std::string>& strangers)
+{
+    const std::string farms = outputFolder + "/" + FarmFolderName;
+    if (access(farms.c_str(), F_OK) != 0)
+        return {};
+    CheckOwnPath(farms);
+    std::vector<std::pair<std::pair<std::string, long>, std::string>> named;
+    for (const std::string& name : FolderEntries(farms)) {
+        if (const auto order = RunOrder(name); order && IsFile(farms + "/" + name + "/manifest.txt"))
+            named.emplace_back(*order, name);
+    }
+    std::sort(named.begin(), named.end());
+    std::vector<FarmFolder> runs;
+    for (const auto& [order, name] : named) {
+        const FarmFolder run(AbsolutePath(farms + "/" + name));
+        try {
+            run.CheckTrusted();
+            runs.push_back(run);
+        } catch (const Failure& failure) {
+            strangers.push_back(failure.what());
+        }
+    }
+    return runs;
 }
 
 std::string TaskLogPath(const std::string& runPath, const std::string& job, const std::string& task)
@@ -215,6 +257,8 @@ std::string FarmFolder::LogPath(const std::string& job, const std::string& task)
 {
     return TaskLogPath(path_, job, task);
 }
+
+std::string FarmFolder::ReportLogPath(const std::string& job) const { return path_ + "/logs/report-" + job + ".log"; }
 
 void FarmFolder::WriteManifest(const FarmManifest& manifest) const
 {
@@ -229,6 +273,7 @@ void FarmFolder::WriteManifest(const FarmManifest& manifest) const
         {"chunk", std::to_string(manifest.chunk)},
         {"retries", std::to_string(manifest.retries)},
         {"max-parallel", std::to_string(manifest.maxParallel)},
+        {"settings", manifest.settings},
     };
     for (const std::string& word : manifest.renderWords)
         values.emplace_back("render", word);
@@ -237,6 +282,17 @@ void FarmFolder::WriteManifest(const FarmManifest& manifest) const
     WriteText(ManifestPath(), "# veldra farm run\n" + FormatKeyValues(values, ManifestPath()));
 }
 
+namespace {
+
+// `path` made absolute against `folder` (runs made before paths were
+// stored absolute name them as given in the submitting folder).
+std::string Against(const std::string& folder, const std::string& path)
+{
+    return path.empty() || path[0] == '/' ? path : folder + "/" + path;
+}
+
+}  // namespace
+
 FarmManifest FarmFolder::ReadManifest() const
 {
     const std::string path = ManifestPath();
@@ -244,22 +300,23 @@ FarmManifest FarmFolder::ReadManifest() const
     FarmManifest manifest;
     manifest.program = ValueOf(values, "program");
     manifest.workdir = ValueOf(values, "workdir");
-    manifest.input = ValueOf(values, "input");
-    manifest.output = ValueOf(values, "output");
+    manifest.input = Against(manifest.workdir, ValueOf(values, "input"));
+    manifest.output = Against(manifest.workdir, ValueOf(values, "output"));
     manifest.frames = FramesIn(ValueOf(values, "frames"), path);
     manifest.rangeFirst = IntegerOf(values, "range-first", path);
     manifest.rangeLast = IntegerOf(values, "range-last", path);
     manifest.chunk = IntegerOf(values, "chunk", path);
     manifest.retries = IntegerOf(values, "retries", path);
     manifest.maxParallel = IntegerOf(values, "max-parallel", path);
+    manifest.settings = ValueOf(values, "settings");
     for (const auto& [key, value] : values) {
         if (key == "render")
             manifest.renderWords.push_back(value);
         else if (key == "sbatch")
             manifest.sbatchOptions.push_back(value);
     }
-    if (manifest.program.empty() || manifest.input.empty() || manifest.output.empty() || manifest.frames.empty() ||
-        manifest.chunk < 1)
+    if (manifest.program.empty() || manifest.workdir.empty() || manifest.input.empty() || manifest.output.empty() ||
+        manifest.frames.empty() || manifest.chunk < 1)
         throw Failure(path, "not a complete farm manifest");
     return manifest;
 }
@@ -269,11 +326,20 @@ std::vector<Submission> FarmFolder::ReadSubmissions(int chunkSize) const
     std::vector<Submission> submissions;
     for (const std::string& name : FolderEntries(path_ + "/submissions")) {
         const std::string path = path_ + "/submissions/" + name;
+        CheckOwnPath(path);
         const KeyValues values = ParseKeyValues(ReadTextFile(path));
         Submission submission = MakeSubmission(IntegerOf(values, "submission", path),
                                                FramesIn(ValueOf(values, "frames"), path), chunkSize);
         submission.arrayJob = ValueOf(values, "array-job");
         submission.reportJob = ValueOf(values, "report-job");
+        if (ValueOf(values, "options") == "own") {
+            submission.retries = IntegerOf(values, "retries", path);
+            submission.sbatchOptions.emplace();
+            for (const auto& [key, value] : values) {
+                if (key == "sbatch")
+                    submission.sbatchOptions->push_back(value);
+            }
+        }
         submissions.push_back(std::move(submission));
     }
     std::sort(submissions.begin(), submissions.end(),
@@ -284,11 +350,17 @@ std::vector<Submission> FarmFolder::ReadSubmissions(int chunkSize) const
 void FarmFolder::WriteSubmission(const Submission& submission) const
 {
     const std::string path = path_ + "/submissions/" + std::to_string(submission.index) + ".txt";
-    WriteText(path, FormatKeyValues({{"submission", std::to_string(submission.index)},
-                                     {"frames", FrameList::Of(submission.frames).Text()},
-                                     {"array-job", submission.arrayJob},
-                                     {"report-job", submission.reportJob}},
-                                    path));
+    KeyValues values = {{"submission", std::to_string(submission.index)},
+                        {"frames", FrameList::Of(submission.frames).Text()},
+                        {"array-job", submission.arrayJob},
+                        {"report-job", submission.reportJob}};
+    if (submission.retries && submission.sbatchOptions) {
+        values.emplace_back("options", "own");
+        values.emplace_back("retries", std::to_string(*submission.retries));
+        for (const std::string& word : *submission.sbatchOptions)
+            values.emplace_back("sbatch", word);
+    }
+    WriteText(path, FormatKeyValues(values, path));
 }
 
 void FarmFolder::RemoveSubmission(int index) const
@@ -302,7 +374,7 @@ void FarmFolder::Discard() const
         return;
     for (const std::string& file : {ManifestPath(), ParamsPath(), ScriptPath()})
         std::remove(file.c_str());
-    for (const char* room : {"/submissions", "/status", "/logs", ""})
+    for (const char* room : {"/submissions", "/status", "/tasks", "/logs", ""})
         rmdir((path_ + room).c_str());
 }
 
@@ -320,5 +392,27 @@ std::vector<FrameRecord> FarmFolder::ReadRecords() const
     }
     std::sort(records.begin(), records.end(),
               [](const FrameRecord& a, const FrameRecord& b) { return a.frame < b.frame; });
+    return records;
+}
+
+void FarmFolder::WriteTaskRecord(const TaskRecord& record) const
+{
+    // Runs made before tasks kept records have no room for them yet.
+    MakeFolder(path_ + "/tasks");
+    WriteText(path_ + "/tasks/" + record.job + "_" + record.task + ".txt", FormatTaskRecord(record));
+}
+
+std::map<std::pair<std::string, int>, TaskRecord> FarmFolder::ReadTaskRecords() const
+{
+    std::map<std::pair<std::string, int>, TaskRecord> records;
+    // Runs made before tasks kept records have no room for them.
+    if (!PathExists(path_ + "/tasks"))
+        return records;
+    for (const std::string& name : FolderEntries(path_ + "/tasks")) {
+        const std::string path = path_ + "/tasks/" + name;
+        const TaskRecord record = ParseTaskRecord(ReadTextFile(path), path);
+        if (const auto task = ParseInteger(record.task, 0, INT_MAX))
+            records[{record.job, static_cast<int>(*task)}] = record;
+    }
     return records;
 }

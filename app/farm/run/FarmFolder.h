@@ -4,20 +4,31 @@
 //   manifest.txt        the run: program, paths, options (written once)
 //   params.blk          the parameter block every frame is rendered with
 //   task.sh             the batch script: runs its arguments
-//   submissions/N.txt   submission N: its frames and job ids
-//   status/F.txt        the latest record of frame F
+//   submissions/N.txt   submission N: its frames, job ids and the options
+//                       it was submitted with
+//   status/F.txt        the latest record of frame F (farm/run/Records.h)
+//   tasks/J_T.txt       what task T of array job J said of itself
 //   logs/               the tasks' output, J_T.log for array job J task T
 //   report.txt          written by each submission's final job
 //
 // Every text file holds "key=value" lines (farm/run/KeyValues.h); frame
 // sets are written as frame lists (sequence/FrameList.h), "1-5,7,9-12".
+//
+// A run is trusted only when it is the user's own: the farm folder, the run
+// folder, its rooms and the files that say what to run must belong to the
+// user running veldra and be writable by no one else. Anything else is
+// refused, so that no one who can write to an output folder can make
+// another user's veldra run a program of theirs or act on a run of theirs.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "farm/run/Records.h"
 #include "sequence/FrameList.h"
 
 // The most frames a run takes. Each gets a manifest entry and a status
@@ -32,16 +43,20 @@ std::vector<int> FramesOfRun(const FrameList& list, const std::string& subject);
 
 // Everything a task needs to render its frames, as submitted.
 struct FarmManifest {
-    std::string program;                     // absolute path of veldra
-    std::string workdir;                     // the submitting folder; tasks run there
-    std::string input, output;               // the patterns, as given
-    std::vector<std::string> renderWords;    // passed to each `veldra render`
+    std::string program;                     // absolute path of the veldra that submitted the run
+    std::string workdir;                     // the submitting folder
+    std::string input, output;               // the patterns; absolute (made so against workdir when read)
+    std::vector<std::string> renderWords;    // INPUT, OUTPUT and the options every frame is rendered with
     std::vector<int> frames;                 // the shot's frames
     int rangeFirst = 0, rangeLast = 0;       // the filter's active range
     int chunk = 1;                           // frames per array task
     int retries = 0;                         // further attempts at a failing frame
     int maxParallel = 0;                     // 0: no throttle
     std::vector<std::string> sbatchOptions;  // partition, time, CPUs, extra
+    // What besides the parameter block decides an output's bytes (format,
+    // channels, alpha, compression, module), as one line: two runs of the
+    // same shot with the same block and settings write the same files.
+    std::string settings;
 };
 
 // One sbatch of an array over some of the shot's frames.
@@ -53,41 +68,39 @@ struct Submission {
     std::vector<std::vector<int>> chunks;
     std::string arrayJob;   // empty until submitted
     std::string reportJob;  // empty until submitted
+    // What a retry changed for this submission; none: the manifest's.
+    std::optional<int> retries;
+    std::optional<std::vector<std::string>> sbatchOptions;
 };
 
 // Submission `index` of `frames` (in increasing order), cut into chunks of
 // `chunkSize` (at least 1).
 Submission MakeSubmission(int index, std::vector<int> frames, int chunkSize);
 
-// What a task found for one frame.
-struct FrameRecord {
-    int frame = 0;
-    bool ok = false;
-    int attempts = 0;
-    std::string host, job, task, log, message;
-};
-
-std::string FormatRecord(const FrameRecord& record);
-// Throws Failure naming `what` when the frame number or state is missing
-// or malformed.
-FrameRecord ParseRecord(const std::string& text, const std::string& what);
-
 class FarmFolder {
 public:
     // Makes a new run folder under OUTPUT_DIR/.veldra-farm/, named after the
-    // UTC time (with -2, -3... when that name is taken).
+    // UTC time (with -2, -3... when that name is taken). Throws Failure when
+    // the farm folder is there but not the user's own.
     static FarmFolder Create(const std::string& outputFolder);
     // `dir` itself when it holds a run, else the latest run under
-    // `dir`/.veldra-farm/; throws Failure when there is none.
+    // `dir`/.veldra-farm/; throws Failure when there is none or it is not
+    // the user's own.
     static FarmFolder Find(const std::string& dir);
+    // Every run under `outputFolder`/.veldra-farm/, oldest first; those
+    // that are not the user's own are left out and named in `strangers`.
+    // Throws Failure when the farm folder itself is not the user's own.
+    static std::vector<FarmFolder> AllRuns(const std::string& outputFolder, std::vector<std::string>& strangers);
 
     const std::string& Path() const { return path_; }
+    std::string Name() const;  // the run's name, the last part of its path
     std::string ManifestPath() const { return path_ + "/manifest.txt"; }
     std::string ParamsPath() const { return path_ + "/params.blk"; }
     std::string ScriptPath() const { return path_ + "/task.sh"; }
     std::string ReportPath() const { return path_ + "/report.txt"; }
     std::string LogsPath() const { return path_ + "/logs"; }
     std::string LogPath(const std::string& job, const std::string& task) const;
+    std::string ReportLogPath(const std::string& job) const;
 
     void WriteManifest(const FarmManifest& manifest) const;
     FarmManifest ReadManifest() const;
@@ -106,8 +119,14 @@ public:
     // The latest record of each frame that has one, by frame number.
     std::vector<FrameRecord> ReadRecords() const;
 
+    void WriteTaskRecord(const TaskRecord& record) const;
+    // The records of the tasks that wrote one, by array job and index.
+    std::map<std::pair<std::string, int>, TaskRecord> ReadTaskRecords() const;
+
 private:
     explicit FarmFolder(std::string path) : path_(std::move(path)) {}
+    // Throws Failure unless the run is the user's own (see above).
+    void CheckTrusted() const;
     std::string path_;
 };
 
@@ -118,6 +137,11 @@ std::optional<std::string> LatestRun(const std::vector<std::string>& names);
 // Where array task `task` of job `job` writes its output, in the run folder
 // `runPath`.
 std::string TaskLogPath(const std::string& runPath, const std::string& job, const std::string& task);
+
+// Throws Failure naming `path` unless it belongs to the user running
+// veldra and no one else may write to it. A symbolic link must belong to
+// the user too, and what it points to is checked.
+void CheckOwnPath(const std::string& path);
 
 // The contents of a small text file; throws Failure naming it.
 std::string ReadTextFile(const std::string& path);

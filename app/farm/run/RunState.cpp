@@ -1,10 +1,10 @@
 #include "farm/run/RunState.h"
 
 #include <algorithm>
-#include <map>
 #include <unistd.h>
 
 #include "sequence/FrameList.h"
+#include "sequence/FramePattern.h"
 
 std::vector<std::string> RunJobs(const std::vector<Submission>& submissions)
 {
@@ -18,6 +18,15 @@ std::vector<std::string> RunJobs(const std::vector<Submission>& submissions)
     return jobs;
 }
 
+std::vector<int> RunState::ToRender() const
+{
+    std::vector<int> frames = failed;
+    frames.insert(frames.end(), notRun.begin(), notRun.end());
+    frames.insert(frames.end(), missing.begin(), missing.end());
+    std::sort(frames.begin(), frames.end());
+    return frames;
+}
+
 namespace {
 
 template <typename Item>
@@ -27,29 +36,49 @@ void AddOnce(std::vector<Item>& list, const Item& item)
         list.push_back(item);
 }
 
+using TaskId = std::pair<std::string, int>;
+
+// How a task that holds unfinished frames ended: Slurm's word while it
+// remembers the task, else the task's own.
+std::string EndingOfTask(const TaskId& id, const LiveJob* live, const std::map<TaskId, TaskRecord>& tasks)
+{
+    if (live)
+        return EndingOf(*live);
+    const auto record = tasks.find(id);
+    if (record == tasks.end())
+        return "left no record (it may never have started; Slurm no longer remembers it)";
+    if (!record->second.ended)
+        return "stopped without a word" + (record->second.host.empty() ? "" : " on " + record->second.host) +
+               ": it was killed, or its node was lost";
+    return record->second.ending;
+}
+
 }  // namespace
 
 RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submission>& submissions,
-                         const std::vector<FrameRecord>& records, const std::vector<LiveJob>& live)
+                         const std::vector<FrameRecord>& records, const std::map<TaskId, TaskRecord>& tasks,
+                         const std::vector<LiveJob>& live, const OutputLookup& outputNow)
 {
     std::map<int, const FrameRecord*> recordOf;
     for (const FrameRecord& record : records)
         recordOf[record.frame] = &record;
-    std::map<std::pair<std::string, int>, const LiveJob*> taskOf;
+    std::map<TaskId, const LiveJob*> taskOf;
     RunState state;
     for (const LiveJob& job : live) {
         if (job.task)
             taskOf[{job.job, *job.task}] = &job;
-        if (IsActive(job.state)) {
-            AddOnce(state.activeJobs, job.job);
-            if (const auto meaning = StuckReason(job.reason)) {
-                AddOnce(state.warnings, "job " + job.job + " is pending (" + job.reason + "): " + *meaning +
-                                            "; it will not start by itself");
-            }
+        if (!IsActive(job.state))
+            continue;
+        AddOnce(state.activeJobs, job.job);
+        state.tasksActive = state.tasksActive || job.task.has_value();
+        if (const auto reason = ReadPendingReason(job.reason)) {
+            AddOnce(reason->never ? state.neverStart : state.waiting,
+                    "job " + job.job + " is pending (" + job.reason + "): " + reason->meaning +
+                        (reason->never ? "; it will not start as it is" : ""));
         }
     }
     // Each frame's task in the latest submission that holds it.
-    std::map<int, std::pair<std::string, int>> taskOfFrame;
+    std::map<int, TaskId> taskOfFrame;
     for (const Submission& submission : submissions) {
         if (submission.arrayJob.empty())
             continue;
@@ -59,30 +88,45 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
                 taskOfFrame[frame] = {submission.arrayJob, static_cast<int>(chunk)};
         }
     }
+    std::map<TaskId, std::vector<int>> unfinished;
     for (const int frame : manifest.frames) {
-        const auto record = recordOf.find(frame);
-        if (record != recordOf.end() && record->second->ok) {
-            state.done.push_back(frame);
-            continue;
+        const auto found = recordOf.find(frame);
+        const FrameRecord* record = found == recordOf.end() ? nullptr : found->second;
+        std::optional<OutputStamp> now;
+        if (record && record->ok) {
+            now = outputNow(frame);
+            if (now && (!record->output || *now == *record->output)) {
+                state.done.push_back(frame);
+                continue;
+            }
         }
         const auto task = taskOfFrame.find(frame);
         const LiveJob* job = nullptr;
         if (task != taskOfFrame.end()) {
-            if (const auto found = taskOf.find(task->second); found != taskOf.end())
-                job = found->second;
+            if (const auto known = taskOf.find(task->second); known != taskOf.end())
+                job = known->second;
         }
         if (job && IsRunning(job->state)) {
             state.running.push_back(frame);
         } else if (job && IsActive(job->state)) {
             state.pending.push_back(frame);
-        } else if (record != recordOf.end()) {
+        } else if (record && record->ok) {
+            state.missing.push_back(frame);
+            if (now)
+                state.replaced.push_back(frame);
+        } else if (record) {
             state.failed.push_back(frame);
-            state.failures.push_back(*record->second);
+            state.failures.push_back(*record);
         } else {
             state.notRun.push_back(frame);
             if (task != taskOfFrame.end())
-                AddOnce(state.silentTasks, task->second);
+                unfinished[task->second].push_back(frame);
         }
+    }
+    for (const auto& [id, frames] : unfinished) {
+        const auto known = taskOf.find(id);
+        state.endings.push_back(
+            {id.first, id.second, frames, EndingOfTask(id, known == taskOf.end() ? nullptr : known->second, tasks)});
     }
     return state;
 }
@@ -121,6 +165,47 @@ std::string FailureLines(const std::vector<FrameRecord>& failures)
     return text;
 }
 
+// Why frames never ran: each task that ended with frames of its chunk
+// unrecorded, and its log when it wrote one.
+std::string EndingLines(const std::vector<TaskEnding>& endings, const std::string& runPath)
+{
+    std::string text;
+    for (const TaskEnding& ending : endings) {
+        const std::string log = TaskLogPath(runPath, ending.job, std::to_string(ending.task));
+        text += "  " + FrameList::Of(ending.frames).Text() + ": task " + std::to_string(ending.task) + " of job " +
+                ending.job + " " + ending.ending + (access(log.c_str(), F_OK) == 0 ? " (log " + log + ")" : "") + "\n";
+    }
+    return text;
+}
+
+// Each stretch of frames whose outputs are no longer the ones their run
+// wrote, gone or replaced alike.
+std::string MissingLines(const RunState& state, const FarmManifest& manifest)
+{
+    const auto pattern = FramePattern::Parse(manifest.output);
+    const auto path = [&](int frame) { return pattern ? pattern->PathOf(frame) : manifest.output; };
+    const auto replaced = [&](int frame) {
+        return std::binary_search(state.replaced.begin(), state.replaced.end(), frame);
+    };
+    const std::vector<int>& missing = state.missing;
+    std::string text;
+    for (std::size_t at = 0; at < missing.size();) {
+        std::size_t end = at + 1;
+        while (end < missing.size() && missing[end] == missing[end - 1] + 1 &&
+               replaced(missing[end]) == replaced(missing[at]))
+            ++end;
+        const int first = missing[at], last = missing[end - 1];
+        const bool one = end == at + 1;
+        text += "  " + FrameList::Of(std::vector<int>(missing.begin() + at, missing.begin() + end)).Text() + ": " +
+                path(first) + (one ? "" : " ... " + path(last)) +
+                (replaced(first) ? (one ? " is" : " are") + std::string(" not the file written then (replaced since)")
+                                 : (one ? " is gone" : " are gone")) +
+                "\n";
+        at = end;
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
@@ -142,22 +227,19 @@ std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
     text += Line("failed:    ", state.failed);
     text += FailureLines(state.failures);
     text += Line("never ran: ", state.notRun);
-    // A task that started but left no record (the program missing on its
-    // node, say) would fail again on retry: its log says why.
-    std::string logs;
-    for (const auto& [job, task] : state.silentTasks) {
-        const std::string log = TaskLogPath(runPath, job, std::to_string(task));
-        if (access(log.c_str(), F_OK) == 0)
-            logs += "  " + log + "\n";
+    text += EndingLines(state.endings, runPath);
+    if (!state.missing.empty()) {
+        text += Line("missing since done: ", state.missing);
+        text += MissingLines(state, manifest);
     }
-    if (!logs.empty())
-        text += "  tasks that ended without recording these frames; their logs:\n" + logs;
-    for (const std::string& warning : state.warnings)
-        text += "warning: " + warning + " (veldra farm cancel ends the run)\n";
+    for (const std::string& reason : state.neverStart)
+        text += "warning: " + reason + " (veldra farm cancel ends the run)\n";
+    for (const std::string& reason : state.waiting)
+        text += "note: " + reason + "\n";
     if (state.AllDone())
         text += "every frame is done\n";
-    else if (state.Finished())
-        text += "next: veldra farm retry " + runPath + " renders the " +
-                Count(state.failed.size() + state.notRun.size()) + " that failed or never ran\n";
+    else if (state.TasksEnded())
+        text += "next: veldra farm retry " + runPath + " renders the " + Count(state.ToRender().size()) +
+                " that failed, never ran or went missing\n";
     return text;
 }

@@ -1,29 +1,48 @@
 #include "farm/slurm/Slurm.h"
 
+#include <climits>
+#include <cstring>
+
 #include "farm/run/FarmFolder.h"
 #include "messages/Failure.h"
 #include "process/ChildProcess.h"
+#include "process/Interrupt.h"
 #include "sequence/FrameList.h"
+#include "sequence/ParseInteger.h"
 
 namespace {
 
-std::string JoinIds(const std::vector<std::string>& jobs)
+// The lines of `text`, without their line ends or trailing blanks.
+std::vector<std::string> LinesOf(const std::string& text)
 {
-    std::string ids;
-    for (const std::string& job : jobs)
-        ids += (ids.empty() ? "" : ",") + job;
-    return ids;
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
 }
 
-// What the command said, on one line, without its own name in front.
+// Everything the command said, on one line: each line without the
+// command's name in front, joined by "; ". The line that names a bad
+// option comes before the one that says where to read more, and both
+// matter.
 std::string Complaint(const std::string& command, const ProgramResult& result)
 {
-    std::string line = LastLine(result.errors.empty() ? result.output : result.errors);
-    if (line.compare(0, command.size() + 2, command + ": ") == 0)
-        line.erase(0, command.size() + 2);
-    if (line.empty())
-        line = "exit status " + std::to_string(result.exitCode);
-    return line;
+    std::string text;
+    for (std::string line : LinesOf(result.errors.empty() ? result.output : result.errors)) {
+        if (line.compare(0, command.size() + 2, command + ": ") == 0)
+            line.erase(0, command.size() + 2);
+        if (!line.empty())
+            text += (text.empty() ? "" : "; ") + line;
+    }
+    return text.empty() ? "exit status " + std::to_string(result.exitCode) : text;
 }
 
 // Runs a Slurm command; returns its output when it succeeds, or "" when it
@@ -45,7 +64,17 @@ std::string RunSlurm(const std::string& command, std::vector<std::string> args, 
     return result.output;
 }
 
+bool StartsWith(const std::string& text, const char* start) { return text.compare(0, std::strlen(start), start) == 0; }
+
 }  // namespace
+
+std::string JobList(const std::vector<std::string>& jobs)
+{
+    std::string ids;
+    for (const std::string& job : jobs)
+        ids += (ids.empty() ? "" : ",") + job;
+    return ids;
+}
 
 std::string SubmitBatch(const std::vector<std::string>& args)
 {
@@ -69,30 +98,28 @@ std::vector<LiveJob> QueryJobs(const std::vector<std::string>& jobs)
 {
     if (jobs.empty())
         return {};
-    return ParseQueue(
-        RunSlurm("squeue", {"--noheader", "--all", "--states=all", "--jobs=" + JoinIds(jobs), "--format=%F|%K|%T|%r"},
-                 {"Invalid job id"}));
+    return ParseQueue(RunSlurm("squeue",
+                               {"--noheader", "--all", "--states=all", "--jobs=" + JobList(jobs),
+                                "--Format=ArrayJobID:|,ArrayTaskID:|,State:|,Reason:|,exit_code:|"},
+                               {"Invalid job id"}));
 }
 
 std::vector<LiveJob> ParseQueue(const std::string& text)
 {
     std::vector<LiveJob> jobs;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
+    for (std::string line : LinesOf(text)) {
+        if (!line.empty() && line.back() == '|')
+            line.pop_back();
 
         std::vector<std::string> fields;
         std::size_t at = 0;
         for (std::size_t bar; (bar = line.find('|', at)) != std::string::npos; at = bar + 1)
             fields.push_back(line.substr(at, bar - at));
         fields.push_back(line.substr(at));
-        if (fields.size() != 4)
+        if (fields.size() != 5)
             continue;
-        LiveJob job{fields[0], std::nullopt, fields[2], fields[3]};
+        const auto status = ParseInteger(fields[4], 0, INT_MAX);
+        LiveJob job{fields[0], std::nullopt, fields[2], fields[3], status ? static_cast<int>(*status) : 0};
         std::string tasks = fields[1];
         if (tasks == "N/A" || tasks.empty()) {
             jobs.push_back(job);
@@ -116,7 +143,7 @@ bool IsActive(const std::string& state)
     static const char* const ended[] = {"COMPLETED", "CANCELLED", "FAILED",   "TIMEOUT",       "NODE_FAIL",
                                         "PREEMPTED", "BOOT_FAIL", "DEADLINE", "OUT_OF_MEMORY", "REVOKED"};
     for (const char* name : ended) {
-        if (state.compare(0, std::string(name).size(), name) == 0)
+        if (StartsWith(state, name))
             return false;
     }
     return true;
@@ -127,28 +154,78 @@ bool IsRunning(const std::string& state)
     return state == "RUNNING" || state == "COMPLETING" || state == "CONFIGURING" || state == "STAGE_OUT";
 }
 
-std::optional<std::string> StuckReason(const std::string& reason)
+std::optional<PendingReason> ReadPendingReason(const std::string& reason)
 {
-    static const std::pair<const char*, const char*> stuck[] = {
-        {"PartitionConfig", "it asks for more than the partition or any of its nodes has (CPUs, memory, nodes)"},
-        {"PartitionNodeLimit", "it asks for more nodes than the partition allows"},
-        {"PartitionTimeLimit", "its time limit is longer than the partition allows"},
-        {"PartitionDown", "its partition is down"},
-        {"PartitionInactive", "its partition is inactive"},
-        {"ReqNodeNotAvail", "the nodes it needs are not available"},
-        {"NodeDown", "the nodes it needs are down"},
-        {"BadConstraints", "its constraints match no node"},
-        {"DependencyNeverSatisfied", "it depends on a job that can never let it run"},
-        {"JobHeldAdmin", "an administrator holds it"},
-        {"JobHeldUser", "it is held (release it with scontrol release)"},
-        {"InvalidAccount", "its account is not valid"},
-        {"InvalidQOS", "its quality of service is not valid"},
-        {"AccountNotAllowed", "its account may not use the partition"},
-        {"QOSNotAllowed", "its quality of service may not use the partition"},
+    static const struct {
+        const char* name;
+        bool never;
+        const char* meaning;
+    } reasons[] = {
+        {"PartitionConfig", true, "it asks for more than the partition or any of its nodes has (CPUs, memory, nodes)"},
+        {"PartitionNodeLimit", true, "it asks for more nodes than the partition allows"},
+        {"PartitionTimeLimit", true, "its time limit is longer than the partition allows"},
+        {"BadConstraints", true, "its constraints match no node"},
+        {"DependencyNeverSatisfied", true, "it depends on a job that can never let it run"},
+        {"InvalidAccount", true, "its account is not valid"},
+        {"InvalidQOS", true, "its quality of service is not valid"},
+        {"AccountNotAllowed", true, "its account may not use the partition"},
+        {"QOSNotAllowed", true, "its quality of service may not use the partition"},
+        // Nodes come back, partitions are brought up again, holds are
+        // released; right after a controller restarts, every node is not
+        // available until it has reported in.
+        {"PartitionDown", false, "its partition is down"},
+        {"PartitionInactive", false, "its partition is inactive"},
+        {"ReqNodeNotAvail", false, "the nodes it needs are not available (yet)"},
+        {"NodeDown", false, "the nodes it needs are down"},
+        {"JobHeldAdmin", false, "an administrator holds it"},
+        {"JobHeldUser", false, "it is held (release it with scontrol release)"},
     };
-    for (const auto& [name, meaning] : stuck) {
-        if (reason.compare(0, std::string(name).size(), name) == 0)
-            return std::string(meaning);
+    for (const auto& known : reasons) {
+        if (StartsWith(reason, known.name))
+            return PendingReason{known.never, known.meaning};
     }
     return std::nullopt;
+}
+
+std::string EndingOf(const LiveJob& job)
+{
+    const std::string& state = job.state;
+    if (StartsWith(state, "COMPLETED"))
+        return "completed";
+    if (StartsWith(state, "FAILED")) {
+        if (job.reason == "JobLaunchFailure")
+            return "could not be launched (Slurm could not open its log or enter its folder)";
+        const int signal = job.exitStatus & 0x7f;
+        if (signal != 0)
+            return "was ended by " + SignalWords(signal);
+        return "failed with exit code " + std::to_string(job.exitStatus >> 8);
+    }
+    static const std::pair<const char*, const char*> endings[] = {
+        {"TIMEOUT", "timed out"},
+        {"CANCELLED", "was cancelled"},
+        {"NODE_FAIL", "ended when its node failed"},
+        {"OUT_OF_MEMORY", "ran out of memory"},
+        {"PREEMPTED", "was preempted"},
+        {"BOOT_FAIL", "could not start: its node failed to boot"},
+        {"DEADLINE", "missed its deadline"},
+        {"REVOKED", "was revoked"},
+    };
+    for (const auto& [name, words] : endings) {
+        if (StartsWith(state, name))
+            return words;
+    }
+    return "ended (" + state + ")";
+}
+
+std::string SlurmOutputPath(const std::string& folder, const std::string& name, const std::string& fallback)
+{
+    std::string path;
+    if (folder.find('\\') != std::string::npos) {
+        for (const char c : folder + "/" + fallback)
+            path += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        return path;
+    }
+    for (const char c : folder)
+        path += c == '%' ? std::string("%%") : std::string(1, c);
+    return path + "/" + name;
 }

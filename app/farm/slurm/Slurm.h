@@ -1,12 +1,15 @@
 // The Slurm commands veldra farm uses: sbatch to submit, squeue to see live
 // job states, scancel to cancel. Each failure of a command (not installed,
-// controller unreachable, request refused) throws Failure with one line
-// naming the command and what it said.
+// controller unreachable, request refused) throws Failure naming the
+// command, with everything it said on one line.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
+
+// Job ids as Slurm's commands take them: "120,121".
+std::string JobList(const std::vector<std::string>& jobs);
 
 // Submits a batch job: `sbatch --parsable ARGS...`; returns the job id.
 std::string SubmitBatch(const std::vector<std::string>& args);
@@ -19,23 +22,46 @@ struct LiveJob {
     std::string job;          // the job id, for an array the array's id
     std::optional<int> task;  // the array task index
     std::string state;        // PENDING, RUNNING, COMPLETED...
-    std::string reason;       // why it is pending, "None" otherwise
+    std::string reason;       // why it is pending or ended, "None" otherwise
+    int exitStatus = 0;       // as wait() reports it: exit code << 8, or the signal
 };
 
 // What squeue knows of `jobs` and their tasks. Slurm forgets finished jobs
 // after a while: a job missing here has finished long ago.
 std::vector<LiveJob> QueryJobs(const std::vector<std::string>& jobs);
 
-// Lines of `squeue -h -o '%F|%K|%T|%r'`, pending task lists such as
-// "0-4%2" or "5,7-9" spread into one entry per task. Throws Failure for a
-// task list that is malformed or longer than a run's frames.
+// Lines of `squeue -h -O ArrayJobID:|,ArrayTaskID:|,State:|,Reason:|,
+// exit_code:|`, pending task lists such as "0-4%2" or "[5,7-9]" spread into
+// one entry per task. Throws Failure for a task list that is malformed or
+// longer than a run's frames.
 std::vector<LiveJob> ParseQueue(const std::string& text);
 
 // Still to run or running, as opposed to ended one way or another.
 bool IsActive(const std::string& state);
 bool IsRunning(const std::string& state);
 
-// For a pending reason that will not clear by itself (a request no node or
-// partition can meet, a hold, a dependency that can never be met): what it
-// means, in words. Nothing for reasons that pass with time.
-std::optional<std::string> StuckReason(const std::string& reason);
+// Why a job is pending, when that matters to someone waiting for it.
+struct PendingReason {
+    // True when the job can never start as it is (a request no node or
+    // partition can meet, a dependency that can never be met); false for a
+    // reason that may clear with time or an operator's hand (nodes down, a
+    // hold, a controller that has just restarted).
+    bool never = false;
+    std::string meaning;  // in words
+};
+// The reason `reason` as someone waiting must read it; nothing for the
+// reasons every job meets on its way (priority, resources, a dependency
+// that is still running).
+std::optional<PendingReason> ReadPendingReason(const std::string& reason);
+
+// How an ended job or task ended, in words that follow "task 3 of job 120":
+// "completed", "failed with exit code 2", "timed out", "was cancelled"...
+std::string EndingOf(const LiveJob& job);
+
+// The --output value that makes Slurm write `folder`/`name`, where `name`
+// may hold Slurm's %-patterns (%A, %a, %j) but `folder` is taken as it
+// stands: its '%' are doubled. Slurm expands no pattern at all in a name
+// that holds a backslash, so for such a folder the patterns cannot work:
+// then the value names `folder`/`fallback` (with its backslashes doubled),
+// one file for every job that writes there.
+std::string SlurmOutputPath(const std::string& folder, const std::string& name, const std::string& fallback);

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
-#include <system_error>
 #include <unistd.h>
 
 #include "bmm/Bitmap.h"
@@ -12,6 +11,7 @@
 #include "filter/Identity.h"
 #include "filter/RotationParams.h"
 #include "messages/Failure.h"
+#include "render/InstalledFiles.h"
 #include "render/module/ModuleFileCheck.h"
 
 namespace {
@@ -27,20 +27,7 @@ FileError ModuleFailure(const std::string& path, const ModuleLoadError& error)
 
 }  // namespace
 
-std::string DefaultModulePath()
-{
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        return VELDRA_MODULE_FILE;
-    // The build puts the module beside the program; an install puts it
-    // with the host libraries.
-    const std::filesystem::path beside = self.parent_path() / VELDRA_MODULE_FILE;
-    std::error_code missing;
-    if (std::filesystem::exists(beside, missing))
-        return beside.string();
-    return (self.parent_path() / VELDRA_MODULE_FOLDER_FROM_BIN / VELDRA_MODULE_FILE).string();
-}
+std::string DefaultModulePath() { return InstalledFile(VELDRA_MODULE_FILE); }
 
 std::string ModuleBesideHostLibraries()
 {

@@ -1,0 +1,13 @@
+// The image program's side of the image commands: they run here.
+#include "ImageCommand.h"
+#include "commands/Commands.h"
+#include "farm/FarmActions.h"
+
+int RunImageCommand(const Arguments& arguments, char**)
+{
+    switch (arguments.command) {
+    case Arguments::Command::Render: return RunRender(arguments);
+    case Arguments::Command::Demo: return RunDemo(arguments);
+    default: return RunFarmChunk(arguments.farm);
+    }
+}

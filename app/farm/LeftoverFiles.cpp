@@ -1,0 +1,51 @@
+#include "farm/LeftoverFiles.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <unistd.h>
+
+#include "files/PendingFiles.h"
+
+std::string TemporaryTagOf(const std::string& job, const std::string& task)
+{
+    std::string tag = "farm" + job + "_" + task;
+    for (char& c : tag) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
+            c = '_';
+    }
+    return tag;
+}
+
+std::string FolderOfPattern(const std::string& pattern)
+{
+    const std::size_t slash = pattern.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : pattern.substr(0, slash);
+    std::unique_ptr<char, decltype(&std::free)> resolved(realpath(folder.c_str(), nullptr), &std::free);
+    return resolved ? resolved.get() : "";
+}
+
+int RemoveLeftovers(const std::string& folder, const std::vector<std::string>& tags)
+{
+    if (folder.empty() || tags.empty())
+        return 0;
+    std::error_code error;
+    int removed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        for (const std::string& tag : tags) {
+            const std::string prefix = TemporaryNamePrefix(tag);
+            if (name.compare(0, prefix.size(), prefix) == 0 && name.size() > 4 &&
+                name.compare(name.size() - 4, 4, ".tmp") == 0 && unlink((folder + "/" + name).c_str()) == 0)
+                ++removed;
+        }
+    }
+    return removed;
+}
+
+int RemoveLeftovers(const std::string& folder, const std::string& tag)
+{
+    return RemoveLeftovers(folder, std::vector<std::string>{tag});
+}

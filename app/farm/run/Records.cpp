@@ -1,0 +1,108 @@
+#include "farm/run/Records.h"
+
+#include <climits>
+#include <sys/stat.h>
+
+#include "farm/run/KeyValues.h"
+#include "messages/Failure.h"
+#include "sequence/ParseInteger.h"
+
+namespace {
+
+std::string MtimeText(std::int64_t ns)
+{
+    const std::string nanoseconds = std::to_string(ns % 1000000000);
+    return std::to_string(ns / 1000000000) + "." + std::string(9 - nanoseconds.size(), '0') + nanoseconds;
+}
+
+// "seconds.nanoseconds" as written by MtimeText.
+std::optional<std::int64_t> MtimeOf(const std::string& text)
+{
+    const std::size_t dot = text.find('.');
+    if (dot == std::string::npos || text.size() - dot - 1 != 9)
+        return std::nullopt;
+    const auto seconds = ParseInteger(text.substr(0, dot), 0, LLONG_MAX / 1000000000 - 1);
+    const auto nanoseconds = ParseInteger(text.substr(dot + 1), 0, 999999999);
+    if (!seconds || !nanoseconds)
+        return std::nullopt;
+    return *seconds * 1000000000 + *nanoseconds;
+}
+
+}  // namespace
+
+std::optional<OutputStamp> StampOf(const std::string& path)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return OutputStamp{static_cast<std::uint64_t>(info.st_size),
+                       static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+std::string FormatRecord(const FrameRecord& record)
+{
+    KeyValues values = {{"frame", std::to_string(record.frame)},
+                        {"state", record.ok ? "ok" : "failed"},
+                        {"attempts", std::to_string(record.attempts)},
+                        {"host", record.host},
+                        {"job", record.job},
+                        {"task", record.task},
+                        {"log", record.log},
+                        {"message", record.message}};
+    if (record.output) {
+        values.emplace_back("output-size", std::to_string(record.output->size));
+        values.emplace_back("output-mtime", MtimeText(record.output->mtimeNs));
+    }
+    return FormatKeyValues(values, "frame " + std::to_string(record.frame));
+}
+
+FrameRecord ParseRecord(const std::string& text, const std::string& what)
+{
+    const KeyValues values = ParseKeyValues(text);
+    FrameRecord record;
+    record.frame = IntegerOf(values, "frame", what);
+    const std::string state = ValueOf(values, "state");
+    if (state != "ok" && state != "failed")
+        throw Failure(what, "bad or missing state '" + state + "'");
+    record.ok = state == "ok";
+    record.attempts = IntegerOf(values, "attempts", what);
+    record.host = ValueOf(values, "host");
+    record.job = ValueOf(values, "job");
+    record.task = ValueOf(values, "task");
+    record.log = ValueOf(values, "log");
+    record.message = ValueOf(values, "message");
+    const std::string size = ValueOf(values, "output-size");
+    if (!size.empty()) {
+        const auto bytes = ParseInteger(size, 0, LLONG_MAX);
+        const auto mtime = MtimeOf(ValueOf(values, "output-mtime"));
+        if (!bytes || !mtime)
+            throw Failure(what, "bad output-size or output-mtime");
+        record.output = OutputStamp{static_cast<std::uint64_t>(*bytes), *mtime};
+    }
+    return record;
+}
+
+std::string FormatTaskRecord(const TaskRecord& record)
+{
+    return FormatKeyValues({{"job", record.job},
+                            {"task", record.task},
+                            {"host", record.host},
+                            {"state", record.ended ? "ended" : "running"},
+                            {"ending", record.ending}},
+                           "task " + record.task + " of job " + record.job);
+}
+
+TaskRecord ParseTaskRecord(const std::string& text, const std::string& what)
+{
+    const KeyValues values = ParseKeyValues(text);
+    TaskRecord record;
+    record.job = ValueOf(values, "job");
+    record.task = ValueOf(values, "task");
+    record.host = ValueOf(values, "host");
+    const std::string state = ValueOf(values, "state");
+    if (record.job.empty() || record.task.empty() || (state != "running" && state != "ended"))
+        throw Failure(what, "not a task record");
+    record.ended = state == "ended";
+    record.ending = ValueOf(values, "ending");
+    return record;
+}

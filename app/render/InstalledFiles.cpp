@@ -1,0 +1,17 @@
+#include "render/InstalledFiles.h"
+
+#include <filesystem>
+#include <system_error>
+
+std::string InstalledFile(const std::string& name)
+{
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return name;
+    const std::filesystem::path beside = self.parent_path() / name;
+    std::error_code missing;
+    if (std::filesystem::exists(beside, missing))
+        return beside.string();
+    return (self.parent_path() / VELDRA_MODULE_FOLDER_FROM_BIN / name).string();
+}
