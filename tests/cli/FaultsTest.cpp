@@ -62,7 +62,7 @@ std::vector<std::string> Leftovers(const std::string& folder)
 }
 
 // Runs veldra directly (no shell) and reports its exit code and the peak
-// memory of that one child.
+// memory of that one process, counted by the small launcher peak_memory.
 struct MeasuredRun {
     int exitCode = -1;
     long peakKilobytes = 0;
@@ -70,24 +70,38 @@ struct MeasuredRun {
 
 MeasuredRun RunMeasured(const std::string& folder, const std::vector<std::string>& arguments)
 {
+    const std::string launcher = BinFile("peak_memory");
     const std::string program = BinFile("veldra");
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    std::vector<char*> argv{const_cast<char*>(launcher.c_str()), const_cast<char*>(program.c_str())};
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
+    int report[2];
+    if (pipe(report) != 0)
+        return {};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    posix_spawn_file_actions_adddup2(&actions, report[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, report[0]);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t child = 0;
     MeasuredRun run;
-    if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+    const bool started = posix_spawn(&child, launcher.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+    close(report[1]);
+    if (started) {
+        std::string printed;
+        char chunk[64];
+        for (ssize_t got; (got = read(report[0], chunk, sizeof chunk)) > 0;)
+            printed.append(chunk, static_cast<std::size_t>(got));
         int status = 0;
-        rusage usage{};
-        wait4(child, &status, 0, &usage);
+        waitpid(child, &status, 0);
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.peakKilobytes = usage.ru_maxrss;
+        // The launcher's figure is the last line, after what veldra printed.
+        const std::size_t lastLine = printed.find_last_of('\n', printed.size() - 2);
+        run.peakKilobytes = std::atol(printed.c_str() + (lastLine == std::string::npos ? 0 : lastLine + 1));
     }
+    close(report[0]);
     posix_spawn_file_actions_destroy(&actions);
     return run;
 }
@@ -388,6 +402,41 @@ TEST(Faults, LyingHeadersAndCutModulesAreRefusedCheaply)
         const RunResult run = RunVeldra(folder, "info --module cut.flt");
         EXPECT_EQ(run.exitCode, 1) << "cut at " << keep << "\n" << run.output;
         EXPECT_TRUE(OneLineNaming(run, "cut.flt: not a usable module file")) << run.output;
+    }
+}
+
+// A large frame costs about two frames of memory, the host's frame and the
+// filter's work buffer: the picture is read into the frame a band of rows
+// at a time and written from it in place, never through whole-frame copies.
+TEST(Faults, LargeFramesCostTheirTwoFramesOfMemory)
+{
+    const std::string folder = ScratchFolder("large");
+    constexpr int kSide = 2048;
+    constexpr long kFrameKilobytes = long{kSide} * kSide * 8 / 1024;
+    for (const int channels : {1, 3, 4}) {
+        const int side = channels == 1 ? 16 : kSide;
+        // Noise. RGBA is compressed as the library compresses by default, so
+        // that the reader decodes through buffers of its own; RGB is stored
+        // plain, and its output, which keeps that, holds as many bytes as
+        // its pixels while it is written.
+        OIIO::ImageSpec header(side, side, channels == 1 ? 4 : channels, OIIO::TypeDesc::UINT16);
+        if (channels == 3)
+            header.attribute("compression", "none");
+        std::vector<std::uint16_t> values(static_cast<std::size_t>(side) * side * header.nchannels);
+        std::uint32_t noise = 12345;
+        for (std::uint16_t& value : values)
+            value = static_cast<std::uint16_t>((noise = noise * 1664525u + 1013904223u) >> 16);
+        const std::string path = folder + "/in" + std::to_string(channels) + ".tif";
+        auto output = OIIO::ImageOutput::create(path);
+        ASSERT_TRUE(output && output->open(path, header) && output->write_image(OIIO::TypeDesc::UINT16, values.data()));
+        output->close();
+    }
+    const MeasuredRun small = RunMeasured(folder, {"render", "in1.tif", "out1.tif", "-a", "z", "-e", "30"});
+    ASSERT_EQ(small.exitCode, 0);
+    for (const char* input : {"in3.tif", "in4.tif"}) {
+        const MeasuredRun run = RunMeasured(folder, {"render", input, "out.tif", "-a", "z", "-e", "30"});
+        ASSERT_EQ(run.exitCode, 0) << input;
+        EXPECT_LT(run.peakKilobytes - small.peakKilobytes, kFrameKilobytes * 11 / 5) << input;
     }
 }
 

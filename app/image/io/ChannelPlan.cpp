@@ -29,13 +29,12 @@ int ChannelPlan::Highest() const { return *std::max_element(source, source + 4);
 
 bool ChannelPlan::IsRgbaInOrder() const { return source[0] == 0 && source[1] == 1 && source[2] == 2 && source[3] == 3; }
 
-void ChannelPlan::Spread(const std::vector<std::uint16_t>& values, int stride, Frame& frame) const
+void ChannelPlan::Spread(const std::uint16_t* values, int stride, BMM_Color_64* pixels, std::size_t count) const
 {
-    const std::size_t count = frame.PixelCount();
     for (std::size_t i = 0; i < count; ++i) {
-        const std::uint16_t* v = &values[i * stride];
+        const std::uint16_t* v = values + i * stride;
         const auto take = [&](int channel, std::uint16_t otherwise) { return channel >= 0 ? v[channel] : otherwise; };
-        frame.pixels[i] = {take(source[0], 0), take(source[1], 0), take(source[2], 0), take(source[3], 0xFFFF)};
+        pixels[i] = {take(source[0], 0), take(source[1], 0), take(source[2], 0), take(source[3], 0xFFFF)};
     }
 }
 

@@ -24,8 +24,8 @@ struct ChannelPlan {
     int Highest() const;
     // True when the file's first four channels are the frame's, in order.
     bool IsRgbaInOrder() const;
-    // Fills `frame` from `values`, `stride` 16-bit values per pixel.
-    void Spread(const std::vector<std::uint16_t>& values, int stride, Frame& frame) const;
+    // Fills `count` pixels from `values`, `stride` 16-bit values per pixel.
+    void Spread(const std::uint16_t* values, int stride, BMM_Color_64* pixels, std::size_t count) const;
     // What a warning says of the channels of `path` left out, so that a
     // depth or object channel is not silently mistaken for anything; ""
     // when none are.

@@ -2,6 +2,7 @@
 
 #include <OpenImageIO/imageio.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "image/PixelArrays.h"
@@ -19,18 +20,56 @@ bool IsFloat(OIIO::TypeDesc type)
            type.basetype == OIIO::TypeDesc::DOUBLE;
 }
 
-// Reads the first `channels` channels as 16-bit values into `out`. Float
-// pictures are read as float first, to find values the 16-bit frame must
-// clamp, then converted as the library converts.
-bool ReadChannels(OIIO::ImageInput& input, int channels, std::uint16_t* out, bool& clamped)
+// Rows asked of the reader at a time. The library converts through buffers
+// the size of what it is asked for: a whole frame at once would hold two
+// more frames' worth while it reads, a band only a few rows.
+constexpr int kBandRows = 64;
+
+// Rows [first, first + rows) of channels 0 .. channels - 1 as `type`;
+// a tiled picture is read by whole rows of tiles.
+bool ReadRows(OIIO::ImageInput& input, int first, int rows, int channels, OIIO::TypeDesc type, void* out)
 {
     const OIIO::ImageSpec& header = input.spec();
-    if (!IsFloat(header.format))
-        return input.read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT16, out);
-    std::vector<float> values(static_cast<std::size_t>(header.width) * header.height * channels);
-    if (!input.read_image(0, 0, 0, channels, OIIO::TypeDesc::FLOAT, values.data()))
-        return false;
-    return FloatsToSixteenBits(values.data(), channels, header.width, header.height, out, OIIO::AutoStride, clamped);
+    const int top = header.y + first;
+    if (header.tile_width > 0)
+        return input.read_tiles(0, 0, header.x, header.x + header.width, top, top + rows, header.z, header.z + 1, 0,
+                                channels, type, out);
+    return input.read_scanlines(0, 0, top, top + rows, header.z, 0, channels, type, out);
+}
+
+// Fills the frame's pixels from the picture, band by band: straight into
+// the frame when the file's first four channels are its own, else through
+// the plan. Float pictures are read as float, to find values the 16-bit
+// frame must clamp, then converted as the library converts.
+bool ReadPixels(OIIO::ImageInput& input, const ChannelPlan& plan, Frame& frame, bool& clamped)
+{
+    const OIIO::ImageSpec& header = input.spec();
+    const bool direct = plan.IsRgbaInOrder();
+    const int channels = direct ? 4 : plan.Highest() + 1;
+    const bool isFloat = IsFloat(header.format);
+    // Tiles come whole, so a band is a row of them.
+    const int bandRows = std::min(header.height, header.tile_width > 0 ? header.tile_height : kBandRows);
+    const std::size_t bandValues = static_cast<std::size_t>(header.width) * channels * bandRows;
+    std::vector<std::uint16_t> values(direct ? 0 : bandValues);
+    std::vector<float> floats(isFloat ? bandValues : 0);
+    clamped = false;
+    for (int first = 0; first < header.height; first += bandRows) {
+        const int rows = std::min(bandRows, header.height - first);
+        BMM_Color_64* pixels = frame.pixels + static_cast<std::size_t>(first) * header.width;
+        std::uint16_t* out = direct ? &pixels->r : values.data();
+        if (isFloat) {
+            bool bandClamped = false;
+            if (!ReadRows(input, first, rows, channels, OIIO::TypeDesc::FLOAT, floats.data()) ||
+                !FloatsToSixteenBits(floats.data(), channels, header.width, rows, out, OIIO::AutoStride, bandClamped))
+                return false;
+            clamped = clamped || bandClamped;
+        } else if (!ReadRows(input, first, rows, channels, OIIO::TypeDesc::UINT16, out)) {
+            return false;
+        }
+        if (!direct)
+            plan.Spread(values.data(), channels, pixels, static_cast<std::size_t>(rows) * header.width);
+    }
+    return true;
 }
 
 }  // namespace
@@ -64,16 +103,7 @@ LoadedImage ReadImage(const std::string& path)
     image.associatedAlpha = image.hasAlpha && header.get_int_attribute("oiio:UnassociatedAlpha") == 0;
     image.frame = Frame::Make(static_cast<std::uint16_t>(header.width), static_cast<std::uint16_t>(header.height));
 
-    bool read = false;
-    if (plan.IsRgbaInOrder()) {
-        read = ReadChannels(*input, 4, &image.frame.pixels[0].r, image.clamped);
-    } else {
-        const int stride = plan.Highest() + 1;
-        std::vector<std::uint16_t> values(image.frame.PixelCount() * stride);
-        read = ReadChannels(*input, stride, values.data(), image.clamped);
-        if (read)
-            plan.Spread(values, stride, image.frame);
-    }
+    const bool read = ReadPixels(*input, plan, image.frame, image.clamped);
     // Readers of cut files may fill the missing rows and only leave an
     // error behind (JPEG, TIFF strips): any error means a damaged picture.
     const std::string error = input->geterror();

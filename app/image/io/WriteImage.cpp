@@ -54,22 +54,14 @@ OIIO::TypeDesc OutputType(const WriteSettings& settings)
     return input.basetype == OIIO::TypeDesc::DOUBLE ? OIIO::TypeDesc::FLOAT : OIIO::TypeDesc::UINT16;
 }
 
-// The frame's values for `colours` (1: grey from red, 3: red, green, blue)
-// and, when `alpha`, the alpha after them.
-std::vector<std::uint16_t> PackChannels(const Frame& frame, int colours, bool alpha)
+// Grey and alpha side by side, as a grey file with alpha holds them.
+std::vector<std::uint16_t> GreyWithAlpha(const Frame& frame)
 {
-    const int channels = colours + (alpha ? 1 : 0);
-    std::vector<std::uint16_t> values(frame.PixelCount() * channels);
-    std::uint16_t* v = values.data();
+    std::vector<std::uint16_t> values;
+    values.reserve(frame.PixelCount() * 2);
     for (std::size_t i = 0; i < frame.PixelCount(); ++i) {
-        const BMM_Color_64& p = frame.pixels[i];
-        *v++ = p.r;
-        if (colours == 3) {
-            *v++ = p.g;
-            *v++ = p.b;
-        }
-        if (alpha)
-            *v++ = p.a;
+        values.push_back(frame.pixels[i].r);
+        values.push_back(frame.pixels[i].a);
     }
     return values;
 }
@@ -126,14 +118,16 @@ WriteOutcome WriteImage(const std::string& path, const std::string& format, cons
     } else if (source && format == source->format && !source->compression.empty())
         header.attribute("compression", source->compression);
 
-    // RGBA goes straight from the frame; other layouts are packed first.
+    // Red, green, blue and alpha lead each of the frame's pixels, so every
+    // layout but grey with alpha is read from the frame in place, without a
+    // second copy of the picture.
     const Frame premultiplied = premultiply ? Premultiplied(frame) : Frame{};
     const Frame& values = premultiply ? premultiplied : frame;
     std::vector<std::uint16_t> packed;
     const void* pixels = values.pixels;
     OIIO::stride_t stride = sizeof(BMM_Color_64);
-    if (channels != 4) {
-        packed = PackChannels(values, colours, alpha);
+    if (colours == 1 && alpha) {
+        packed = GreyWithAlpha(values);
         pixels = packed.data();
         stride = OIIO::AutoStride;
     }
