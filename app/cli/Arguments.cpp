@@ -19,12 +19,13 @@ std::string HelpAsked(const std::vector<std::string>& words)
     return words[0];
 }
 
-// `veldra help [COMMAND [ACTION]]` and `veldra farm help [ACTION]`.
+// `veldra help [COMMAND [ACTION]]` and `veldra farm help [ACTION]`; a --help
+// among them asks for the same help again.
 Arguments Help(const std::vector<std::string>& topic)
 {
     Arguments arguments;
     for (const std::string& word : topic)
-        if (!word.empty())
+        if (!word.empty() && !AsksForHelp({word}))
             arguments.helpTopic += (arguments.helpTopic.empty() ? "" : " ") + word;
     HelpText(arguments.helpTopic);  // an unknown topic fails here
     return arguments;

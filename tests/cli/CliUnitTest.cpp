@@ -106,6 +106,8 @@ TEST(ArgumentsUnit, OptionsAndRefusals)
     EXPECT_EQ(a.render.output, "-odd.png");
 
     EXPECT_EQ(Parse({"render", "--help"}).helpTopic, "render");
+    EXPECT_EQ(Parse({"help", "--help"}).helpTopic, "");
+    EXPECT_EQ(Parse({"help", "farm", "submit", "-h"}).helpTopic, "farm submit");
     EXPECT_EQ(Parse({"--version"}).command, Arguments::Command::Version);
 
     // The filter counts a range's frames in an int: 2^31 - 1 of them is the
