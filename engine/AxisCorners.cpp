@@ -28,17 +28,30 @@ float CentreAdjusted(int pivotOffset, float perspective)
     return pivotOffset == 0 ? static_cast<float>(perspective / 2.0) : perspective;
 }
 
-// Moves the frame's corners to be relative to the pivot, replaces each by
-// turn(corner), and moves them back. The shifts are the host's in-place
-// float operations.
-template <typename Turn>
-QuadCorners TurnedCorners(float w, float h, Point2 pivot, Turn turn)
+// The sine and cosine of an angle in degrees.
+struct SineCosine {
+    double sin, cos;
+};
+
+SineCosine SineCosineOf(float degrees)
 {
+    const double a = Radians(degrees);
+    return {std::sin(a), std::cos(a)};
+}
+
+// Moves the frame's corners to be relative to the pivot, replaces each by
+// turn(corner), and moves them back; none without a pivot. The shifts are
+// the host's in-place float operations.
+template <typename Turn>
+std::optional<QuadCorners> TurnedCorners(float w, float h, std::optional<Point2> pivot, Turn turn)
+{
+    if (!pivot)
+        return std::nullopt;
     QuadCorners corners = {Point2(0.0f, 0.0f), Point2(w, h), Point2(0.0f, h), Point2(w, 0.0f)};
     for (Point2& corner : corners) {
-        corner -= pivot;
+        corner -= *pivot;
         corner = turn(static_cast<double>(corner.x), static_cast<double>(corner.y));
-        corner += pivot;
+        corner += *pivot;
     }
     return corners;
 }
@@ -48,44 +61,31 @@ QuadCorners TurnedCorners(float w, float h, Point2 pivot, Turn turn)
 std::optional<QuadCorners> CornersAboutX(int width, int height, int pivotOffset, float angle, float perspective)
 {
     const float w = static_cast<float>(width), h = static_cast<float>(height);
-    const std::optional<Point2> pivot = PickPivot(pivotOffset, Point2(w / 2.0f, h), Point2(w / 2.0f, h / 2.0f),
-                                                  Point2(w / 2.0f, 0.0f));
-    if (!pivot)
-        return std::nullopt;
     const double f = CentreAdjusted(pivotOffset, perspective);
-    const double a = Radians(angle);
-    const double sinA = std::sin(a), cosA = std::cos(a);
+    const SineCosine t = SineCosineOf(angle);
     // Rows foreshortened toward the pivot row; each row's width scaled about
     // the pivot column by its distance from the pivot row.
-    return TurnedCorners(w, h, *pivot,
-                         [&](double x, double y) { return Point2(x - ((sinA * y * 2) / h) * x * f, cosA * y); });
+    return TurnedCorners(
+        w, h, PickPivot(pivotOffset, Point2(w / 2.0f, h), Point2(w / 2.0f, h / 2.0f), Point2(w / 2.0f, 0.0f)),
+        [&](double x, double y) { return Point2(x - ((t.sin * y * 2) / h) * x * f, t.cos * y); });
 }
 
 std::optional<QuadCorners> CornersAboutY(int width, int height, int pivotOffset, float angle, float perspective)
 {
     const float w = static_cast<float>(width), h = static_cast<float>(height);
-    const std::optional<Point2> pivot = PickPivot(pivotOffset, Point2(0.0f, h / 2.0f), Point2(w / 2.0f, h / 2.0f),
-                                                  Point2(w, h / 2.0f));
-    if (!pivot)
-        return std::nullopt;
     const double f = CentreAdjusted(pivotOffset, perspective);
-    const double a = Radians(angle);
-    const double sinA = std::sin(a), cosA = std::cos(a);
-    return TurnedCorners(w, h, *pivot,
-                         [&](double x, double y) { return Point2(cosA * x, y - ((sinA * x * 2) / w) * y * f); });
+    const SineCosine t = SineCosineOf(angle);
+    return TurnedCorners(
+        w, h, PickPivot(pivotOffset, Point2(0.0f, h / 2.0f), Point2(w / 2.0f, h / 2.0f), Point2(w, h / 2.0f)),
+        [&](double x, double y) { return Point2(t.cos * x, y - ((t.sin * x * 2) / w) * y * f); });
 }
 
 std::optional<QuadCorners> CornersAboutZ(int width, int height, int pivotOffset, float angle)
 {
     const float w = static_cast<float>(width), h = static_cast<float>(height);
-    const std::optional<Point2> pivot = PickPivot(pivotOffset, Point2(0.0f, h), Point2(w / 2.0f, h / 2.0f),
-                                                  Point2(w, 0.0f));
-    if (!pivot)
-        return std::nullopt;
     // Negated because row 0 is at the top: a positive angle then turns the
     // picture counter-clockwise as displayed.
-    const double a = Radians(-angle);
-    const double sinA = std::sin(a), cosA = std::cos(a);
-    return TurnedCorners(w, h, *pivot,
-                         [&](double x, double y) { return Point2(cosA * x - sinA * y, sinA * x + cosA * y); });
+    const SineCosine t = SineCosineOf(-angle);
+    return TurnedCorners(w, h, PickPivot(pivotOffset, Point2(0.0f, h), Point2(w / 2.0f, h / 2.0f), Point2(w, 0.0f)),
+                         [&](double x, double y) { return Point2(t.cos * x - t.sin * y, t.sin * x + t.cos * y); });
 }
