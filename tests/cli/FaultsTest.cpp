@@ -410,6 +410,9 @@ TEST(Faults, LyingHeadersAndCutModulesAreRefusedCheaply)
 // at a time and written from it in place, never through whole-frame copies.
 TEST(Faults, LargeFramesCostTheirTwoFramesOfMemory)
 {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer shadows every byte and keeps freed memory in quarantine";
+#endif
     const std::string folder = ScratchFolder("large");
     constexpr int kSide = 2048;
     constexpr long kFrameKilobytes = long{kSide} * kSide * 8 / 1024;
