@@ -80,6 +80,40 @@ TEST(RenderCommand, InputsKeepTheirDepthAndChannels)
     EXPECT_EQ(ReadPictureAs16(folder + "/rgb-8.png").values, expectRgb);
 }
 
+// Pictures are read a band of rows, or a row of tiles, at a time: stored in
+// tiles that divide neither side, and taller than a band, a picture turns
+// to the same pixels as when it is stored line by line.
+TEST(RenderCommand, TiledPicturesTurnAsLinedOnesDo)
+{
+    const std::string folder = ScratchFolder("tiled");
+    const Picture picture = CoordinatePicture(97, 150, 3);
+    auto write = [&](const std::string& name, OIIO::TypeDesc format, bool tiled) {
+        OIIO::ImageSpec header(picture.width, picture.height, picture.channels, format);
+        if (tiled) {
+            header.tile_width = 32;
+            header.tile_height = 48;
+        }
+        auto output = OIIO::ImageOutput::create(folder + "/" + name);
+        ASSERT_TRUE(output && output->open(folder + "/" + name, header) &&
+                    output->write_image(OIIO::TypeDesc::UINT16, picture.values.data()) && output->close())
+            << name;
+    };
+    for (const std::string kind : {"tif", "exr"}) {
+        const OIIO::TypeDesc format = kind == "tif" ? OIIO::TypeDesc::UINT16 : OIIO::TypeDesc::HALF;
+        write("lines." + kind, format, false);
+        write("tiles." + kind, format, true);
+        ASSERT_EQ(ReadHeader(folder + "/tiles." + kind).tile_width, 32) << kind;
+        for (const std::string stored : {"lines", "tiles"}) {
+            const std::string command = "render " + stored + "." + kind + " out-" + stored + "." + kind +
+                                        " --axis y --pivot upper --start 40 --quiet 2>/dev/null";
+            ASSERT_EQ(RunVeldra(folder, command).exitCode, 0) << command;
+        }
+        EXPECT_EQ(ReadPictureAs16(folder + "/out-tiles." + kind).values,
+                  ReadPictureAs16(folder + "/out-lines." + kind).values)
+            << kind;
+    }
+}
+
 // A render farm splits a shot across machines and cores: whole, in two
 // chunks with the same --range, with one or two jobs, or through a printf
 // pattern, the files must be the same bytes.
