@@ -27,9 +27,9 @@ constexpr int kBandRows = 64;
 
 // Rows [first, first + rows) of channels 0 .. channels - 1 as `type`;
 // a tiled picture is read by whole rows of tiles.
-bool ReadRows(OIIO::ImageInput& input, int first, int rows, int channels, OIIO::TypeDesc type, void* out)
+bool ReadRows(OIIO::ImageInput& input, const OIIO::ImageSpec& header, int first, int rows, int channels,
+              OIIO::TypeDesc type, void* out)
 {
-    const OIIO::ImageSpec& header = input.spec();
     const int top = header.y + first;
     if (header.tile_width > 0)
         return input.read_tiles(0, 0, header.x, header.x + header.width, top, top + rows, header.z, header.z + 1, 0,
@@ -41,9 +41,9 @@ bool ReadRows(OIIO::ImageInput& input, int first, int rows, int channels, OIIO::
 // the frame when the file's first four channels are its own, else through
 // the plan. Float pictures are read as float, to find values the 16-bit
 // frame must clamp, then converted as the library converts.
-bool ReadPixels(OIIO::ImageInput& input, const ChannelPlan& plan, Frame& frame, bool& clamped)
+bool ReadPixels(OIIO::ImageInput& input, const OIIO::ImageSpec& header, const ChannelPlan& plan, Frame& frame,
+                bool& clamped)
 {
-    const OIIO::ImageSpec& header = input.spec();
     const bool direct = plan.IsRgbaInOrder();
     const int channels = direct ? 4 : plan.Highest() + 1;
     const bool isFloat = IsFloat(header.format);
@@ -59,11 +59,11 @@ bool ReadPixels(OIIO::ImageInput& input, const ChannelPlan& plan, Frame& frame, 
         std::uint16_t* out = direct ? &pixels->r : values.data();
         if (isFloat) {
             bool bandClamped = false;
-            if (!ReadRows(input, first, rows, channels, OIIO::TypeDesc::FLOAT, floats.data()) ||
+            if (!ReadRows(input, header, first, rows, channels, OIIO::TypeDesc::FLOAT, floats.data()) ||
                 !FloatsToSixteenBits(floats.data(), channels, header.width, rows, out, OIIO::AutoStride, bandClamped))
                 return false;
             clamped = clamped || bandClamped;
-        } else if (!ReadRows(input, first, rows, channels, OIIO::TypeDesc::UINT16, out)) {
+        } else if (!ReadRows(input, header, first, rows, channels, OIIO::TypeDesc::UINT16, out)) {
             return false;
         }
         if (!direct)
@@ -103,7 +103,7 @@ LoadedImage ReadImage(const std::string& path)
     image.associatedAlpha = image.hasAlpha && header.get_int_attribute("oiio:UnassociatedAlpha") == 0;
     image.frame = Frame::Make(static_cast<std::uint16_t>(header.width), static_cast<std::uint16_t>(header.height));
 
-    const bool read = ReadPixels(*input, plan, image.frame, image.clamped);
+    const bool read = ReadPixels(*input, header, plan, image.frame, image.clamped);
     // Readers of cut files may fill the missing rows and only leave an
     // error behind (JPEG, TIFF strips): any error means a damaged picture.
     const std::string error = input->geterror();
