@@ -31,15 +31,20 @@ int RemoveLeftovers(const std::string& folder, const std::vector<std::string>& t
 {
     if (folder.empty() || tags.empty())
         return 0;
+    std::vector<std::string> prefixes;
+    for (const std::string& tag : tags)
+        prefixes.push_back(TemporaryNamePrefix(tag));
     std::error_code error;
     int removed = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
-        for (const std::string& tag : tags) {
-            const std::string prefix = TemporaryNamePrefix(tag);
-            if (name.compare(0, prefix.size(), prefix) == 0 && name.size() > 4 &&
-                name.compare(name.size() - 4, 4, ".tmp") == 0 && unlink((folder + "/" + name).c_str()) == 0)
+        if (name.size() <= 4 || name.compare(name.size() - 4, 4, ".tmp") != 0)
+            continue;
+        for (const std::string& prefix : prefixes) {
+            if (name.compare(0, prefix.size(), prefix) == 0 && unlink((folder + "/" + name).c_str()) == 0) {
                 ++removed;
+                break;
+            }
         }
     }
     return removed;

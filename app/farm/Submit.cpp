@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <unordered_set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,11 +62,6 @@ std::string FolderOf(const std::string& path)
 {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
     return parent.empty() ? "." : parent.string();
-}
-
-std::string Against(const std::string& folder, const std::string& path)
-{
-    return path[0] == '/' ? path : folder + "/" + path;
 }
 
 bool HoldsLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
@@ -138,7 +134,7 @@ void SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, Submis
         std::string hint;
         if (chunks > 1001)
             hint = "; " + std::to_string(chunks) + " chunks may be more than the cluster allows: give a larger --chunk";
-        throw failure.Noting(" (nothing was submitted" + hint + ")");
+        failure.ThrowNoting(" (nothing was submitted" + hint + ")");
     }
     folder.WriteSubmission(submission);
 
@@ -156,7 +152,7 @@ void SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, Submis
             outcome = "array job " + submission.arrayJob + " is still queued, and cancelling it failed too (" +
                       cancel.what() + ")";
         }
-        throw failure.Noting(" (submitting the report job; " + outcome + ")");
+        failure.ThrowNoting(" (submitting the report job; " + outcome + ")");
     }
     folder.WriteSubmission(submission);
 }
@@ -261,12 +257,12 @@ int RunFarmSubmit(const FarmArguments& arguments)
     }
     std::vector<int> existing;
     for (const int frame : manifest.frames) {
-        const std::string path = plan.InputOf(frame);
+        const std::string path = plan.InputOf(frame), output = plan.OutputOf(frame);
         if (access(path.c_str(), R_OK) != 0)
             throw Failure(path, std::string("cannot open: ") + std::strerror(errno));
-        if (SameFile(path, plan.OutputOf(frame)))
+        if (SameFile(path, output))
             throw Failure(render.output, "a farm run cannot render in place: give an output other than the input");
-        if (access(plan.OutputOf(frame).c_str(), F_OK) == 0)
+        if (access(output.c_str(), F_OK) == 0)
             existing.push_back(frame);
     }
     std::vector<FrameRecord> kept;
@@ -288,9 +284,12 @@ int RunFarmSubmit(const FarmArguments& arguments)
             "(--keep-existing keeps those an earlier run of this shot wrote)\n",
             existing.size(), manifest.frames.size());
     }
+    std::unordered_set<int> keptFrames;
+    for (const FrameRecord& record : kept)
+        keptFrames.insert(record.frame);
     std::vector<int> toRender;
     for (const int frame : manifest.frames) {
-        if (std::none_of(kept.begin(), kept.end(), [&](const FrameRecord& r) { return r.frame == frame; }))
+        if (keptFrames.count(frame) == 0)
             toRender.push_back(frame);
     }
     if (toRender.empty()) {

@@ -22,12 +22,18 @@ public:
     explicit Failure(const std::string& message) : std::runtime_error(message) {}
 
     const std::string& Subject() const { return subject_; }
-    // The same failure with `note` after its problem, such as how far a
-    // sequence got before it.
-    Failure Noting(const std::string& note) const
+    // Throws the same failure, of the same kind, with `note` after its
+    // problem, such as how far a sequence got before it.
+    [[noreturn]] virtual void ThrowNoting(const std::string& note) const
+    {
+        throw Failure(subject_, ProblemNoting(note));
+    }
+
+protected:
+    std::string ProblemNoting(const std::string& note) const
     {
         const std::string message = what();
-        return Failure(subject_, message.substr(subject_.empty() ? 0 : subject_.size() + 2) + note);
+        return message.substr(subject_.empty() ? 0 : subject_.size() + 2) + note;
     }
 
 private:
@@ -42,4 +48,8 @@ private:
 class FileError : public Failure {
 public:
     using Failure::Failure;
+    [[noreturn]] void ThrowNoting(const std::string& note) const override
+    {
+        throw FileError(Subject(), ProblemNoting(note));
+    }
 };

@@ -57,8 +57,8 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
     } catch (const Failure& failure) {
         if (count == 1)
             throw;
-        throw failure.Noting(" (sequence stopped; " + std::to_string(written) + " of " + std::to_string(count) +
-                             " frames written)");
+        failure.ThrowNoting(" (sequence stopped; " + std::to_string(written) + " of " + std::to_string(count) +
+                            " frames written)");
     }
     if (stopped())
         throw Failure("interrupted after the last frame; " + std::to_string(written) + " of " + std::to_string(count) +

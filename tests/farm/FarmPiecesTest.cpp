@@ -117,6 +117,12 @@ TEST(FarmFolder, RecordsRoundTrip)
     EXPECT_EQ(back.message, record.message);
     EXPECT_EQ(back.output, record.output);  // nanoseconds kept: a replaced file differs there first
     EXPECT_EQ(ParseRecord("frame=1\nstate=ok\nattempts=1\n", "old").output, std::nullopt);
+    // A node whose clock stands before 1970 writes times below zero.
+    for (const std::int64_t mtime : {std::int64_t{-1}, std::int64_t{-999999999}, std::int64_t{-1000000001}}) {
+        FrameRecord early = record;
+        early.output = OutputStamp{1, mtime};
+        EXPECT_EQ(ParseRecord(FormatRecord(early), "test").output, early.output) << mtime;
+    }
 
     const TaskRecord task{"1234", "5", "node7", true, "timed out"};
     const TaskRecord taskBack = ParseTaskRecord(FormatTaskRecord(task), "test");

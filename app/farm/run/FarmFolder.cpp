@@ -282,16 +282,10 @@ void FarmFolder::WriteManifest(const FarmManifest& manifest) const
     WriteText(ManifestPath(), "# veldra farm run\n" + FormatKeyValues(values, ManifestPath()));
 }
 
-namespace {
-
-// `path` made absolute against `folder` (runs made before paths were
-// stored absolute name them as given in the submitting folder).
 std::string Against(const std::string& folder, const std::string& path)
 {
     return path.empty() || path[0] == '/' ? path : folder + "/" + path;
 }
-
-}  // namespace
 
 FarmManifest FarmFolder::ReadManifest() const
 {

@@ -143,5 +143,10 @@ std::string TaskLogPath(const std::string& runPath, const std::string& job, cons
 // the user too, and what it points to is checked.
 void CheckOwnPath(const std::string& path);
 
+// `path` made absolute against `folder`; an absolute or empty path as it is.
+// (Runs made before paths were stored absolute name them as given in the
+// submitting folder.)
+std::string Against(const std::string& folder, const std::string& path);
+
 // The contents of a small text file; throws Failure naming it.
 std::string ReadTextFile(const std::string& path);

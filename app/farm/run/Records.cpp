@@ -9,10 +9,17 @@
 
 namespace {
 
+// Whole seconds, rounded down (a clock set before 1970 gives negative
+// times), then the nanoseconds after them, always nine digits.
 std::string MtimeText(std::int64_t ns)
 {
-    const std::string nanoseconds = std::to_string(ns % 1000000000);
-    return std::to_string(ns / 1000000000) + "." + std::string(9 - nanoseconds.size(), '0') + nanoseconds;
+    std::int64_t seconds = ns / 1000000000, rest = ns % 1000000000;
+    if (rest < 0) {
+        seconds -= 1;
+        rest += 1000000000;
+    }
+    const std::string nanoseconds = std::to_string(rest);
+    return std::to_string(seconds) + "." + std::string(9 - nanoseconds.size(), '0') + nanoseconds;
 }
 
 // "seconds.nanoseconds" as written by MtimeText.
@@ -21,7 +28,8 @@ std::optional<std::int64_t> MtimeOf(const std::string& text)
     const std::size_t dot = text.find('.');
     if (dot == std::string::npos || text.size() - dot - 1 != 9)
         return std::nullopt;
-    const auto seconds = ParseInteger(text.substr(0, dot), 0, LLONG_MAX / 1000000000 - 1);
+    constexpr long long kMostSeconds = LLONG_MAX / 1000000000 - 1;
+    const auto seconds = ParseInteger(text.substr(0, dot), -kMostSeconds, kMostSeconds);
     const auto nanoseconds = ParseInteger(text.substr(dot + 1), 0, 999999999);
     if (!seconds || !nanoseconds)
         return std::nullopt;
