@@ -62,8 +62,11 @@ shot() {
     local_times+="$(calc "$(now) - $start")"$'\n'
     rm -rf out && mkdir out
     start=$(now)
-    "$veldra" farm submit in/f.####.png out/f.####.png --axis y --end 90 --chunk $((frames / cores)) --wait \
-      >/dev/null 2>&1
+    # One chunk a core (at least one frame a chunk on a machine with more
+    # cores than frames).
+    "$veldra" farm submit in/f.####.png out/f.####.png --axis y --end 90 \
+      --chunk $(((frames + cores - 1) / cores)) --wait >farm.log 2>&1 ||
+      { echo "the farm run failed:" >&2; cat farm.log >&2; exit 1; }
     farm_times+="$(calc "$(now) - $start")"$'\n'
     cmp -s out/f.0048.png local/f.0048.png || { echo "farm and local frames differ" >&2; exit 1; }
   done

@@ -20,7 +20,7 @@ void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunW
             warnings.channelsDropped.Say(image.droppedChannels);
         if (image.clamped)
             warnings.clamped.Say(kClampedWarning);
-        if (plan.alpha == AlphaMode::Filter && !image.frame.IsOpaque())
+        if (plan.alpha == AlphaMode::Filter && image.hasAlpha && !image.frame.IsOpaque())
             warnings.alphaLost.Say(TransparencyLostWarning(warnings.keepAlpha));
         const ColourAlpha colour = image.associatedAlpha ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
         RenderFrameWithAlpha(filter, image.frame, plan.alpha, colour, plan.QueueAt(frame), plan.RangeAt(frame),
