@@ -3,7 +3,6 @@
 // for each frame that brought a renderer down), a record for each frame
 // no renderer could record, and a record of the task itself, written as it
 // starts and again as it ends, however it ends.
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -99,12 +98,9 @@ int RunFarmTask(const FarmArguments& arguments)
     // stay as they are while their outputs do.
     const auto output = FramePattern::Parse(manifest.output);
     std::vector<int> frames;
-    std::vector<FrameRecord> records = folder.ReadRecords();
     for (const int frame : mine->chunks[static_cast<std::size_t>(*chunk)]) {
-        const auto record = std::find_if(records.begin(), records.end(),
-                                         [&](const FrameRecord& r) { return r.frame == frame; });
-        if (record != records.end() && record->ok && record->output && output &&
-            StampOf(output->PathOf(frame)) == record->output) {
+        const std::optional<FrameRecord> record = folder.ReadRecord(frame);
+        if (record && record->ok && record->output && output && StampOf(output->PathOf(frame)) == record->output) {
             std::printf("frame %d: rendered earlier in this run, kept\n", frame);
             continue;
         }

@@ -374,7 +374,15 @@ void FarmFolder::Discard() const
 
 void FarmFolder::WriteRecord(const FrameRecord& record) const
 {
-    WriteText(path_ + "/status/" + std::to_string(record.frame) + ".txt", FormatRecord(record));
+    WriteText(RecordPath(record.frame), FormatRecord(record));
+}
+
+std::optional<FrameRecord> FarmFolder::ReadRecord(int frame) const
+{
+    const std::string path = RecordPath(frame);
+    if (!PathExists(path))
+        return std::nullopt;
+    return ParseRecord(ReadTextFile(path), path);
 }
 
 std::vector<FrameRecord> FarmFolder::ReadRecords() const

@@ -99,6 +99,7 @@ public:
     std::string ScriptPath() const { return path_ + "/task.sh"; }
     std::string ReportPath() const { return path_ + "/report.txt"; }
     std::string LogsPath() const { return path_ + "/logs"; }
+    std::string RecordPath(int frame) const { return path_ + "/status/" + std::to_string(frame) + ".txt"; }
     std::string LogPath(const std::string& job, const std::string& task) const;
     std::string ReportLogPath(const std::string& job) const;
 
@@ -118,6 +119,8 @@ public:
     void WriteRecord(const FrameRecord& record) const;
     // The latest record of each frame that has one, by frame number.
     std::vector<FrameRecord> ReadRecords() const;
+    // The latest record of `frame`, if it has one.
+    std::optional<FrameRecord> ReadRecord(int frame) const;
 
     void WriteTaskRecord(const TaskRecord& record) const;
     // The records of the tasks that wrote one, by array job and index.
