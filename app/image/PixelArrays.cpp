@@ -8,12 +8,8 @@
 namespace {
 
 constexpr OIIO::stride_t kFramePixel = sizeof(BMM_Color_64);
-
-std::size_t ValueCount(const PixelArray& pixels)
-{
-    return static_cast<std::size_t>(pixels.width) * static_cast<std::size_t>(pixels.height) *
-           static_cast<std::size_t>(pixels.channels);
-}
+// Rows of half values turned into floats at a time.
+constexpr int kBandRows = 64;
 
 }  // namespace
 
@@ -37,13 +33,24 @@ Frame FrameOfPixels(const PixelArray& pixels, bool& clamped)
         converted = FloatsToSixteenBits(static_cast<const float*>(pixels.data), pixels.channels, pixels.width,
                                         pixels.height, out, kFramePixel, clamped);
     } else if (pixels.type == OIIO::TypeDesc::HALF) {
-        // Half values become float exactly, as the file reader reads them.
-        std::vector<float> values(ValueCount(pixels));
-        converted =
-            OIIO::convert_image(pixels.channels, pixels.width, pixels.height, 1, pixels.data, OIIO::TypeDesc::HALF,
-                                OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride, values.data(),
-                                OIIO::TypeDesc::FLOAT, OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride) &&
-            FloatsToSixteenBits(values.data(), pixels.channels, pixels.width, pixels.height, out, kFramePixel, clamped);
+        // Half values become float exactly, as the file reader reads them, a
+        // band of rows at a time, so that no whole frame of floats is held.
+        const std::size_t rowValues = static_cast<std::size_t>(pixels.width) * pixels.channels;
+        std::vector<float> values(rowValues * std::min(pixels.height, kBandRows));
+        converted = true;
+        for (int first = 0; converted && first < pixels.height; first += kBandRows) {
+            const int rows = std::min(kBandRows, pixels.height - first);
+            const char* band = static_cast<const char*>(pixels.data) + first * rowValues * sizeof(std::uint16_t);
+            bool bandClamped = false;
+            converted = OIIO::convert_image(pixels.channels, pixels.width, rows, 1, band, OIIO::TypeDesc::HALF,
+                                            OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride, values.data(),
+                                            OIIO::TypeDesc::FLOAT, OIIO::AutoStride, OIIO::AutoStride,
+                                            OIIO::AutoStride) &&
+                        FloatsToSixteenBits(values.data(), pixels.channels, pixels.width, rows,
+                                            &frame.pixels[static_cast<std::size_t>(first) * pixels.width].r,
+                                            kFramePixel, bandClamped);
+            clamped = clamped || bandClamped;
+        }
     } else {
         converted = OIIO::convert_image(pixels.channels, pixels.width, pixels.height, 1, pixels.data, pixels.type,
                                         OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride, out,
