@@ -7,7 +7,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <system_error>
 #include <unordered_set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +21,7 @@
 #include "files/WholeFile.h"
 #include "messages/Failure.h"
 #include "render/FramePlan.h"
+#include "render/InstalledFiles.h"
 #include "render/module/FilterModule.h"
 #include "sequence/FramePattern.h"
 
@@ -44,11 +44,10 @@ std::string CurrentFolder()
 
 std::string ThisProgram()
 {
-    std::error_code error;
-    const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        throw Failure("veldra farm", "cannot tell where veldra is: " + error.message());
-    return path.string();
+    const std::string path = RunningProgram();
+    if (path.empty())
+        throw Failure("veldra farm", "cannot tell where veldra is running from");
+    return path;
 }
 
 bool SameFile(const std::string& a, const std::string& b)

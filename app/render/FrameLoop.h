@@ -11,13 +11,17 @@
 #include "messages/Warnings.h"
 #include "render/FramePlan.h"
 
+// How the command line asks to keep alpha; other callers (the Python
+// package) name their own way.
+constexpr const char* kKeepAlphaOption = "--alpha keep";
+
 // How a caller steers a run beyond its plan.
 struct RunControl {
     // When it becomes true, no new frame starts (a caller's own interrupt).
     const std::atomic<bool>* stop = nullptr;
     // How the caller's user asks to keep alpha, for the warning that an
     // input's transparency is lost.
-    std::string keepAlpha = "--alpha keep";
+    std::string keepAlpha = kKeepAlphaOption;
 };
 
 // Renders every frame of `plan` with filters of `module` holding the plan's
@@ -37,7 +41,7 @@ struct RunWarnings {
     OnceWarning alphaLost, alphaDropped, clamped, channelsDropped;
     // How the user asks to keep alpha, for the warning that transparency
     // is lost.
-    std::string keepAlpha = "--alpha keep";
+    std::string keepAlpha = kKeepAlphaOption;
 };
 
 // One frame of `plan`: reads it, has `filter` (holding the plan's block)

@@ -3,11 +3,17 @@
 #include <filesystem>
 #include <system_error>
 
-std::string InstalledFile(const std::string& name)
+std::string RunningProgram()
 {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
+    return error ? "" : self.string();
+}
+
+std::string InstalledFile(const std::string& name)
+{
+    const std::filesystem::path self = RunningProgram();
+    if (self.empty())
         return name;
     const std::filesystem::path beside = self.parent_path() / name;
     std::error_code missing;

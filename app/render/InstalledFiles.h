@@ -11,5 +11,8 @@
 // the image library and its hundreds of shared libraries (app/main.cpp).
 constexpr const char* kImageProgram = "veldra-images";
 
+// The path of the running program; "" when the system cannot tell.
+std::string RunningProgram();
+
 // Where the installed file `name` is for the running program.
 std::string InstalledFile(const std::string& name);

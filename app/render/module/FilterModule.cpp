@@ -103,6 +103,7 @@ ParamBlock SettleParams(ImageFilter& filter, const std::string& paramsFile, cons
                       std::to_string(kParamBlockSize));
     if (!paramsFile.empty()) {
         ParamBlock stored = ReadParamFile(paramsFile);
+        CheckParamTag(paramsFile, stored);
         if (!filter.LoadConfigure(stored.data()))
             throw Failure(paramsFile, "not a parameter block of this filter (its tag is not the filter's)");
     }
