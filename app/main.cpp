@@ -39,7 +39,7 @@ int Run(const Arguments& arguments, char** argv)
     case Arguments::Command::Params: return RunParams(arguments);
     case Arguments::Command::Demo: return RunImageCommand(arguments, argv);
     case Arguments::Command::Farm:
-        if (arguments.farm.action == FarmArguments::Action::Chunk)
+        if (FarmActionReadsPictures(arguments.farm))
             return RunImageCommand(arguments, argv);
         return RunFarm(arguments.farm);
     case Arguments::Command::Help:

@@ -1,5 +1,6 @@
 #include "cli/FarmCommandLine.h"
 
+#include <algorithm>
 #include <map>
 
 #include "cli/RenderOptions.h"
@@ -131,10 +132,30 @@ FarmArguments ParseFarmArguments(const std::vector<std::string>& words)
     const bool retry = farm.action == Action::Retry;
     if (retry)
         ReadSlurmOptions(reader, farm);
+    if (farm.action == Action::Status || farm.action == Action::Cancel)
+        reader.Flag("--verbose", "-v", farm.verbose, HandOn::No);
+    if (farm.action == Action::Status) {
+        reader.Value(
+            "--node", "", [&](const std::string&, const std::string& v) { farm.node = v; }, HandOn::No);
+        reader.Flag("--html", "", farm.page, HandOn::No);
+    }
     const auto operands = reader.Read(rest, retry ? &farm.sbatchExtra : nullptr);
     if (farm.action == Action::Task) {
         ExpectOperands("farm task", operands, 2, 2);
         farm.submission = IntegerValue("farm task", operands[1], 0, 1000000, "a submission number");
+    } else if (farm.page) {
+        // --html [FILE]: the word right after --html is the page's file
+        // when a run is named besides.
+        ExpectOperands("farm status", operands, 1, 2);
+        if (operands.size() == 2) {
+            const auto html = std::find(rest.begin(), rest.end(), "--html");
+            const bool fileFirst = html + 1 < rest.end() && *(html + 1) == operands[0];
+            farm.pageFile = operands[fileFirst ? 0 : 1];
+            farm.dir = operands[fileFirst ? 1 : 0];
+            if (*(html + 1) != farm.pageFile)
+                throw Failure("farm status", "give the page's file right after --html: --html FILE");
+            return farm;
+        }
     } else {
         ExpectOperands("farm " + action, operands, 1, 1);
     }

@@ -96,7 +96,8 @@ const char kFarmSubmit[] =
     "usage: veldra farm submit INPUT OUTPUT [render options] --chunk N [farm options] [-- sbatch options]\n"
     "\n"
     "Splits the frames into chunks of N and submits one job array whose tasks render them,\n"
-    "a chunk in one process, then a job that writes the run's report.txt. The render options\n"
+    "a chunk in one process, then a job that writes the run's report.txt and report.html (a\n"
+    "page that opens in any browser from the shared file system). The render options\n"
     "are those of veldra render; every task renders its frames with the shot's whole range and\n"
     "the parameter block settled here, so the files are those a local render writes.\n"
     "INPUT and OUTPUT are sequence patterns; every frame is rendered, outputs that exist\n"
@@ -116,11 +117,19 @@ const char kFarmSubmit[] =
     "                            exit 0 only when every frame is done\n";
 
 const char kFarmStatus[] =
-    "usage: veldra farm status DIR\n"
+    "usage: veldra farm status DIR [--verbose] [--node NAME] [--html [FILE]]\n"
     "\n"
     "The run's frames: done, running, pending, failed (with message and log), never run\n"
     "(with how their task ended) and missing since done (an output gone or replaced), from\n"
-    "the run's records, its outputs and Slurm's live states. Exits 1 when Slurm cannot be asked.\n";
+    "the run's records, its outputs and Slurm's live states, and what each node did. Frames\n"
+    "are listed as stretches, failures a line per reason. Exits 1 when Slurm cannot be asked.\n"
+    "\n"
+    "options:\n"
+    "  -v, --verbose             every stretch, a line for each failed frame and task, and a\n"
+    "                            line for every frame of the shot\n"
+    "      --node NAME           the frames node NAME rendered, failed or lost, and its time\n"
+    "      --html [FILE]         also write the run's report page (report.html in the run\n"
+    "                            folder, or FILE): progress, tasks, failures, timings, thumbnails\n";
 
 const char kFarmRetry[] =
     "usage: veldra farm retry DIR [options] [-- sbatch options]\n"
@@ -137,10 +146,11 @@ const char kFarmRetry[] =
     "                            exit 0 only when every frame is done\n";
 
 const char kFarmCancel[] =
-    "usage: veldra farm cancel DIR\n"
+    "usage: veldra farm cancel DIR [--verbose]\n"
     "\n"
     "Cancels every job Slurm still holds of the run, or, for an output folder, of every run\n"
-    "of it, says which, then shows the state of each run cancelled.\n";
+    "of it, says which, then shows the state of each run cancelled (--verbose: in full, as\n"
+    "veldra farm status --verbose does).\n";
 
 // The topics in the order the whole program's help gives them.
 const std::pair<const char*, const char*> kTopics[] = {

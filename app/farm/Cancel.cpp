@@ -49,7 +49,7 @@ int RunFarmCancel(const FarmArguments& arguments)
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             run = LookAtRun(folder);
         }
-        std::fputs(DescribeRun(folder, run).c_str(), stdout);
+        std::fputs(DescribeRun(folder, run, arguments.verbose).c_str(), stdout);
         stillEnding.insert(stillEnding.end(), run.state.activeJobs.begin(), run.state.activeJobs.end());
     }
     if (!stillEnding.empty())

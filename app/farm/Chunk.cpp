@@ -1,8 +1,11 @@
 // The render process of a farm task (`veldra farm chunk`): the frames it is
 // handed, in order, in one process, as many at once as it is told; a
-// failing frame tried again up to its retries; each frame recorded as it
-// ends, with its output's stamp, and its progress said on standard output
-// for the task that started it (farm/ChunkAttempts.h).
+// failing frame tried again up to its retries; each frame recorded as an
+// attempt starts and as it ends, with its output's stamp, and its progress
+// said on standard output for the task that started it
+// (farm/ChunkAttempts.h). A frame is rendered only under its lock, and not
+// at all when another copy of the task has rendered it meanwhile
+// (farm/run/FrameLocks.h).
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -12,6 +15,7 @@
 #include "farm/LeftoverFiles.h"
 #include "farm/TaskEnvironment.h"
 #include "farm/run/FarmFolder.h"
+#include "farm/run/FrameLocks.h"
 #include "files/PendingFiles.h"
 #include "messages/Failure.h"
 #include "process/Interrupt.h"
@@ -20,22 +24,46 @@
 #include "render/ParallelFrames.h"
 #include "render/module/FilterModule.h"
 
+namespace {
+
+// True when `frame`'s record says it is done and its output is still the
+// file that record names: another copy of this task rendered it since the
+// task looked.
+bool RenderedMeanwhile(const FarmFolder& folder, int frame, const std::optional<FramePlan>& plan)
+{
+    if (!plan)
+        return false;
+    std::optional<FrameRecord> record;
+    try {
+        record = folder.ReadRecord(frame);
+    } catch (const Failure&) {
+        return false;  // a damaged record proves nothing: render
+    }
+    return record && record->ok && record->output && StampOf(plan->OutputOf(frame)) == record->output;
+}
+
+}  // namespace
+
 int RunFarmChunk(const FarmArguments& arguments)
 {
     const FarmFolder folder = FarmFolder::Find(arguments.dir);
     const std::string job = SlurmVariable("SLURM_ARRAY_JOB_ID");
     const std::string task = SlurmVariable("SLURM_ARRAY_TASK_ID");
+    const TaskPlace place = ThisTaskPlace();
     // What a killed process leaves, its task can find and remove.
-    SetTemporaryNameTag(TemporaryTagOf(job, task));
+    SetTemporaryNameTag(TemporaryTagOf(job, task, place.restart));
     const auto module = LoadFilterModule(arguments.modulePath);
     const std::vector<int> frames = arguments.render.frames->Frames();
     const int lastAttempt = arguments.firstAttempt + arguments.retries.value_or(0);
 
     FrameRecord blank;
-    blank.host = HostName();
+    blank.host = place.host;
+    blank.node = place.node;
+    blank.restart = place.restart;
     blank.job = job;
     blank.task = task;
     blank.log = folder.LogPath(job, task);
+    FrameLocks locks(folder.FrameLocksPath());
     RunWarnings warnings;
     std::mutex printing;
     const auto say = [&](const std::string& line) {
@@ -56,6 +84,17 @@ int RunFarmChunk(const FarmArguments& arguments)
         [&](int, std::size_t index) {
             FrameRecord record = blank;
             record.frame = frames[index];
+            if (!locks.Lock(record.frame))
+                throw Failure("interrupted before frame " + std::to_string(record.frame));
+            const struct Unlock {
+                FrameLocks& locks;
+                int frame;
+                ~Unlock() { locks.Unlock(frame); }
+            } unlock{locks, record.frame};
+            if (RenderedMeanwhile(folder, record.frame, chunkPlan)) {
+                say(FinishLine(record.frame, true, ""));
+                return;
+            }
             RenderRequest request = arguments.render;
             request.frames = FrameList::Of({record.frame});
             for (int attempt = arguments.firstAttempt; !record.ok && attempt <= lastAttempt; ++attempt) {
@@ -63,6 +102,11 @@ int RunFarmChunk(const FarmArguments& arguments)
                     throw Failure("interrupted before frame " + std::to_string(record.frame));
                 say(StartLine(record.frame, attempt));
                 record.attempts = attempt;
+                record.started = SecondsNow();
+                record.ended = 0;
+                record.rendering = true;
+                folder.WriteRecord(record);
+                record.rendering = false;
                 try {
                     std::optional<FramePlan> own;
                     const FramePlan& plan = chunkPlan ? *chunkPlan : own.emplace(PlanFrames(request, *module));
@@ -76,6 +120,7 @@ int RunFarmChunk(const FarmArguments& arguments)
                     say("frame " + std::to_string(record.frame) + ", attempt " + std::to_string(attempt) +
                         " failed: " + record.message);
                 }
+                record.ended = SecondsNow();
             }
             folder.WriteRecord(record);
             say(FinishLine(record.frame, record.ok, record.message));

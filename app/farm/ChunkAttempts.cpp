@@ -37,10 +37,14 @@ std::optional<ProgressEvent> ReadProgressLine(const std::string& line)
     return ProgressEvent{static_cast<int>(*frame), static_cast<int>(*attempt), false};
 }
 
-ChunkAttempts::ChunkAttempts(std::vector<int> frames, int maxAttempts) : maxAttempts_(maxAttempts)
+ChunkAttempts::ChunkAttempts(std::vector<int> frames, int maxAttempts, const std::map<int, int>& earlier)
+    : maxAttempts_(maxAttempts)
 {
-    for (const int frame : frames)
-        frames_.push_back(Frame{frame});
+    for (const int frame : frames) {
+        const auto found = earlier.find(frame);
+        const int before = found == earlier.end() ? 0 : found->second;
+        frames_.push_back(Frame{frame, before, before + maxAttempts});
+    }
 }
 
 void ChunkAttempts::Heard(const ProgressEvent& event)
@@ -65,15 +69,16 @@ std::optional<ChunkAttempts::Run> ChunkAttempts::Next()
     for (Frame& frame : frames_) {
         if (frame.finished || frame.givenUp)
             continue;
-        if (stuck || frame.attempts >= maxAttempts_) {
+        if (stuck || frame.attempts >= frame.lastAttempt) {
             frame.givenUp = true;
             continue;
         }
         // Started and not finished: its process ended under it.
         if (frame.attempts > 0)
-            return Run{{frame.frame}, frame.attempts + 1};
+            return Run{{frame.frame}, frame.attempts + 1, frame.lastAttempt};
         together.frames.push_back(frame.frame);
     }
+    together.lastAttempt = maxAttempts_;
     if (together.frames.empty())
         return std::nullopt;
     return together;

@@ -6,9 +6,13 @@
 // without finishing its frames (it crashed, or was killed), each frame it
 // was rendering is tried alone in a process of its own, so that a frame
 // that brings the renderer down costs only its own attempts; the frames it
-// never reached go on together in a new process.
+// never reached go on together in a new process. A frame whose attempts
+// ended with an earlier start of the task (its node lost, say) is tried
+// alone the same way: those attempts are counted, and it still has all of
+// its own.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -31,8 +35,9 @@ std::optional<ProgressEvent> ReadProgressLine(const std::string& line);
 
 class ChunkAttempts {
 public:
-    // `frames` in order; each frame has at most `maxAttempts` attempts.
-    ChunkAttempts(std::vector<int> frames, int maxAttempts);
+    // `frames` in order; each frame has at most `maxAttempts` attempts
+    // after the ones `earlier` counts for it (frame, attempts).
+    ChunkAttempts(std::vector<int> frames, int maxAttempts, const std::map<int, int>& earlier = {});
 
     void Heard(const ProgressEvent& event);
 
@@ -40,7 +45,7 @@ public:
     // its first attempt at them.
     struct Run {
         std::vector<int> frames;
-        int firstAttempt = 1;
+        int firstAttempt = 1, lastAttempt = 1;
     };
     // The next process to run, after the last one ended (or at first);
     // nothing when no frame is left to try. A process that ended having
@@ -57,6 +62,7 @@ private:
     struct Frame {
         int frame;
         int attempts = 0;  // attempts started
+        int lastAttempt = 0;
         bool finished = false;
         bool givenUp = false;
         bool reported = false;

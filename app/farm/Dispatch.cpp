@@ -1,7 +1,8 @@
 // The dispatcher of `veldra farm`: each action to the file that holds it.
-// The chunk action, which renders, is run by the image program
-// (app/main.cpp), so that the rest of the farm never loads the image
-// library.
+// The actions that read or write pictures (the chunk, which renders, and
+// those that write the report page with its thumbnails) are run by the
+// image program (app/main.cpp), so that the rest of the farm never loads
+// the image library.
 #include <sys/stat.h>
 
 #include "farm/FarmActions.h"
@@ -16,9 +17,15 @@ int RunFarm(const FarmArguments& arguments)
     case FarmArguments::Action::Status: return RunFarmStatus(arguments);
     case FarmArguments::Action::Retry: return RunFarmRetry(arguments);
     case FarmArguments::Action::Cancel: return RunFarmCancel(arguments);
-    case FarmArguments::Action::Report: return RunFarmReport(arguments);
     case FarmArguments::Action::Task: return RunFarmTask(arguments);
+    case FarmArguments::Action::Report:
     case FarmArguments::Action::Chunk: break;  // the image program's (app/main.cpp)
     }
     return 1;
+}
+
+bool FarmActionReadsPictures(const FarmArguments& arguments)
+{
+    return arguments.action == FarmArguments::Action::Chunk || arguments.action == FarmArguments::Action::Report ||
+           (arguments.action == FarmArguments::Action::Status && arguments.page);
 }

@@ -35,6 +35,11 @@ struct FarmArguments {
     bool keepExisting = false;             // submit: keep outputs an earlier run of the shot wrote
     std::string saveParamsFile;            // submit: where to store the settled block too; "": nowhere
 
+    bool verbose = false;  // status, cancel: every stretch, failed frame and task, and a line a frame
+    std::string node;      // status: what this node did
+    bool page = false;     // status: write the report page too
+    std::string pageFile;  // status: where; "": report.html in the run folder
+
     int firstAttempt = 1;  // chunk: the number of its first attempt at each frame
     int jobs = 1;          // chunk: frames rendered at once
 };

@@ -1,88 +1,169 @@
-// Following a run: its state now, the wait for its end, and the report its
-// final job writes.
+// Following a run: its state now, and the wait for its end.
 #include "farm/Follow.h"
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
+#include <sys/stat.h>
 #include <thread>
 
 #include "farm/FarmActions.h"
 #include "farm/WaitPatience.h"
-#include "files/WholeFile.h"
 #include "messages/Failure.h"
-#include "process/OwnOutput.h"
 #include "sequence/FramePattern.h"
-
-std::string DescribeRun(const FarmFolder& folder, const RunView& run)
-{
-    return FormatRunState(run.state, run.manifest, run.submissions, folder.Path());
-}
-
-RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble)
-{
-    RunView run;
-    run.manifest = folder.ReadManifest();
-    run.submissions = folder.ReadSubmissions(run.manifest.chunk);
-    std::vector<LiveJob> live;
-    try {
-        live = QueryJobs(RunJobs(run.submissions));
-    } catch (const Failure& failure) {
-        if (!slurmTrouble)
-            throw;
-        *slurmTrouble = failure.what();
-    }
-    const auto output = FramePattern::Parse(run.manifest.output);
-    if (!output)
-        throw Failure(folder.ManifestPath(), "the output '" + run.manifest.output + "' is no sequence pattern");
-    run.state = ComputeRunState(run.manifest, run.submissions, folder.ReadRecords(), folder.ReadTaskRecords(), live,
-                                [&](int frame) { return StampOf(output->PathOf(frame)); });
-    return run;
-}
+#include "sequence/ParseInteger.h"
 
 namespace {
 
-// The run's state, from the records alone when Slurm cannot be asked,
-// saying what that leaves unknown and setting `exitCode` to 1.
-std::string DescribeEvenWithoutSlurm(const FarmFolder& folder, int& exitCode)
+std::optional<FramePattern> OutputPattern(const FarmFolder& folder, const FarmManifest& manifest)
 {
-    std::string trouble;
-    const RunView run = LookAtRun(folder, &trouble);
-    std::string text = DescribeRun(folder, run);
-    if (!trouble.empty()) {
-        text += "warning: " + trouble + "; from the records alone, frames still running or pending show as never run\n";
-        exitCode = 1;
+    auto output = FramePattern::Parse(manifest.output);
+    if (!output)
+        throw Failure(folder.ManifestPath(), "the output '" + manifest.output + "' is no sequence pattern");
+    return output;
+}
+
+// What Slurm knows of the run's jobs; with `trouble`, nothing when it
+// cannot be asked, and why in `trouble`.
+std::vector<LiveJob> AskSlurm(const std::vector<Submission>& submissions, std::string* trouble)
+{
+    try {
+        return QueryJobs(RunJobs(submissions));
+    } catch (const Failure& failure) {
+        if (!trouble)
+            throw;
+        *trouble = failure.what();
+        return {};
     }
-    return text;
+}
+
+// A file's modification time in nanoseconds and its size, or -1 when it
+// cannot be seen: enough to tell that it has been replaced.
+std::pair<std::int64_t, std::int64_t> ChangeOf(const std::string& path)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
+        return {-1, -1};
+    return {static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+            static_cast<std::int64_t>(info.st_size)};
 }
 
 }  // namespace
 
+RunView LookAtRun(const FarmFolder& folder, bool evenWithoutSlurm)
+{
+    RunView run;
+    run.manifest = folder.ReadManifest();
+    run.submissions = folder.ReadSubmissions(run.manifest.chunk);
+    run.live = AskSlurm(run.submissions, evenWithoutSlurm ? &run.slurmTrouble : nullptr);
+    const auto output = OutputPattern(folder, run.manifest);
+    run.records = folder.ReadRecords();
+    run.tasks = folder.ReadTaskRecords();
+    run.state = ComputeRunState(run.manifest, run.submissions, run.records, run.tasks, run.live,
+                                [&](int frame) { return StampOf(output->PathOf(frame)); });
+    return run;
+}
+
+std::string DescribeRun(const FarmFolder& folder, const RunView& run, bool verbose)
+{
+    return FormatRunState(run.state, run.manifest, run.submissions, folder.Path(), verbose, run.records);
+}
+
+std::string StatusText(const FarmFolder& folder, const RunView& run, const FarmArguments& arguments)
+{
+    std::string text = arguments.node.empty() ? DescribeRun(folder, run, arguments.verbose)
+                                              : "run " + folder.Path() + "\n" + FormatNodeWork(run.state, arguments.node);
+    if (!run.slurmTrouble.empty())
+        text += "warning: " + run.slurmTrouble +
+                "; from the records alone, frames still running or pending show as never run\n";
+    return text;
+}
+
 int RunFarmStatus(const FarmArguments& arguments)
 {
     const FarmFolder folder = FarmFolder::Find(arguments.dir);
-    int exitCode = 0;
-    std::fputs(DescribeEvenWithoutSlurm(folder, exitCode).c_str(), stdout);
-    return exitCode;
+    const RunView run = LookAtRun(folder, true);
+    std::fputs(StatusText(folder, run, arguments).c_str(), stdout);
+    return run.slurmTrouble.empty() ? 0 : 1;
 }
 
-int RunFarmReport(const FarmArguments& arguments)
+struct RunWatch::Cached {
+    std::pair<std::int64_t, std::int64_t> change;
+    std::optional<OutputStamp> output;  // of a done frame, as it stood when its record was read
+};
+
+RunWatch::RunWatch(const FarmFolder& folder) : folder_(folder), cached_(std::make_shared<std::map<int, Cached>>())
 {
-    const FarmFolder folder = FarmFolder::Find(arguments.dir);
-    if (const char* job = std::getenv("SLURM_JOB_ID"))
-        KeepOutputIn(folder.ReportLogPath(job));
-    char stamp[32];
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S UTC", &utc);
-    int exitCode = 0;
-    const std::string report = "veldra farm report, " + std::string(stamp) + "\n" +
-                               DescribeEvenWithoutSlurm(folder, exitCode);
-    ReplaceFileContents(folder.ReportPath(), report.data(), report.size());
-    std::fputs(report.c_str(), stdout);
-    return exitCode;
+    run_.manifest = folder_.ReadManifest();
+    OutputPattern(folder_, run_.manifest);
+    for (const FrameRecord& record : folder_.ReadRecords())
+        ReadRecord(record.frame);
+}
+
+void RunWatch::ReadRecord(int frame)
+{
+    const std::string path = folder_.RecordPath(frame);
+    const auto change = ChangeOf(path);
+    Cached& cached = (*cached_)[frame];
+    if (cached.change == change && recordAt_.count(frame))
+        return;
+    const std::optional<FrameRecord> record = change.first < 0 ? std::nullopt : folder_.ReadRecord(frame);
+    if (!record)
+        return;
+    cached.change = change;
+    cached.output = record->ok ? StampOf(OutputPattern(folder_, run_.manifest)->PathOf(frame)) : std::nullopt;
+    const auto at = recordAt_.find(frame);
+    if (at == recordAt_.end()) {
+        recordAt_[frame] = run_.records.size();
+        run_.records.push_back(*record);
+    } else {
+        run_.records[at->second] = *record;
+    }
+}
+
+RunView RunWatch::Look()
+{
+    // A retry made meanwhile brings a submission: its jobs are asked after
+    // too.
+    const std::int64_t changed = ChangeOf(folder_.Path() + "/submissions").first;
+    if (changed != submissionsChanged_) {
+        submissionsChanged_ = changed;
+        run_.submissions = folder_.ReadSubmissions(run_.manifest.chunk);
+        jobs_ = RunJobs(run_.submissions);
+    }
+    run_.slurmTrouble.clear();
+    run_.live = AskSlurm(run_.submissions, &run_.slurmTrouble);
+    const std::vector<LiveJob>& live = run_.live;
+    if (run_.slurmTrouble.empty()) {
+        // Records change only while their task runs: those of tasks Slurm
+        // runs or holds now, or did at the last look, are looked at again.
+        std::vector<std::pair<std::string, int>> active;
+        for (const LiveJob& job : live) {
+            if (job.task && IsActive(job.state))
+                active.emplace_back(job.job, *job.task);
+        }
+        std::vector<std::pair<std::string, int>> look = active;
+        look.insert(look.end(), lastActive_.begin(), lastActive_.end());
+        std::sort(look.begin(), look.end());
+        look.erase(std::unique(look.begin(), look.end()), look.end());
+        for (const Submission& submission : run_.submissions) {
+            for (std::size_t chunk = 0; chunk < submission.chunks.size(); ++chunk) {
+                if (!std::binary_search(look.begin(), look.end(),
+                                        std::make_pair(submission.arrayJob, static_cast<int>(chunk))))
+                    continue;
+                for (const int frame : submission.chunks[chunk])
+                    ReadRecord(frame);
+            }
+        }
+        lastActive_ = std::move(active);
+    }
+    const auto cached = cached_;
+    run_.state = ComputeRunState(run_.manifest, run_.submissions, run_.records, {}, live, [cached](int frame) {
+        const auto found = cached->find(frame);
+        return found == cached->end() ? std::nullopt : found->second.output;
+    });
+    return run_;
 }
 
 int WaitForRun(const FarmFolder& folder)
@@ -92,21 +173,24 @@ int WaitForRun(const FarmFolder& folder)
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
     WaitPatience patience(0);
+    RunWatch watch(folder);
     std::size_t shownDone = static_cast<std::size_t>(-1);
     for (;;) {
         const double now = elapsed();
-        std::string trouble;
-        const RunView run = LookAtRun(folder, &trouble);
+        const RunView run = watch.Look();
+        const std::string& trouble = run.slurmTrouble;
         const WaitPatience::Step step = trouble.empty() ? patience.Answer(now, run.state)
                                                         : patience.NoAnswer(now, trouble);
         for (const std::string& note : step.notes)
             std::fprintf(stderr, "veldra: %s\n", note.c_str());
         if (step.end) {
-            std::fputs(DescribeRun(folder, run).c_str(), stdout);
+            // The state that stays, from a whole look.
+            const RunView last = LookAtRun(folder, true);
+            std::fputs(DescribeRun(folder, last).c_str(), stdout);
             std::fflush(stdout);
             if (!step.failure.empty())
                 throw Failure(step.failure + "; the run goes on: veldra farm status " + folder.Path());
-            return step.exitCode;
+            return last.state.AllDone() ? 0 : 1;
         }
         if (trouble.empty() && run.state.done.size() != shownDone) {
             shownDone = run.state.done.size();

@@ -2,9 +2,13 @@
 // and the wait for its end.
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "farm/FarmArguments.h"
 #include "farm/run/FarmFolder.h"
 #include "farm/run/RunState.h"
 
@@ -12,14 +16,44 @@
 struct RunView {
     FarmManifest manifest;
     std::vector<Submission> submissions;
+    std::vector<FrameRecord> records;
+    std::vector<TaskRecord> tasks;
+    std::vector<LiveJob> live;  // what Slurm said of the run's jobs
     RunState state;
+    std::string slurmTrouble;  // why Slurm could not be asked, when it could not
 };
 
-// Throws Failure when Slurm cannot be asked, unless `slurmTrouble` is
-// given: then the records alone tell the state, and it says why.
-RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble = nullptr);
-// The state as `veldra farm status` prints it.
-std::string DescribeRun(const FarmFolder& folder, const RunView& run);
+// Throws Failure when Slurm cannot be asked, unless `evenWithoutSlurm`:
+// then the records alone tell the state, and slurmTrouble says why.
+RunView LookAtRun(const FarmFolder& folder, bool evenWithoutSlurm = false);
+// The state as `veldra farm status` prints it (farm/run/RunState.h).
+std::string DescribeRun(const FarmFolder& folder, const RunView& run, bool verbose = false);
+// What `veldra farm status` prints for `arguments` (--verbose, --node),
+// with a warning line when Slurm could not be asked.
+std::string StatusText(const FarmFolder& folder, const RunView& run, const FarmArguments& arguments);
+
+// A run looked at again and again, as --wait does: its manifest read once,
+// each record read again only when its task has run since the last look
+// and the file has changed, so that a look costs the same at fifty frames
+// and at fifty thousand. The state it gives counts frames; how tasks ended
+// is left to a whole look (LookAtRun).
+class RunWatch {
+public:
+    explicit RunWatch(const FarmFolder& folder);
+    RunView Look();
+
+private:
+    struct Cached;
+    void ReadRecord(int frame);
+
+    FarmFolder folder_;
+    RunView run_;
+    std::vector<std::string> jobs_;
+    std::map<int, std::size_t> recordAt_;  // frame -> index in run_.records
+    std::shared_ptr<std::map<int, Cached>> cached_;
+    std::vector<std::pair<std::string, int>> lastActive_;  // tasks Slurm ran or held at the last look
+    std::int64_t submissionsChanged_ = -2;  // the submissions folder's time when last read
+};
 
 // Waits until Slurm holds no task of the run (its report job may still be
 // to run), riding out a controller that

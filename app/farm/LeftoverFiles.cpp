@@ -9,9 +9,9 @@
 
 #include "files/PendingFiles.h"
 
-std::string TemporaryTagOf(const std::string& job, const std::string& task)
+std::string TemporaryTagOf(const std::string& job, const std::string& task, int restart)
 {
-    std::string tag = "farm" + job + "_" + task;
+    std::string tag = "farm" + job + "_" + task + (restart > 0 ? "_r" + std::to_string(restart) : "");
     for (char& c : tag) {
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
             c = '_';

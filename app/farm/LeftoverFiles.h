@@ -8,8 +8,9 @@
 #include <vector>
 
 // The tag of the temporary files the render processes of task `task` of
-// array job `job` write.
-std::string TemporaryTagOf(const std::string& job, const std::string& task);
+// array job `job` write, in the task's `restart`-th start again: each start
+// removes only what its own processes left, while another copy may run.
+std::string TemporaryTagOf(const std::string& job, const std::string& task, int restart = 0);
 
 // The folder the files of the output pattern `pattern` are written in,
 // links resolved; "" when it cannot be found.

@@ -344,6 +344,12 @@ int RunFarmRetry(const FarmArguments& arguments)
         for (std::size_t task = 0; task < submission.chunks.size(); ++task)
             endedTasks.push_back(TemporaryTagOf(submission.arrayJob, std::to_string(task)));
     }
+    // Tasks Slurm started again tag theirs with the start.
+    for (const TaskRecord& record : run.tasks) {
+        if (record.restart > 0 && std::find(run.state.activeJobs.begin(), run.state.activeJobs.end(), record.job) ==
+                                      run.state.activeJobs.end())
+            endedTasks.push_back(TemporaryTagOf(record.job, record.task, record.restart));
+    }
     RemoveLeftovers(FolderOfPattern(run.manifest.output), endedTasks);
 
     const Submission* last = run.submissions.empty() ? nullptr : &run.submissions.back();

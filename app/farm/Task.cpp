@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <unistd.h>
 
 #include "farm/ChunkAttempts.h"
@@ -62,6 +63,14 @@ std::string EndingOfInterrupt(const std::string& job, const std::string& task)
     return words;
 }
 
+// "node1 (host vm)", or the host alone outside Slurm or where the two agree.
+std::string PlaceWords(const TaskPlace& place)
+{
+    if (place.node.empty() || place.node == place.host)
+        return place.host;
+    return place.node + " (host " + place.host + ")";
+}
+
 }  // namespace
 
 int RunFarmTask(const FarmArguments& arguments)
@@ -73,8 +82,12 @@ int RunFarmTask(const FarmArguments& arguments)
     KeepOutputIn(folder.LogPath(job, task));
     const FarmManifest manifest = folder.ReadManifest();
 
-    TaskRecord taskRecord{job, task, HostName(), false, ""};
+    const TaskPlace place = ThisTaskPlace();
+    TaskRecord taskRecord{job, task, place.host, false, "", place.node, place.restart, SecondsNow()};
     folder.WriteTaskRecord(taskRecord);
+    if (place.restart > 0)
+        std::printf("task %s of job %s started again (%d) on %s\n", task.c_str(), job.c_str(), place.restart,
+                    PlaceWords(place).c_str());
 
     const Submission* mine = nullptr;
     const std::vector<Submission> submissions = folder.ReadSubmissions(manifest.chunk);
@@ -95,14 +108,21 @@ int RunFarmTask(const FarmArguments& arguments)
                     manifest.workdir.c_str(), std::strerror(errno));
 
     // Frames this run has already rendered (a task Slurm started again)
-    // stay as they are while their outputs do.
+    // stay as they are while their outputs do; the attempts an earlier
+    // start of this task made at the others count.
     const auto output = FramePattern::Parse(manifest.output);
     std::vector<int> frames;
+    std::map<int, int> earlier;
     for (const int frame : mine->chunks[static_cast<std::size_t>(*chunk)]) {
         const std::optional<FrameRecord> record = folder.ReadRecord(frame);
         if (record && record->ok && record->output && output && StampOf(output->PathOf(frame)) == record->output) {
             std::printf("frame %d: rendered earlier in this run, kept\n", frame);
             continue;
+        }
+        if (record && !record->ok && record->job == job && record->task == task && record->restart < place.restart) {
+            earlier[frame] = record->attempts;
+            std::printf("frame %d: %d attempt%s ended with an earlier start of this task\n", frame, record->attempts,
+                        record->attempts == 1 ? "" : "s");
         }
         frames.push_back(frame);
     }
@@ -111,10 +131,10 @@ int RunFarmTask(const FarmArguments& arguments)
     const auto cpuCount = cpus ? ParseInteger(cpus, 1, 1024) : std::nullopt;
     const std::string range = std::to_string(manifest.rangeFirst) + "-" + std::to_string(manifest.rangeLast);
     const std::string renderer = InstalledFile(kImageProgram);
-    const std::string tag = TemporaryTagOf(job, task);
+    const std::string tag = TemporaryTagOf(job, task, place.restart);
     const std::string outputFolder = output ? FolderOfPattern(manifest.output) : "";
 
-    ChunkAttempts attempts(frames, 1 + retries);
+    ChunkAttempts attempts(frames, 1 + retries, earlier);
     std::string lastEnding;
     int failed = 0;
     while (!Interrupted()) {
@@ -124,7 +144,7 @@ int RunFarmTask(const FarmArguments& arguments)
         std::vector<std::string> argv = {renderer,    "farm",
                                          "chunk",     folder.Path(),
                                          "--attempt", std::to_string(run->firstAttempt),
-                                         "--retries", std::to_string(1 + retries - run->firstAttempt),
+                                         "--retries", std::to_string(run->lastAttempt - run->firstAttempt),
                                          "--"};
         argv.insert(argv.end(), manifest.renderWords.begin(), manifest.renderWords.end());
         argv.insert(argv.end(), {"--frames", FrameList::Of(run->frames).Text(), "--range", range, "--params",
@@ -155,7 +175,10 @@ int RunFarmTask(const FarmArguments& arguments)
                                task,
                                folder.LogPath(job, task),
                                "the renderer " + lastEnding,
-                               std::nullopt};
+                               std::nullopt,
+                               place.node,
+                               place.restart};
+            record.ended = SecondsNow();
             folder.WriteRecord(record);
             std::printf("%s\n", FinishLine(frame, false, record.message).c_str());
             ++failed;
@@ -163,7 +186,14 @@ int RunFarmTask(const FarmArguments& arguments)
         std::fflush(stdout);
     }
 
+    // What earlier starts of this task left, once this one is through.
+    std::vector<std::string> earlierTags;
+    for (int restart = 0; restart < place.restart; ++restart)
+        earlierTags.push_back(TemporaryTagOf(job, task, restart));
+    RemoveLeftovers(outputFolder, earlierTags);
+
     taskRecord.ended = true;
+    taskRecord.endedAt = SecondsNow();
     if (Interrupted()) {
         taskRecord.ending = "was ended by " + SignalWords(InterruptSignal());
         folder.WriteTaskRecord(taskRecord);

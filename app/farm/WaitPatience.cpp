@@ -66,6 +66,6 @@ WaitPatience::Step WaitPatience::Answer(double now, const RunState& state)
 double PollInterval(double elapsed)
 {
     if (elapsed < 10)
-        return 0.25;
-    return elapsed < 60 ? 1.0 : 2.0;
+        return 0.5;
+    return elapsed < 60 ? 2.0 : 5.0;
 }

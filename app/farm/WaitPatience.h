@@ -39,5 +39,6 @@ private:
 };
 
 // Seconds between looks, `elapsed` seconds into the wait: often at first,
-// so that a short run is seen to end soon after it does, then less often.
+// so that a short run is seen to end soon after it does, then every few
+// seconds, which is all a long run needs.
 double PollInterval(double elapsed);

@@ -105,7 +105,12 @@ TEST(FarmFolder, RecordsRoundTrip)
                              "5",
                              "/farm/logs/1234_5.log",
                              "in.0007.png: not an image = bad",
-                             OutputStamp{4096, 1796712081000000007}};
+                             OutputStamp{4096, 1796712081000000007},
+                             "node7-slurm",
+                             2,
+                             false,
+                             1796712080.25,
+                             1796712081.5};
     const FrameRecord back = ParseRecord(FormatRecord(record), "test");
     EXPECT_EQ(back.frame, -12);
     EXPECT_FALSE(back.ok);
@@ -116,7 +121,18 @@ TEST(FarmFolder, RecordsRoundTrip)
     EXPECT_EQ(back.log, record.log);
     EXPECT_EQ(back.message, record.message);
     EXPECT_EQ(back.output, record.output);  // nanoseconds kept: a replaced file differs there first
-    EXPECT_EQ(ParseRecord("frame=1\nstate=ok\nattempts=1\n", "old").output, std::nullopt);
+    EXPECT_EQ(back.node, "node7-slurm");
+    EXPECT_EQ(back.restart, 2);
+    EXPECT_EQ(back.started, 1796712080.25);
+    EXPECT_EQ(back.ended, 1796712081.5);
+    FrameRecord rendering = record;
+    rendering.rendering = true;
+    EXPECT_TRUE(ParseRecord(FormatRecord(rendering), "test").rendering);
+    // Records from before nodes, restarts and times were kept still read.
+    const FrameRecord old = ParseRecord("frame=1\nstate=ok\nattempts=1\n", "old");
+    EXPECT_EQ(old.output, std::nullopt);
+    EXPECT_EQ(old.restart, 0);
+    EXPECT_EQ(old.started, 0);
     // A node whose clock stands before 1970 writes times below zero.
     for (const std::int64_t mtime : {std::int64_t{-1}, std::int64_t{-999999999}, std::int64_t{-1000000001}}) {
         FrameRecord early = record;
@@ -124,10 +140,13 @@ TEST(FarmFolder, RecordsRoundTrip)
         EXPECT_EQ(ParseRecord(FormatRecord(early), "test").output, early.output) << mtime;
     }
 
-    const TaskRecord task{"1234", "5", "node7", true, "timed out"};
+    const TaskRecord task{"1234", "5", "node7", true, "timed out", "n7", 1, 1796712080.25, 1796712081.5};
     const TaskRecord taskBack = ParseTaskRecord(FormatTaskRecord(task), "test");
     EXPECT_TRUE(taskBack.ended);
     EXPECT_EQ(taskBack.ending, "timed out");
+    EXPECT_EQ(taskBack.node, "n7");
+    EXPECT_EQ(taskBack.restart, 1);
+    EXPECT_EQ(taskBack.endedAt, 1796712081.5);
     EXPECT_THROW(ParseTaskRecord("job=1\ntask=2\nstate=maybe\n", "test"), Failure);
 
     EXPECT_THROW(ParseRecord("frame=3\nattempts=1\n", "test"), Failure);            // no state
@@ -323,7 +342,7 @@ struct RunFixture {
 FrameRecord Record(int frame, bool ok, std::optional<OutputStamp> output = OutputStamp{10, 1000})
 {
     return FrameRecord{
-        frame, ok, 1, "n", "100", "0", "/l", ok ? "" : "bad " + std::to_string(frame), ok ? output : std::nullopt};
+        frame, ok, 1, "h", "100", "0", "/l", ok ? "" : "bad " + std::to_string(frame), ok ? output : std::nullopt, "n"};
 }
 
 // Every output is there, as written.
@@ -415,9 +434,9 @@ TEST(RunState, NeverRunFramesSayHowTheirTaskEnded)
     run.submissions.resize(1);
     const std::vector<FrameRecord> records = {Record(1, true), Record(6, true), Record(11, true)};
     const std::vector<LiveJob> live = {{"100", 0, "TIMEOUT", "TimeLimit", 15}};
-    std::map<std::pair<std::string, int>, TaskRecord> tasks;
-    tasks[{"100", 0}] = TaskRecord{"100", "0", "n", true, "was cancelled"};  // Slurm's word wins
-    tasks[{"100", 1}] = TaskRecord{"100", "1", "n7", false, ""};
+    const std::vector<TaskRecord> tasks = {
+        TaskRecord{"100", "0", "h", true, "was cancelled", "n"},  // Slurm's word wins
+        TaskRecord{"100", "1", "h", false, "", "n7"}};
     const RunState state = ComputeRunState(run.manifest, run.submissions, records, tasks, live, AsWritten);
     ASSERT_EQ(state.endings.size(), 3u);
     EXPECT_EQ(state.endings[0].frames, Frames(2, 5));
@@ -485,8 +504,11 @@ TEST(WaitPatience, RidesOutOutagesAndEndsOnlyForCause)
     step = WaitPatience(0).Answer(1, stuck);
     EXPECT_TRUE(step.end);
     EXPECT_EQ(step.exitCode, 1);
+    // Often at first, then every few seconds: a long wait looks no more
+    // often than that, nor so seldom that its end goes unseen for long.
     EXPECT_LT(PollInterval(0), PollInterval(30));
-    EXPECT_LE(PollInterval(3600), 2.0);
+    EXPECT_GE(PollInterval(3600), 2.0);
+    EXPECT_LE(PollInterval(3600), 5.0);
 }
 
 // The farm's own options come out; render options stay for the tasks,

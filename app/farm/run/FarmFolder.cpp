@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -401,20 +402,30 @@ void FarmFolder::WriteTaskRecord(const TaskRecord& record) const
 {
     // Runs made before tasks kept records have no room for them yet.
     MakeFolder(path_ + "/tasks");
-    WriteText(path_ + "/tasks/" + record.job + "_" + record.task + ".txt", FormatTaskRecord(record));
+    // Each start of a task has a file of its own: one started again while
+    // the first still runs on a lost node never writes over the other.
+    const std::string restart = record.restart > 0 ? "-" + std::to_string(record.restart) : "";
+    WriteText(path_ + "/tasks/" + record.job + "_" + record.task + restart + ".txt", FormatTaskRecord(record));
 }
 
-std::map<std::pair<std::string, int>, TaskRecord> FarmFolder::ReadTaskRecords() const
+std::vector<TaskRecord> FarmFolder::ReadTaskRecords() const
 {
-    std::map<std::pair<std::string, int>, TaskRecord> records;
+    std::vector<std::tuple<std::string, long long, int, TaskRecord>> sorted;
     // Runs made before tasks kept records have no room for them.
     if (!PathExists(path_ + "/tasks"))
-        return records;
+        return {};
     for (const std::string& name : FolderEntries(path_ + "/tasks")) {
         const std::string path = path_ + "/tasks/" + name;
-        const TaskRecord record = ParseTaskRecord(ReadTextFile(path), path);
+        TaskRecord record = ParseTaskRecord(ReadTextFile(path), path);
         if (const auto task = ParseInteger(record.task, 0, INT_MAX))
-            records[{record.job, static_cast<int>(*task)}] = record;
+            sorted.emplace_back(record.job, *task, record.restart, std::move(record));
     }
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+        return std::tie(std::get<0>(a), std::get<1>(a), std::get<2>(a)) <
+               std::tie(std::get<0>(b), std::get<1>(b), std::get<2>(b));
+    });
+    std::vector<TaskRecord> records;
+    for (auto& entry : sorted)
+        records.push_back(std::move(std::get<3>(entry)));
     return records;
 }

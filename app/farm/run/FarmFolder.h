@@ -7,9 +7,13 @@
 //   submissions/N.txt   submission N: its frames, job ids and the options
 //                       it was submitted with
 //   status/F.txt        the latest record of frame F (farm/run/Records.h)
-//   tasks/J_T.txt       what task T of array job J said of itself
+//   tasks/J_T.txt       what task T of array job J said of itself; J_T-R.txt
+//                       when Slurm started it again for the R-th time
 //   logs/               the tasks' output, J_T.log for array job J task T
-//   report.txt          written by each submission's final job
+//   frames.lock         locked a byte a frame while a frame is rendered
+//                       (farm/run/FrameLocks.h); it holds no data
+//   report.txt          written by each submission's final job, with
+//   report.html         the same as a page (farm/report/ReportPage.h)
 //
 // Every text file holds "key=value" lines (farm/run/KeyValues.h); frame
 // sets are written as frame lists (sequence/FrameList.h), "1-5,7,9-12".
@@ -98,6 +102,8 @@ public:
     std::string ParamsPath() const { return path_ + "/params.blk"; }
     std::string ScriptPath() const { return path_ + "/task.sh"; }
     std::string ReportPath() const { return path_ + "/report.txt"; }
+    std::string ReportPagePath() const { return path_ + "/report.html"; }
+    std::string FrameLocksPath() const { return path_ + "/frames.lock"; }
     std::string LogsPath() const { return path_ + "/logs"; }
     std::string RecordPath(int frame) const { return path_ + "/status/" + std::to_string(frame) + ".txt"; }
     std::string LogPath(const std::string& job, const std::string& task) const;
@@ -123,8 +129,9 @@ public:
     std::optional<FrameRecord> ReadRecord(int frame) const;
 
     void WriteTaskRecord(const TaskRecord& record) const;
-    // The records of the tasks that wrote one, by array job and index.
-    std::map<std::pair<std::string, int>, TaskRecord> ReadTaskRecords() const;
+    // The record of every start of every task, by array job, task index
+    // and restart.
+    std::vector<TaskRecord> ReadTaskRecords() const;
 
 private:
     explicit FarmFolder(std::string path) : path_(std::move(path)) {}

@@ -2,11 +2,19 @@
 // (status/F.txt) and one for each task (tasks/J_T.txt). Both are
 // "key=value" lines (farm/run/KeyValues.h):
 //
-//   frame record: frame, state (ok or failed), attempts, host, job, task,
-//                 log, message, and for a frame written output-size (bytes)
-//                 and output-mtime (seconds.nanoseconds) of the file as it
-//                 was renamed into place
-//   task record:  job, task, host, state (running or ended), ending
+//   frame record: frame, state (ok, failed, or rendering while an attempt
+//                 is under way), attempts, host, node, job, task, restart,
+//                 log, message, started and ended (the last attempt's, in
+//                 seconds since the epoch), and for a frame written
+//                 output-size (bytes) and output-mtime (seconds.nanoseconds)
+//                 of the file as it was renamed into place
+//   task record:  job, task, restart, host, node, state (running or
+//                 ended), ending, started, ended
+//
+// `host` is the machine's name, `node` the name Slurm knows it by (they
+// need not be the same); `restart` counts how often Slurm has started the
+// task again (after its node was lost, say): each start of a task keeps a
+// record of its own.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +45,12 @@ struct FrameRecord {
     // The output as written; none for a failed frame, and for records from
     // before stamps were kept.
     std::optional<OutputStamp> output;
+    std::string node;
+    int restart = 0;
+    bool rendering = false;  // an attempt started and has not ended (ok is false)
+    // When the last attempt started and ended, in seconds since the epoch;
+    // 0 when not known.
+    double started = 0, ended = 0;
 };
 
 std::string FormatRecord(const FrameRecord& record);
@@ -53,7 +67,15 @@ struct TaskRecord {
     // How it ended, in words that follow "task T of job J": "completed",
     // "timed out", "was ended by signal 15 (Terminated)"...
     std::string ending;
+    std::string node;
+    int restart = 0;
+    double started = 0, endedAt = 0;  // seconds since the epoch; 0 when not known
 };
+
+// Seconds since the epoch, now, to the millisecond.
+double SecondsNow();
+// Such a time as "2026-12-08 14:23:46 UTC".
+std::string UtcTimeText(double seconds);
 
 std::string FormatTaskRecord(const TaskRecord& record);
 TaskRecord ParseTaskRecord(const std::string& text, const std::string& what);

@@ -1,10 +1,14 @@
 #include "farm/run/RunState.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdio>
 #include <unistd.h>
 
 #include "sequence/FrameList.h"
+#include "messages/Failure.h"
 #include "sequence/FramePattern.h"
+#include "sequence/ParseInteger.h"
 
 std::vector<std::string> RunJobs(const std::vector<Submission>& submissions)
 {
@@ -40,28 +44,40 @@ using TaskId = std::pair<std::string, int>;
 
 // How a task that holds unfinished frames ended: Slurm's word while it
 // remembers the task, else the task's own.
-std::string EndingOfTask(const TaskId& id, const LiveJob* live, const std::map<TaskId, TaskRecord>& tasks)
+std::string EndingOfTask(const TaskId& id, const LiveJob* live, const std::map<TaskId, const TaskRecord*>& tasks)
 {
     if (live)
         return EndingOf(*live);
     const auto record = tasks.find(id);
     if (record == tasks.end())
         return "left no record (it may never have started; Slurm no longer remembers it)";
-    if (!record->second.ended)
-        return "stopped without a word" + (record->second.host.empty() ? "" : " on " + record->second.host) +
-               ": it was killed, or its node was lost";
-    return record->second.ending;
+    if (!record->second->ended) {
+        const std::string node = NodeOf(*record->second);
+        return "stopped without a word" + (node.empty() ? "" : " on " + node) + ": it was killed, or its node was lost";
+    }
+    return record->second->ending;
 }
+
+std::string TaskName(const std::string& job, const std::string& task) { return "task " + task + " of job " + job; }
 
 }  // namespace
 
+std::string NodeOf(const FrameRecord& record) { return record.node.empty() ? record.host : record.node; }
+std::string NodeOf(const TaskRecord& record) { return record.node.empty() ? record.host : record.node; }
+
 RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submission>& submissions,
-                         const std::vector<FrameRecord>& records, const std::map<TaskId, TaskRecord>& tasks,
+                         const std::vector<FrameRecord>& records, const std::vector<TaskRecord>& tasks,
                          const std::vector<LiveJob>& live, const OutputLookup& outputNow)
 {
     std::map<int, const FrameRecord*> recordOf;
     for (const FrameRecord& record : records)
         recordOf[record.frame] = &record;
+    // The latest start of each task (they come in order of restart).
+    std::map<TaskId, const TaskRecord*> latestStart;
+    for (const TaskRecord& record : tasks) {
+        if (const auto task = ParseInteger(record.task, 0, INT_MAX))
+            latestStart[{record.job, static_cast<int>(*task)}] = &record;
+    }
     std::map<TaskId, const LiveJob*> taskOf;
     RunState state;
     for (const LiveJob& job : live) {
@@ -76,6 +92,22 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
                     "job " + job.job + " is pending (" + job.reason + "): " + reason->meaning +
                         (reason->never ? "; it will not start as it is" : ""));
         }
+    }
+    const auto liveTask = [&](const TaskId& id) -> const LiveJob* {
+        const auto known = taskOf.find(id);
+        return known == taskOf.end() ? nullptr : known->second;
+    };
+    // A start of a task that never said how it ended, and is not the one
+    // Slurm runs now, was lost with its node (or killed).
+    for (const TaskRecord& record : tasks) {
+        const auto task = ParseInteger(record.task, 0, INT_MAX);
+        if (record.ended || !task)
+            continue;
+        const TaskId id{record.job, static_cast<int>(*task)};
+        const LiveJob* job = liveTask(id);
+        if (latestStart[id] == &record && job && IsActive(job->state))
+            continue;
+        state.nodes[NodeOf(record)].lostTasks.push_back(TaskName(record.job, record.task));
     }
     // Each frame's task in the latest submission that holds it.
     std::map<int, TaskId> taskOfFrame;
@@ -92,95 +124,203 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
     for (const int frame : manifest.frames) {
         const auto found = recordOf.find(frame);
         const FrameRecord* record = found == recordOf.end() ? nullptr : found->second;
+        NodeWork* node = record ? &state.nodes[NodeOf(*record)] : nullptr;
         std::optional<OutputStamp> now;
         if (record && record->ok) {
             now = outputNow(frame);
             if (now && (!record->output || *now == *record->output)) {
                 state.done.push_back(frame);
+                node->done.push_back(frame);
+                if (record->started > 0 && record->ended >= record->started) {
+                    node->seconds += record->ended - record->started;
+                    ++node->timedFrames;
+                }
                 continue;
             }
         }
         const auto task = taskOfFrame.find(frame);
-        const LiveJob* job = nullptr;
-        if (task != taskOfFrame.end()) {
-            if (const auto known = taskOf.find(task->second); known != taskOf.end())
-                job = known->second;
-        }
+        const LiveJob* job = task == taskOfFrame.end() ? nullptr : liveTask(task->second);
         if (job && IsRunning(job->state)) {
             state.running.push_back(frame);
+            if (record && record->rendering)
+                node->rendering.push_back(frame);
         } else if (job && IsActive(job->state)) {
             state.pending.push_back(frame);
         } else if (record && record->ok) {
             state.missing.push_back(frame);
             if (now)
                 state.replaced.push_back(frame);
-        } else if (record) {
+        } else if (record && !record->rendering) {
             state.failed.push_back(frame);
             state.failures.push_back(*record);
+            node->failed.push_back(frame);
         } else {
             state.notRun.push_back(frame);
+            if (record)
+                node->lost.push_back(frame);
             if (task != taskOfFrame.end())
                 unfinished[task->second].push_back(frame);
         }
     }
-    for (const auto& [id, frames] : unfinished) {
-        const auto known = taskOf.find(id);
-        state.endings.push_back(
-            {id.first, id.second, frames, EndingOfTask(id, known == taskOf.end() ? nullptr : known->second, tasks)});
-    }
+    for (const auto& [id, frames] : unfinished)
+        state.endings.push_back({id.first, id.second, frames, EndingOfTask(id, liveTask(id), latestStart)});
     return state;
 }
 
 namespace {
 
+// Lists past this many lines or stretches are cut short unless asked for
+// whole (--verbose): a shot of fifty thousand frames reads like one of fifty.
+constexpr std::size_t kMostLines = 12;
+
 std::string Count(std::size_t count) { return std::to_string(count) + (count == 1 ? " frame" : " frames"); }
 
-std::string Line(const char* label, const std::vector<int>& frames)
+// Runs of consecutive frames: (first, last).
+std::vector<std::pair<int, int>> Stretches(const std::vector<int>& frames)
+{
+    std::vector<std::pair<int, int>> stretches;
+    for (const int frame : frames) {
+        if (!stretches.empty() && static_cast<long long>(stretches.back().second) + 1 == frame)
+            stretches.back().second = frame;
+        else
+            stretches.emplace_back(frame, frame);
+    }
+    return stretches;
+}
+
+std::string Line(const char* label, const std::vector<int>& frames, std::size_t most)
 {
     std::string line = std::string(label) + Count(frames.size());
     if (!frames.empty())
-        line += ": " + FrameList::Of(frames).Text();
+        line += ": " + StretchText(frames, most);
     return line + "\n";
 }
 
-// Failed frames in runs that share one message and log, so that a bad
-// stretch of input reads as one line.
-std::string FailureLines(const std::vector<FrameRecord>& failures)
+// Adds `lines` to `text`, the first kMostLines of them unless `verbose`,
+// then how many more there are.
+void AddLines(std::string& text, const std::vector<std::string>& lines, bool verbose, const char* what)
 {
-    std::string text;
-    for (std::size_t at = 0; at < failures.size();) {
-        std::size_t end = at + 1;
-        while (end < failures.size() && failures[end].frame == failures[end - 1].frame + 1 &&
-               failures[end].message == failures[at].message && failures[end].log == failures[at].log)
-            ++end;
-        std::vector<int> frames;
-        for (std::size_t i = at; i < end; ++i)
-            frames.push_back(failures[i].frame);
-        const FrameRecord& record = failures[at];
-        text += "  " + FrameList::Of(frames).Text() + ": " + (record.message.empty() ? "failed" : record.message) +
-                " (" + std::to_string(record.attempts) + (record.attempts == 1 ? " attempt" : " attempts") +
-                (record.host.empty() ? "" : " on " + record.host) + "; log " + record.log + ")\n";
-        at = end;
-    }
+    const std::size_t shown = verbose ? lines.size() : std::min(lines.size(), kMostLines);
+    for (std::size_t i = 0; i < shown; ++i)
+        text += lines[i];
+    if (shown < lines.size())
+        text += "  ... and " + std::to_string(lines.size() - shown) + " more " + what + " (--verbose lists them)\n";
+}
+
+// `text` with every `from` replaced by `to`.
+std::string Replaced(std::string text, const std::string& from, const std::string& to)
+{
+    if (from.empty())
+        return text;
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
     return text;
 }
 
-// Why frames never ran: each task that ended with frames of its chunk
-// unrecorded, and its log when it wrote one.
-std::string EndingLines(const std::vector<TaskEnding>& endings, const std::string& runPath)
+// "2 attempts", "2 attempts each" or "1-3 attempts".
+std::string AttemptWords(int least, int most, bool several)
+{
+    if (least == most)
+        return std::to_string(least) + (least == 1 ? " attempt" : " attempts") + (several ? " each" : "");
+    return std::to_string(least) + "-" + std::to_string(most) + " attempts";
+}
+
+// Names joined with ", ", the first few only.
+std::string NameList(const std::vector<std::string>& names)
 {
     std::string text;
-    for (const TaskEnding& ending : endings) {
-        const std::string log = TaskLogPath(runPath, ending.job, std::to_string(ending.task));
-        text += "  " + FrameList::Of(ending.frames).Text() + ": task " + std::to_string(ending.task) + " of job " +
-                ending.job + " " + ending.ending + (access(log.c_str(), F_OK) == 0 ? " (log " + log + ")" : "") + "\n";
-    }
+    for (std::size_t i = 0; i < names.size() && i < 4; ++i)
+        text += (i ? ", " : "") + names[i];
+    if (names.size() > 4)
+        text += " and " + std::to_string(names.size() - 4) + " more";
     return text;
+}
+
+// Failed frames, a line per reason (verbose: a line per frame), with their
+// attempts, the nodes they failed on and the log to read.
+std::vector<std::string> FailureLines(const std::vector<FrameRecord>& failures, const FarmManifest& manifest,
+                                      bool verbose)
+{
+    std::vector<std::string> reasons;
+    std::map<std::string, std::vector<const FrameRecord*>> byReason;
+    for (const FrameRecord& record : failures) {
+        const std::string reason = verbose ? std::to_string(record.frame) : FailureReason(record, manifest);
+        if (byReason.count(reason) == 0)
+            reasons.push_back(reason);
+        byReason[reason].push_back(&record);
+    }
+    std::vector<std::string> lines;
+    for (const std::string& reason : reasons) {
+        const auto& group = byReason[reason];
+        const FrameRecord& first = *group.front();
+        std::vector<int> frames;
+        std::vector<std::string> nodes, logs;
+        int least = first.attempts, most = first.attempts;
+        for (const FrameRecord* record : group) {
+            frames.push_back(record->frame);
+            least = std::min(least, record->attempts);
+            most = std::max(most, record->attempts);
+            AddOnce(nodes, NodeOf(*record));
+            AddOnce(logs, record->log);
+        }
+        const bool one = group.size() == 1;
+        std::string line = "  " + StretchText(frames, verbose ? 0 : kMostLines) + ": " +
+                           (one ? (first.message.empty() ? "failed" : first.message) : reason) + " (" +
+                           AttemptWords(least, most, !one);
+        nodes.erase(std::remove(nodes.begin(), nodes.end(), std::string()), nodes.end());
+        if (!nodes.empty())
+            line += " on " + NameList(nodes);
+        line += logs.size() == 1 ? "; log " + logs[0] : "; " + std::to_string(logs.size()) + " logs";
+        lines.push_back(line + ")\n");
+    }
+    return lines;
+}
+
+// Why frames never ran: a line for the tasks that ended alike, with their
+// frames (verbose: a line for each task, with its log when it wrote one).
+std::vector<std::string> EndingLines(const std::vector<TaskEnding>& endings, const std::string& runPath,
+                                     bool verbose)
+{
+    std::vector<std::string> order;
+    std::map<std::string, std::vector<const TaskEnding*>> byEnding;
+    for (const TaskEnding& ending : endings) {
+        const std::string key = verbose ? ending.job + "_" + std::to_string(ending.task) : ending.ending;
+        if (byEnding.count(key) == 0)
+            order.push_back(key);
+        byEnding[key].push_back(&ending);
+    }
+    std::vector<std::string> lines;
+    for (const std::string& key : order) {
+        const auto& group = byEnding[key];
+        std::vector<int> frames;
+        std::map<std::string, std::vector<int>> tasksOfJob;
+        for (const TaskEnding* ending : group) {
+            frames.insert(frames.end(), ending->frames.begin(), ending->frames.end());
+            tasksOfJob[ending->job].push_back(ending->task);
+        }
+        std::sort(frames.begin(), frames.end());
+        const TaskEnding& first = *group.front();
+        std::string line = "  " + StretchText(frames, verbose ? 0 : kMostLines) + ": ";
+        if (group.size() == 1) {
+            const std::string log = TaskLogPath(runPath, first.job, std::to_string(first.task));
+            line += TaskName(first.job, std::to_string(first.task)) + " " + first.ending +
+                    (access(log.c_str(), F_OK) == 0 ? " (log " + log + ")" : "");
+        } else {
+            std::string which;
+            for (auto& [job, tasks] : tasksOfJob) {
+                std::sort(tasks.begin(), tasks.end());
+                which += (which.empty() ? "" : "; ") + std::string("job ") + job + " tasks " + StretchText(tasks, 4);
+            }
+            line += std::to_string(group.size()) + " tasks (" + which + ") each " + first.ending;
+        }
+        lines.push_back(line + "\n");
+    }
+    return lines;
 }
 
 // Each stretch of frames whose outputs are no longer the ones their run
 // wrote, gone or replaced alike.
-std::string MissingLines(const RunState& state, const FarmManifest& manifest)
+std::vector<std::string> MissingLines(const RunState& state, const FarmManifest& manifest)
 {
     const auto pattern = FramePattern::Parse(manifest.output);
     const auto path = [&](int frame) { return pattern ? pattern->PathOf(frame) : manifest.output; };
@@ -188,7 +328,7 @@ std::string MissingLines(const RunState& state, const FarmManifest& manifest)
         return std::binary_search(state.replaced.begin(), state.replaced.end(), frame);
     };
     const std::vector<int>& missing = state.missing;
-    std::string text;
+    std::vector<std::string> lines;
     for (std::size_t at = 0; at < missing.size();) {
         std::size_t end = at + 1;
         while (end < missing.size() && missing[end] == missing[end - 1] + 1 &&
@@ -196,20 +336,108 @@ std::string MissingLines(const RunState& state, const FarmManifest& manifest)
             ++end;
         const int first = missing[at], last = missing[end - 1];
         const bool one = end == at + 1;
-        text += "  " + FrameList::Of(std::vector<int>(missing.begin() + at, missing.begin() + end)).Text() + ": " +
-                path(first) + (one ? "" : " ... " + path(last)) +
-                (replaced(first) ? (one ? " is" : " are") + std::string(" not the file written then (replaced since)")
-                                 : (one ? " is gone" : " are gone")) +
-                "\n";
+        lines.push_back("  " +
+                        FrameList::Of(std::vector<int>(missing.begin() + at, missing.begin() + end)).Text() + ": " +
+                        path(first) + (one ? "" : " ... " + path(last)) +
+                        (replaced(first) ? (one ? " is" : " are") +
+                                               std::string(" not the file written then (replaced since)")
+                                         : (one ? " is gone" : " are gone")) +
+                        "\n");
         at = end;
+    }
+    return lines;
+}
+
+std::string Seconds(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, seconds < 10 ? "%.2f s" : "%.1f s", seconds);
+    return text;
+}
+
+// "node1 12 done, node2 10 done, 1 failed, 1 task lost": a word for each
+// node that did anything for the run.
+std::string NodesLine(const RunState& state)
+{
+    std::string line;
+    for (const auto& [name, work] : state.nodes) {
+        if (name.empty())
+            continue;
+        std::string words = name + " " + std::to_string(work.done.size()) + " done";
+        if (!work.failed.empty())
+            words += ", " + std::to_string(work.failed.size()) + " failed";
+        if (!work.rendering.empty())
+            words += ", " + std::to_string(work.rendering.size()) + " rendering";
+        if (!work.lostTasks.empty())
+            words += ", " + std::to_string(work.lostTasks.size()) +
+                     (work.lostTasks.size() == 1 ? " task lost" : " tasks lost");
+        line += (line.empty() ? "" : "; ") + words;
+    }
+    return line.empty() ? "" : "nodes:     " + line + "\n";
+}
+
+// A line for every frame of the shot: its state, and where and how it was
+// rendered.
+std::string FrameLines(const RunState& state, const FarmManifest& manifest, const std::vector<FrameRecord>& records)
+{
+    std::map<int, const char*> stateOf;
+    const std::pair<const std::vector<int>*, const char*> lists[] = {
+        {&state.done, "done"},       {&state.running, "running"}, {&state.pending, "pending"},
+        {&state.failed, "failed"},   {&state.notRun, "never ran"}, {&state.missing, "missing since done"}};
+    for (const auto& [frames, words] : lists) {
+        for (const int frame : *frames)
+            stateOf[frame] = words;
+    }
+    std::map<int, const FrameRecord*> recordOf;
+    for (const FrameRecord& record : records)
+        recordOf[record.frame] = &record;
+    std::string text = "frames:\n";
+    for (const int frame : manifest.frames) {
+        text += "  " + std::to_string(frame) + ": " + stateOf[frame];
+        const auto found = recordOf.find(frame);
+        if (found != recordOf.end()) {
+            const FrameRecord& record = *found->second;
+            text += " (" + AttemptWords(record.attempts, record.attempts, false);
+            if (!NodeOf(record).empty())
+                text += " on " + NodeOf(record);
+            if (record.ok && record.started > 0 && record.ended >= record.started)
+                text += ", " + Seconds(record.ended - record.started);
+            text += ")";
+        }
+        text += "\n";
     }
     return text;
 }
 
 }  // namespace
 
+std::string FailureReason(const FrameRecord& record, const FarmManifest& manifest)
+{
+    std::string reason = record.message.empty() ? "failed" : record.message;
+    for (const std::string& pattern : {manifest.input, manifest.output}) {
+        if (const auto parsed = FramePattern::Parse(pattern))
+            reason = Replaced(reason, parsed->PathOf(record.frame), pattern);
+    }
+    return reason;
+}
+
+std::string StretchText(const std::vector<int>& frames, std::size_t most)
+{
+    const auto stretches = Stretches(frames);
+    std::string text;
+    const std::size_t shown = most == 0 ? stretches.size() : std::min(most, stretches.size());
+    for (std::size_t i = 0; i < shown; ++i) {
+        const auto [first, last] = stretches[i];
+        text += (i ? "," : "") + std::to_string(first) + (last == first ? "" : "-" + std::to_string(last));
+    }
+    if (shown < stretches.size())
+        text += ",... (" + std::to_string(stretches.size()) + " stretches in all)";
+    return text;
+}
+
 std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
-                           const std::vector<Submission>& submissions, const std::string& runPath)
+                           const std::vector<Submission>& submissions, const std::string& runPath, bool verbose,
+                           const std::vector<FrameRecord>& records)
 {
     std::string jobs;
     for (const Submission& submission : submissions) {
@@ -217,21 +445,25 @@ std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
             jobs += (jobs.empty() ? "" : ", ") + submission.arrayJob +
                     (submission.reportJob.empty() ? "" : " (report " + submission.reportJob + ")");
     }
+    const std::size_t most = verbose ? 0 : kMostLines;
     std::string text = "run " + runPath + "\n";
     text += "shot " + manifest.output + ": " + Count(manifest.frames.size()) + " (" +
-            FrameList::Of(manifest.frames).Text() + "), chunks of " + std::to_string(manifest.chunk) + "; jobs " +
+            StretchText(manifest.frames, most) + "), chunks of " + std::to_string(manifest.chunk) + "; jobs " +
             (jobs.empty() ? "none" : jobs) + "\n";
-    text += Line("done:      ", state.done);
-    text += Line("running:   ", state.running);
-    text += Line("pending:   ", state.pending);
-    text += Line("failed:    ", state.failed);
-    text += FailureLines(state.failures);
-    text += Line("never ran: ", state.notRun);
-    text += EndingLines(state.endings, runPath);
+    text += Line("done:      ", state.done, most);
+    text += Line("running:   ", state.running, most);
+    text += Line("pending:   ", state.pending, most);
+    text += Line("failed:    ", state.failed, most);
+    AddLines(text, FailureLines(state.failures, manifest, verbose), verbose, "reasons");
+    text += Line("never ran: ", state.notRun, most);
+    AddLines(text, EndingLines(state.endings, runPath, verbose), verbose, "ways tasks ended");
     if (!state.missing.empty()) {
-        text += Line("missing since done: ", state.missing);
-        text += MissingLines(state, manifest);
+        text += Line("missing since done: ", state.missing, most);
+        AddLines(text, MissingLines(state, manifest), verbose, "stretches");
     }
+    text += NodesLine(state);
+    if (verbose)
+        text += FrameLines(state, manifest, records);
     for (const std::string& reason : state.neverStart)
         text += "warning: " + reason + " (veldra farm cancel ends the run)\n";
     for (const std::string& reason : state.waiting)
@@ -241,5 +473,32 @@ std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
     else if (state.TasksEnded())
         text += "next: veldra farm retry " + runPath + " renders the " + Count(state.ToRender().size()) +
                 " that failed, never ran or went missing\n";
+    return text;
+}
+
+std::string FormatNodeWork(const RunState& state, const std::string& node)
+{
+    const auto found = state.nodes.find(node);
+    if (found == state.nodes.end() || node.empty()) {
+        std::vector<std::string> names;
+        for (const auto& entry : state.nodes)
+            names.push_back(entry.first);
+        throw Failure("--node " + node, "no record of the run names this node (" +
+                                            (names.empty() ? std::string("no node has a record yet")
+                                                           : "its nodes: " + NameList(names)) +
+                                            ")");
+    }
+    const NodeWork& work = found->second;
+    std::string text = "node " + node + "\n";
+    text += Line("done:      ", work.done, kMostLines);
+    if (work.timedFrames > 0)
+        text += "  " + Seconds(work.seconds) + " of rendering, " + Seconds(work.seconds / work.timedFrames) +
+                " a frame\n";
+    text += Line("failed:    ", work.failed, kMostLines);
+    text += Line("rendering: ", work.rendering, kMostLines);
+    text += Line("lost:      ", work.lost, kMostLines);
+    if (!work.lostTasks.empty())
+        text += "  " + NameList(work.lostTasks) + " started here and never said how it ended: the node was lost, or " +
+                (work.lostTasks.size() == 1 ? "the task killed" : "the tasks killed") + "\n";
     return text;
 }

@@ -23,6 +23,18 @@ struct TaskEnding {
     std::string ending;  // words that follow "task 3 of job 120"
 };
 
+// What one node did for the run, by its name (a record's node, or its host
+// outside Slurm).
+struct NodeWork {
+    std::vector<int> done;       // frames done whose output it wrote
+    std::vector<int> failed;     // frames whose attempts failed there
+    std::vector<int> rendering;  // frames it is rendering now
+    std::vector<int> lost;       // frames whose attempt there ended with no word (node lost, task killed)
+    double seconds = 0;          // time its done frames took, where the records say
+    int timedFrames = 0;         // how many of them the records time
+    std::vector<std::string> lostTasks;  // "task 3 of job 120": starts there that never ended
+};
+
 struct RunState {
     std::vector<int> done, running, pending, failed, notRun;
     // Frames once done whose output is gone (missing) or is another file
@@ -35,6 +47,7 @@ struct RunState {
     std::vector<std::string> neverStart, waiting;
     std::vector<std::string> activeJobs;  // the run's jobs Slurm still runs or holds
     bool tasksActive = false;             // some of them are array tasks, not only report jobs
+    std::map<std::string, NodeWork> nodes;
 
     // No job of the run is left in Slurm.
     bool Finished() const { return activeJobs.empty(); }
@@ -59,13 +72,36 @@ using OutputLookup = std::function<std::optional<OutputStamp>(int frame)>;
 // names (only its presence counts for records without a stamp). Any other
 // frame follows the task of the latest submission that holds it: running
 // or pending while Slurm says so, else missing when it was done, failed
-// when it has a failed record, else never ran, with how its task ended
-// from Slurm, or from the task's record once Slurm has forgotten it.
+// when it has a failed record, else never ran (an attempt that was under
+// way when its task ended too), with how its task ended from Slurm, or from
+// the task's latest record once Slurm has forgotten it. `tasks` holds the
+// record of every start of every task, as FarmFolder reads them.
 RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submission>& submissions,
-                         const std::vector<FrameRecord>& records,
-                         const std::map<std::pair<std::string, int>, TaskRecord>& tasks,
+                         const std::vector<FrameRecord>& records, const std::vector<TaskRecord>& tasks,
                          const std::vector<LiveJob>& live, const OutputLookup& outputNow);
 
-// The state as `veldra farm status` prints it, for the run in `runPath`.
+// The state as `veldra farm status` prints it, for the run in `runPath`:
+// frame sets as stretches, failures a line per reason, tasks that ended
+// early a line per way of ending, each list cut short past a screenful;
+// `verbose` lists every stretch, a line for each failed frame and task,
+// and a line for every frame of the shot.
 std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
-                           const std::vector<Submission>& submissions, const std::string& runPath);
+                           const std::vector<Submission>& submissions, const std::string& runPath,
+                           bool verbose = false, const std::vector<FrameRecord>& records = {});
+
+// What node `node` did for the run, as `veldra farm status --node` prints
+// it; throws Failure naming the node when no record names it.
+std::string FormatNodeWork(const RunState& state, const std::string& node);
+
+// A failure's message with the frame's own file names put back as the
+// shot's patterns, so that frames one fault struck share one reason.
+std::string FailureReason(const FrameRecord& record, const FarmManifest& manifest);
+
+// The name a record knows its machine by: the node's, or the host's
+// outside Slurm.
+std::string NodeOf(const FrameRecord& record);
+std::string NodeOf(const TaskRecord& record);
+
+// The frames as stretches, "1-6,9-24", cut after `most` stretches with how
+// many there are in all; every stretch when `most` is 0.
+std::string StretchText(const std::vector<int>& frames, std::size_t most);
