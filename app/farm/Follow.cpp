@@ -72,8 +72,9 @@ std::string DescribeRun(const FarmFolder& folder, const RunView& run, bool verbo
 
 std::string StatusText(const FarmFolder& folder, const RunView& run, const FarmArguments& arguments)
 {
-    std::string text = arguments.node.empty() ? DescribeRun(folder, run, arguments.verbose)
-                                              : "run " + folder.Path() + "\n" + FormatNodeWork(run.state, arguments.node);
+    std::string text = arguments.node.empty()
+                           ? DescribeRun(folder, run, arguments.verbose)
+                           : "run " + folder.Path() + "\n" + FormatNodeWork(run.state, arguments.node);
     if (!run.slurmTrouble.empty())
         text += "warning: " + run.slurmTrouble +
                 "; from the records alone, frames still running or pending show as never run\n";

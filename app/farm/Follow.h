@@ -52,7 +52,7 @@ private:
     std::map<int, std::size_t> recordAt_;  // frame -> index in run_.records
     std::shared_ptr<std::map<int, Cached>> cached_;
     std::vector<std::pair<std::string, int>> lastActive_;  // tasks Slurm ran or held at the last look
-    std::int64_t submissionsChanged_ = -2;  // the submissions folder's time when last read
+    std::int64_t submissionsChanged_ = -2;                 // the submissions folder's time when last read
 };
 
 // Waits until Slurm holds no task of the run (its report job may still be

@@ -51,9 +51,8 @@ std::string ThumbnailPng(const std::string& path, int longestSide)
     OIIO::ImageSpec header(outWidth, outHeight, 4, OIIO::TypeDesc::UINT8);
     header.attribute("oiio:UnassociatedAlpha", 1);
     std::string png;
-    EncodeInMemory(*output, name, header, pixels.data(), OIIO::AutoStride,
-                   [&](const unsigned char* bytes, std::size_t size) {
-                       png.assign(reinterpret_cast<const char*>(bytes), size);
-                   });
+    EncodeInMemory(
+        *output, name, header, pixels.data(), OIIO::AutoStride,
+        [&](const unsigned char* bytes, std::size_t size) { png.assign(reinterpret_cast<const char*>(bytes), size); });
     return png;
 }

@@ -55,19 +55,9 @@ bool WaitFor(double seconds, Check done)
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-class FarmCluster : public testing::Test {
+// A shot to render, its reference render and what to look at in a run.
+class FarmShot : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        const std::string missing = ClusterMissing();
-        if (missing.empty())
-            return;
-        const char* required = std::getenv("VELDRA_REQUIRE_CLUSTER");
-        if (required && std::string(required) == "1")
-            FAIL() << missing;
-        GTEST_SKIP() << missing;
-    }
-
     // A shot of `count` distinct frames in `folder`/in, and the same shot
     // rendered locally with `turn` in `folder`/local, as the reference.
     static void MakeShot(const std::string& folder, int count = Frames, const std::string& turn = Turn())
@@ -138,6 +128,38 @@ protected:
     static std::string ActiveJobs(const std::string& jobs)
     {
         return RunInShell(".", "squeue -h -t PENDING,RUNNING,COMPLETING,CONFIGURING -o %i -j " + jobs).output;
+    }
+
+    // The value of `key` in a record or other key=value file.
+    static std::string ValueIn(const std::string& path, const std::string& key)
+    {
+        const std::string text = "\n" + FileBytes(path);
+        const std::size_t at = text.find("\n" + key + "=");
+        if (at == std::string::npos)
+            return "";
+        const std::size_t from = at + key.size() + 2;
+        return text.substr(from, text.find('\n', from) - from);
+    }
+
+    // No temporary file is left beside the outputs.
+    static void ExpectNoTemporaries(const std::string& folder, const std::string& out = "out")
+    {
+        for (const std::string& name : FolderEntries(folder + "/" + out))
+            EXPECT_FALSE(Has(name, ".tmp")) << name;
+    }
+};
+
+class FarmCluster : public FarmShot {
+protected:
+    void SetUp() override
+    {
+        const std::string missing = ClusterMissing();
+        if (missing.empty())
+            return;
+        const char* required = std::getenv("VELDRA_REQUIRE_CLUSTER");
+        if (required && std::string(required) == "1")
+            FAIL() << missing;
+        GTEST_SKIP() << missing;
     }
 };
 
@@ -506,6 +528,153 @@ TEST_F(FarmCluster, WaitRidesOutAControllerOutage)
     EXPECT_TRUE(Has(said, "veldra: Slurm answers again\n")) << said;
     EXPECT_TRUE(Has(said, "every frame is done")) << said;
     ExpectSameAsLocal(folder, count);
+}
+
+// A run's tasks without a cluster: sbatch, squeue and scancel are stand-ins
+// (tests/farm/fake-slurm) that submit nothing, and the test runs each task
+// itself with the variables Slurm would set, as Slurm would on the node
+// named.
+class FarmTask : public FarmShot {
+protected:
+    // The shell words that put the stand-ins first on PATH, their state in
+    // `folder`/slurm.
+    static std::string FakeSlurm(const std::string& folder)
+    {
+        MakeFolder(folder + "/slurm");
+        return "PATH='" VELDRA_SOURCE_DIR "/tests/farm/fake-slurm':\"$PATH\" FAKE_SLURM_DIR='" + folder + "/slurm' ";
+    }
+
+    // `veldra farm WORDS` with the stand-ins.
+    static RunResult Farm(const std::string& folder, const std::string& words)
+    {
+        return RunInShell(folder, FakeSlurm(folder) + "\"$VELDRA\" farm " + words);
+    }
+
+    // The shell words that run task `task` of array job 100 of `run`, the
+    // `restart`-th start of it, on node `node`.
+    static std::string TaskLine(const std::string& run, int task, const std::string& node, int restart = 0)
+    {
+        return "SLURM_ARRAY_JOB_ID=100 SLURM_ARRAY_TASK_ID=" + std::to_string(task) + " SLURMD_NODENAME=" + node +
+               (restart > 0 ? " SLURM_RESTART_COUNT=" + std::to_string(restart) : "") + " \"$VELDRA\" farm task '" +
+               run + "' 0";
+    }
+
+    // How many times the task log of task 0 says frame `frame` started an
+    // attempt.
+    static std::size_t AttemptsLogged(const std::string& run, int frame)
+    {
+        const std::string log = FileBytes(run + "/logs/100_0.log");
+        const std::string line = "frame " + std::to_string(frame) + ", attempt ";
+        std::size_t count = 0;
+        for (std::size_t at = 0; (at = log.find(line, at)) != std::string::npos; at += line.size())
+            count += log.compare(log.find(':', at), 12, ": rendering\n") == 0 ? 1 : 0;
+        return count;
+    }
+};
+
+// Each task records the node Slurm names (and the host) with every frame;
+// status says what each node did, and --node lists one node's frames.
+TEST_F(FarmTask, RecordsNameTheNodeAndStatusSaysWhatEachNodeDid)
+{
+    const std::string folder = ScratchFolder("task-nodes");
+    MakeShot(folder, 6);
+    const RunResult submitted = Farm(folder, "submit in/shot.####.png out/shot.####.png " + Turn() + " --chunk 3");
+    ASSERT_EQ(submitted.exitCode, 0) << submitted.output;
+    const std::string run = LatestRun(folder);
+    for (const auto& [task, node] : {std::make_pair(0, "nodeA"), std::make_pair(1, "nodeB")}) {
+        const RunResult ran = RunInShell(folder, TaskLine(run, task, node));
+        ASSERT_EQ(ran.exitCode, 0) << ran.output;
+    }
+    ExpectSameAsLocal(folder, 6);
+    EXPECT_EQ(ValueIn(run + "/status/2.txt", "node"), "nodeA");
+    EXPECT_EQ(ValueIn(run + "/status/5.txt", "node"), "nodeB");
+    EXPECT_EQ(ValueIn(run + "/status/5.txt", "host"), RunInShell(".", "hostname | tr -d '\\n'").output);
+    EXPECT_NE(ValueIn(run + "/status/5.txt", "started"), "0.000");
+
+    const RunResult status = Farm(folder, "status out");
+    EXPECT_TRUE(Has(status.output, "nodes:     nodeA 3 done; nodeB 3 done\n")) << status.output;
+    EXPECT_TRUE(Has(status.output, "every frame is done")) << status.output;
+    const RunResult nodeB = Farm(folder, "status out --node nodeB");
+    EXPECT_TRUE(Has(nodeB.output, "node nodeB\ndone:      3 frames: 4-6\n")) << nodeB.output;
+    const RunResult unknown = Farm(folder, "status out --node nodeC");
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(Has(unknown.output, "no record of the run names this node (its nodes: nodeA, nodeB)"))
+        << unknown.output;
+    const RunResult verbose = Farm(folder, "status out --verbose");
+    EXPECT_TRUE(Has(verbose.output, "frames:\n  1: done (1 attempt on nodeA, ")) << verbose.output;
+}
+
+// A node lost mid-chunk: its task is killed outright under frame 2, the
+// record of that attempt stays, and so does the renderer's temporary file.
+// Started again on another node (as Slurm requeues it), the task keeps
+// frame 1, counts the lost attempt at frame 2, renders the rest, removes
+// what the lost start left, and status names the node the start was lost
+// on.
+TEST_F(FarmTask, ATaskStartedAgainCountsTheAttemptLostWithItsNode)
+{
+    const std::string folder = ScratchFolder("task-lost");
+    MakeShot(folder, 4);
+    ASSERT_EQ(Farm(folder, "submit in/shot.####.png out/shot.####.png " + Turn() + " --chunk 4").exitCode, 0);
+    const std::string run = LatestRun(folder);
+    // The first start, on nodeA, in a session of its own, so that it and
+    // its renderer can be killed together as a node's power cut would.
+    WriteBytes(folder + "/lost.sh", "echo $$ >lost.pid\n" + TaskLine(run, 0, "nodeA") + "\n");
+    ASSERT_EQ(RunInShell(folder,
+                         "export VELDRA VELDRA_TEST_STALL_WRITE=2 VELDRA_TEST_STALL_ONLY=.png; "
+                         "setsid sh lost.sh </dev/null >/dev/null 2>&1 &")
+                  .exitCode,
+              0);
+    ASSERT_TRUE(WaitFor(120, [&] { return AttemptsLogged(run, 2) == 1; })) << FileBytes(run + "/logs/100_0.log");
+    ASSERT_TRUE(WaitFor(60, [&] { return RunInShell(folder, "ls -a out | grep -q '\\.tmp$'").exitCode == 0; }));
+    ASSERT_EQ(RunInShell(folder, "/bin/kill -s KILL -- -$(cat lost.pid)").exitCode, 0);
+    ASSERT_TRUE(WaitFor(
+        30, [&] { return RunInShell(folder, "! /bin/kill -s 0 -- -$(cat lost.pid) 2>/dev/null").exitCode == 0; }));
+    EXPECT_EQ(ValueIn(run + "/status/2.txt", "state"), "rendering");
+
+    const RunResult again = RunInShell(folder, TaskLine(run, 0, "nodeB", 1));
+    ASSERT_EQ(again.exitCode, 0) << again.output;
+    const std::string log = FileBytes(run + "/logs/100_0.log");
+    EXPECT_TRUE(Has(log, "task 0 of job 100 started again (1) on nodeB")) << log;
+    EXPECT_TRUE(Has(log, "frame 1: rendered earlier in this run, kept\n")) << log;
+    EXPECT_TRUE(Has(log, "frame 2: 1 attempt ended with an earlier start of this task\n")) << log;
+    EXPECT_TRUE(Has(log, "frame 2, attempt 2: rendering\n")) << log;
+    EXPECT_EQ(ValueIn(run + "/status/2.txt", "attempts"), "2");
+    EXPECT_EQ(ValueIn(run + "/status/2.txt", "node"), "nodeB");
+    EXPECT_EQ(ValueIn(run + "/status/1.txt", "node"), "nodeA");
+    ExpectSameAsLocal(folder, 4);
+    ExpectNoTemporaries(folder);
+    const RunResult status = Farm(folder, "status out");
+    EXPECT_TRUE(Has(status.output, "nodes:     nodeA 1 done, 1 task lost; nodeB 3 done\n")) << status.output;
+    EXPECT_TRUE(Has(status.output, "every frame is done")) << status.output;
+    const RunResult nodeA = Farm(folder, "status out --node nodeA");
+    EXPECT_TRUE(Has(nodeA.output, "  task 0 of job 100 started here and never said how it ended")) << nodeA.output;
+}
+
+// Two starts of one task at once, as when Slurm has started it again
+// elsewhere while the node it lost touch with renders on: each frame is
+// rendered by one of them only, whichever holds its lock, the other
+// finding it done; every output is the local render's, and every record
+// names the file that stands.
+TEST_F(FarmTask, TwoStartsOfATaskAtOnceRenderEachFrameOnce)
+{
+    const std::string folder = ScratchFolder("task-twice");
+    const int count = 6;
+    MakeShot(folder, count);
+    ASSERT_EQ(Farm(folder, "submit in/shot.####.png out/shot.####.png " + Turn() + " --chunk 6").exitCode, 0);
+    const std::string run = LatestRun(folder);
+    const RunResult both = RunInShell(folder, "export VELDRA_TEST_STALL_WRITE=1 VELDRA_TEST_STALL_ONLY=.png; (" +
+                                                  TaskLine(run, 0, "nodeA") + " >a.out 2>&1; echo $? >a.rc) & (" +
+                                                  TaskLine(run, 0, "nodeB", 1) + " >b.out 2>&1; echo $? >b.rc) & wait");
+    ASSERT_EQ(both.exitCode, 0) << both.output;
+    EXPECT_EQ(FileBytes(folder + "/a.rc"), "0\n") << FileBytes(folder + "/a.out");
+    EXPECT_EQ(FileBytes(folder + "/b.rc"), "0\n") << FileBytes(folder + "/b.out");
+    for (int frame = 1; frame <= count; ++frame)
+        EXPECT_EQ(AttemptsLogged(run, frame), 1u) << frame << "\n" << FileBytes(run + "/logs/100_0.log");
+    ExpectSameAsLocal(folder, count);
+    ExpectNoTemporaries(folder);
+    EXPECT_TRUE(Has(Farm(folder, "status out").output, "every frame is done"));
+    EXPECT_EQ(ValueIn(run + "/tasks/100_0.txt", "ending"), "completed");
+    EXPECT_EQ(ValueIn(run + "/tasks/100_0-1.txt", "ending"), "completed");
 }
 
 // Mistakes are refused before anything is submitted, and without Slurm on

@@ -124,7 +124,7 @@ public:
         for (const FrameRecord& record : run_.records)
             records_[record.frame] = &record;
         const std::pair<const std::vector<int>*, FrameState> lists[] = {
-            {&state_.done, Done},     {&state_.pending, Pending},   {&state_.running, Running},
+            {&state_.done, Done},       {&state_.pending, Pending}, {&state_.running, Running},
             {&state_.missing, Missing}, {&state_.notRun, NeverRan}, {&state_.failed, Failed}};
         for (const auto& [frames, which] : lists) {
             counts_[which] = frames->size();
@@ -148,9 +148,10 @@ public:
         Times();
         Tasks();
         Sheet();
-        html_ += "<footer>Written by veldra farm at " + Escape(UtcTimeText(in_.now)) + " from " +
-                 Escape(in_.runPath) + ". <code>veldra farm status " + Escape(in_.runPath) +
-                 "</code> says the same in text; <code>--verbose</code> lists every frame.</footer>\n</body>\n</html>\n";
+        html_ +=
+            "<footer>Written by veldra farm at " + Escape(UtcTimeText(in_.now)) + " from " + Escape(in_.runPath) +
+            ". <code>veldra farm status " + Escape(in_.runPath) +
+            "</code> says the same in text; <code>--verbose</code> lists every frame.</footer>\n</body>\n</html>\n";
         return html_;
     }
 
@@ -216,11 +217,11 @@ private:
         Row("range", std::to_string(manifest.rangeFirst) + " to " + std::to_string(manifest.rangeLast));
         Row("parameters", Escape(in_.parameters));
         Row("settings", "<code>" + Escape(manifest.settings) + "</code>");
-        Row("chunks", Escape(std::to_string(manifest.chunk) + " frames a task, " +
-                             Plural(static_cast<std::size_t>(manifest.retries), "retry") + " a frame" +
-                             (manifest.maxParallel > 0 ? ", at most " + std::to_string(manifest.maxParallel) +
-                                                             " tasks at once"
-                                                       : "")));
+        Row("chunks",
+            Escape(std::to_string(manifest.chunk) + " frames a task, " +
+                   Plural(static_cast<std::size_t>(manifest.retries), "retry") + " a frame" +
+                   (manifest.maxParallel > 0 ? ", at most " + std::to_string(manifest.maxParallel) + " tasks at once"
+                                             : "")));
         Row("jobs", Escape(jobs.empty() ? "none" : jobs));
         Row("run folder", "<code>" + Escape(in_.runPath) + "</code>");
         html_ += "</table></section>\n";
@@ -233,16 +234,17 @@ private:
         for (int which = 0; which < kStates; ++which) {
             if (counts_[which] == 0)
                 continue;
-            html_ += "<span data-state=\"" + std::string(kStateKeys[which]) + "\" style=\"width:" +
-                     Number(100.0 * static_cast<double>(counts_[which]) / total, "%.3f") +
+            html_ += "<span data-state=\"" + std::string(kStateKeys[which]) +
+                     "\" style=\"width:" + Number(100.0 * static_cast<double>(counts_[which]) / total, "%.3f") +
                      "%;background:" + kStateColours[which] + "\" title=\"" + kStateNames[which] + ": " +
                      std::to_string(counts_[which]) + "\"></span>";
         }
         html_ += "</div>\n<ul id=\"counts\">";
         for (int which = 0; which < kStates; ++which)
-            html_ += "<li data-state=\"" + std::string(kStateKeys[which]) + "\"><span class=\"swatch\" style=\"background:" +
-                     kStateColours[which] + "\"></span><b class=\"count\">" + std::to_string(counts_[which]) +
-                     "</b> " + kStateNames[which] + "</li>";
+            html_ += "<li data-state=\"" + std::string(kStateKeys[which]) +
+                     "\"><span class=\"swatch\" style=\"background:" + kStateColours[which] +
+                     "\"></span><b class=\"count\">" + std::to_string(counts_[which]) + "</b> " + kStateNames[which] +
+                     "</li>";
         html_ += "</ul>\n<p id=\"times\">" + Escape(TimesText()) + "</p></section>\n";
     }
 
@@ -260,7 +262,8 @@ private:
         if (since <= 0)
             return "Submitted; no frame has started yet.";
         if (!Active())
-            return "Took " + Duration(std::max(0.0, std::max(lastEnd, since) - since)) + " from submission to the last frame.";
+            return "Took " + Duration(std::max(0.0, std::max(lastEnd, since) - since)) +
+                   " from submission to the last frame.";
         text = "Elapsed " + Duration(std::max(0.0, in_.now - since)) + " since submission. ";
         const std::size_t done = state_.done.size(), left = run_.manifest.frames.size() - done;
         if (done == 0 || firstStart <= 0 || in_.now <= firstStart)
@@ -290,7 +293,7 @@ private:
         if (!states.empty()) {
             const int columns = static_cast<int>(std::min<std::size_t>(kStripColumns, states.size()));
             html_ += "<svg id=\"strip\" viewBox=\"0 0 " + std::to_string(columns) +
-                     " 24\" preserveAspectRatio=\"none\" width=\"1000\" height=\"24\">";
+                     " 24\" preserveAspectRatio=\"none\" width=\"100%\" height=\"24\">";
             int from = 0;
             FrameState shown = Done;
             for (int column = 0; column <= columns; ++column) {
@@ -313,8 +316,9 @@ private:
             html_ += "</svg>\n<p class=\"note\">Frames " + std::to_string(states.front().first) + " to " +
                      std::to_string(states.back().first) + ", left to right.</p>\n";
         }
-        html_ += "<table id=\"frames\"><tr><th>frames</th><th class=\"num\">count</th><th>state</th>"
-                 "<th>nodes</th></tr>\n";
+        html_ +=
+            "<table id=\"frames\"><tr><th>frames</th><th class=\"num\">count</th><th>state</th>"
+            "<th>nodes</th></tr>\n";
         std::size_t rows = 0, stretches = 0;
         for (std::size_t at = 0; at < states.size();) {
             std::size_t end = at + 1;
@@ -324,7 +328,8 @@ private:
             if (rows < kMostRows) {
                 std::set<std::string> nodes;
                 for (std::size_t i = at; i < end && nodes.size() < 5; ++i) {
-                    if (const FrameRecord* record = RecordOf(records_, states[i].first); record && !NodeOf(*record).empty())
+                    if (const FrameRecord* record = RecordOf(records_, states[i].first);
+                        record && !NodeOf(*record).empty())
                         nodes.insert(NodeOf(*record));
                 }
                 std::string nodeText;
@@ -335,9 +340,11 @@ private:
                 html_ += "<tr data-first=\"" + std::to_string(first) + "\" data-last=\"" + std::to_string(last) +
                          "\" data-state=\"" + kStateKeys[which] + "\"><td>" +
                          (first == last ? std::to_string(first) : std::to_string(first) + "-" + std::to_string(last)) +
-                         "</td><td class=\"num\">" + std::to_string(end - at) + "</td><td><span class=\"swatch\" "
-                         "style=\"background:" + kStateColours[which] + "\"></span>" + kStateNames[which] +
-                         "</td><td>" + Escape(nodeText) + "</td></tr>\n";
+                         "</td><td class=\"num\">" + std::to_string(end - at) +
+                         "</td><td><span class=\"swatch\" "
+                         "style=\"background:" +
+                         kStateColours[which] + "\"></span>" + kStateNames[which] + "</td><td>" + Escape(nodeText) +
+                         "</td></tr>\n";
                 ++rows;
             }
             at = end;
@@ -364,8 +371,9 @@ private:
             html_ += "<p id=\"no-failures\">No frame failed.</p></section>\n";
             return;
         }
-        html_ += "<table id=\"failures\"><tr><th>frames</th><th>reason</th><th>attempts</th><th>nodes</th>"
-                 "<th>log</th></tr>\n";
+        html_ +=
+            "<table id=\"failures\"><tr><th>frames</th><th>reason</th><th>attempts</th><th>nodes</th>"
+            "<th>log</th></tr>\n";
         for (std::size_t i = 0; i < reasons.size() && i < kMostRows; ++i) {
             const auto& group = byReason[reasons[i]];
             std::vector<int> frames;
@@ -431,9 +439,10 @@ private:
         }
         for (const TaskRecord& task : run_.tasks)
             lines[NodeOf(task)].hosts.insert(task.host);
-        html_ += "<section id=\"nodes-section\"><h2>Nodes</h2>\n<table id=\"nodes\"><tr><th>node</th><th>host</th>"
-                 "<th class=\"num\">done</th><th class=\"num\">failed</th><th class=\"num\">lost</th>"
-                 "<th class=\"num\">render time</th><th class=\"num\">a frame</th><th>tasks lost</th></tr>\n";
+        html_ +=
+            "<section id=\"nodes-section\"><h2>Nodes</h2>\n<table id=\"nodes\"><tr><th>node</th><th>host</th>"
+            "<th class=\"num\">done</th><th class=\"num\">failed</th><th class=\"num\">lost</th>"
+            "<th class=\"num\">render time</th><th class=\"num\">a frame</th><th>tasks lost</th></tr>\n";
         double slowest = 0;
         for (const auto& [name, line] : lines) {
             if (!line.seconds.empty())
@@ -471,8 +480,8 @@ private:
                 bars += "<text x=\"0\" y=\"" + std::to_string(barRow * 26 + 16) + "\">" + Escape(name) +
                         "</text><rect x=\"120\" y=\"" + y + "\" width=\"" + Number(std::max(1.0, width), "%.1f") +
                         "\" height=\"20\" fill=\"#3b7dd8\"/><text x=\"" + Number(126 + width, "%.1f") + "\" y=\"" +
-                        std::to_string(barRow * 26 + 16) + "\">" + Escape(Duration(Mean(line.seconds))) +
-                        " a frame, " + Plural(line.seconds.size(), "frame") + "</text>";
+                        std::to_string(barRow * 26 + 16) + "\">" + Escape(Duration(Mean(line.seconds))) + " a frame, " +
+                        Plural(line.seconds.size(), "frame") + "</text>";
                 ++barRow;
             }
         }
@@ -532,18 +541,26 @@ private:
             band += Number(x(bin), "%.1f") + "," + Number(y(least[bin]), "%.1f") + " ";
         for (std::size_t bin = 0; bin < bins; ++bin)
             line += Number(x(bin), "%.1f") + "," + Number(y(sum[bin] / static_cast<double>(count[bin])), "%.1f") + " ";
-        html_ += "<svg id=\"time-chart\" viewBox=\"0 0 1000 250\" width=\"1000\" height=\"250\" font-size=\"12\">"
-                 "<line x1=\"60\" y1=\"210\" x2=\"980\" y2=\"210\" stroke=\"#999\"/>"
-                 "<line x1=\"60\" y1=\"10\" x2=\"60\" y2=\"210\" stroke=\"#999\"/>"
-                 "<text x=\"55\" y=\"16\" text-anchor=\"end\">" + Escape(Duration(top)) + "</text>"
-                 "<text x=\"55\" y=\"210\" text-anchor=\"end\">0</text>"
-                 "<text x=\"60\" y=\"228\">frame " + std::to_string(timed.front().first) + "</text>"
-                 "<text x=\"980\" y=\"228\" text-anchor=\"end\">frame " + std::to_string(timed.back().first) +
-                 "</text><polygon points=\"" + band + "\" fill=\"#3b7dd8\" fill-opacity=\"0.25\"/>"
-                 "<polyline points=\"" + line + "\" fill=\"none\" stroke=\"#3b7dd8\" stroke-width=\"1.5\"/></svg>\n";
+        html_ +=
+            "<svg id=\"time-chart\" viewBox=\"0 0 1000 250\" width=\"1000\" height=\"250\" font-size=\"12\">"
+            "<line x1=\"60\" y1=\"210\" x2=\"980\" y2=\"210\" stroke=\"#999\"/>"
+            "<line x1=\"60\" y1=\"10\" x2=\"60\" y2=\"210\" stroke=\"#999\"/>"
+            "<text x=\"55\" y=\"16\" text-anchor=\"end\">" +
+            Escape(Duration(top)) +
+            "</text>"
+            "<text x=\"55\" y=\"210\" text-anchor=\"end\">0</text>"
+            "<text x=\"60\" y=\"228\">frame " +
+            std::to_string(timed.front().first) +
+            "</text>"
+            "<text x=\"980\" y=\"228\" text-anchor=\"end\">frame " +
+            std::to_string(timed.back().first) + "</text><polygon points=\"" + band +
+            "\" fill=\"#3b7dd8\" fill-opacity=\"0.25\"/>"
+            "<polyline points=\"" +
+            line + "\" fill=\"none\" stroke=\"#3b7dd8\" stroke-width=\"1.5\"/></svg>\n";
         html_ += "<p class=\"note\">" + Plural(timed.size(), "frame") +
-                 (bins < timed.size() ? " in " + std::to_string(bins) + " bins: the line is each bin's mean, the band"
-                                        " its fastest and slowest frame."
+                 (bins < timed.size() ? " in " + std::to_string(bins) +
+                                            " bins: the line is each bin's mean, the band"
+                                            " its fastest and slowest frame."
                                       : ": the time each took.") +
                  "</p></section>\n";
     }
@@ -610,8 +627,9 @@ private:
     void Tasks()
     {
         const std::vector<TaskRow> rows = TaskRows();
-        html_ += "<section id=\"tasks-section\"><h2>Tasks</h2>\n<table id=\"tasks\"><tr><th>job</th><th>task</th>"
-                 "<th>frames</th><th>node</th><th>state</th><th>how it ended</th><th>log</th></tr>\n";
+        html_ +=
+            "<section id=\"tasks-section\"><h2>Tasks</h2>\n<table id=\"tasks\"><tr><th>job</th><th>task</th>"
+            "<th>frames</th><th>node</th><th>state</th><th>how it ended</th><th>log</th></tr>\n";
         // Few tasks: a row each. Many: consecutive tasks of a job that
         // stand and ended alike share a row, with their nodes counted.
         const bool group = rows.size() > kMostRows;
@@ -622,8 +640,9 @@ private:
                    rows[end].ending == rows[at].ending)
                 ++end;
             if (shown++ >= kMostRows) {
-                html_ += "</table>\n<p class=\"note\">More tasks than fit: <code>veldra farm status --verbose</code>"
-                         " says how each ended.</p></section>\n";
+                html_ +=
+                    "</table>\n<p class=\"note\">More tasks than fit: <code>veldra farm status --verbose</code>"
+                    " says how each ended.</p></section>\n";
                 return;
             }
             const TaskRow& first = rows[at];
@@ -636,7 +655,8 @@ private:
             }
             std::string nodeText;
             for (const auto& [node, times] : nodes)
-                nodeText += (nodeText.empty() ? "" : "; ") + node + (end - at > 1 ? " (" + std::to_string(times) + ")" : "");
+                nodeText += (nodeText.empty() ? "" : "; ") + node +
+                            (end - at > 1 ? " (" + std::to_string(times) + ")" : "");
             html_ += "<tr class=\"task\" data-job=\"" + Escape(first.job) + "\" data-task=\"" +
                      FrameList::Of(tasks).Text() + "\" data-state=\"" + first.state + "\"><td>" + Escape(first.job) +
                      "</td><td>" + StretchText(tasks, 6) + "</td><td>" + Escape(StretchText(frames, 6)) + "</td><td>" +
@@ -660,14 +680,15 @@ private:
         for (const ReportThumbnail& thumbnail : in_.thumbnails) {
             const FrameRecord* record = RecordOf(records_, thumbnail.frame);
             const std::string node = record ? NodeOf(*record) : "";
-            html_ += "<figure class=\"thumb\" data-frame=\"" + std::to_string(thumbnail.frame) + "\"><div class=\"check\">";
+            html_ += "<figure class=\"thumb\" data-frame=\"" + std::to_string(thumbnail.frame) +
+                     "\"><div class=\"check\">";
             if (thumbnail.png.empty())
                 html_ += "<span class=\"note\" title=\"" + Escape(thumbnail.why) + "\">cannot read</span>";
             else
                 html_ += "<img alt=\"frame " + std::to_string(thumbnail.frame) + "\" src=\"data:image/png;base64," +
                          Base64(thumbnail.png) + "\">";
-            html_ += "</div><figcaption>" + std::to_string(thumbnail.frame) + (node.empty() ? "" : " &middot; " + Escape(node)) +
-                     "</figcaption></figure>";
+            html_ += "</div><figcaption>" + std::to_string(thumbnail.frame) +
+                     (node.empty() ? "" : " &middot; " + Escape(node)) + "</figcaption></figure>";
         }
         html_ += "</div></section>\n";
     }

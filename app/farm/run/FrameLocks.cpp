@@ -41,8 +41,8 @@ bool FrameLocks::Lock(int frame)
     // an interrupt is heard however the signal's handler was installed.
     while (!SetLock(fd_, frame, F_WRLCK)) {
         if (errno != EACCES && errno != EAGAIN && errno != EINTR)
-            throw Failure(path_, std::string("cannot lock frame ") + std::to_string(frame) + ": " +
-                                     std::strerror(errno));
+            throw Failure(path_,
+                          std::string("cannot lock frame ") + std::to_string(frame) + ": " + std::strerror(errno));
         if (Interrupted())
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -94,7 +94,9 @@ std::optional<OutputStamp> StampOf(const std::string& path)
 std::string FormatRecord(const FrameRecord& record)
 {
     KeyValues values = {{"frame", std::to_string(record.frame)},
-                        {"state", record.ok ? "ok" : record.rendering ? "rendering" : "failed"},
+                        {"state", record.ok          ? "ok"
+                                  : record.rendering ? "rendering"
+                                                     : "failed"},
                         {"attempts", std::to_string(record.attempts)},
                         {"host", record.host},
                         {"node", record.node},

@@ -278,8 +278,7 @@ std::vector<std::string> FailureLines(const std::vector<FrameRecord>& failures, 
 
 // Why frames never ran: a line for the tasks that ended alike, with their
 // frames (verbose: a line for each task, with its log when it wrote one).
-std::vector<std::string> EndingLines(const std::vector<TaskEnding>& endings, const std::string& runPath,
-                                     bool verbose)
+std::vector<std::string> EndingLines(const std::vector<TaskEnding>& endings, const std::string& runPath, bool verbose)
 {
     std::vector<std::string> order;
     std::map<std::string, std::vector<const TaskEnding*>> byEnding;
@@ -336,12 +335,11 @@ std::vector<std::string> MissingLines(const RunState& state, const FarmManifest&
             ++end;
         const int first = missing[at], last = missing[end - 1];
         const bool one = end == at + 1;
-        lines.push_back("  " +
-                        FrameList::Of(std::vector<int>(missing.begin() + at, missing.begin() + end)).Text() + ": " +
-                        path(first) + (one ? "" : " ... " + path(last)) +
-                        (replaced(first) ? (one ? " is" : " are") +
-                                               std::string(" not the file written then (replaced since)")
-                                         : (one ? " is gone" : " are gone")) +
+        lines.push_back("  " + FrameList::Of(std::vector<int>(missing.begin() + at, missing.begin() + end)).Text() +
+                        ": " + path(first) + (one ? "" : " ... " + path(last)) +
+                        (replaced(first)
+                             ? (one ? " is" : " are") + std::string(" not the file written then (replaced since)")
+                             : (one ? " is gone" : " are gone")) +
                         "\n");
         at = end;
     }
@@ -382,8 +380,8 @@ std::string FrameLines(const RunState& state, const FarmManifest& manifest, cons
 {
     std::map<int, const char*> stateOf;
     const std::pair<const std::vector<int>*, const char*> lists[] = {
-        {&state.done, "done"},       {&state.running, "running"}, {&state.pending, "pending"},
-        {&state.failed, "failed"},   {&state.notRun, "never ran"}, {&state.missing, "missing since done"}};
+        {&state.done, "done"},     {&state.running, "running"},  {&state.pending, "pending"},
+        {&state.failed, "failed"}, {&state.notRun, "never ran"}, {&state.missing, "missing since done"}};
     for (const auto& [frames, words] : lists) {
         for (const int frame : *frames)
             stateOf[frame] = words;
@@ -483,10 +481,10 @@ std::string FormatNodeWork(const RunState& state, const std::string& node)
         std::vector<std::string> names;
         for (const auto& entry : state.nodes)
             names.push_back(entry.first);
-        throw Failure("--node " + node, "no record of the run names this node (" +
-                                            (names.empty() ? std::string("no node has a record yet")
-                                                           : "its nodes: " + NameList(names)) +
-                                            ")");
+        throw Failure("--node " + node,
+                      "no record of the run names this node (" +
+                          (names.empty() ? std::string("no node has a record yet") : "its nodes: " + NameList(names)) +
+                          ")");
     }
     const NodeWork& work = found->second;
     std::string text = "node " + node + "\n";

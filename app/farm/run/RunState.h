@@ -26,12 +26,12 @@ struct TaskEnding {
 // What one node did for the run, by its name (a record's node, or its host
 // outside Slurm).
 struct NodeWork {
-    std::vector<int> done;       // frames done whose output it wrote
-    std::vector<int> failed;     // frames whose attempts failed there
-    std::vector<int> rendering;  // frames it is rendering now
-    std::vector<int> lost;       // frames whose attempt there ended with no word (node lost, task killed)
-    double seconds = 0;          // time its done frames took, where the records say
-    int timedFrames = 0;         // how many of them the records time
+    std::vector<int> done;               // frames done whose output it wrote
+    std::vector<int> failed;             // frames whose attempts failed there
+    std::vector<int> rendering;          // frames it is rendering now
+    std::vector<int> lost;               // frames whose attempt there ended with no word (node lost, task killed)
+    double seconds = 0;                  // time its done frames took, where the records say
+    int timedFrames = 0;                 // how many of them the records time
     std::vector<std::string> lostTasks;  // "task 3 of job 120": starts there that never ended
 };
 
@@ -86,8 +86,8 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
 // `verbose` lists every stretch, a line for each failed frame and task,
 // and a line for every frame of the shot.
 std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
-                           const std::vector<Submission>& submissions, const std::string& runPath,
-                           bool verbose = false, const std::vector<FrameRecord>& records = {});
+                           const std::vector<Submission>& submissions, const std::string& runPath, bool verbose = false,
+                           const std::vector<FrameRecord>& records = {});
 
 // What node `node` did for the run, as `veldra farm status --node` prints
 // it; throws Failure naming the node when no record names it.
