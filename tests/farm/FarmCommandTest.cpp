@@ -441,8 +441,9 @@ TEST_F(FarmCluster, TimedOutTaskIsReportedAndRetryWithMoreTimeFinishes)
     ExpectSameAsLocal(folder, count);
 }
 
-// A free pair of ports on 127.0.0.1 for a second cluster, from `from` up.
-int FreePortPair(int from)
+// `count` free ports in a row on 127.0.0.1 for a second cluster, from
+// `from` up; 0 when there are none.
+int FreePorts(int from, int count)
 {
     const auto free = [](int port) {
         const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -454,23 +455,29 @@ int FreePortPair(int from)
         close(fd);
         return bound;
     };
-    for (int port = from; port < from + 200; port += 2) {
-        if (free(port) && free(port + 1))
+    for (int port = from; port < from + 200; port += count) {
+        bool all = true;
+        for (int i = 0; i < count && all; ++i)
+            all = free(port + i);
+        if (all)
             return port;
     }
     return 0;
 }
 
 // A cluster of the test's own: started, and whatever happens stopped,
-// its controller started again first if the test left it stopped.
+// its controller started again first if the test left it stopped. With
+// several nodes, a node that stops answering is counted down after
+// `nodeTimeout` seconds, so that a lost node is noticed soon.
 class OwnCluster {
 public:
-    explicit OwnCluster(const std::string& folder)
+    explicit OwnCluster(const std::string& folder, int nodes = 1, int nodeTimeout = 30)
     {
         const char* base = std::getenv("VELDRA_SLURM_PORT");
-        port_ = FreePortPair((base ? std::atoi(base) : 17817) + 4);
-        env_ = "VELDRA_SLURM_DIR='" + folder + "/slurm' VELDRA_SLURM_PORT=" + std::to_string(port_) + " ";
-        started_ = port_ != 0 && Script("start").exitCode == 0;
+        port_ = FreePorts((base ? std::atoi(base) : 17817) + 4, nodes + 1);
+        env_ = "VELDRA_SLURM_DIR='" + folder + "/slurm' VELDRA_SLURM_PORT=" + std::to_string(port_) +
+               " VELDRA_SLURM_NODE_TIMEOUT=" + std::to_string(nodeTimeout) + " ";
+        started_ = port_ != 0 && Script("start --nodes " + std::to_string(nodes)).exitCode == 0;
     }
     ~OwnCluster()
     {
@@ -488,6 +495,11 @@ public:
         std::string line = RunInShell(".", env_ + VELDRA_SOURCE_DIR "/scripts/local-slurm.sh env").output;
         line.erase(line.find_last_not_of('\n') + 1);
         return line;
+    }
+    // A shell command line run against this cluster, in `folder`.
+    RunResult Run(const std::string& folder, const std::string& commandLine) const
+    {
+        return RunInShell(folder, Conf() + " && " + commandLine);
     }
 
 private:
@@ -528,6 +540,160 @@ TEST_F(FarmCluster, WaitRidesOutAControllerOutage)
     EXPECT_TRUE(Has(said, "veldra: Slurm answers again\n")) << said;
     EXPECT_TRUE(Has(said, "every frame is done")) << said;
     ExpectSameAsLocal(folder, count);
+}
+
+// Waits up to `seconds` for `done`, looking every half second: for states
+// that take a shell and a Slurm command to ask after.
+template <typename Check>
+bool WaitForState(double seconds, Check done)
+{
+    for (int poll = 0; poll < seconds * 2; ++poll) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    return done();
+}
+
+// The state of `node` as sinfo gives it ("idle", "down*"...).
+std::string NodeState(const OwnCluster& cluster, const std::string& node)
+{
+    std::string state = cluster.Run(".", "sinfo -h -n " + node + " -o %t").output;
+    state.erase(state.find_last_not_of('\n') + 1);
+    return state;
+}
+
+// A node lost mid-chunk, its slurmd and everything it ran killed at once:
+// Slurm starts the task again on the other node, which keeps the frames
+// done before the loss and counts the attempt lost with the node. The run
+// ends with every frame done, as a local render, nothing left behind, and
+// status and the report say so, naming both nodes. The node then comes
+// back and renders again.
+TEST_F(FarmCluster, ANodeKilledMidChunkLosesNothing)
+{
+    const std::string folder = ScratchFolder("farm-node-killed");
+    const int count = 6;
+    MakeShot(folder, count);
+    MakeFolder(folder + "/again");
+    const OwnCluster cluster(folder, 2, 10);
+    ASSERT_TRUE(cluster.Started()) << cluster.Script("status").output;
+    // Each frame takes a second to write, so that the node dies mid-chunk.
+    ASSERT_EQ(cluster
+                  .Run(folder,
+                       "(VELDRA_TEST_STALL_WRITE=1 VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm submit "
+                       "in/shot.####.png out/shot.####.png " +
+                           Turn() +
+                           " --chunk 6 --wait >wait.log 2>&1; echo $? >wait.rc) "
+                           "</dev/null >/dev/null 2>&1 &")
+                  .exitCode,
+              0);
+    ASSERT_TRUE(WaitFor(120, [&] { return Exists(folder + "/out/shot.0002.png"); })) << FileBytes(folder + "/wait.log");
+    const std::string run = LatestRun(folder);
+    const std::string job = SubmissionValue(run, 0, "array-job");
+    const std::string lost = ValueIn(run + "/tasks/" + job + "_0.txt", "node");
+    ASSERT_TRUE(lost == "node1" || lost == "node2") << lost;
+    const std::string other = lost == "node1" ? "node2" : "node1";
+    ASSERT_EQ(cluster.Script("kill-node " + lost).exitCode, 0);
+
+    ASSERT_TRUE(WaitForState(300, [&] { return Exists(folder + "/wait.rc"); })) << FileBytes(folder + "/wait.log");
+    const std::string said = FileBytes(folder + "/wait.log");
+    EXPECT_EQ(FileBytes(folder + "/wait.rc"), "0\n") << said;
+    ExpectSameAsLocal(folder, count);
+    ExpectNoTemporaries(folder);
+    EXPECT_EQ(ValueIn(run + "/tasks/" + job + "_0-1.txt", "node"), other);
+    // The frame under way when the node died, if one was (it may have died
+    // between two frames), had its attempt there counted.
+    std::size_t onLost = 0, twice = 0;
+    for (int frame = 1; frame <= count; ++frame) {
+        const std::string record = run + "/status/" + std::to_string(frame) + ".txt";
+        onLost += ValueIn(record, "node") == lost ? 1 : 0;
+        if (ValueIn(record, "attempts") == "2") {
+            ++twice;
+            EXPECT_EQ(ValueIn(record, "node"), other) << frame;
+        }
+    }
+    EXPECT_GE(onLost, 1u);
+    EXPECT_LE(twice, 1u);
+    const std::string lostWords = lost + " " + std::to_string(onLost) + " done, 1 task lost";
+    const std::string otherWords = other + " " + std::to_string(count - onLost) + " done";
+    const std::string nodes = "nodes:     " +
+                              (lost == "node1" ? lostWords + "; " + otherWords : otherWords + "; " + lostWords);
+    const RunResult status = cluster.Run(folder, "\"$VELDRA\" farm status out");
+    EXPECT_TRUE(Has(status.output, nodes + "\n")) << status.output;
+    EXPECT_TRUE(Has(status.output, "every frame is done")) << status.output;
+    ASSERT_TRUE(WaitForState(120, [&] { return Has(FileBytes(run + "/report.txt"), "every frame is done"); }));
+    EXPECT_TRUE(Has(FileBytes(run + "/report.txt"), nodes + "\n")) << FileBytes(run + "/report.txt");
+    const std::string page = FileBytes(run + "/report.html");
+    EXPECT_TRUE(Has(page, "<b class=\"count\">" + std::to_string(count) + "</b> done")) << page.substr(0, 2000);
+    EXPECT_TRUE(Has(page, "data-node=\"" + lost + "\"") && Has(page, "data-node=\"" + other + "\""));
+
+    // The node comes back, and renders.
+    ASSERT_EQ(cluster.Script("start-node " + lost).exitCode, 0);
+    const RunResult again = cluster.Run(folder, "\"$VELDRA\" farm submit in/shot.####.png again/shot.####.png " +
+                                                    Turn() + " --frames 1-2 --chunk 2 --wait -- --nodelist=" + lost);
+    ASSERT_EQ(again.exitCode, 0) << again.output;
+    EXPECT_EQ(ValueIn(LatestRun(folder, "again") + "/status/2.txt", "node"), lost);
+}
+
+// A node the controller loses touch with while its task renders on (its
+// slurmd frozen, as behind a network partition): Slurm starts the task
+// again on the other node while the first goes on, both working through
+// the same frames. Each frame is rendered under its lock, and the copy
+// that comes second keeps what the other has done. Thawed, the node is
+// taken back; the run ends with every frame done, as a local render, and
+// every record names the file that stands.
+TEST_F(FarmCluster, AFrozenNodesTaskGoesOnWhileSlurmStartsItAgain)
+{
+    const std::string folder = ScratchFolder("farm-node-frozen");
+    // Two seconds a frame: the frozen node's task is still at it when Slurm
+    // has counted the node down and started the task again (about half a
+    // minute here), and the two then share what is left.
+    const int count = 30;
+    MakeShot(folder, count);
+    const OwnCluster cluster(folder, 2, 10);
+    ASSERT_TRUE(cluster.Started()) << cluster.Script("status").output;
+    ASSERT_EQ(cluster
+                  .Run(folder,
+                       "VELDRA_TEST_STALL_WRITE=2 VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm submit "
+                       "in/shot.####.png out/shot.####.png " +
+                           Turn() + " --chunk 30")
+                  .exitCode,
+              0);
+    const std::string run = LatestRun(folder);
+    const std::string job = SubmissionValue(run, 0, "array-job");
+    ASSERT_TRUE(WaitFor(120, [&] { return ValueIn(run + "/status/1.txt", "state") == "ok"; }));
+    const std::string frozen = ValueIn(run + "/tasks/" + job + "_0.txt", "node");
+    ASSERT_TRUE(frozen == "node1" || frozen == "node2") << frozen;
+    const std::string other = frozen == "node1" ? "node2" : "node1";
+    ASSERT_EQ(cluster.Script("freeze-node " + frozen).exitCode, 0);
+
+    // Slurm counts the node down and starts the task again elsewhere; on a
+    // machine slow enough, the first may finish before that, which is the
+    // other good ending.
+    const std::string second = run + "/tasks/" + job + "_0-1.txt";
+    const auto jobActive = [&] {
+        return !cluster.Run(".", "squeue -h -t PENDING,RUNNING,COMPLETING,CONFIGURING -o %i -j " + job).output.empty();
+    };
+    ASSERT_TRUE(WaitForState(600, [&] { return ValueIn(second, "state") == "ended" || !jobActive(); }));
+    if (Exists(second)) {
+        EXPECT_EQ(ValueIn(second, "node"), other);
+        EXPECT_EQ(ValueIn(second, "ending"), "completed");
+    } else {
+        std::printf("note: the frozen node's task ended before Slurm started it again\n");
+    }
+    ASSERT_EQ(cluster.Script("thaw-node " + frozen).exitCode, 0);
+    ASSERT_TRUE(WaitForState(300, [&] { return NodeState(cluster, frozen) == "idle"; })) << NodeState(cluster, frozen);
+    ASSERT_TRUE(WaitForState(120, [&] { return !jobActive(); }));
+
+    const RunResult status = cluster.Run(folder, "\"$VELDRA\" farm status out");
+    EXPECT_TRUE(Has(status.output, "every frame is done")) << status.output;
+    ExpectSameAsLocal(folder, count);
+    ExpectNoTemporaries(folder);
+    for (int frame = 1; frame <= count; ++frame) {
+        const std::string node = ValueIn(run + "/status/" + std::to_string(frame) + ".txt", "node");
+        EXPECT_TRUE(node == frozen || node == other) << frame << ": " << node;
+    }
+    EXPECT_EQ(ValueIn(run + "/status/1.txt", "node"), frozen);
 }
 
 // A run's tasks without a cluster: sbatch, squeue and scancel are stand-ins
