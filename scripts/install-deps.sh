@@ -22,7 +22,8 @@ demo_packages=(
 
 # Everything else: sanitizer and fuzz builds, benchmarks, the Windows build
 # and its installer under Wine, dialog screenshots, the Debian package and
-# its checks, the farm tests' Slurm cluster, the Python package.
+# its checks, the farm tests' Slurm cluster and the report page's browser,
+# the Python package.
 test_packages=(
   clang                # the fuzz preset and the MSVC-mode host
   lld                  # lld-link for the MSVC-mode host
@@ -44,8 +45,11 @@ test_packages=(
   xdotool              # scripts/screenshots.sh: finds and closes the dialog windows
   imagemagick          # scripts/screenshots.sh: saves the windows as PNG
   x11-utils            # scripts/screenshots.sh: xdpyinfo waits for the display
-  slurm-wlm            # the farm tests' one-node cluster
+  slurm-wlm            # the farm tests' cluster of two nodes
   munge                # Slurm's authentication
+  chromium             # the farm report page's tests open it in a real browser, headless
+  chromium-driver      # chromedriver, through which Selenium drives Chromium
+  python3-selenium     # the report page's tests drive the browser from pytest
   pybind11-dev         # the Python package's bindings
   python3-dev          # Python's headers, for the Python package
   python3-numpy        # the arrays the Python package takes and gives

@@ -10,7 +10,7 @@ scripts/wine-prefix.sh >/dev/null
 echo "== format"
 scripts/check-format.sh
 
-# The native build's farm tests run against a one-node Slurm cluster on
+# The native build's farm tests run against a Slurm cluster of two nodes on
 # this machine; it is stopped on the way out, whatever happens.
 stop_cluster() { scripts/local-slurm.sh stop >/dev/null || true; }
 
@@ -23,7 +23,7 @@ for preset in native sanitize windows; do
     started=""
     if ! scripts/local-slurm.sh status >/dev/null 2>&1; then
       trap stop_cluster EXIT
-      scripts/local-slurm.sh start
+      scripts/local-slurm.sh start --nodes 2
       started=1
     fi
     (eval "$(scripts/local-slurm.sh env)" && VELDRA_REQUIRE_CLUSTER=1 ctest --preset "$preset")

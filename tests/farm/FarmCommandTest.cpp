@@ -429,8 +429,11 @@ TEST_F(FarmCluster, TimedOutTaskIsReportedAndRetryWithMoreTimeFinishes)
     fs::remove(folder + "/out/shot.0001.png");
     const RunResult status = RunVeldra(folder, "farm status out");
     const std::string job = SubmissionValue(LatestRun(folder), 0, "array-job");
-    EXPECT_TRUE(Has(status.output, ": task 0 of job " + job + " timed out (log ")) << status.output;
-    EXPECT_TRUE(Has(status.output, ": task 1 of job " + job + " timed out (log ")) << status.output;
+    // Tasks that ended alike share a line; --verbose gives each its own.
+    EXPECT_TRUE(Has(status.output, ": 2 tasks (job " + job + " tasks 0-1) each timed out\n")) << status.output;
+    const RunResult verbose = RunVeldra(folder, "farm status out --verbose");
+    EXPECT_TRUE(Has(verbose.output, ": task 0 of job " + job + " timed out (log ")) << verbose.output;
+    EXPECT_TRUE(Has(verbose.output, ": task 1 of job " + job + " timed out (log ")) << verbose.output;
     EXPECT_TRUE(Has(status.output, "missing since done: 1 frame: 1\n")) << status.output;
     EXPECT_TRUE(Has(FileBytes(LatestRun(folder) + "/tasks/" + job + "_0.txt"), "ending=timed out\n"));
     std::printf("%s", status.output.c_str());  // the state a user sees, for the record

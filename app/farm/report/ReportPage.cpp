@@ -169,7 +169,8 @@ private:
                ".bar span{display:block;height:100%}\n"
                "#counts{list-style:none;padding:0;display:flex;flex-wrap:wrap;gap:6px 18px}"
                ".swatch{display:inline-block;width:11px;height:11px;border-radius:2px;margin-right:5px}\n"
-               ".note{color:#666}svg{display:block;max-width:100%;height:auto}\n"
+               ".note{color:#666}svg{display:block;max-width:100%}#time-chart,#node-chart{height:auto}"
+               "#strip{width:100%;height:24px}\n"
                "#sheet{display:flex;flex-wrap:wrap;gap:8px}figure{margin:0;text-align:center;font-size:12px}\n"
                "figure .check{display:flex;align-items:center;justify-content:center;width:96px;height:96px;"
                "background-color:#fff;background-image:linear-gradient(45deg,#ccc 25%,transparent 25%,"
@@ -218,8 +219,8 @@ private:
         Row("parameters", Escape(in_.parameters));
         Row("settings", "<code>" + Escape(manifest.settings) + "</code>");
         Row("chunks",
-            Escape(std::to_string(manifest.chunk) + " frames a task, " +
-                   Plural(static_cast<std::size_t>(manifest.retries), "retry") + " a frame" +
+            Escape(std::to_string(manifest.chunk) + " frames a task, " + std::to_string(manifest.retries) +
+                   (manifest.retries == 1 ? " retry" : " retries") + " a frame" +
                    (manifest.maxParallel > 0 ? ", at most " + std::to_string(manifest.maxParallel) + " tasks at once"
                                              : "")));
         Row("jobs", Escape(jobs.empty() ? "none" : jobs));
