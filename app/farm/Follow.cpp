@@ -123,7 +123,7 @@ void RunWatch::ReadRecord(int frame)
     }
 }
 
-RunView RunWatch::Look()
+const RunView& RunWatch::Look()
 {
     // A retry made meanwhile brings a submission: its jobs are asked after
     // too.
@@ -138,16 +138,22 @@ RunView RunWatch::Look()
     const std::vector<LiveJob>& live = run_.live;
     if (run_.slurmTrouble.empty()) {
         // Records change only while their task runs: those of tasks Slurm
-        // runs or holds now, or did at the last look, are looked at again.
-        std::vector<std::pair<std::string, int>> active;
+        // runs now, or ran or held at the last look and holds no longer,
+        // are looked at again; a task still pending has written nothing.
+        std::vector<std::pair<std::string, int>> active, pending;
         for (const LiveJob& job : live) {
             if (job.task && IsActive(job.state))
-                active.emplace_back(job.job, *job.task);
+                (IsRunning(job.state) ? active : pending).emplace_back(job.job, *job.task);
         }
+        std::sort(pending.begin(), pending.end());
         std::vector<std::pair<std::string, int>> look = active;
-        look.insert(look.end(), lastActive_.begin(), lastActive_.end());
+        for (const auto& task : lastActive_) {
+            if (!std::binary_search(pending.begin(), pending.end(), task))
+                look.push_back(task);
+        }
         std::sort(look.begin(), look.end());
         look.erase(std::unique(look.begin(), look.end()), look.end());
+        active.insert(active.end(), pending.begin(), pending.end());
         for (const Submission& submission : run_.submissions) {
             for (std::size_t chunk = 0; chunk < submission.chunks.size(); ++chunk) {
                 if (!std::binary_search(look.begin(), look.end(),
@@ -178,7 +184,7 @@ int WaitForRun(const FarmFolder& folder)
     std::size_t shownDone = static_cast<std::size_t>(-1);
     for (;;) {
         const double now = elapsed();
-        const RunView run = watch.Look();
+        const RunView& run = watch.Look();
         const std::string& trouble = run.slurmTrouble;
         const WaitPatience::Step step = trouble.empty() ? patience.Answer(now, run.state)
                                                         : patience.NoAnswer(now, trouble);

@@ -40,7 +40,8 @@ std::string StatusText(const FarmFolder& folder, const RunView& run, const FarmA
 class RunWatch {
 public:
     explicit RunWatch(const FarmFolder& folder);
-    RunView Look();
+    // Valid until the next look.
+    const RunView& Look();
 
 private:
     struct Cached;

@@ -51,8 +51,9 @@ RunView LongRun(int frames)
     for (std::size_t task = 0; task < run.submissions[0].chunks.size(); ++task)
         run.tasks.push_back(TaskRecord{"700", std::to_string(task), "farm-host", true,
                                        task % 7 == 0 ? "completed; 8 of its frames failed" : "completed", "node1"});
-    run.state = ComputeRunState(run.manifest, run.submissions, run.records, run.tasks, {},
-                                [](int) { return std::optional<OutputStamp>(OutputStamp{1, 1}); });
+    run.state = ComputeRunState(run.manifest, run.submissions, run.records, run.tasks, {}, [](int) {
+        return std::optional<OutputStamp>(OutputStamp{1, 1});
+    });
     return run;
 }
 
@@ -73,14 +74,12 @@ TEST(QuietAtScale, StatusSummarisesAndVerboseListsEveryFrame)
     EXPECT_NE(text.find(": /shot/in.#####.exr: cut short <b>& (3 attempts each on node1, node2; 1000 logs)\n"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("nodes:     node1 21429 done, 3571 failed; node2 21429 done, 3571 failed\n"),
-              std::string::npos)
+    EXPECT_NE(text.find("nodes:     node1 21429 done, 3571 failed; node2 21429 done, 3571 failed\n"), std::string::npos)
         << text;
 
     const std::string verbose = FormatRunState(run.state, run.manifest, run.submissions, "/run", true, run.records);
     EXPECT_GT(std::count(verbose.begin(), verbose.end(), '\n'), 50000 + 7142);
-    EXPECT_NE(verbose.find("\n  49: /shot/in.00049.exr: cut short <b>& (3 attempts on node1; log "),
-              std::string::npos);
+    EXPECT_NE(verbose.find("\n  49: /shot/in.00049.exr: cut short <b>& (3 attempts on node1; log "), std::string::npos);
     EXPECT_NE(verbose.find("\n  50000: done (1 attempt on node2, 0.50 s)\n"), std::string::npos);
 }
 

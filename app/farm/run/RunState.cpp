@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <unistd.h>
+#include <unordered_map>
 
 #include "sequence/FrameList.h"
 #include "messages/Failure.h"
@@ -69,7 +70,7 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
                          const std::vector<FrameRecord>& records, const std::vector<TaskRecord>& tasks,
                          const std::vector<LiveJob>& live, const OutputLookup& outputNow)
 {
-    std::map<int, const FrameRecord*> recordOf;
+    std::unordered_map<int, const FrameRecord*> recordOf;
     for (const FrameRecord& record : records)
         recordOf[record.frame] = &record;
     // The latest start of each task (they come in order of restart).
@@ -109,15 +110,16 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
             continue;
         state.nodes[NodeOf(record)].lostTasks.push_back(TaskName(record.job, record.task));
     }
-    // Each frame's task in the latest submission that holds it.
-    std::map<int, TaskId> taskOfFrame;
+    // Each frame's task in the latest submission that holds it (the job's
+    // id is the submission's own string: a long shot has many frames).
+    std::unordered_map<int, std::pair<const std::string*, int>> taskOfFrame;
     for (const Submission& submission : submissions) {
         if (submission.arrayJob.empty())
             continue;
         const auto& chunks = submission.chunks;
         for (std::size_t chunk = 0; chunk < chunks.size(); ++chunk) {
             for (const int frame : chunks[chunk])
-                taskOfFrame[frame] = {submission.arrayJob, static_cast<int>(chunk)};
+                taskOfFrame[frame] = {&submission.arrayJob, static_cast<int>(chunk)};
         }
     }
     std::map<TaskId, std::vector<int>> unfinished;
@@ -138,8 +140,11 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
                 continue;
             }
         }
-        const auto task = taskOfFrame.find(frame);
-        const LiveJob* job = task == taskOfFrame.end() ? nullptr : liveTask(task->second);
+        const auto holder = taskOfFrame.find(frame);
+        const std::optional<TaskId> task =
+            holder == taskOfFrame.end() ? std::nullopt
+                                        : std::optional<TaskId>(TaskId{*holder->second.first, holder->second.second});
+        const LiveJob* job = task ? liveTask(*task) : nullptr;
         if (job && IsRunning(job->state)) {
             state.running.push_back(frame);
             if (record && record->rendering)
@@ -158,8 +163,8 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
             state.notRun.push_back(frame);
             if (record)
                 node->lost.push_back(frame);
-            if (task != taskOfFrame.end())
-                unfinished[task->second].push_back(frame);
+            if (task)
+                unfinished[*task].push_back(frame);
         }
     }
     for (const auto& [id, frames] : unfinished)
