@@ -19,8 +19,9 @@
 //   may write to an output folder can then make a user replace only what
 //   that folder holds, never a file a planted link points to.
 // - a program's own record (a farm run's files) is never followed through a
-//   link: a link at the path is itself replaced. A new record is writable by
-//   its owner alone, whatever the umask allows.
+//   link: whatever stands at the path (a link, a FIFO; not a folder) is
+//   itself replaced. A new record is writable by its owner alone, whatever
+//   the umask allows.
 // (On Windows, where only the dialog viewer writes parameter files, a link
 // at the path is itself replaced, for either kind.)
 //

@@ -292,10 +292,10 @@ FileIdentity WriteWhole(const std::string& path, const void* data, std::size_t s
     const bool exists = fstatat(landing.folder.Get(), landing.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists && !replace)
         throw FileError(path, "exists already");
-    // A record replaces a link at its path, and keeps nothing of what it
-    // replaces.
+    // A record replaces whatever stands at its path in its own folder (a
+    // link, a FIFO), never a folder, and keeps nothing of it.
     const bool replacing = exists && kind == WriteAs::UserFile;
-    if (exists && !S_ISREG(old.st_mode) && !(S_ISLNK(old.st_mode) && kind == WriteAs::PrivateRecord))
+    if (exists && (kind == WriteAs::UserFile ? !S_ISREG(old.st_mode) : S_ISDIR(old.st_mode)))
         throw NotAFile(path, old.st_mode);
 
     TemporaryFile temporary(path, landing, kind == WriteAs::UserFile ? 0666 : 0644);
