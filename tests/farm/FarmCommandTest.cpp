@@ -476,6 +476,39 @@ TEST_F(FarmCluster, AKilledRendererCostsOnlyItsFrame)
         EXPECT_FALSE(Has(name, ".tmp")) << name;
 }
 
+// A task killed outright (SIGKILL, as the kernel's out-of-memory killer
+// ends a process) is said to be killed, not to have failed to launch, as
+// Slurm calls it; retry finishes its frames.
+TEST_F(FarmCluster, ATaskKilledOutrightIsSaidToBeKilled)
+{
+    const std::string folder = ScratchFolder("farm-killed");
+    MakeShot(folder, 2);
+    const RunResult run = RunInShell(folder,
+                                     "VELDRA_TEST_STALL_UNTIL=go VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm "
+                                     "submit in/shot.####.png out/shot.####.png " +
+                                         Turn() + " --frames 1-2 --chunk 2");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::string farm = LatestRun(folder);
+    ASSERT_TRUE(WaitFor(60, [&] { return Writing(folder, "out"); }));
+    // The task, then its renderer, held writing its first frame.
+    for (const char* process : {"task", "chunk"})
+        ASSERT_EQ(RunInShell(folder, std::string("pkill -KILL -f -- '[f]arm ") + process + " " + farm + " '").exitCode,
+                  0);
+    std::string status;
+    EXPECT_TRUE(WaitFor(60, [&] {
+        status = RunVeldra(folder, "farm status out").output;
+        return Has(status, "next: veldra farm retry");
+    })) << status;
+    EXPECT_TRUE(
+        Has(status, "never ran: 2 frames: 1-2\n  1-2: task 0 of job " + SubmissionValue(farm, 0, "array-job") +
+                        " was ended by signal 9 (Killed): out of memory (the kernel kills so), or killed by hand"))
+        << status;
+    WriteBytes(folder + "/go", "");
+    const RunResult retry = RunVeldra(folder, "farm retry out --wait");
+    ASSERT_EQ(retry.exitCode, 0) << retry.output;
+    ExpectSameAsLocal(folder, 2);
+}
+
 // One run at a time renders a shot: a second submission of it is refused
 // while the first renders, naming it, but another pass into the same
 // folder is its own shot. Status of the folder lists each shot's latest

@@ -23,7 +23,8 @@ FarmLock::FarmLock(const std::string& farms, const std::string& doing) : path_(f
     if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
         (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
         close(fd_);
-        throw FileError(path_, "not a lock of yours (a file only you may write): veldra farm acts only on your own runs");
+        throw FileError(path_,
+                        "not a lock of yours (a file only you may write): veldra farm acts only on your own runs");
     }
     if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         char holder[512] = {};
