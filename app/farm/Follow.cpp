@@ -49,6 +49,12 @@ void FindUnansweredJobs(const FarmFolder& folder, std::vector<Submission>& submi
         if (const auto job = FindJobByComment("veldra-farm", folder.SubmissionComment(submission.index))) {
             submission.arrayJob = *job;
             notes.push_back("submission " + index + ": sbatch did not say its job; Slurm knows it as job " + *job);
+            // Recorded, the job stays the run's once Slurm forgets it.
+            try {
+                folder.WriteSubmission(submission);
+            } catch (const Failure& failure) {
+                notes.push_back("cannot record it: " + std::string(failure.what()));
+            }
         } else {
             notes.push_back("submission " + index +
                             " has no job: it is being submitted now, or sbatch did not answer and Slurm knows no "

@@ -22,8 +22,9 @@ struct RunView {
 
 // Fills in the array job of each of `submissions` that has none (sbatch
 // did not answer in time), when Slurm knows the job by its comment
-// (FarmFolder::SubmissionComment), saying so in `notes`, or that it knows
-// none. Throws Failure when Slurm cannot be asked.
+// (FarmFolder::SubmissionComment), and records it in the run, saying so in
+// `notes`, or that it knows none. Throws Failure when Slurm cannot be
+// asked.
 void FindUnansweredJobs(const FarmFolder& folder, std::vector<Submission>& submissions,
                         std::vector<std::string>& notes);
 

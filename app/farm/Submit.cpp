@@ -1,5 +1,6 @@
 // Submitting a run's frames as a job array with a final report job: a new
-// run, or the frames of a run that failed, never ran or went missing.
+// run, or the frames of a run that failed, never ran, went missing or lost
+// their record.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>

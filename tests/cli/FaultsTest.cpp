@@ -525,9 +525,16 @@ TEST(Faults, SignalsEndTheRunPromptly)
                                "\"$VELDRA\" render in.####.png out.####.png --axis z --end 90 --jobs 2 "
                                "--quiet & " +
                                    waitThenSignal + "wait $!");
-    EXPECT_EQ(run.exitCode, 1) << run.output;
+    // The big frame finishes within the grace period and the run ends
+    // failed, or (on a slow or loaded machine) it outlasts it and is
+    // abandoned, the run ending by the signal: either way what is on disk
+    // is whole and nothing is left behind.
+    EXPECT_TRUE(run.exitCode == 1 || run.exitCode == 128 + SIGTERM) << run.output;
     EXPECT_TRUE(Has(run.output, "interrupted")) << run.output;
     EXPECT_TRUE(Leftovers(folder).empty());
+    if (run.exitCode == 128 + SIGTERM) {
+        EXPECT_TRUE(Has(run.output, "the work in progress was abandoned")) << run.output;
+    }
     if (Exists(folder + "/out.0002.png")) {
         EXPECT_EQ(ReadPicture(folder + "/out.0002.png").width, 2500);
     }
