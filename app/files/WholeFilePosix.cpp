@@ -120,7 +120,7 @@ Landing WhereToWrite(const std::string& path, WriteAs kind)
         struct stat link {};
         if (entry.Get() < 0 || fstat(entry.Get(), &link) != 0 || !S_ISLNK(link.st_mode))
             break;  // nothing there yet, or no link: written where it is
-        const std::string linkPath = landing.folderPath + "/" + landing.name;
+        const std::string linkPath = landing.folderPath == "." ? landing.name : landing.folderPath + "/" + landing.name;
         const std::string which = linkPath == path ? "is a symbolic link"
                                                    : "leads through the symbolic link " + linkPath;
         if (hops >= 40)
