@@ -15,6 +15,10 @@
 #   scripts/local-slurm.sh stop-controller, start-controller
 #                                   stop or start slurmctld alone (the nodes
 #                                   and their jobs go on), as in an outage
+#   scripts/local-slurm.sh freeze-controller, thaw-controller
+#                                   hold slurmctld still (SIGSTOP) and let it
+#                                   go on (SIGCONT): a controller that takes
+#                                   requests and answers them only later
 #   scripts/local-slurm.sh kill-node NAME
 #                                   the node dies: its slurmd and every
 #                                   process it started are killed at once
@@ -174,6 +178,7 @@ stop_controller() {
   local pid i
   running slurmctld || { echo "local-slurm: the controller is not running" >&2; return 1; }
   pid="$(cat "$dir/slurmctld.pid")"
+  kill -CONT "$pid"
   kill "$pid"
   for i in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null && kill -KILL "$pid"
@@ -187,6 +192,12 @@ start_controller() {
   launch slurmctld slurmctld -D -f "$conf"
   wait_for scontrol ping || { echo "local-slurm: slurmctld did not start (see $dir/log/slurmctld.log)" >&2; return 1; }
   echo "local-slurm: controller running"
+}
+
+# Sends `$1` (STOP or CONT) to the controller.
+signal_controller() {
+  running slurmctld || { echo "local-slurm: the controller is not running" >&2; return 1; }
+  kill "-$1" "$(cat "$dir/slurmctld.pid")"
 }
 
 # Exits unless NAME is a node of the cluster.
@@ -250,6 +261,8 @@ start_node() {
 }
 
 stop() {
+  # A frozen controller would not hear its TERM.
+  running slurmctld && kill -CONT "$(cat "$dir/slurmctld.pid")"
   # Batch steps outlive a stopped slurmd and ignore SIGTERM: end the jobs
   # while the daemons still run. A frozen node is thawed first.
   local name pid i
@@ -292,12 +305,15 @@ case "${1:-}" in
   env) echo "export SLURM_CONF=$(printf %q "$conf")" ;;
   stop-controller) stop_controller ;;
   start-controller) start_controller ;;
+  freeze-controller) signal_controller STOP ;;
+  thaw-controller) signal_controller CONT ;;
   kill-node | freeze-node | thaw-node | start-node)
     [ -n "${2:-}" ] || { echo "usage: $0 $1 NAME" >&2; exit 2; }
     "${1//-/_}" "$2"
     ;;
   *)
-    echo "usage: $0 start [--nodes N]|stop|status|env|stop-controller|start-controller|kill-node NAME|freeze-node NAME|thaw-node NAME|start-node NAME" >&2
+    echo "usage: $0 start [--nodes N]|stop|status|env|stop-controller|start-controller|freeze-controller" \
+      "|thaw-controller|kill-node NAME|freeze-node NAME|thaw-node NAME|start-node NAME" >&2
     exit 2
     ;;
 esac

@@ -1,7 +1,8 @@
 // The render process of a farm task (`veldra farm chunk`): the frames it is
 // handed, in order, in one process, as many at once as it is told; a
 // failing frame tried again up to its retries; each frame recorded as an
-// attempt starts and as it ends, with its output's stamp, and its progress
+// attempt starts and as it ends, with the identities of its input and
+// output, or failed when its record cannot be written, and its progress
 // said on standard output for the task that started it
 // (farm/ChunkAttempts.h). A frame is rendered only under its lock, and not
 // at all when another copy of the task has rendered it meanwhile
@@ -15,6 +16,7 @@
 #include "farm/LeftoverFiles.h"
 #include "farm/TaskEnvironment.h"
 #include "farm/run/FarmFolder.h"
+#include "farm/run/KeptOutputs.h"
 #include "farm/run/FrameLocks.h"
 #include "files/PendingFiles.h"
 #include "messages/Failure.h"
@@ -26,9 +28,9 @@
 
 namespace {
 
-// True when `frame`'s record says it is done and its output is still the
-// file that record names: another copy of this task rendered it since the
-// task looked.
+// True when `frame`'s record says it is done and its output and input are
+// still the files that record names: another copy of this task rendered
+// it since the task looked.
 bool RenderedMeanwhile(const FarmFolder& folder, int frame, const std::optional<FramePlan>& plan)
 {
     if (!plan)
@@ -39,7 +41,7 @@ bool RenderedMeanwhile(const FarmFolder& folder, int frame, const std::optional<
     } catch (const Failure&) {
         return false;  // a damaged record proves nothing: render
     }
-    return record && record->ok && record->output && StampOf(plan->OutputOf(frame)) == record->output;
+    return record && StillAsRendered(*record, IdentityOf(plan->OutputOf(frame)), IdentityOf(plan->InputOf(frame)));
 }
 
 }  // namespace
@@ -105,14 +107,20 @@ int RunFarmChunk(const FarmArguments& arguments)
                 record.started = SecondsNow();
                 record.ended = 0;
                 record.rendering = true;
-                folder.WriteRecord(record);
+                try {
+                    folder.WriteRecord(record);
+                } catch (const Failure&) {
+                    // Only word of an attempt under way: the frame's last
+                    // record says how it ended, or why it could not.
+                }
                 record.rendering = false;
                 try {
                     std::optional<FramePlan> own;
                     const FramePlan& plan = chunkPlan ? *chunkPlan : own.emplace(PlanFrames(request, *module));
                     const auto filters = MakeFilters(*module, 1, plan.block);
-                    RenderPlanFrame(plan, *filters[0], record.frame, warnings);
-                    record.output = StampOf(plan.OutputOf(record.frame));
+                    const RenderedFrame files = RenderPlanFrame(plan, *filters[0], record.frame, warnings);
+                    record.input = files.input;
+                    record.output = files.output;
                     record.ok = true;
                     record.message.clear();
                 } catch (const Failure& failure) {
@@ -122,7 +130,14 @@ int RunFarmChunk(const FarmArguments& arguments)
                 }
                 record.ended = SecondsNow();
             }
-            folder.WriteRecord(record);
+            try {
+                folder.WriteRecord(record);
+            } catch (const Failure& failure) {
+                // Not recorded, the frame cannot be seen done: it fails,
+                // once, saying why, and the chunk goes on.
+                record.ok = false;
+                record.message = kUnrecorded + std::string(failure.what());
+            }
             say(FinishLine(record.frame, record.ok, record.message));
             const std::lock_guard<std::mutex> lock(printing);
             failures += record.ok ? 0 : 1;

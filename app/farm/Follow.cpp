@@ -5,7 +5,9 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <optional>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <thread>
 
 #include "farm/FarmActions.h"
@@ -38,6 +40,20 @@ std::vector<LiveJob> AskSlurm(const std::vector<Submission>& submissions, std::s
     }
 }
 
+// A warning when the farm folder's file system has no room left for a
+// record: tasks then cannot say what they did, nor write their logs.
+std::optional<std::string> FullDiskWarning(const FarmFolder& folder)
+{
+    struct statvfs space {};
+    if (statvfs(folder.Path().c_str(), &space) != 0)
+        return std::nullopt;
+    const unsigned long long free = static_cast<unsigned long long>(space.f_bavail) * space.f_frsize;
+    if (free >= kMostRecordBytes)
+        return std::nullopt;
+    return "warning: the farm folder's disk is full (" + std::to_string(free) + " bytes free where " + folder.Path() +
+           " is): tasks cannot record their frames or write their logs; make room, then veldra farm retry";
+}
+
 // A file's modification time in nanoseconds and its size, or -1 when it
 // cannot be seen: enough to tell that it has been replaced.
 std::pair<std::int64_t, std::int64_t> ChangeOf(const std::string& path)
@@ -51,23 +67,63 @@ std::pair<std::int64_t, std::int64_t> ChangeOf(const std::string& path)
 
 }  // namespace
 
+void FindUnansweredJobs(const FarmFolder& folder, std::vector<Submission>& submissions, std::vector<std::string>& notes)
+{
+    for (Submission& submission : submissions) {
+        if (!submission.arrayJob.empty())
+            continue;
+        const std::string index = std::to_string(submission.index);
+        if (const auto job = FindJobByComment("veldra-farm", folder.SubmissionComment(submission.index))) {
+            submission.arrayJob = *job;
+            notes.push_back("submission " + index + ": sbatch did not say its job; Slurm knows it as job " + *job);
+            // Recorded, the job stays the run's once Slurm forgets it.
+            try {
+                folder.WriteSubmission(submission);
+            } catch (const Failure& failure) {
+                notes.push_back("cannot record it: " + std::string(failure.what()));
+            }
+        } else {
+            notes.push_back("submission " + index +
+                            " has no job: it is being submitted now, or sbatch did not answer and Slurm knows no "
+                            "job of it (yet)");
+        }
+    }
+}
+
 RunView LookAtRun(const FarmFolder& folder, bool evenWithoutSlurm)
 {
     RunView run;
-    run.manifest = folder.ReadManifest();
-    run.submissions = folder.ReadSubmissions(run.manifest.chunk);
-    run.live = AskSlurm(run.submissions, evenWithoutSlurm ? &run.slurmTrouble : nullptr);
+    run.manifest = folder.ReadManifestWhereFound(run.rendersInto);
+    std::vector<std::string> notes;
+    run.submissions = folder.ReadSubmissions(run.manifest.chunk, &notes);
+    try {
+        FindUnansweredJobs(folder, run.submissions, notes);
+        run.live = QueryJobs(RunJobs(run.submissions));
+    } catch (const Failure& failure) {
+        if (!evenWithoutSlurm)
+            throw;
+        run.slurmTrouble = failure.what();
+    }
     const auto output = OutputPattern(folder, run.manifest);
-    run.records = folder.ReadRecords();
-    run.tasks = folder.ReadTaskRecords();
+    run.records = folder.ReadRecords(run.manifest.frames);
+    run.tasks = folder.ReadTaskRecords(&notes);
     run.state = ComputeRunState(run.manifest, run.submissions, run.records, run.tasks, run.live,
-                                [&](int frame) { return StampOf(output->PathOf(frame)); });
+                                [&](int frame) { return IdentityOf(output->PathOf(frame)); });
+    std::vector<std::string>& remarks = run.state.remarks;
+    if (!run.rendersInto.empty())
+        remarks.insert(remarks.begin(), "note: this run renders into " + run.rendersInto + "; it is found in " +
+                                            folder.OutputFolder() +
+                                            " (the folder was copied or moved), and its outputs are looked for here");
+    for (const std::string& note : notes)
+        remarks.push_back("note: " + note);
+    if (const auto full = FullDiskWarning(folder))
+        remarks.push_back(*full);
     return run;
 }
 
 std::string DescribeRun(const FarmFolder& folder, const RunView& run, bool verbose)
 {
-    return FormatRunState(run.state, run.manifest, run.submissions, folder.Path(), verbose, run.records);
+    return FormatRunState(run.state, run.manifest, run.submissions, folder.Path(), verbose, run.records.records);
 }
 
 std::string StatusText(const FarmFolder& folder, const RunView& run, const FarmArguments& arguments)
@@ -83,22 +139,29 @@ std::string StatusText(const FarmFolder& folder, const RunView& run, const FarmA
 
 int RunFarmStatus(const FarmArguments& arguments)
 {
-    const FarmFolder folder = FarmFolder::Find(arguments.dir);
-    const RunView run = LookAtRun(folder, true);
-    std::fputs(StatusText(folder, run, arguments).c_str(), stdout);
-    return run.slurmTrouble.empty() ? 0 : 1;
+    std::vector<std::string> notes;
+    const std::vector<FarmFolder> runs = FarmFolder::LatestOfEachShot(arguments.dir, notes);
+    for (const std::string& note : notes)
+        std::printf("veldra: note: %s\n", note.c_str());
+    int exitCode = 0;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const RunView run = LookAtRun(runs[i], true);
+        std::printf("%s%s", i ? "\n" : "", StatusText(runs[i], run, arguments).c_str());
+        exitCode = run.slurmTrouble.empty() ? exitCode : 1;
+    }
+    return exitCode;
 }
 
 struct RunWatch::Cached {
     std::pair<std::int64_t, std::int64_t> change;
-    std::optional<OutputStamp> output;  // of a done frame, as it stood when its record was read
+    std::optional<FileIdentity> output;  // of a done frame, as it stood when its record was read
 };
 
 RunWatch::RunWatch(const FarmFolder& folder) : folder_(folder), cached_(std::make_shared<std::map<int, Cached>>())
 {
-    run_.manifest = folder_.ReadManifest();
+    run_.manifest = folder_.ReadManifestWhereFound(run_.rendersInto);
     OutputPattern(folder_, run_.manifest);
-    for (const FrameRecord& record : folder_.ReadRecords())
+    for (const FrameRecord& record : folder_.ReadRecords(run_.manifest.frames).records)
         ReadRecord(record.frame);
 }
 
@@ -113,13 +176,13 @@ void RunWatch::ReadRecord(int frame)
     if (!record)
         return;
     cached.change = change;
-    cached.output = record->ok ? StampOf(OutputPattern(folder_, run_.manifest)->PathOf(frame)) : std::nullopt;
+    cached.output = record->ok ? IdentityOf(OutputPattern(folder_, run_.manifest)->PathOf(frame)) : std::nullopt;
     const auto at = recordAt_.find(frame);
     if (at == recordAt_.end()) {
-        recordAt_[frame] = run_.records.size();
-        run_.records.push_back(*record);
+        recordAt_[frame] = run_.records.records.size();
+        run_.records.records.push_back(*record);
     } else {
-        run_.records[at->second] = *record;
+        run_.records.records[at->second] = *record;
     }
 }
 

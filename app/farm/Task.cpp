@@ -16,6 +16,8 @@
 #include "farm/LeftoverFiles.h"
 #include "farm/TaskEnvironment.h"
 #include "farm/run/FarmFolder.h"
+#include "farm/run/KeptOutputs.h"
+#include "files/WholeFile.h"
 #include "farm/slurm/Slurm.h"
 #include "messages/Failure.h"
 #include "process/ChildProcess.h"
@@ -39,7 +41,7 @@ std::string EndingOfProcess(const ProgramResult& result, const std::string& last
     if (!result.started)
         return "could not be started: " + result.errors;
     if (result.exitCode > 128)
-        return "was ended by " + SignalWords(result.exitCode - 128);
+        return EndedBySignal(result.exitCode - 128);
     const std::string words = "ended with exit status " + std::to_string(result.exitCode);
     return lastError.empty() ? words : words + ": " + lastError;
 }
@@ -71,6 +73,18 @@ std::string PlaceWords(const TaskPlace& place)
     return place.node + " (host " + place.host + ")";
 }
 
+// Writes the task's own record; a task that cannot goes on with its
+// frames, saying why in its log.
+void RecordTask(const FarmFolder& folder, const TaskRecord& record)
+{
+    try {
+        folder.WriteTaskRecord(record);
+    } catch (const Failure& failure) {
+        std::printf("warning: cannot record the task: %s\n", failure.what());
+        std::fflush(stdout);
+    }
+}
+
 }  // namespace
 
 int RunFarmTask(const FarmArguments& arguments)
@@ -84,7 +98,7 @@ int RunFarmTask(const FarmArguments& arguments)
 
     const TaskPlace place = ThisTaskPlace();
     TaskRecord taskRecord{job, task, place.host, false, "", place.node, place.restart, SecondsNow()};
-    folder.WriteTaskRecord(taskRecord);
+    RecordTask(folder, taskRecord);
     if (place.restart > 0)
         std::printf("task %s of job %s started again (%d) on %s\n", task.c_str(), job.c_str(), place.restart,
                     PlaceWords(place).c_str());
@@ -108,14 +122,16 @@ int RunFarmTask(const FarmArguments& arguments)
                     manifest.workdir.c_str(), std::strerror(errno));
 
     // Frames this run has already rendered (a task Slurm started again)
-    // stay as they are while their outputs do; the attempts an earlier
-    // start of this task made at the others count.
+    // stay as they are while their outputs and inputs do; the attempts an
+    // earlier start of this task made at the others count.
     const auto output = FramePattern::Parse(manifest.output);
+    const auto input = FramePattern::Parse(manifest.input);
     std::vector<int> frames;
     std::map<int, int> earlier;
     for (const int frame : mine->chunks[static_cast<std::size_t>(*chunk)]) {
         const std::optional<FrameRecord> record = folder.ReadRecord(frame);
-        if (record && record->ok && record->output && output && StampOf(output->PathOf(frame)) == record->output) {
+        if (record && output && input &&
+            StillAsRendered(*record, IdentityOf(output->PathOf(frame)), IdentityOf(input->PathOf(frame)))) {
             std::printf("frame %d: rendered earlier in this run, kept\n", frame);
             continue;
         }
@@ -137,6 +153,7 @@ int RunFarmTask(const FarmArguments& arguments)
     ChunkAttempts attempts(frames, 1 + retries, earlier);
     std::string lastEnding;
     int failed = 0;
+    std::string unrecorded;  // why the first frame whose record could not be written was not
     while (!Interrupted()) {
         const auto run = attempts.Next();
         if (!run)
@@ -158,8 +175,13 @@ int RunFarmTask(const FarmArguments& arguments)
                 lastError = line.substr(8);
             if (const auto event = ReadProgressLine(line)) {
                 attempts.Heard(*event);
-                if (event->finished && line.find(": failed: ") != std::string::npos)
+                const std::size_t failure = line.find(": failed: ");
+                if (event->finished && failure != std::string::npos) {
                     ++failed;
+                    const std::string message = line.substr(failure + 10);
+                    if (unrecorded.empty() && message.compare(0, std::strlen(kUnrecorded), kUnrecorded) == 0)
+                        unrecorded = message.substr(std::strlen(kUnrecorded));
+                }
             }
         });
         RemoveLeftovers(outputFolder, tag);
@@ -167,19 +189,24 @@ int RunFarmTask(const FarmArguments& arguments)
         if (!result.started || result.exitCode > 1)
             std::printf("the renderer %s\n", lastEnding.c_str());
         for (const auto& [frame, tries] : attempts.TakeGivenUp()) {
-            FrameRecord record{frame,
-                               false,
-                               tries,
-                               taskRecord.host,
-                               job,
-                               task,
-                               folder.LogPath(job, task),
-                               "the renderer " + lastEnding,
-                               std::nullopt,
-                               place.node,
-                               place.restart};
+            FrameRecord record;
+            record.frame = frame;
+            record.attempts = tries;
+            record.host = taskRecord.host;
+            record.job = job;
+            record.task = task;
+            record.log = folder.LogPath(job, task);
+            record.message = "the renderer " + lastEnding;
+            record.node = place.node;
+            record.restart = place.restart;
             record.ended = SecondsNow();
-            folder.WriteRecord(record);
+            try {
+                folder.WriteRecord(record);
+            } catch (const Failure& failure) {
+                record.message = kUnrecorded + std::string(failure.what());
+                if (unrecorded.empty())
+                    unrecorded = failure.what();
+            }
             std::printf("%s\n", FinishLine(frame, false, record.message).c_str());
             ++failed;
         }
@@ -196,14 +223,16 @@ int RunFarmTask(const FarmArguments& arguments)
     taskRecord.endedAt = SecondsNow();
     if (Interrupted()) {
         taskRecord.ending = "was ended by " + SignalWords(InterruptSignal());
-        folder.WriteTaskRecord(taskRecord);
+        RecordTask(folder, taskRecord);
         taskRecord.ending = EndingOfInterrupt(job, task);
-        folder.WriteTaskRecord(taskRecord);
+        RecordTask(folder, taskRecord);
         std::printf("task %s of job %s %s\n", task.c_str(), job.c_str(), taskRecord.ending.c_str());
         return 128 + InterruptSignal();
     }
     taskRecord.ending = failed == 0 ? "completed" : "completed; " + std::to_string(failed) + " of its frames failed";
-    folder.WriteTaskRecord(taskRecord);
+    if (!unrecorded.empty())
+        taskRecord.ending += " (frames could not be recorded: " + unrecorded + ")";
+    RecordTask(folder, taskRecord);
     std::printf("task %s of job %s: %zu frames, %d failed\n", task.c_str(), job.c_str(), frames.size(), failed);
     return failed == 0 ? 0 : 1;
 }

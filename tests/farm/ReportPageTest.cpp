@@ -43,16 +43,19 @@ RunView LongRun(int frames)
         char name[32];
         std::snprintf(name, sizeof name, "/shot/in.%05d.exr", frame);
         record.message = record.ok ? "" : std::string(name) + ": cut short <b>&";
-        record.output = record.ok ? std::optional<OutputStamp>(OutputStamp{1, 1}) : std::nullopt;
+        if (record.ok) {
+            record.output = FileIdentity{1, static_cast<std::uint64_t>(frame), 1, 1};
+            record.input = FileIdentity{1, 100000u + frame, 1, 1};
+        }
         record.started = 1000 + frame;
         record.ended = record.started + 0.5 + (frame % 10) / 10.0;
-        run.records.push_back(record);
+        run.records.records.push_back(record);
     }
     for (std::size_t task = 0; task < run.submissions[0].chunks.size(); ++task)
         run.tasks.push_back(TaskRecord{"700", std::to_string(task), "farm-host", true,
                                        task % 7 == 0 ? "completed; 8 of its frames failed" : "completed", "node1"});
-    run.state = ComputeRunState(run.manifest, run.submissions, run.records, run.tasks, {}, [](int) {
-        return std::optional<OutputStamp>(OutputStamp{1, 1});
+    run.state = ComputeRunState(run.manifest, run.submissions, run.records, run.tasks, {}, [](int frame) {
+        return std::optional<FileIdentity>(FileIdentity{1, static_cast<std::uint64_t>(frame), 1, 1});
     });
     return run;
 }
@@ -77,7 +80,8 @@ TEST(QuietAtScale, StatusSummarisesAndVerboseListsEveryFrame)
     EXPECT_NE(text.find("nodes:     node1 21429 done, 3571 failed; node2 21429 done, 3571 failed\n"), std::string::npos)
         << text;
 
-    const std::string verbose = FormatRunState(run.state, run.manifest, run.submissions, "/run", true, run.records);
+    const std::string verbose = FormatRunState(run.state, run.manifest, run.submissions, "/run", true,
+                                               run.records.records);
     EXPECT_GT(std::count(verbose.begin(), verbose.end(), '\n'), 50000 + 7142);
     EXPECT_NE(verbose.find("\n  49: /shot/in.00049.exr: cut short <b>& (3 attempts on node1; log "), std::string::npos);
     EXPECT_NE(verbose.find("\n  50000: done (1 attempt on node2, 0.50 s)\n"), std::string::npos);

@@ -71,7 +71,7 @@ int RunFarmReport(const FarmArguments& arguments)
     const RunView run = LookAtRun(folder, true);
     const std::string report = "veldra farm report, " + UtcTimeText(SecondsNow()) + "\n" +
                                StatusText(folder, run, arguments);
-    ReplaceFileContents(folder.ReportPath(), report.data(), report.size());
+    ReplaceFileContents(folder.ReportPath(), report.data(), report.size(), WriteAs::PrivateRecord);
     WritePage(folder, run, folder.ReportPagePath());
     std::fputs(report.c_str(), stdout);
     return run.slurmTrouble.empty() ? 0 : 1;

@@ -21,10 +21,13 @@ constexpr int kStripColumns = 1000;
 
 // The states a frame can be in, in the order the page shows them; the
 // later, the more a stretch of the strip that holds one needs seeing.
-enum FrameState { Done, Pending, Running, Missing, NeverRan, Failed, kStates };
-const char* const kStateNames[kStates] = {"done", "pending", "running", "missing", "never ran", "failed"};
-const char* const kStateKeys[kStates] = {"done", "pending", "running", "missing", "never-ran", "failed"};
-const char* const kStateColours[kStates] = {"#3a9a4a", "#b9c2cc", "#3b7dd8", "#8e44ad", "#e6a23c", "#d64541"};
+enum FrameState { Done, Pending, Suspended, Running, Missing, NeverRan, Damaged, Failed, kStates };
+const char* const kStateNames[kStates] = {"done",    "pending",   "suspended",      "running",
+                                          "missing", "never ran", "record damaged", "failed"};
+const char* const kStateKeys[kStates] = {"done",    "pending",   "suspended",      "running",
+                                         "missing", "never-ran", "record-damaged", "failed"};
+const char* const kStateColours[kStates] = {"#3a9a4a", "#b9c2cc", "#7f8c8d", "#3b7dd8",
+                                            "#8e44ad", "#e6a23c", "#a93226", "#d64541"};
 
 std::string Escape(const std::string& text)
 {
@@ -121,16 +124,20 @@ class Page {
 public:
     explicit Page(const ReportInputs& inputs) : in_(inputs), run_(*inputs.run), state_(run_.state)
     {
-        for (const FrameRecord& record : run_.records)
+        for (const FrameRecord& record : run_.records.records)
             records_[record.frame] = &record;
         const std::pair<const std::vector<int>*, FrameState> lists[] = {
-            {&state_.done, Done},       {&state_.pending, Pending}, {&state_.running, Running},
-            {&state_.missing, Missing}, {&state_.notRun, NeverRan}, {&state_.failed, Failed}};
+            {&state_.done, Done},       {&state_.pending, Pending}, {&state_.suspended, Suspended},
+            {&state_.running, Running}, {&state_.missing, Missing}, {&state_.notRun, NeverRan},
+            {&state_.failed, Failed}};
         for (const auto& [frames, which] : lists) {
             counts_[which] = frames->size();
             for (const int frame : *frames)
                 stateOf_[frame] = which;
         }
+        counts_[Damaged] = state_.damaged.size();
+        for (const DamagedRecord& record : state_.damaged)
+            stateOf_[record.frame] = Damaged;
     }
 
     std::string Html()
@@ -253,7 +260,7 @@ private:
     {
         const double made = RunMadeAt(in_.runPath.substr(in_.runPath.rfind('/') + 1));
         double firstStart = 0, lastEnd = 0;
-        for (const FrameRecord& record : run_.records) {
+        for (const FrameRecord& record : run_.records.records) {
             if (record.started > 0 && (firstStart == 0 || record.started < firstStart))
                 firstStart = record.started;
             lastEnd = std::max(lastEnd, record.ended);
@@ -430,7 +437,7 @@ private:
     void Nodes()
     {
         std::map<std::string, NodeLine> lines;
-        for (const FrameRecord& record : run_.records) {
+        for (const FrameRecord& record : run_.records.records) {
             NodeLine& line = lines[NodeOf(record)];
             if (!record.host.empty())
                 line.hosts.insert(record.host);

@@ -28,6 +28,8 @@ std::vector<int> RunState::ToRender() const
     std::vector<int> frames = failed;
     frames.insert(frames.end(), notRun.begin(), notRun.end());
     frames.insert(frames.end(), missing.begin(), missing.end());
+    for (const DamagedRecord& record : damaged)
+        frames.push_back(record.frame);
     std::sort(frames.begin(), frames.end());
     return frames;
 }
@@ -61,18 +63,33 @@ std::string EndingOfTask(const TaskId& id, const LiveJob* live, const std::map<T
 
 std::string TaskName(const std::string& job, const std::string& task) { return "task " + task + " of job " + job; }
 
+// "a, b, c" of the first few of `names`, and how many more.
+std::string SomeNames(const std::vector<std::string>& names)
+{
+    constexpr std::size_t kShown = 5;
+    std::string text;
+    for (std::size_t i = 0; i < names.size() && i < kShown; ++i)
+        text += (i ? ", " : "") + names[i];
+    if (names.size() > kShown)
+        text += " and " + std::to_string(names.size() - kShown) + " more";
+    return text;
+}
+
 }  // namespace
 
 std::string NodeOf(const FrameRecord& record) { return record.node.empty() ? record.host : record.node; }
 std::string NodeOf(const TaskRecord& record) { return record.node.empty() ? record.host : record.node; }
 
 RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submission>& submissions,
-                         const std::vector<FrameRecord>& records, const std::vector<TaskRecord>& tasks,
-                         const std::vector<LiveJob>& live, const OutputLookup& outputNow)
+                         const RunRecords& records, const std::vector<TaskRecord>& tasks,
+                         const std::vector<LiveJob>& live, const FileLookup& outputNow)
 {
     std::unordered_map<int, const FrameRecord*> recordOf;
-    for (const FrameRecord& record : records)
+    for (const FrameRecord& record : records.records)
         recordOf[record.frame] = &record;
+    std::unordered_map<int, const DamagedRecord*> damagedOf;
+    for (const DamagedRecord& record : records.damaged)
+        damagedOf[record.frame] = &record;
     // The latest start of each task (they come in order of restart).
     std::map<TaskId, const TaskRecord*> latestStart;
     for (const TaskRecord& record : tasks) {
@@ -127,10 +144,10 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
         const auto found = recordOf.find(frame);
         const FrameRecord* record = found == recordOf.end() ? nullptr : found->second;
         NodeWork* node = record ? &state.nodes[NodeOf(*record)] : nullptr;
-        std::optional<OutputStamp> now;
+        std::optional<FileIdentity> now;
         if (record && record->ok) {
             now = outputNow(frame);
-            if (now && (!record->output || *now == *record->output)) {
+            if (now && now == record->output) {
                 state.done.push_back(frame);
                 node->done.push_back(frame);
                 if (record->started > 0 && record->ended >= record->started) {
@@ -145,16 +162,21 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
             holder == taskOfFrame.end() ? std::nullopt
                                         : std::optional<TaskId>(TaskId{*holder->second.first, holder->second.second});
         const LiveJob* job = task ? liveTask(*task) : nullptr;
+        const auto damaged = damagedOf.find(frame);
         if (job && IsRunning(job->state)) {
             state.running.push_back(frame);
             if (record && record->rendering)
                 node->rendering.push_back(frame);
+        } else if (job && IsSuspended(job->state)) {
+            state.suspended.push_back(frame);
         } else if (job && IsActive(job->state)) {
             state.pending.push_back(frame);
         } else if (record && record->ok) {
             state.missing.push_back(frame);
             if (now)
                 state.replaced.push_back(frame);
+        } else if (damaged != damagedOf.end()) {
+            state.damaged.push_back(*damaged->second);
         } else if (record && !record->rendering) {
             state.failed.push_back(frame);
             state.failures.push_back(*record);
@@ -169,6 +191,9 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
     }
     for (const auto& [id, frames] : unfinished)
         state.endings.push_back({id.first, id.second, frames, EndingOfTask(id, liveTask(id), latestStart)});
+    if (!records.strays.empty())
+        state.remarks.push_back("note: ignored " + std::to_string(records.strays.size()) +
+                                " file(s) of the status room that are no frame's record: " + SomeNames(records.strays));
     return state;
 }
 
@@ -342,9 +367,9 @@ std::vector<std::string> MissingLines(const RunState& state, const FarmManifest&
         const bool one = end == at + 1;
         lines.push_back("  " + FrameList::Of(std::vector<int>(missing.begin() + at, missing.begin() + end)).Text() +
                         ": " + path(first) + (one ? "" : " ... " + path(last)) +
-                        (replaced(first)
-                             ? (one ? " is" : " are") + std::string(" not the file written then (replaced since)")
-                             : (one ? " is gone" : " are gone")) +
+                        (replaced(first) ? (one ? " is not the file" : " are not the files") +
+                                               std::string(" written then (replaced since)")
+                                         : (one ? " is gone" : " are gone")) +
                         "\n");
         at = end;
     }
@@ -384,13 +409,19 @@ std::string NodesLine(const RunState& state)
 std::string FrameLines(const RunState& state, const FarmManifest& manifest, const std::vector<FrameRecord>& records)
 {
     std::map<int, const char*> stateOf;
-    const std::pair<const std::vector<int>*, const char*> lists[] = {
-        {&state.done, "done"},     {&state.running, "running"},  {&state.pending, "pending"},
-        {&state.failed, "failed"}, {&state.notRun, "never ran"}, {&state.missing, "missing since done"}};
+    const std::pair<const std::vector<int>*, const char*> lists[] = {{&state.done, "done"},
+                                                                     {&state.running, "running"},
+                                                                     {&state.suspended, "suspended"},
+                                                                     {&state.pending, "pending"},
+                                                                     {&state.failed, "failed"},
+                                                                     {&state.notRun, "never ran"},
+                                                                     {&state.missing, "missing since done"}};
     for (const auto& [frames, words] : lists) {
         for (const int frame : *frames)
             stateOf[frame] = words;
     }
+    for (const DamagedRecord& record : state.damaged)
+        stateOf[record.frame] = "record damaged";
     std::map<int, const FrameRecord*> recordOf;
     for (const FrameRecord& record : records)
         recordOf[record.frame] = &record;
@@ -455,6 +486,8 @@ std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
             (jobs.empty() ? "none" : jobs) + "\n";
     text += Line("done:      ", state.done, most);
     text += Line("running:   ", state.running, most);
+    if (!state.suspended.empty())
+        text += Line("suspended: ", state.suspended, most);
     text += Line("pending:   ", state.pending, most);
     text += Line("failed:    ", state.failed, most);
     AddLines(text, FailureLines(state.failures, manifest, verbose), verbose, "reasons");
@@ -464,6 +497,16 @@ std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
         text += Line("missing since done: ", state.missing, most);
         AddLines(text, MissingLines(state, manifest), verbose, "stretches");
     }
+    if (!state.damaged.empty()) {
+        std::vector<int> frames;
+        std::vector<std::string> lines;
+        for (const DamagedRecord& record : state.damaged) {
+            frames.push_back(record.frame);
+            lines.push_back("  " + std::to_string(record.frame) + ": " + record.why + "\n");
+        }
+        text += Line("record damaged: ", frames, most);
+        AddLines(text, lines, verbose, "damaged records");
+    }
     text += NodesLine(state);
     if (verbose)
         text += FrameLines(state, manifest, records);
@@ -471,11 +514,13 @@ std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
         text += "warning: " + reason + " (veldra farm cancel ends the run)\n";
     for (const std::string& reason : state.waiting)
         text += "note: " + reason + "\n";
+    for (const std::string& remark : state.remarks)
+        text += remark + "\n";
     if (state.AllDone())
         text += "every frame is done\n";
     else if (state.TasksEnded())
         text += "next: veldra farm retry " + runPath + " renders the " + Count(state.ToRender().size()) +
-                " that failed, never ran or went missing\n";
+                " that failed, never ran, went missing or lost their record\n";
     return text;
 }
 

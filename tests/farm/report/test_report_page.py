@@ -53,7 +53,8 @@ def test_finished_run(browser, make_run, tmp_path):
     run.task(0, "nodeA")
     run.task(1, "nodeB")
     open_page(browser, run.page(), "finished", tmp_path)
-    assert counts(browser) == {"done": 6, "pending": 0, "running": 0, "missing": 0, "never-ran": 0, "failed": 0}
+    assert counts(browser) == {"done": 6, "pending": 0, "suspended": 0, "running": 0, "missing": 0, "never-ran": 0,
+                               "record-damaged": 0, "failed": 0}
     assert "Finished: every frame is done" in browser.find_element("id", "summary").text
     assert [state_of(browser, frame) for frame in (1, 6)] == ["done", "done"]
     assert nodes(browser) == ["nodeA", "nodeB"]
