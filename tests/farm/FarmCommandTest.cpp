@@ -41,14 +41,16 @@ std::string ClusterMissing()
     return "";
 }
 
-// Waits up to `seconds` for `done`, looking every tenth of a second.
+// Waits up to `seconds` for `done`, looking every `poll` milliseconds (a
+// tenth of a second; half a second for states that take a shell and a
+// Slurm command to ask after).
 template <typename Check>
-bool WaitFor(double seconds, Check done)
+bool WaitFor(double seconds, Check done, int poll = 100)
 {
-    for (int poll = 0; poll < seconds * 10; ++poll) {
+    for (double waited = 0; waited < seconds; waited += poll / 1000.0) {
         if (done())
             return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::this_thread::sleep_for(std::chrono::milliseconds(poll));
     }
     return done();
 }
@@ -917,19 +919,6 @@ TEST_F(FarmCluster, WaitRidesOutAControllerOutage)
     ExpectSameAsLocal(folder, count);
 }
 
-// Waits up to `seconds` for `done`, looking every half second: for states
-// that take a shell and a Slurm command to ask after.
-template <typename Check>
-bool WaitForState(double seconds, Check done)
-{
-    for (int poll = 0; poll < seconds * 2; ++poll) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    }
-    return done();
-}
-
 // The state of `node` as sinfo gives it ("idle", "down*"...).
 std::string NodeState(const OwnCluster& cluster, const std::string& node)
 {
@@ -970,7 +959,9 @@ TEST_F(FarmCluster, ANodeKilledMidChunkLosesNothing)
     const std::string other = lost == "node1" ? "node2" : "node1";
     ASSERT_EQ(cluster.Script("kill-node " + lost).exitCode, 0);
 
-    ASSERT_TRUE(WaitForState(300, [&] { return Exists(folder + "/wait.rc"); })) << FileBytes(folder + "/wait.log");
+    ASSERT_TRUE(WaitFor(
+        300, [&] { return Exists(folder + "/wait.rc"); }, 500))
+        << FileBytes(folder + "/wait.log");
     const std::string said = FileBytes(folder + "/wait.log");
     EXPECT_EQ(FileBytes(folder + "/wait.rc"), "0\n") << said;
     ExpectSameAsLocal(folder, count);
@@ -996,7 +987,8 @@ TEST_F(FarmCluster, ANodeKilledMidChunkLosesNothing)
     const RunResult status = cluster.Run(folder, "\"$VELDRA\" farm status out");
     EXPECT_TRUE(Has(status.output, nodes + "\n")) << status.output;
     EXPECT_TRUE(Has(status.output, "every frame is done")) << status.output;
-    ASSERT_TRUE(WaitForState(120, [&] { return Has(FileBytes(run + "/report.txt"), "every frame is done"); }));
+    ASSERT_TRUE(WaitFor(
+        120, [&] { return Has(FileBytes(run + "/report.txt"), "every frame is done"); }, 500));
     EXPECT_TRUE(Has(FileBytes(run + "/report.txt"), nodes + "\n")) << FileBytes(run + "/report.txt");
     const std::string page = FileBytes(run + "/report.html");
     EXPECT_TRUE(Has(page, "<b class=\"count\">" + std::to_string(count) + "</b> done")) << page.substr(0, 2000);
@@ -1049,7 +1041,8 @@ TEST_F(FarmCluster, AFrozenNodesTaskGoesOnWhileSlurmStartsItAgain)
     const auto jobActive = [&] {
         return !cluster.Run(".", "squeue -h -t PENDING,RUNNING,COMPLETING,CONFIGURING -o %i -j " + job).output.empty();
     };
-    ASSERT_TRUE(WaitForState(600, [&] { return ValueIn(second, "state") == "ended" || !jobActive(); }));
+    ASSERT_TRUE(WaitFor(
+        600, [&] { return ValueIn(second, "state") == "ended" || !jobActive(); }, 500));
     if (Exists(second)) {
         EXPECT_EQ(ValueIn(second, "node"), other);
         EXPECT_EQ(ValueIn(second, "ending"), "completed");
@@ -1057,8 +1050,11 @@ TEST_F(FarmCluster, AFrozenNodesTaskGoesOnWhileSlurmStartsItAgain)
         std::printf("note: the frozen node's task ended before Slurm started it again\n");
     }
     ASSERT_EQ(cluster.Script("thaw-node " + frozen).exitCode, 0);
-    ASSERT_TRUE(WaitForState(300, [&] { return NodeState(cluster, frozen) == "idle"; })) << NodeState(cluster, frozen);
-    ASSERT_TRUE(WaitForState(120, [&] { return !jobActive(); }));
+    ASSERT_TRUE(WaitFor(
+        300, [&] { return NodeState(cluster, frozen) == "idle"; }, 500))
+        << NodeState(cluster, frozen);
+    ASSERT_TRUE(WaitFor(
+        120, [&] { return !jobActive(); }, 500));
 
     const RunResult status = cluster.Run(folder, "\"$VELDRA\" farm status out");
     EXPECT_TRUE(Has(status.output, "every frame is done")) << status.output;
