@@ -78,9 +78,9 @@ void ReadSubmit(const std::vector<std::string>& words, FarmArguments& farm)
     reader.Flag("--keep-existing", "", farm.keepExisting, HandOn::No);
     TakeRenderWords(reader, "farm submit", words, farm, parsed);
     if (farm.chunk == 0)
-        throw Failure("farm submit", "give --chunk N, the frames each array task renders");
+        throw Failure("farm submit", "give --chunk N, the frames each array task renders", FailureKind::Usage);
     if (parsed.dryRun)
-        throw Failure("farm submit", "--dry-run writes nothing; use it with veldra render");
+        throw Failure("farm submit", "--dry-run writes nothing; use it with veldra render", FailureKind::Usage);
     farm.saveParamsFile = parsed.saveParamsFile;
 }
 
@@ -98,7 +98,7 @@ void ReadChunk(const std::vector<std::string>& words, FarmArguments& farm)
     Arguments parsed;
     TakeRenderWords(render, "farm chunk", renderWords, farm, parsed);
     if (!farm.render.frames)
-        throw Failure("farm chunk", "give --frames");
+        throw Failure("farm chunk", "give --frames", FailureKind::Usage);
     farm.jobs = parsed.jobs > 0 ? parsed.jobs : 1;
     farm.sbatchExtra.clear();
 }
@@ -116,7 +116,7 @@ FarmArguments ParseFarmArguments(const std::vector<std::string>& words)
     const std::string action = words.empty() ? "" : words[0];
     const auto found = Actions().find(action);
     if (found == Actions().end())
-        throw Failure("farm " + action, "unknown action (see 'veldra farm --help')");
+        throw Failure("farm " + action, "unknown action (see 'veldra farm --help')", FailureKind::Usage);
     farm.action = found->second;
     const std::vector<std::string> rest(words.begin() + 1, words.end());
     if (farm.action == Action::Submit) {

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -15,8 +14,6 @@
 #include "files/TestFaults.h"
 
 namespace {
-
-std::string Cause(int error) { return std::strerror(error); }
 
 std::string KindOf(mode_t mode)
 {
@@ -33,7 +30,7 @@ std::string KindOf(mode_t mode)
 
 FileError NotAFile(const std::string& path, mode_t mode)
 {
-    return FileError(path, "is " + KindOf(mode) + ", not a file");
+    return FileError(path, "is " + KindOf(mode) + ", not a file", S_ISDIR(mode) ? EISDIR : 0);
 }
 
 std::string FolderOf(const std::string& path)
@@ -56,11 +53,11 @@ std::string FinalTarget(const std::string& path)
         std::string link(PATH_MAX, '\0');
         const ssize_t length = readlink(target.c_str(), &link[0], link.size());
         if (length < 0)
-            throw FileError(path, "cannot follow the link: " + Cause(errno));
+            throw FileError::OfSystemError(path, "cannot follow the link", errno);
         link.resize(static_cast<std::size_t>(length));
         target = link[0] == '/' ? link : FolderOf(target) + "/" + link;
     }
-    throw FileError(path, "cannot follow the link: " + Cause(ELOOP));
+    throw FileError::OfSystemError(path, "cannot follow the link", ELOOP);
 }
 
 // Writes everything or returns the error number of the write that failed.
@@ -90,7 +87,7 @@ std::string RandomName(const std::string& target)
         for (int i = 0; i < 8; ++i)
             bytes[7 - i] = static_cast<unsigned char>(predictable >> (8 * i));
     } else if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
-        throw FileError(target, "cannot make a temporary name: " + Cause(errno));
+        throw FileError::OfSystemError(target, "cannot make a temporary name", errno);
     }
     static const char digits[] = "0123456789abcdef";
     std::string name = TemporaryNamePrefix(TemporaryNameTag());
@@ -116,11 +113,11 @@ public:
                 const int error = errno;
                 ReleasePendingFile(slot_);
                 if (error != EEXIST)
-                    throw FileError(target, "cannot write: " + Cause(error));
+                    throw FileError::OfSystemError(target, "cannot write", error);
             }
         }
         if (fd_ < 0)
-            throw FileError(target, "cannot write: " + Cause(EEXIST));
+            throw FileError::OfSystemError(target, "cannot write", EEXIST);
     }
     ~TemporaryFile()
     {
@@ -207,7 +204,7 @@ void ReplaceFileContents(const std::string& path, const void* data, std::size_t 
     if (!error)
         error = Rename(temporary.Path(), target);
     if (error)
-        throw FileError(path, "cannot write: " + Cause(error));
+        throw FileError::OfSystemError(path, "cannot write", error);
     temporary.Committed();
 
     // The rename itself reaches the disk only with the folder's entry.
@@ -223,7 +220,7 @@ std::uint64_t RegularFileSize(const std::string& path)
 {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0)
-        throw FileError(path, "cannot open: " + Cause(errno));
+        throw FileError::OfSystemError(path, "cannot open", errno);
     if (!S_ISREG(info.st_mode))
         throw NotAFile(path, info.st_mode);
     return static_cast<std::uint64_t>(info.st_size);
@@ -236,7 +233,7 @@ std::string ReadFileHead(const std::string& path, std::size_t limit)
     // opening it does not wait for a writer.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        throw FileError(path, "cannot open: " + Cause(errno));
+        throw FileError::OfSystemError(path, "cannot open", errno);
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
@@ -251,7 +248,7 @@ std::string ReadFileHead(const std::string& path, std::size_t limit)
         if (got < 0) {
             const int error = errno;
             close(fd);
-            throw FileError(path, "cannot read: " + Cause(error));
+            throw FileError::OfSystemError(path, "cannot read", error);
         }
         if (got == 0)
             break;
