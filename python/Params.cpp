@@ -102,16 +102,20 @@ their blocks are equal, and bytes(params) is the block as veldra's
              "__init__(self, axis='x', pivot='center', start=0.0, end=0.0)\n--\n\n")
         .def_property(
             "axis", [](const Params& p) { return AxisWordOf(p.fields.axis); },
-            [](Params& p, const py::object& word) { p.fields.axis = AxisValue("axis", WordOf(word, "axis")); })
+            [](Params& p, const py::object& word) { p.fields.axis = AxisValue("axis", WordOf(word, "axis")); },
+            "The axis of the turn: \"x\", \"y\" or \"z\".")
         .def_property(
             "pivot", [](const Params& p) { return PivotWordOf(p.fields.pivot); },
-            [](Params& p, const py::object& word) { p.fields.pivot = PivotValue("pivot", WordOf(word, "pivot")); })
+            [](Params& p, const py::object& word) { p.fields.pivot = PivotValue("pivot", WordOf(word, "pivot")); },
+            "The pivot: \"lower\", \"center\" or \"upper\" (\"centre\" is taken as \"center\").")
         .def_property(
             "start", [](const Params& p) { return static_cast<double>(p.fields.startAngle); },
-            [](Params& p, const py::object& degrees) { p.fields.startAngle = DegreesOf(degrees, "start"); })
+            [](Params& p, const py::object& degrees) { p.fields.startAngle = DegreesOf(degrees, "start"); },
+            "The angle in degrees at the first frame of the filter's range.")
         .def_property(
             "end", [](const Params& p) { return static_cast<double>(p.fields.endAngle); },
-            [](Params& p, const py::object& degrees) { p.fields.endAngle = DegreesOf(degrees, "end"); })
+            [](Params& p, const py::object& degrees) { p.fields.endAngle = DegreesOf(degrees, "end"); },
+            "The angle in degrees at the last frame of the filter's range.")
         .def_static(
             "load",
             [](const py::object& path) {

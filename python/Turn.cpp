@@ -120,7 +120,8 @@ The picture turned by the filter, as a new array of the same shape and dtype.
 image is a NumPy array of dtype uint8, uint16, float16 or float32 and shape
 (height, width) or (height, width, 1) for grey, (height, width, 2) for grey
 and alpha, (height, width, 3) for colour or (height, width, 4) for colour
-and alpha; grey is turned as veldra render turns grey files. The filter works on 16-bit values: 8-bit values are scaled by 257, float values
+and alpha; grey is turned as veldra render turns grey files. The filter
+works on 16-bit values: 8-bit values are scaled by 257, float values
 clamped to 0..1, exactly as veldra render reads files, and the result is
 converted back as veldra render writes them, so the values equal what the
 command writes for the same picture and settings.
