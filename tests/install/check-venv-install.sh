@@ -24,6 +24,16 @@ git ls-files -z --cached --others --exclude-standard \
 cd "$work"
 tar xzf "veldra-$version.tar.gz"
 
+# The source archive `python3 -m build` makes (MANIFEST.in) holds every
+# file of the project but its CI's and git's, so that the wheel it then
+# builds from it has everything the build reads.
+cp -a "veldra-$version" sdist-source
+/usr/bin/python3 -m build --sdist --no-isolation --outdir sdist sdist-source >sdist.log 2>&1 \
+  || { cat sdist.log >&2; fail "python3 -m build --sdist failed"; }
+missing="$(comm -13 <(tar tzf sdist/*.tar.gz | sed 's,^[^/]*/,,' | sort) \
+  <(tar tzf "veldra-$version.tar.gz" | sed 's,^[^/]*/,,' | grep -v -e '/$' -e '^\.ci/' -e '^\.gitignore$' | sort))"
+[ -z "$missing" ] || fail "python3 -m build's source archive lacks (MANIFEST.in): $missing"
+
 /usr/bin/python3 -m venv --system-site-packages env || fail "python3 -m venv failed (python3-venv)"
 env/bin/pip install --no-build-isolation --no-index "./veldra-$version" >pip.log 2>&1 \
   || { cat pip.log >&2; fail "pip install failed"; }
