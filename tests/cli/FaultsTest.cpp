@@ -445,8 +445,9 @@ TEST(Faults, LargeFramesCostTheirTwoFramesOfMemory)
 
 // A signal while a frame is being made: the frame in flight finishes or is
 // abandoned, no temporary file stays, and the exit says the run was
-// interrupted even when the frame was the last. A second signal ends the
-// run at once.
+// interrupted even when the frame was the last. A frame that outlasts its
+// grace period (a slow machine, the sanitizers) is abandoned and the signal
+// ends the run. A second signal ends the run at once.
 TEST(Faults, SignalsEndTheRunPromptly)
 {
     const std::string folder = ScratchFolder("signals");
@@ -463,8 +464,8 @@ TEST(Faults, SignalsEndTheRunPromptly)
                                "\"$VELDRA\" render in.####.png out.####.png --axis z --end 90 --jobs 2 "
                                "--quiet & " +
                                    waitThenSignal + "wait $!");
-    EXPECT_EQ(run.exitCode, 1) << run.output;
-    EXPECT_TRUE(Has(run.output, "interrupted")) << run.output;
+    EXPECT_TRUE(run.exitCode == 1 || run.exitCode == 128 + SIGTERM) << run.output;
+    EXPECT_TRUE(Has(run.output, run.exitCode == 1 ? "interrupted" : "was abandoned")) << run.output;
     EXPECT_TRUE(Leftovers(folder).empty());
     if (Exists(folder + "/out.0002.png")) {
         EXPECT_EQ(ReadPicture(folder + "/out.0002.png").width, 2500);
