@@ -53,9 +53,11 @@ test_packages=(
   python3-openimageio  # pictures in the Python tests and the README's example
 )
 
-# The render benchmark times OpenCV's warp beside ours (bench/run-benchmarks.sh).
+# The render benchmark times OpenCV's warp beside ours (bench/run-benchmarks.sh);
+# bench/frame-cost.sh times ffmpeg's perspective filter beside veldra.
 bench_packages=(
   libopencv-dev
+  ffmpeg
 )
 
 packages=("${demo_packages[@]}")
