@@ -3,12 +3,14 @@
 #include <OpenImageIO/imageio.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "image/PixelArrays.h"
 #include "image/io/ChannelPlan.h"
 #include "files/WholeFile.h"
 #include "image/io/InputChecks.h"
+#include "image/png/DirectPngReader.h"
 #include "messages/Failure.h"
 #include "messages/LibraryMessages.h"
 
@@ -72,6 +74,27 @@ bool ReadPixels(OIIO::ImageInput& input, const OIIO::ImageSpec& header, const Ch
     return true;
 }
 
+// The frame-to-be of a picture whose reader gave `header`, checked first
+// (CheckPictureSize), with what its channels mean.
+LoadedImage Describe(const std::string& path, const OIIO::ImageSpec& header, const std::string& format,
+                     std::uint64_t fileSize, int pngBits)
+{
+    CheckPictureSize(path, header, format, fileSize, pngBits);
+    LoadedImage image;
+    image.format = format;
+    image.compression = header.get_string_attribute("compression");
+    image.header = header;
+    const ChannelPlan plan = ChannelPlan::For(header);
+    image.droppedChannels = plan.DroppedWarning(path);
+    image.grey = plan.source[0] == plan.source[1] && plan.source[1] == plan.source[2];
+    image.hasAlpha = plan.source[3] >= 0;
+    // With the hint the readers are given, straight alpha stays as stored
+    // and is said to be; any other alpha is associated, as stored.
+    image.associatedAlpha = image.hasAlpha && header.get_int_attribute("oiio:UnassociatedAlpha") == 0;
+    image.frame = Frame::Make(static_cast<std::uint16_t>(header.width), static_cast<std::uint16_t>(header.height));
+    return image;
+}
+
 }  // namespace
 
 LoadedImage ReadImage(const std::string& path)
@@ -80,6 +103,15 @@ LoadedImage ReadImage(const std::string& path)
     // reader waiting.
     const std::uint64_t fileSize = RegularFileSize(path);
     const int pngBits = CheckPngChunks(path, fileSize);
+    // The common kinds of PNG files are read directly; whatever that reader
+    // leaves, the library judges.
+    if (pngBits > 0)
+        if (const std::optional<DirectPngReader> png = DirectPngReader::Open(path, fileSize)) {
+            LoadedImage image = Describe(path, png->Header(), "png", fileSize, pngBits);
+            if (png->ReadPixels(ChannelPlan::For(image.header), image.frame))
+                return image;
+        }
+
     LibraryMessages messages;
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
@@ -89,21 +121,8 @@ LoadedImage ReadImage(const std::string& path)
                         "not an image that can be read: " + messages.OneLine(OIIO::geterror(), "no reader knows it"));
 
     const OIIO::ImageSpec& header = input->spec();
-    LoadedImage image;
-    image.format = input->format_name();
-    CheckPictureSize(path, header, image.format, fileSize, pngBits);
-    image.compression = header.get_string_attribute("compression");
-    image.header = header;
-    const ChannelPlan plan = ChannelPlan::For(header);
-    image.droppedChannels = plan.DroppedWarning(path);
-    image.grey = plan.source[0] == plan.source[1] && plan.source[1] == plan.source[2];
-    image.hasAlpha = plan.source[3] >= 0;
-    // With the hint above, the library leaves straight alpha as stored and
-    // says so; any other alpha is associated, as stored.
-    image.associatedAlpha = image.hasAlpha && header.get_int_attribute("oiio:UnassociatedAlpha") == 0;
-    image.frame = Frame::Make(static_cast<std::uint16_t>(header.width), static_cast<std::uint16_t>(header.height));
-
-    const bool read = ReadPixels(*input, header, plan, image.frame, image.clamped);
+    LoadedImage image = Describe(path, header, input->format_name(), fileSize, pngBits);
+    const bool read = ReadPixels(*input, header, ChannelPlan::For(header), image.frame, image.clamped);
     // Readers of cut files may fill the missing rows and only leave an
     // error behind (JPEG, TIFF strips): any error means a damaged picture.
     const std::string error = input->geterror();
