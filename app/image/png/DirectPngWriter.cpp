@@ -32,8 +32,11 @@ bool TextChunksOf(const OIIO::ImageSpec& header, std::vector<Text>& texts, bool&
         "ICCProfile", "XResolution", "YResolution", "ResolutionUnit", "PixelAspectRatio", "planarconfig", "compression",
     };
     static const char* const kRenamed[][2] = {
-        {"Artist", "Author"}, {"DocumentName", "Title"}, {"name", "Title"},
-        {"ImageDescription", "Description"}, {"description", "Description"},
+        {"Artist", "Author"},
+        {"DocumentName", "Title"},
+        {"name", "Title"},
+        {"ImageDescription", "Description"},
+        {"description", "Description"},
     };
     srgb = false;
     for (const OIIO::ParamValue& value : header.extra_attribs) {
@@ -72,8 +75,8 @@ struct CompressorDeleter {
 };
 
 // Rows, each its filter byte and big-endian samples.
-std::vector<unsigned char> FilteredRows(const OIIO::ImageSpec& header, const std::uint16_t* pixels,
-                                        std::size_t stride, bool sub)
+std::vector<unsigned char> FilteredRows(const OIIO::ImageSpec& header, const std::uint16_t* pixels, std::size_t stride,
+                                        bool sub)
 {
     const std::size_t width = static_cast<std::size_t>(header.width);
     const std::size_t channels = static_cast<std::size_t>(header.nchannels);
@@ -111,10 +114,10 @@ bool EncodePngDirectly(const OIIO::ImageSpec& header, const std::uint16_t* pixel
     const bool associated = header.alpha_channel >= 0 && header.get_int_attribute("oiio:UnassociatedAlpha", 0) == 0;
     const int filter = header.get_int_attribute("png:filter", 0);
     const int level = header.get_int_attribute("png:compressionLevel", 6);
-    if ((header.format != OIIO::TypeDesc::UINT8 && header.format != OIIO::TypeDesc::UINT16) ||
-        header.nchannels < 1 || header.nchannels > 4 || header.width < 1 || header.height < 1 ||
-        header.width > 65535 || header.height > 65535 || associated ||
-        (filter != kLibraryFilterNone && filter != kLibraryFilterSub) || level < 0 || level > 9)
+    if ((header.format != OIIO::TypeDesc::UINT8 && header.format != OIIO::TypeDesc::UINT16) || header.nchannels < 1 ||
+        header.nchannels > 4 || header.width < 1 || header.height < 1 || header.width > 65535 ||
+        header.height > 65535 || associated || (filter != kLibraryFilterNone && filter != kLibraryFilterSub) ||
+        level < 0 || level > 9)
         return false;
     std::vector<Text> texts;
     bool srgb = false;
