@@ -1,6 +1,7 @@
 #include "image/PixelArrays.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -10,6 +11,10 @@ namespace {
 constexpr OIIO::stride_t kFramePixel = sizeof(BMM_Color_64);
 // Rows of half values turned into floats at a time.
 constexpr int kBandRows = 64;
+
+// 16-bit RGBA: the array's values lie as the frame's pixels do, and are
+// copied as they are, far faster than converted value by value.
+bool IsFrameLayout(const PixelArray& pixels) { return pixels.type == OIIO::TypeDesc::UINT16 && pixels.channels == 4; }
 
 }  // namespace
 
@@ -23,12 +28,19 @@ bool FloatsToSixteenBits(const float* values, int channels, int width, int heigh
                                OIIO::AutoStride, OIIO::AutoStride);
 }
 
-Frame FrameOfPixels(const PixelArray& pixels, bool& clamped)
+Frame FrameOfPixels(const PixelArray& pixels, bool& clamped, const PixelArray* place)
 {
-    Frame frame = Frame::Make(static_cast<std::uint16_t>(pixels.width), static_cast<std::uint16_t>(pixels.height));
+    const auto width = static_cast<std::uint16_t>(pixels.width), height = static_cast<std::uint16_t>(pixels.height);
+    clamped = false;
+    if (IsFrameLayout(pixels)) {
+        Frame frame = place ? Frame::Over(static_cast<BMM_Color_64*>(place->data), width, height)
+                            : Frame::Make(width, height);
+        std::memcpy(frame.pixels, pixels.data, frame.PixelCount() * sizeof(BMM_Color_64));
+        return frame;
+    }
+    Frame frame = Frame::Make(width, height);
     std::uint16_t* out = &frame.pixels[0].r;
     bool converted = false;
-    clamped = false;
     if (pixels.type == OIIO::TypeDesc::FLOAT) {
         converted = FloatsToSixteenBits(static_cast<const float*>(pixels.data), pixels.channels, pixels.width,
                                         pixels.height, out, kFramePixel, clamped);
@@ -67,6 +79,12 @@ Frame FrameOfPixels(const PixelArray& pixels, bool& clamped)
 
 void StorePixels(const Frame& frame, const PixelArray& pixels)
 {
+    if (frame.pixels == pixels.data)
+        return;
+    if (IsFrameLayout(pixels)) {
+        std::memcpy(pixels.data, frame.pixels, frame.PixelCount() * sizeof(BMM_Color_64));
+        return;
+    }
     OIIO::convert_image(pixels.channels, pixels.width, pixels.height, 1, &frame.pixels[0].r, OIIO::TypeDesc::UINT16,
                         kFramePixel, OIIO::AutoStride, OIIO::AutoStride, pixels.data, pixels.type, OIIO::AutoStride,
                         OIIO::AutoStride, OIIO::AutoStride);

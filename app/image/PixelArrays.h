@@ -23,12 +23,16 @@ struct PixelArray {
 // A frame of the array's pixels: 8-bit values times 257, float values
 // clamped to 0..1 and rounded as the library rounds them (`clamped` says
 // whether any lay outside), RGB opaque. The size must have passed
-// CheckFrameShape (image/io/InputChecks.h). Throws std::bad_alloc.
-Frame FrameOfPixels(const PixelArray& pixels, bool& clamped);
+// CheckFrameShape (image/io/InputChecks.h). A 16-bit RGBA array's values
+// lie as a frame's pixels do: given `place`, an array of the same shape and
+// type that outlives the frame, they are copied there and the frame lies
+// over it, so that whatever is done to the frame is done in `place`.
+// Throws std::bad_alloc.
+Frame FrameOfPixels(const PixelArray& pixels, bool& clamped, const PixelArray* place = nullptr);
 
 // `frame`, of the array's size, stored into the array in its type, as the
 // library converts 16-bit values for a file of that type; a 3-channel array
-// gets no alpha.
+// gets no alpha. Nothing is left to do for a frame that lies over the array.
 void StorePixels(const Frame& frame, const PixelArray& pixels);
 
 // What a warning says when float values were clamped.

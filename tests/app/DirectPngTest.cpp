@@ -42,8 +42,8 @@ protected:
 
     std::string Save(const std::string& name, const Bytes& bytes) const
     {
-        std::ofstream(Path(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                          static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(Path(name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return Path(name);
     }
 
@@ -59,8 +59,8 @@ std::vector<std::uint16_t> Pattern(int width, int height, int channels)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             for (int c = 0; c < channels; ++c)
-                values[(static_cast<std::size_t>(y) * width + x) * channels + c] =
-                    static_cast<std::uint16_t>(x * 4099 + y * 257 * (c + 1) + c * 12345);
+                values[(static_cast<std::size_t>(y) * width + x) * channels + c] = static_cast<std::uint16_t>(
+                    x * 4099 + y * 257 * (c + 1) + c * 12345);
     return values;
 }
 
@@ -89,9 +89,9 @@ Bytes LibraryPng(const OIIO::ImageSpec& header, const std::vector<std::uint16_t>
 Bytes DirectPngOf(const OIIO::ImageSpec& header, const std::vector<std::uint16_t>& values)
 {
     Bytes file;
-    const bool encoded =
-        EncodePngDirectly(header, values.data(), static_cast<std::size_t>(header.nchannels),
-                          [&](const unsigned char* bytes, std::size_t size) { file.assign(bytes, bytes + size); });
+    const bool encoded = EncodePngDirectly(
+        header, values.data(), static_cast<std::size_t>(header.nchannels),
+        [&](const unsigned char* bytes, std::size_t size) { file.assign(bytes, bytes + size); });
     EXPECT_TRUE(encoded) << header.serialize(OIIO::ImageSpec::SerialText);
     return file;
 }
@@ -133,8 +133,7 @@ void ExpectReadAsLibrary(const std::string& path)
     const std::optional<DirectPngReader> reader = DirectPngReader::Open(path, RegularFileSize(path));
     ASSERT_TRUE(reader) << path;
     const LibraryRead library = ReadWithLibrary(path);
-    EXPECT_EQ(reader->Header().serialize(OIIO::ImageSpec::SerialText, OIIO::ImageSpec::SerialDetailed),
-              library.header);
+    EXPECT_EQ(reader->Header().serialize(OIIO::ImageSpec::SerialText, OIIO::ImageSpec::SerialDetailed), library.header);
     const OIIO::ImageSpec& header = reader->Header();
     const ChannelPlan plan = ChannelPlan::For(header);
     Frame direct = Frame::Make(static_cast<std::uint16_t>(header.width), static_cast<std::uint16_t>(header.height));
@@ -193,8 +192,8 @@ TEST_F(DirectPng, ReadsWhatTheLibraryReads)
                 header.attribute("ImageDescription", "a test");
                 header.attribute("Artist", "Ö. Someone");
                 header.attribute("Exif:ImageHistory", "made");
-                const std::string path =
-                    Save("in" + std::to_string(n++) + ".png", LibraryPng(header, Pattern(width, height, channels)));
+                const std::string path = Save("in" + std::to_string(n++) + ".png",
+                                              LibraryPng(header, Pattern(width, height, channels)));
                 ExpectReadAsLibrary(path);
             }
 }
@@ -321,7 +320,8 @@ TEST_F(DirectPng, FfmpegReadsTheFiles)
         const OIIO::ImageSpec header = HeaderOf(31, 9, kind.channels, kind.type);
         const std::vector<std::uint16_t> values = Pattern(31, 9, kind.channels);
         const std::string path = Save(std::string(kind.ffmpegFormat) + ".png", DirectPngOf(header, values));
-        const std::string command = "ffmpeg -v error -i '" + path + "' -f rawvideo -pix_fmt " + kind.ffmpegFormat + " -";
+        const std::string command = "ffmpeg -v error -i '" + path + "' -f rawvideo -pix_fmt " + kind.ffmpegFormat +
+                                    " -";
         FILE* pipe = popen(command.c_str(), "r");
         ASSERT_NE(pipe, nullptr);
         Bytes decoded;
