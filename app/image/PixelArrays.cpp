@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,6 +27,53 @@ bool FloatsToSixteenBits(const float* values, int channels, int width, int heigh
     return OIIO::convert_image(channels, width, height, 1, values, OIIO::TypeDesc::FLOAT, OIIO::AutoStride,
                                OIIO::AutoStride, OIIO::AutoStride, out, OIIO::TypeDesc::UINT16, outStride,
                                OIIO::AutoStride, OIIO::AutoStride);
+}
+
+void HalvesToSixteenBits(std::uint16_t* values, std::size_t count, bool& clamped)
+{
+    struct Table {
+        std::uint16_t sixteenBits[65536];
+        bool outside[65536];
+    };
+    static const std::unique_ptr<const Table> table = [] {
+        auto made = std::make_unique<Table>();
+        std::vector<std::uint16_t> halves(65536);
+        for (std::size_t i = 0; i < halves.size(); ++i)
+            halves[i] = static_cast<std::uint16_t>(i);
+        std::vector<float> floats(halves.size());
+        bool anyOutside = false;
+        if (!OIIO::convert_pixel_values(OIIO::TypeDesc::HALF, halves.data(), OIIO::TypeDesc::FLOAT, floats.data(),
+                                        static_cast<int>(floats.size())) ||
+            !FloatsToSixteenBits(floats.data(), 1, static_cast<int>(floats.size()), 1, made->sixteenBits,
+                                 OIIO::AutoStride, anyOutside))
+            throw std::logic_error("no conversion from half values");
+        for (std::size_t i = 0; i < floats.size(); ++i)
+            made->outside[i] = !(floats[i] >= 0.0f && floats[i] <= 1.0f);
+        return made;
+    }();
+    bool outside = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        outside |= table->outside[values[i]];
+        values[i] = table->sixteenBits[values[i]];
+    }
+    clamped = outside;
+}
+
+void SixteenBitsToHalves(const std::uint16_t* values, std::size_t stride, int channels, std::size_t count,
+                         std::uint16_t* halves)
+{
+    static const std::vector<std::uint16_t> table = [] {
+        std::vector<std::uint16_t> all(65536), made(65536);
+        for (std::size_t i = 0; i < all.size(); ++i)
+            all[i] = static_cast<std::uint16_t>(i);
+        if (!OIIO::convert_pixel_values(OIIO::TypeDesc::UINT16, all.data(), OIIO::TypeDesc::HALF, made.data(),
+                                        static_cast<int>(made.size())))
+            throw std::logic_error("no conversion to half values");
+        return made;
+    }();
+    for (std::size_t i = 0; i < count; ++i, values += stride)
+        for (int c = 0; c < channels; ++c)
+            *halves++ = table[values[c]];
 }
 
 Frame FrameOfPixels(const PixelArray& pixels, bool& clamped, const PixelArray* place)

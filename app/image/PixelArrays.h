@@ -44,3 +44,16 @@ constexpr const char* kClampedWarning = "float values outside 0..1 are clamped: 
 // whether any value lay outside 0..1. False when the library fails.
 bool FloatsToSixteenBits(const float* values, int channels, int width, int height, std::uint16_t* out,
                          OIIO::stride_t outStride, bool& clamped);
+
+// `count` half values, given as their 16 bits, turned in place into the
+// 16-bit values FloatsToSixteenBits makes of them, through a table of every
+// half value made once with it. `clamped` says whether any lay outside
+// 0..1.
+void HalvesToSixteenBits(std::uint16_t* values, std::size_t count, bool& clamped);
+
+// `count` pixels of `channels` 16-bit values, `stride` values from one
+// pixel to the next, turned into packed half values (their 16 bits) at
+// `halves`, as the library converts them, through a table of every 16-bit
+// value made once with it.
+void SixteenBitsToHalves(const std::uint16_t* values, std::size_t stride, int channels, std::size_t count,
+                         std::uint16_t* halves);
