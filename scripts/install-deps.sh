@@ -15,7 +15,8 @@ demo_packages=(
   ninja-build          # the presets' generator
   g++                  # the compiler
   libopenimageio-dev   # veldra reads and writes pictures with OpenImageIO
-  libdeflate-dev       # and the common kinds of PNG files directly, with libdeflate
+  libdeflate-dev       # and the common kinds of PNG files directly: deflated with libdeflate
+  libisal-dev          # and inflated with ISA-L
   pkg-config           # which CMake finds through pkg-config
   openimageio-tools    # Debian's OpenImageIO CMake package names these tools; configuring fails without them
   fonts-dejavu-core    # the test card's and contact sheet's lettering

@@ -137,7 +137,7 @@ void ExpectReadAsLibrary(const std::string& path)
     const OIIO::ImageSpec& header = reader->Header();
     const ChannelPlan plan = ChannelPlan::For(header);
     Frame direct = Frame::Make(static_cast<std::uint16_t>(header.width), static_cast<std::uint16_t>(header.height));
-    ASSERT_TRUE(reader->ReadPixels(plan, direct));
+    ASSERT_TRUE(reader->ReadPixels(plan, direct)) << path;
     Frame expected = Frame::Make(direct.Width(), direct.Height());
     plan.Spread(library.values.data(), header.nchannels, expected.pixels, expected.PixelCount());
     for (std::size_t i = 0; i < direct.PixelCount(); ++i) {
@@ -177,14 +177,15 @@ Bytes Text(const std::string& key, const std::string& text)
 }  // namespace
 
 // Each kind read directly: grey, grey with alpha, RGB and RGBA in 8 and 16
-// bits, odd sizes down to one pixel, offsets and text (renamed as the
-// library renames it), written by the library's own writer.
+// bits, odd sizes down to one pixel and up to several bands of rows in
+// many chunks, offsets and text (renamed as the library renames it),
+// written by the library's own writer.
 TEST_F(DirectPng, ReadsWhatTheLibraryReads)
 {
     int n = 0;
     for (int channels = 1; channels <= 4; ++channels)
         for (const OIIO::TypeDesc type : {OIIO::TypeDesc::UINT8, OIIO::TypeDesc::UINT16})
-            for (const auto& [width, height] : {std::pair{1, 1}, std::pair{37, 5}}) {
+            for (const auto& [width, height] : {std::pair{1, 1}, std::pair{37, 5}, std::pair{300, 150}}) {
                 OIIO::ImageSpec header = HeaderOf(width, height, channels, type);
                 header.x = -3;
                 header.y = 70000;
@@ -222,6 +223,7 @@ TEST_F(DirectPng, LeavesOtherFilesToTheLibrary)
         {"a private chunk", Rechunked(plain, "IDAT", nullptr, "prVt", {1, 2, 3}), true},
         {"pixel data cut short", Rechunked(plain, "IDAT", cut), false},
         {"damaged pixel data", Rechunked(plain, "IDAT", damaged), false},
+        {"data after the pixel data", Rechunked(plain, "IEND", nullptr, "IDAT", {1, 2, 3}), true},
     };
     int n = 0;
     for (const Case& c : cases) {

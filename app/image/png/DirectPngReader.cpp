@@ -1,6 +1,6 @@
 #include "image/png/DirectPngReader.h"
 
-#include <libdeflate.h>
+#include <isa-l/igzip_lib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -89,8 +89,68 @@ bool Unfilter(unsigned char filter, unsigned char* row, const unsigned char* abo
     return false;
 }
 
-struct DecompressorDeleter {
-    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+// Rows inflated and converted at a time: the reader holds a few rows of
+// the picture besides the frame, whatever its size.
+constexpr std::size_t kBandRows = 64;
+
+// The zlib stream that the IDAT chunks hold between them, inflated piece by
+// piece with ISA-L, the fastest inflater at hand.
+class PixelDataStream {
+public:
+    explicit PixelDataStream(const std::vector<PngChunk>& chunks)
+        : chunks_(chunks), state_(std::make_unique<inflate_state>())
+    {
+        isal_inflate_init(state_.get());
+        state_->crc_flag = ISAL_ZLIB;  // the header is read and the checksum checked
+    }
+
+    // The next `size` bytes of the stream into `out`; false when it is
+    // damaged or ends before.
+    bool Inflate(unsigned char* out, std::size_t size)
+    {
+        state_->next_out = out;
+        state_->avail_out = static_cast<std::uint32_t>(size);
+        while (state_->avail_out > 0)
+            if (state_->block_state == ISAL_BLOCK_FINISH || !Step())
+                return false;
+        return true;
+    }
+
+    // Whether the stream ends here, its checksum right, with nothing after
+    // it in the chunks.
+    bool Finished()
+    {
+        unsigned char extra = 0;
+        while (state_->block_state != ISAL_BLOCK_FINISH) {
+            state_->next_out = &extra;
+            state_->avail_out = 1;
+            if (!Step() || state_->avail_out == 0)
+                return false;
+        }
+        return state_->avail_in == 0 && next_ == chunks_.size();
+    }
+
+private:
+    // One call of the inflater, given the next chunk when it has taken all
+    // it was given (it may still hold the end of the stream); false on
+    // damaged data or when nothing comes of the call.
+    bool Step()
+    {
+        if (state_->avail_in == 0 && next_ < chunks_.size()) {
+            state_->next_in = const_cast<std::uint8_t*>(chunks_[next_].data);
+            state_->avail_in = chunks_[next_].size;
+            ++next_;
+        }
+        const std::uint32_t in = state_->avail_in, out = state_->avail_out;
+        const auto block = state_->block_state;
+        if (isal_inflate(state_.get()) != ISAL_DECOMP_OK)
+            return false;
+        return state_->avail_in != in || state_->avail_out != out || state_->block_state != block;
+    }
+
+    const std::vector<PngChunk>& chunks_;
+    std::size_t next_ = 0;
+    std::unique_ptr<inflate_state> state_;
 };
 
 }  // namespace
@@ -181,47 +241,35 @@ bool DirectPngReader::ReadPixels(const ChannelPlan& plan, Frame& frame) const
     const std::size_t sampleBytes = bitDepth_ / 8;
     const std::size_t bpp = channels * sampleBytes;
     const std::size_t rowBytes = width * bpp;
-    // Sides are at most 65535: no product here overflows.
-    std::vector<unsigned char> rows(height * (rowBytes + 1));
-
-    std::vector<unsigned char> joined;
-    const unsigned char* compressed = pixelData_[0].data;
-    std::size_t compressedSize = pixelData_[0].size;
-    if (pixelData_.size() > 1) {
-        for (const PngChunk& chunk : pixelData_)
-            joined.insert(joined.end(), chunk.data, chunk.data + chunk.size);
-        compressed = joined.data();
-        compressedSize = joined.size();
-    }
-    const std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(libdeflate_alloc_decompressor());
-    if (!inflater)
-        throw std::bad_alloc();
-    std::size_t read = 0, written = 0;
-    if (libdeflate_zlib_decompress_ex(inflater.get(), compressed, compressedSize, rows.data(), rows.size(), &read,
-                                      &written) != LIBDEFLATE_SUCCESS ||
-        read != compressedSize || written != rows.size())
-        return false;
-    std::vector<unsigned char>().swap(joined);
-
-    const std::vector<unsigned char> zeros(rowBytes);
+    const std::size_t rowSpan = rowBytes + 1;  // its filter byte and samples
+    const std::size_t bandRows = std::min<std::size_t>(height, kBandRows);
+    // A band of rows after the last row of the band before (zeros above the
+    // first), which each band's first row is filtered against.
+    std::vector<unsigned char> band((bandRows + 1) * rowSpan);
+    PixelDataStream stream(pixelData_);
     const bool direct = plan.IsRgbaInOrder() && sampleBytes == 2;
     std::vector<std::uint16_t> values(direct ? 0 : width * channels);
-    for (std::size_t y = 0; y < height; ++y) {
-        unsigned char* row = rows.data() + y * (rowBytes + 1);
-        const unsigned char* above = y > 0 ? row - rowBytes : zeros.data();
-        if (!Unfilter(row[0], row + 1, above, rowBytes, bpp))
+    for (std::size_t first = 0; first < height; first += bandRows) {
+        const std::size_t rows = std::min(bandRows, height - first);
+        if (!stream.Inflate(band.data() + rowSpan, rows * rowSpan))
             return false;
-        const unsigned char* samples = row + 1;
-        BMM_Color_64* pixels = frame.pixels + y * width;
-        std::uint16_t* out = direct ? &pixels->r : values.data();
-        if (sampleBytes == 2)
-            for (std::size_t i = 0; i < width * channels; ++i)
-                out[i] = static_cast<std::uint16_t>((samples[2 * i] << 8) | samples[2 * i + 1]);
-        else
-            for (std::size_t i = 0; i < width * channels; ++i)
-                out[i] = static_cast<std::uint16_t>(samples[i] * 257);
-        if (!direct)
-            plan.Spread(values.data(), static_cast<int>(channels), pixels, width);
+        for (std::size_t r = 1; r <= rows; ++r) {
+            unsigned char* row = band.data() + r * rowSpan;
+            if (!Unfilter(row[0], row + 1, row + 1 - rowSpan, rowBytes, bpp))
+                return false;
+            const unsigned char* samples = row + 1;
+            BMM_Color_64* pixels = frame.pixels + (first + r - 1) * width;
+            std::uint16_t* out = direct ? &pixels->r : values.data();
+            if (sampleBytes == 2)
+                for (std::size_t i = 0; i < width * channels; ++i)
+                    out[i] = static_cast<std::uint16_t>((samples[2 * i] << 8) | samples[2 * i + 1]);
+            else
+                for (std::size_t i = 0; i < width * channels; ++i)
+                    out[i] = static_cast<std::uint16_t>(samples[i] * 257);
+            if (!direct)
+                plan.Spread(values.data(), static_cast<int>(channels), pixels, width);
+        }
+        std::memcpy(band.data(), band.data() + rows * rowSpan, rowSpan);
     }
-    return true;
+    return stream.Finished();
 }

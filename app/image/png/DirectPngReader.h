@@ -2,8 +2,8 @@
 // 16-bit grey, grey with alpha, RGB or RGBA, not interlaced, holding no
 // chunks but the header, the pixel data, the end, sRGB with its gamma and
 // chromaticities, the offset and plain text before the pixel data. The
-// pixel data are inflated with libdeflate in one step, much faster than
-// the library's reader does row by row. Anything else, and anything
+// pixel data are inflated with ISA-L a band of rows at a time, much faster
+// than the library's reader does through zlib. Anything else, and anything
 // unusual in such a file (a bad checksum, stray data), is left to the
 // library's reader, so that a file is accepted, refused and described
 // exactly as before.
