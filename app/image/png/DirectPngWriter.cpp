@@ -124,13 +124,17 @@ bool EncodePngDirectly(const OIIO::ImageSpec& header, const std::uint16_t* pixel
     if (!TextChunksOf(header, texts, srgb))
         return false;
 
-    const std::vector<unsigned char> rows = FilteredRows(header, pixels, stride, filter == kLibraryFilterSub);
+    std::vector<unsigned char> rows = FilteredRows(header, pixels, stride, filter == kLibraryFilterSub);
     const std::unique_ptr<libdeflate_compressor, CompressorDeleter> deflater(libdeflate_alloc_compressor(level));
     if (!deflater)
         throw std::bad_alloc();
     std::vector<unsigned char> compressed(libdeflate_zlib_compress_bound(deflater.get(), rows.size()));
-    compressed.resize(
-        libdeflate_zlib_compress(deflater.get(), rows.data(), rows.size(), compressed.data(), compressed.size()));
+    const std::size_t size = libdeflate_zlib_compress(deflater.get(), rows.data(), rows.size(), compressed.data(),
+                                                      compressed.size());
+    if (size == 0)
+        return false;  // no room: cannot happen within the bound, but never a file without its pixels
+    compressed.resize(size);
+    std::vector<unsigned char>().swap(rows);  // held no longer than needed: a frame's worth
 
     std::vector<unsigned char> file(kPngSignature, kPngSignature + sizeof kPngSignature);
     file.reserve(compressed.size() + compressed.size() / kPixelChunkBytes * 12 + 4096);
