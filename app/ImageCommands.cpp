@@ -8,6 +8,12 @@ int RunImageCommand(const Arguments& arguments, char**)
     switch (arguments.command) {
     case Arguments::Command::Render: return RunRender(arguments);
     case Arguments::Command::Demo: return RunDemo(arguments);
-    default: return RunFarmChunk(arguments.farm);
+    default: break;
     }
+    if (arguments.farm.action == FarmArguments::Action::Chunk)
+        return RunFarmChunk(arguments.farm);
+    ProtectRunFiles();
+    if (arguments.farm.action == FarmArguments::Action::Retry)
+        return RunFarmRetry(arguments.farm);
+    return RunFarmSubmit(arguments.farm);
 }

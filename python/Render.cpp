@@ -167,8 +167,8 @@ py::list Render(const py::object& input, const py::object& output, const py::obj
         std::rethrow_exception(failure);
 
     py::list written;
-    for (std::int64_t index = 0; index < plan.Count(); ++index)
-        written.append(plan.OutputOf(plan.frames.At(index)));
+    for (const std::string& file : plan.OutputFiles())
+        written.append(file);
     return written;
 }
 

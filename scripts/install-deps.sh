@@ -15,6 +15,11 @@ demo_packages=(
   ninja-build          # the presets' generator
   g++                  # the compiler
   libopenimageio-dev   # veldra reads and writes pictures with OpenImageIO
+  libavformat-dev      # veldra reads and writes movies: containers
+  libavcodec-dev       # ...their codecs
+  libswscale-dev       # ...their colour conversion
+  libavutil-dev        # ...and libav's utilities
+  pkg-config           # finds the libav libraries for the build
   openimageio-tools    # Debian's OpenImageIO CMake package names these tools; configuring fails without them
   fonts-dejavu-core    # the test card's and contact sheet's lettering
   libgtest-dev         # GoogleTest, looked for when the native preset configures
@@ -51,6 +56,7 @@ test_packages=(
   python3-numpy        # the arrays the Python package takes and gives
   python3-pytest       # the Python package's tests
   python3-openimageio  # pictures in the Python tests and the README's example
+  ffmpeg               # the movie tests' oracle: makes movies, decodes them, ffprobe says what they hold
 )
 
 # The render benchmark times OpenCV's warp beside ours (bench/run-benchmarks.sh).

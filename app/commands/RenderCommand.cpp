@@ -22,7 +22,7 @@ void ListFrames(const FramePlan& plan, const RotationParams& params)
         const int percent = ProgressPercentOf(frame, plan.range.first, plan.range.Count());
         const float angle = FrameAngle(params.startAngle, params.endAngle, percent);
         std::printf("frame %d  %d%%  %s deg  %s -> %s\n", frame, percent, DegreesText(angle).c_str(),
-                    plan.InputOf(frame).c_str(), plan.OutputOf(frame).c_str());
+                    plan.InputWords(frame).c_str(), plan.OutputOf(frame).c_str());
     }
 }
 

@@ -1,24 +1,31 @@
 // The dispatcher of `veldra farm`: each action to the file that holds it.
-// The chunk action, which renders, is run by the image program
-// (app/main.cpp), so that the rest of the farm never loads the image
-// library.
+// The submission and the retry (which plan frames from pictures and
+// movies) and the chunk (which renders them) are run by the image program
+// (app/ImageCommands.cpp), so that the rest of the farm never loads the
+// image and movie libraries.
 #include <sys/stat.h>
 
 #include "farm/FarmActions.h"
 
+bool RunsInImageProgram(FarmArguments::Action action)
+{
+    return action == FarmArguments::Action::Submit || action == FarmArguments::Action::Retry ||
+           action == FarmArguments::Action::Chunk;
+}
+
+void ProtectRunFiles() { umask(umask(0) | S_IWGRP | S_IWOTH); }
+
 int RunFarm(const FarmArguments& arguments)
 {
-    // A run's own files are written for no one else to change, whatever
-    // the user's umask allows for the outputs.
-    umask(umask(0) | S_IWGRP | S_IWOTH);
+    ProtectRunFiles();
     switch (arguments.action) {
-    case FarmArguments::Action::Submit: return RunFarmSubmit(arguments);
     case FarmArguments::Action::Status: return RunFarmStatus(arguments);
-    case FarmArguments::Action::Retry: return RunFarmRetry(arguments);
     case FarmArguments::Action::Cancel: return RunFarmCancel(arguments);
     case FarmArguments::Action::Report: return RunFarmReport(arguments);
     case FarmArguments::Action::Task: return RunFarmTask(arguments);
-    case FarmArguments::Action::Chunk: break;  // the image program's (app/main.cpp)
+    case FarmArguments::Action::Submit:
+    case FarmArguments::Action::Retry:
+    case FarmArguments::Action::Chunk: break;  // the image program's (app/ImageCommands.cpp)
     }
     return 1;
 }

@@ -6,8 +6,18 @@
 #include "farm/FarmArguments.h"
 
 // The dispatcher: runs the action `arguments` ask for (Dispatch.cpp), all
-// but the chunk.
+// but those that run in the image program.
 int RunFarm(const FarmArguments& arguments);
+
+// Whether `action` runs in the image program, which reads pictures and
+// movies: the submission and the retry (which plan the shot from its
+// input, a movie's frames among it) and the chunk (app/main.cpp).
+bool RunsInImageProgram(FarmArguments::Action action);
+
+// A run's own files are written for no one else to change, whatever the
+// user's umask allows for the outputs: every action but the chunk calls
+// this first.
+void ProtectRunFiles();
 
 // Submit.cpp: a new run, or its failed and unrun frames again.
 int RunFarmSubmit(const FarmArguments& arguments);

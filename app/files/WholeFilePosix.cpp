@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <memory>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include "messages/Failure.h"
+#include "files/FileBeingWritten.h"
 #include "files/PendingFiles.h"
 #include "files/ReadAt.h"
 #include "files/TestFaults.h"
@@ -63,14 +65,17 @@ std::string FinalTarget(const std::string& path)
     throw FileError(path, "cannot follow the link: " + Cause(ELOOP));
 }
 
-// Writes everything or returns the error number of the write that failed.
-int WriteAll(int fd, const char* data, std::size_t size)
+// Writes everything at `offset`, or returns the error number of the write
+// that failed. A simulated full disk counts from the file's start.
+int WriteAll(int fd, const char* data, std::size_t size, std::uint64_t offset)
 {
-    const std::size_t room = SimulatedDiskBytes();
-    const std::size_t allowed = size < room ? size : room;
+    const std::uint64_t room = SimulatedDiskBytes();
+    const std::size_t allowed = offset >= room         ? 0
+                                : size < room - offset ? size
+                                                       : static_cast<std::size_t>(room - offset);
     std::size_t done = 0;
     while (done < allowed) {
-        const ssize_t written = write(fd, data + done, allowed - done);
+        const ssize_t written = pwrite(fd, data + done, allowed - done, static_cast<off_t>(offset + done));
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
@@ -185,38 +190,60 @@ void KeepAttributes(int fd, const struct stat& old)
 
 }  // namespace
 
-void ReplaceFileContents(const std::string& path, const void* data, std::size_t size)
+struct FileBeingWritten::Temporary : TemporaryFile {
+    using TemporaryFile::TemporaryFile;
+};
+
+FileBeingWritten::FileBeingWritten(const std::string& path) : path_(path), target_(FinalTarget(path))
 {
-    const std::string target = FinalTarget(path);
     struct stat old {};
-    const bool replacing = stat(target.c_str(), &old) == 0;
+    const bool replacing = stat(target_.c_str(), &old) == 0;
     if (replacing && !S_ISREG(old.st_mode))
         throw NotAFile(path, old.st_mode);
-
-    const std::string folder = FolderOf(target);
-    TemporaryFile temporary(path, folder);
+    temporary_ = std::make_unique<Temporary>(path, FolderOf(target_));
     if (replacing)
-        KeepAttributes(temporary.Descriptor(), old);
-    int error = WriteAll(temporary.Descriptor(), static_cast<const char*>(data), size);
-    StallWhenAsked(path);
-    if (!error)
-        error = SyncToDisk(temporary.Descriptor());
-    const int closeError = temporary.Close();
+        KeepAttributes(temporary_->Descriptor(), old);
+}
+
+FileBeingWritten::~FileBeingWritten() = default;
+
+void FileBeingWritten::Write(const void* data, std::size_t size)
+{
+    const int error = WriteAll(temporary_->Descriptor(), static_cast<const char*>(data), size, position_);
+    if (error)
+        throw FileError(path_, "cannot write: " + Cause(error));
+    position_ += size;
+    if (position_ > size_)
+        size_ = position_;
+}
+
+void FileBeingWritten::Commit()
+{
+    StallWhenAsked(path_);
+    int error = SyncToDisk(temporary_->Descriptor());
+    const int closeError = temporary_->Close();
     if (!error)
         error = closeError;
     if (!error)
-        error = Rename(temporary.Path(), target);
+        error = Rename(temporary_->Path(), target_);
     if (error)
-        throw FileError(path, "cannot write: " + Cause(error));
-    temporary.Committed();
+        throw FileError(path_, "cannot write: " + Cause(error));
+    temporary_->Committed();
 
     // The rename itself reaches the disk only with the folder's entry.
     // Some file systems cannot sync a folder; the file is in place either way.
-    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folderFd = open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {
         (void)!fsync(folderFd);
         close(folderFd);
     }
+}
+
+void ReplaceFileContents(const std::string& path, const void* data, std::size_t size)
+{
+    FileBeingWritten file(path);
+    file.Write(data, size);
+    file.Commit();
 }
 
 std::uint64_t RegularFileSize(const std::string& path)

@@ -1,36 +1,62 @@
 #include "render/FrameLoop.h"
 
 #include <new>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "image/ImageFiles.h"
 #include "image/PixelArrays.h"
 #include "messages/Failure.h"
 #include "process/Interrupt.h"
 #include "render/AlphaKeep.h"
+#include "render/MovieSink.h"
 #include "render/ParallelFrames.h"
 #include "render/module/FilterModule.h"
 
+namespace {
+
+// Writes the turned `image` to frame `frame`'s picture file.
+void WritePlanFrame(const FramePlan& plan, int frame, const LoadedImage& image, RunWarnings& warnings)
+{
+    const WriteOutcome outcome = WriteImage(plan.OutputOf(frame), plan.outputFormat, image.frame,
+                                            WriteSettings{plan.compression, &image, plan.depth});
+    if (outcome.alphaDropped)
+        warnings.alphaDropped.Say("the output format cannot hold alpha; transparent areas are written opaque");
+}
+
+std::string Counted(std::size_t count, const char* what)
+{
+    return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
+
+}  // namespace
+
+void TurnPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, LoadedImage& image, RunWarnings& warnings)
+{
+    const std::string what = plan.InputWords(frame);
+    if (!image.droppedChannels.empty())
+        warnings.channelsDropped.Say(image.droppedChannels);
+    if (image.clamped)
+        warnings.clamped.Say(kClampedWarning);
+    if (plan.alpha == AlphaMode::Filter && image.hasAlpha && !image.frame.IsOpaque())
+        warnings.alphaLost.Say(TransparencyLostWarning(warnings.keepAlpha));
+    const ColourAlpha colour = image.associatedAlpha ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
+    RenderFrameWithAlpha(filter, image.frame, plan.alpha, colour, plan.QueueAt(frame), plan.RangeAt(frame), what);
+}
+
+LoadedImage ReadPlanFrame(const FramePlan& plan, int frame)
+{
+    return plan.movie ? plan.movie->Read(frame) : ReadImage(plan.InputOf(frame));
+}
+
 void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings)
 {
-    const std::string inputPath = plan.InputOf(frame);
     try {
-        LoadedImage image = ReadImage(inputPath);
-        if (!image.droppedChannels.empty())
-            warnings.channelsDropped.Say(image.droppedChannels);
-        if (image.clamped)
-            warnings.clamped.Say(kClampedWarning);
-        if (plan.alpha == AlphaMode::Filter && image.hasAlpha && !image.frame.IsOpaque())
-            warnings.alphaLost.Say(TransparencyLostWarning(warnings.keepAlpha));
-        const ColourAlpha colour = image.associatedAlpha ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
-        RenderFrameWithAlpha(filter, image.frame, plan.alpha, colour, plan.QueueAt(frame), plan.RangeAt(frame),
-                             inputPath);
-        const WriteOutcome outcome = WriteImage(plan.OutputOf(frame), plan.outputFormat, image.frame,
-                                                WriteSettings{plan.compression, &image, plan.depth});
-        if (outcome.alphaDropped)
-            warnings.alphaDropped.Say("the output format cannot hold alpha; transparent areas are written opaque");
+        LoadedImage image = ReadPlanFrame(plan, frame);
+        TurnPlanFrame(plan, filter, frame, image, warnings);
+        WritePlanFrame(plan, frame, image, warnings);
     } catch (const std::bad_alloc&) {
-        throw Failure(inputPath, "not enough memory for this frame");
+        throw Failure(plan.InputOf(frame), "not enough memory for frame " + std::to_string(frame));
     }
 }
 
@@ -40,28 +66,72 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
     const auto stopped = [&control] { return Interrupted() || (control.stop && *control.stop); };
     const std::size_t count = static_cast<std::size_t>(plan.Count());
     const auto filters = MakeFilters(module, WorkerCount(jobs, count), plan.block);
+    const std::size_t workers = filters.size();
     RunWarnings warnings;
     warnings.keepAlpha = control.keepAlpha;
+    std::optional<MovieSink> movie;
+    if (plan.movieOutput)
+        movie.emplace(*plan.movieOutput, workers);
+    // A movie's frames are decoded as their indexes are handed out, in
+    // order; each worker holds the one it claimed.
+    std::vector<std::optional<LoadedImage>> claimed(workers);
+    const auto claim = [&](int worker, std::size_t index) {
+        claimed[static_cast<std::size_t>(worker)] = ReadPlanFrame(plan,
+                                                                  plan.frames.At(static_cast<std::int64_t>(index)));
+    };
     std::size_t written = 0;
     auto renderOne = [&](int worker, std::size_t index) {
         const int frame = plan.frames.At(static_cast<std::int64_t>(index));
-        if (stopped())
-            throw Failure("interrupted before frame " + std::to_string(frame));
-        RenderPlanFrame(plan, *filters[worker], frame, warnings);
+        try {
+            if (stopped())
+                throw Failure("interrupted before frame " + std::to_string(frame));
+            std::optional<LoadedImage>& held = claimed[static_cast<std::size_t>(worker)];
+            LoadedImage image = held ? std::move(*held) : ReadPlanFrame(plan, frame);
+            held.reset();
+            TurnPlanFrame(plan, *filters[worker], frame, image, warnings);
+            if (movie)
+                movie->Put(index, std::move(image.frame), image.associatedAlpha);
+            else
+                WritePlanFrame(plan, frame, image, warnings);
+        } catch (...) {
+            if (movie)
+                movie->Abandon();
+            try {
+                throw;
+            } catch (const std::bad_alloc&) {
+                throw Failure(plan.InputOf(frame), "not enough memory for frame " + std::to_string(frame));
+            }
+        }
     };
+    bool movieWritten = false;
     try {
-        RunFrames(count, static_cast<int>(filters.size()), renderOne, [&] {
-            ++written;
-            frameDone();
-        });
+        RunFrames(
+            count, static_cast<int>(workers), renderOne,
+            [&] {
+                ++written;
+                frameDone();
+            },
+            plan.movie ? claim : std::function<void(int, std::size_t)>());
+        if (movie && !stopped()) {
+            movie->Finish();
+            movieWritten = true;
+            if (movie->AlphaDropped())
+                warnings.alphaDropped.Say(std::string(WordOf(plan.movieOutput->codec).word) +
+                                          " holds no alpha; transparent areas are written over black");
+        }
     } catch (const Failure& failure) {
-        if (count == 1)
+        if (count == 1 && !movie)
             throw;
-        failure.ThrowNoting(" (sequence stopped; " + std::to_string(written) + " of " + std::to_string(count) +
-                            " frames written)");
+        failure.ThrowNoting(movie ? " (no movie written)"
+                                  : " (sequence stopped; " + std::to_string(written) + " of " +
+                                        Counted(count, "frame") + " written)");
     }
-    if (stopped())
-        throw Failure("interrupted after the last frame; " + std::to_string(written) + " of " + std::to_string(count) +
-                      " frames written, each complete");
+    if (stopped()) {
+        const std::string outcome = !movie ? std::to_string(written) + " of " + Counted(count, "frame") +
+                                                 " written, each complete"
+                                    : movieWritten ? "the movie was written whole"
+                                                   : "no movie written";
+        throw Failure("interrupted after the last frame; " + outcome);
+    }
     return written;
 }

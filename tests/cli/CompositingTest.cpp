@@ -11,8 +11,6 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 std::size_t Occurrences(const std::string& text, const std::string& part)
 {
     std::size_t count = 0;

@@ -26,8 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // A block whose unknown axis passes frames through unchanged.
 void WritePassThroughBlock(const std::string& path)
 {
@@ -35,30 +33,6 @@ void WritePassThroughBlock(const std::string& path)
     std::string bytes(sizeof params, '\0');
     std::memcpy(&bytes[0], &params, sizeof params);
     WriteBytes(path, bytes);
-}
-
-// Warnings aside, the run said one line, and it names `text`.
-bool OneLineNaming(const RunResult& run, const std::string& text)
-{
-    std::string said;
-    std::size_t start = 0;
-    while (start < run.output.size()) {
-        const std::size_t end = run.output.find('\n', start);
-        const std::string line = run.output.substr(start, end - start);
-        start = end == std::string::npos ? run.output.size() : end + 1;
-        if (line.rfind("veldra: warning: ", 0) != 0)
-            said += line + "\n";
-    }
-    return Has(said, "veldra: " + text) && said.find('\n') == said.size() - 1;
-}
-
-std::vector<std::string> Leftovers(const std::string& folder)
-{
-    std::vector<std::string> found;
-    for (const std::string& name : FolderEntries(folder))
-        if (Has(name, ".tmp"))
-            found.push_back(name);
-    return found;
 }
 
 // Runs veldra directly (no shell) and reports its exit code and the peak

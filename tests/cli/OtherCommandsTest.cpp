@@ -8,12 +8,6 @@
 #include "CliHarness.h"
 #include "filter/RotationParams.h"
 
-namespace {
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-}  // namespace
-
 // info reports what the module says about itself through its exports.
 TEST(OtherCommands, InfoShowsWhatTheModuleReports)
 {

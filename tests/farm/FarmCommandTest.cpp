@@ -53,8 +53,6 @@ bool WaitFor(double seconds, Check done)
     return done();
 }
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 class FarmCluster : public testing::Test {
 protected:
     void SetUp() override

@@ -1,0 +1,113 @@
+#include "movie/PictureConversion.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+// The frame's pixels as libav names them: r, g, b, a, 16 bits each, in the
+// machine's order (little-endian on every machine veldra runs on).
+constexpr AVPixelFormat kFrameFormat = AV_PIX_FMT_RGBA64LE;
+constexpr int kFramePixelBytes = 8;
+
+// swscale's default siting: centred between the luma samples.
+constexpr int kDefaultSiting = -513;
+
+int Coefficients(AVColorSpace matrix)
+{
+    switch (matrix) {
+    case AVCOL_SPC_BT709: return SWS_CS_ITU709;
+    case AVCOL_SPC_FCC: return SWS_CS_FCC;
+    case AVCOL_SPC_SMPTE240M: return SWS_CS_SMPTE240M;
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL: return SWS_CS_BT2020;
+    default: return SWS_CS_ITU601;
+    }
+}
+
+bool SameColour(const PictureColour& a, const PictureColour& b)
+{
+    return a.matrix == b.matrix && a.fullRange == b.fullRange && a.siting == b.siting;
+}
+
+}  // namespace
+
+std::string PictureColourWords(const PictureColour& colour)
+{
+    const char* name = av_color_space_name(colour.matrix);
+    std::string matrix = name ? name : "unknown";
+    if (colour.matrix == AVCOL_SPC_BT709)
+        matrix = "BT.709";
+    else if (colour.matrix == AVCOL_SPC_BT470BG || colour.matrix == AVCOL_SPC_SMPTE170M)
+        matrix = "BT.601";
+    else if (colour.matrix == AVCOL_SPC_BT2020_NCL || colour.matrix == AVCOL_SPC_BT2020_CL)
+        matrix = "BT.2020";
+    return matrix + (colour.fullRange ? ", full range" : ", limited range");
+}
+
+PictureScaler::~PictureScaler() { sws_freeContext(context_); }
+
+bool PictureScaler::Prepare(int width, int height, AVPixelFormat from, AVPixelFormat to, const PictureColour& colour,
+                            bool colourIsSource)
+{
+    if (context_ && width == width_ && height == height_ && from == from_ && to == to_ && SameColour(colour, colour_))
+        return true;
+    sws_freeContext(context_);
+    context_ = sws_alloc_context();
+    if (!context_)
+        return false;
+    width_ = width;
+    height_ = height;
+    from_ = from;
+    to_ = to;
+    colour_ = colour;
+    int x = kDefaultSiting, y = kDefaultSiting;
+    if (colour.siting != AVCHROMA_LOC_UNSPECIFIED && avcodec_enum_to_chroma_pos(&x, &y, colour.siting) != 0)
+        x = y = kDefaultSiting;
+    const char* side = colourIsSource ? "src" : "dst";
+    const bool set = av_opt_set_int(context_, "srcw", width, 0) >= 0 && av_opt_set_int(context_, "srch", height, 0) >= 0 &&
+                     av_opt_set_int(context_, "src_format", from, 0) >= 0 &&
+                     av_opt_set_int(context_, "dstw", width, 0) >= 0 && av_opt_set_int(context_, "dsth", height, 0) >= 0 &&
+                     av_opt_set_int(context_, "dst_format", to, 0) >= 0 &&
+                     av_opt_set_int(context_, "sws_flags", SWS_BICUBIC | SWS_ACCURATE_RND | SWS_BITEXACT, 0) >= 0 &&
+                     av_opt_set_int(context_, (std::string(side) + "_h_chr_pos").c_str(), x, 0) >= 0 &&
+                     av_opt_set_int(context_, (std::string(side) + "_v_chr_pos").c_str(), y, 0) >= 0;
+    if (!set || sws_init_context(context_, nullptr, nullptr) < 0) {
+        sws_freeContext(context_);
+        context_ = nullptr;
+        return false;
+    }
+    // RGB pictures have no matrix; YUV and grey ones have the stream's
+    // matrix and range, and the frame is RGB in full range.
+    const AVPixFmtDescriptor* other = av_pix_fmt_desc_get(colourIsSource ? from : to);
+    if (!other || (other->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)))
+        return true;
+    const int* table = sws_getCoefficients(Coefficients(colour.matrix));
+    const int range = colour.fullRange ? 1 : 0;
+    const bool details = colourIsSource
+                             ? sws_setColorspaceDetails(context_, table, range, table, 1, 0, 1 << 16, 1 << 16) >= 0
+                             : sws_setColorspaceDetails(context_, table, 1, table, range, 0, 1 << 16, 1 << 16) >= 0;
+    return details;
+}
+
+bool PictureScaler::ToFrame(const AVFrame& picture, const PictureColour& colour, Frame& frame)
+{
+    if (!Prepare(picture.width, picture.height, static_cast<AVPixelFormat>(picture.format), kFrameFormat, colour, true))
+        return false;
+    uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(frame.pixels), nullptr, nullptr, nullptr};
+    const int strides[4] = {picture.width * kFramePixelBytes, 0, 0, 0};
+    return sws_scale(context_, picture.data, picture.linesize, 0, picture.height, planes, strides) == picture.height;
+}
+
+bool PictureScaler::FromFrame(const BMM_Color_64* pixels, const PictureColour& colour, AVFrame& picture)
+{
+    if (!Prepare(picture.width, picture.height, kFrameFormat, static_cast<AVPixelFormat>(picture.format), colour, false))
+        return false;
+    const uint8_t* planes[4] = {reinterpret_cast<const uint8_t*>(pixels), nullptr, nullptr, nullptr};
+    const int strides[4] = {picture.width * kFramePixelBytes, 0, 0, 0};
+    return sws_scale(context_, planes, strides, 0, picture.height, picture.data, picture.linesize) == picture.height;
+}
