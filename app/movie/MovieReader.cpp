@@ -20,8 +20,8 @@ extern "C" {
 
 namespace {
 
-const char* const kMovieExtensions[] = {"mov", "mp4", "m4v", "mkv", "webm", "mxf", "avi", "mpg", "mpeg", "ts",
-                                        "m2ts", "mts", "wmv", "flv", "ogv", "dv", "y4m"};
+const char* const kMovieExtensions[] = {"mov", "mp4",  "m4v", "mkv", "webm", "mxf", "avi", "mpg", "mpeg",
+                                        "ts",  "m2ts", "mts", "wmv", "flv",  "ogv", "dv",  "y4m"};
 
 // libavformat opens still pictures too (PNG, TIFF, EXR...), with its
 // image demuxers: those are pictures, for the image library.
@@ -51,8 +51,7 @@ int VideoStreamOf(AVFormatContext& format)
 
 bool IsTimecodeTrack(const AVStream& stream)
 {
-    return stream.codecpar->codec_type == AVMEDIA_TYPE_DATA &&
-           stream.codecpar->codec_tag == MKTAG('t', 'm', 'c', 'd');
+    return stream.codecpar->codec_type == AVMEDIA_TYPE_DATA && stream.codecpar->codec_tag == MKTAG('t', 'm', 'c', 'd');
 }
 
 std::optional<Timecode> TimecodeOf(const AVFormatContext& format, int video)
@@ -90,8 +89,9 @@ std::vector<OtherStream> OtherStreamsOf(const AVFormatContext& format, int video
         } else if (codec.codec_type == AVMEDIA_TYPE_AUDIO) {
             other.kind = OtherStream::Kind::Audio;
             kind = "audio";
-            details += ", " + std::to_string(codec.sample_rate) + " Hz, " + std::to_string(codec.ch_layout.nb_channels) +
-                       " channel" + (codec.ch_layout.nb_channels == 1 ? "" : "s");
+            details += ", " + std::to_string(codec.sample_rate) + " Hz, " +
+                       std::to_string(codec.ch_layout.nb_channels) + " channel" +
+                       (codec.ch_layout.nb_channels == 1 ? "" : "s");
         } else if (codec.codec_type == AVMEDIA_TYPE_VIDEO) {
             kind = stream.disposition & AV_DISPOSITION_ATTACHED_PIC ? "picture" : "video";
         } else if (codec.codec_type == AVMEDIA_TYPE_SUBTITLE) {
@@ -106,7 +106,7 @@ std::vector<OtherStream> OtherStreamsOf(const AVFormatContext& format, int video
 FrameRate RateOf(const AVStream& stream)
 {
     const AVRational rate = stream.avg_frame_rate.num > 0 && stream.avg_frame_rate.den > 0 ? stream.avg_frame_rate
-                                                                                            : stream.r_frame_rate;
+                                                                                           : stream.r_frame_rate;
     if (rate.num <= 0 || rate.den <= 0)
         return {};
     AVRational reduced{};
@@ -146,7 +146,8 @@ std::int64_t DeclaredMicroseconds(const AVFormatContext& format, const AVStream&
         if (std::sscanf(tag->value, "%d:%d:%lf", &hours, &minutes, &seconds) == 3)
             return static_cast<std::int64_t>(((hours * 60.0 + minutes) * 60.0 + seconds) * AV_TIME_BASE);
     }
-    if (format.nb_streams == 1 && format.duration > 0 && format.duration_estimation_method != AVFMT_DURATION_FROM_BITRATE)
+    if (format.nb_streams == 1 && format.duration > 0 &&
+        format.duration_estimation_method != AVFMT_DURATION_FROM_BITRATE)
         return format.duration;
     return 0;
 }
@@ -158,10 +159,7 @@ std::string Milliseconds(std::int64_t duration, AVRational base)
     return text;
 }
 
-bool MatrixStated(AVColorSpace matrix)
-{
-    return matrix != AVCOL_SPC_UNSPECIFIED && matrix != AVCOL_SPC_RESERVED;
-}
+bool MatrixStated(AVColorSpace matrix) { return matrix != AVCOL_SPC_UNSPECIFIED && matrix != AVCOL_SPC_RESERVED; }
 
 }  // namespace
 
@@ -173,8 +171,7 @@ bool HasMovieExtension(const std::string& path)
     std::string extension = path.substr(dot + 1);
     for (char& c : extension)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return std::find(std::begin(kMovieExtensions), std::end(kMovieExtensions), extension) !=
-           std::end(kMovieExtensions);
+    return std::find(std::begin(kMovieExtensions), std::end(kMovieExtensions), extension) != std::end(kMovieExtensions);
 }
 
 struct MovieReader::State {
@@ -225,8 +222,8 @@ struct MovieReader::State {
         const AVStream& video = *format->streams[stream];
         const AVCodec* decoder = avcodec_find_decoder(video.codecpar->codec_id);
         if (!decoder)
-            throw FileError(path, std::string("no decoder for its video (") + avcodec_get_name(video.codecpar->codec_id) +
-                                      ")");
+            throw FileError(
+                path, std::string("no decoder for its video (") + avcodec_get_name(video.codecpar->codec_id) + ")");
         codec.reset(avcodec_alloc_context3(decoder));
         if (!codec)
             throw std::bad_alloc();
@@ -310,22 +307,21 @@ struct MovieReader::State {
         colour.matrix = MatrixStated(frame.colorspace) ? frame.colorspace : codec->colorspace;
         if (!MatrixStated(colour.matrix))
             colour.matrix = MatrixBySize(frame.width, frame.height);
-        const AVColorRange range =
-            frame.color_range != AVCOL_RANGE_UNSPECIFIED ? frame.color_range : codec->color_range;
+        const AVColorRange range = frame.color_range != AVCOL_RANGE_UNSPECIFIED ? frame.color_range
+                                                                                : codec->color_range;
         const AVPixelFormat pixels = static_cast<AVPixelFormat>(frame.format);
         const AVPixFmtDescriptor* described = av_pix_fmt_desc_get(pixels);
-        colour.fullRange = range == AVCOL_RANGE_JPEG ||
-                           (range == AVCOL_RANGE_UNSPECIFIED && (IsYuvjFormat(pixels) || (described && IsGrey(*described))));
-        colour.siting =
-            frame.chroma_location != AVCHROMA_LOC_UNSPECIFIED ? frame.chroma_location : codec->chroma_sample_location;
+        colour.fullRange = range == AVCOL_RANGE_JPEG || (range == AVCOL_RANGE_UNSPECIFIED &&
+                                                         (IsYuvjFormat(pixels) || (described && IsGrey(*described))));
+        colour.siting = frame.chroma_location != AVCHROMA_LOC_UNSPECIFIED ? frame.chroma_location
+                                                                          : codec->chroma_sample_location;
         return colour;
     }
 
     LoadedImage Convert(int frame)
     {
         const AVFrame& got = *picture;
-        if (got.decode_error_flags != 0 || (got.flags & AV_FRAME_FLAG_CORRUPT))
-        {
+        if (got.decode_error_flags != 0 || (got.flags & AV_FRAME_FLAG_CORRUPT)) {
             const std::string log = TakeLibavLog();
             throw Damaged(frame, "decodes damaged" + (log.empty() ? std::string() : ": " + log));
         }
@@ -341,8 +337,7 @@ struct MovieReader::State {
         const int colours = info.grey ? 1 : 3;
         image.header = OIIO::ImageSpec(got.width, got.height, colours + (info.hasAlpha ? 1 : 0),
                                        OIIO::TypeDesc::UINT16);
-        image.header.channelnames =
-            info.grey ? std::vector<std::string>{"Y"} : std::vector<std::string>{"R", "G", "B"};
+        image.header.channelnames = info.grey ? std::vector<std::string>{"Y"} : std::vector<std::string>{"R", "G", "B"};
         if (info.hasAlpha)
             image.header.channelnames.push_back("A");
         image.header.alpha_channel = info.hasAlpha ? colours : -1;
@@ -408,8 +403,8 @@ std::unique_ptr<MovieReader> MovieReader::Open(const std::string& path)
                        (rgb || info.grey ? "" : ", " + PictureColourWords(colour));
     if (!rgb && !info.grey && !MatrixStated(codec.color_space))
         info.matrixNote = path + ": the stream does not state its colour matrix; taken as " +
-                          PictureColourWords(colour).substr(0, PictureColourWords(colour).find(',')) + " by its size (" +
-                          std::to_string(info.width) + " x " + std::to_string(info.height) + ")";
+                          PictureColourWords(colour).substr(0, PictureColourWords(colour).find(',')) +
+                          " by its size (" + std::to_string(info.width) + " x " + std::to_string(info.height) + ")";
 
     // One pass over the stream's packets numbers its frames; a cut or
     // damaged file is found here, before anything is rendered.
@@ -453,8 +448,8 @@ std::unique_ptr<MovieReader> MovieReader::Open(const std::string& path)
     if (state->index.Stamped() && declared > 0 && info.frameCount > 1) {
         const std::int64_t last = state->index.TimeOf(info.frameCount - 1);
         const std::int64_t frameTime = std::max(state->index.LongestDuration(), std::int64_t{1});
-        const std::int64_t reached =
-            av_rescale_q(last - state->index.TimeOf(0) + frameTime, stream.time_base, AV_TIME_BASE_Q);
+        const std::int64_t reached = av_rescale_q(last - state->index.TimeOf(0) + frameTime, stream.time_base,
+                                                  AV_TIME_BASE_Q);
         const std::int64_t slack = av_rescale_q(frameTime * 3 / 2, stream.time_base, AV_TIME_BASE_Q);
         if (declared - reached > slack) {
             char words[96];
@@ -534,7 +529,8 @@ LoadedImage MovieReader::Read(int frame)
             continue;
         }
         if (got)
-            throw s.Damaged(frame, "cannot be decoded: the decoder gives frame " + std::to_string(*at) + " in its place");
+            throw s.Damaged(frame,
+                            "cannot be decoded: the decoder gives frame " + std::to_string(*at) + " in its place");
         throw s.Damaged(frame, "cannot be read: the stream ends before it");
     }
 }

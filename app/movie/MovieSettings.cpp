@@ -22,8 +22,8 @@ struct NtscName {
     const char* text;
     int num;
 };
-const NtscName kNtscNames[] = {{"23.976", 24000}, {"23.98", 24000},   {"29.97", 30000},
-                               {"47.952", 48000}, {"59.94", 60000},   {"119.88", 120000}};
+const NtscName kNtscNames[] = {{"23.976", 24000}, {"23.98", 24000}, {"29.97", 30000},
+                               {"47.952", 48000}, {"59.94", 60000}, {"119.88", 120000}};
 
 constexpr int kMostFramesPerSecond = 1000;
 
@@ -132,8 +132,7 @@ std::string TimecodeProblem(const Timecode& timecode, FrameRate rate)
                " fps (frames count 00 to " + std::to_string(base - 1) + ")";
     if (timecode.dropFrame) {
         if (rate != FrameRate{30000, 1001} && rate != FrameRate{60000, 1001})
-            return "drop-frame timecode (';') counts at 30000/1001 and 60000/1001 fps only, not " +
-                   FrameRateText(rate);
+            return "drop-frame timecode (';') counts at 30000/1001 and 60000/1001 fps only, not " + FrameRateText(rate);
         if (timecode.seconds == 0 && timecode.minutes % 10 != 0 && timecode.frames < DroppedPerMinute(timecode, rate))
             return "drop-frame counting skips frames 00 to " + std::to_string(DroppedPerMinute(timecode, rate) - 1) +
                    " at the start of this minute";

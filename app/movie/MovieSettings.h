@@ -72,8 +72,8 @@ constexpr int kDefaultH264Quality = 18;
 
 // What a movie output is asked for; unset fields follow the input.
 struct MovieRequest {
-    std::optional<MovieCodec> codec;  // none: the container's default
-    std::optional<FrameRate> fps;     // none: the input movie's
+    std::optional<MovieCodec> codec;   // none: the container's default
+    std::optional<FrameRate> fps;      // none: the input movie's
     std::optional<Timecode> timecode;  // none: the input movie's, from its first frame rendered
     std::optional<int> quality;        // H.264 only
 };

@@ -108,9 +108,9 @@ struct MovieWriter::State {
     static int64_t SeekBytes(void* opaque, int64_t offset, int whence)
     {
         FileBeingWritten& file = static_cast<State*>(opaque)->file;
-        const std::int64_t base =
-            whence == SEEK_CUR ? static_cast<std::int64_t>(file.Position())
-                               : whence == SEEK_END ? static_cast<std::int64_t>(file.Size()) : 0;
+        const std::int64_t base = whence == SEEK_CUR   ? static_cast<std::int64_t>(file.Position())
+                                  : whence == SEEK_END ? static_cast<std::int64_t>(file.Size())
+                                                       : 0;
         if (whence & AVSEEK_SIZE)
             return static_cast<int64_t>(file.Size());
         if (base + offset < 0)
@@ -180,8 +180,7 @@ struct MovieWriter::State {
         // Only H.264 states where its chroma lies (left of the pair, as
         // its readers assume); the others are read as centred, and so are
         // made.
-        codec->chroma_sample_location =
-            output.codec == MovieCodec::H264 ? AVCHROMA_LOC_LEFT : AVCHROMA_LOC_UNSPECIFIED;
+        codec->chroma_sample_location = output.codec == MovieCodec::H264 ? AVCHROMA_LOC_LEFT : AVCHROMA_LOC_UNSPECIFIED;
         codec->flags |= AV_CODEC_FLAG_BITEXACT;
         if (format->oformat->flags & AVFMT_GLOBALHEADER)
             codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -311,11 +310,11 @@ struct MovieWriter::State {
         scratch.resize(count);
         for (std::size_t i = 0; i < count; ++i) {
             const BMM_Color_64& p = frame.pixels[i];
-            scratch[i] = codecAlpha ? (p.a == 0 ? BMM_Color_64{0, 0, 0, 0}
-                                                : BMM_Color_64{Unpremultiply(p.r, p.a), Unpremultiply(p.g, p.a),
-                                                               Unpremultiply(p.b, p.a), p.a})
-                                    : BMM_Color_64{Premultiply(p.r, p.a), Premultiply(p.g, p.a),
-                                                   Premultiply(p.b, p.a), 65535};
+            scratch[i] = codecAlpha
+                             ? (p.a == 0 ? BMM_Color_64{0, 0, 0, 0}
+                                         : BMM_Color_64{Unpremultiply(p.r, p.a), Unpremultiply(p.g, p.a),
+                                                        Unpremultiply(p.b, p.a), p.a})
+                             : BMM_Color_64{Premultiply(p.r, p.a), Premultiply(p.g, p.a), Premultiply(p.b, p.a), 65535};
         }
         return scratch.data();
     }

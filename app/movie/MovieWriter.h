@@ -21,7 +21,7 @@ struct MovieOutput {
     std::string container;  // "mov", "mp4" or "mkv" (MovieContainerOf)
     MovieCodec codec = MovieCodec::ProRes4444;
     FrameRate rate;
-    std::optional<Timecode> timecode;  // of the first frame
+    std::optional<Timecode> timecode;   // of the first frame
     int quality = kDefaultH264Quality;  // H.264's constant rate factor
     // The movie whose streams `copiedStreams` (its audio) are copied into
     // this one as they are, and the time of its first frame shown, in

@@ -69,9 +69,11 @@ bool PictureScaler::Prepare(int width, int height, AVPixelFormat from, AVPixelFo
     if (colour.siting != AVCHROMA_LOC_UNSPECIFIED && avcodec_enum_to_chroma_pos(&x, &y, colour.siting) != 0)
         x = y = kDefaultSiting;
     const char* side = colourIsSource ? "src" : "dst";
-    const bool set = av_opt_set_int(context_, "srcw", width, 0) >= 0 && av_opt_set_int(context_, "srch", height, 0) >= 0 &&
+    const bool set = av_opt_set_int(context_, "srcw", width, 0) >= 0 &&
+                     av_opt_set_int(context_, "srch", height, 0) >= 0 &&
                      av_opt_set_int(context_, "src_format", from, 0) >= 0 &&
-                     av_opt_set_int(context_, "dstw", width, 0) >= 0 && av_opt_set_int(context_, "dsth", height, 0) >= 0 &&
+                     av_opt_set_int(context_, "dstw", width, 0) >= 0 &&
+                     av_opt_set_int(context_, "dsth", height, 0) >= 0 &&
                      av_opt_set_int(context_, "dst_format", to, 0) >= 0 &&
                      av_opt_set_int(context_, "sws_flags", SWS_BICUBIC | SWS_ACCURATE_RND | SWS_BITEXACT, 0) >= 0 &&
                      av_opt_set_int(context_, (std::string(side) + "_h_chr_pos").c_str(), x, 0) >= 0 &&
@@ -105,7 +107,8 @@ bool PictureScaler::ToFrame(const AVFrame& picture, const PictureColour& colour,
 
 bool PictureScaler::FromFrame(const BMM_Color_64* pixels, const PictureColour& colour, AVFrame& picture)
 {
-    if (!Prepare(picture.width, picture.height, kFrameFormat, static_cast<AVPixelFormat>(picture.format), colour, false))
+    if (!Prepare(picture.width, picture.height, kFrameFormat, static_cast<AVPixelFormat>(picture.format), colour,
+                 false))
         return false;
     const uint8_t* planes[4] = {reinterpret_cast<const uint8_t*>(pixels), nullptr, nullptr, nullptr};
     const int strides[4] = {picture.width * kFramePixelBytes, 0, 0, 0};

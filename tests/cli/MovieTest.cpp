@@ -47,13 +47,13 @@ std::string FrameFile(const std::string& folder, const std::string& name, int fr
 // Converts every frame of `movie` to 16-bit RGBA PNG, name.0000.png on,
 // with ffmpeg's converter told the matrix, range and siting (swscale's
 // chroma position in 1/256 of a luma sample; -513 its default).
-void Decode(const std::string& folder, const std::string& movie, const std::string& matrix,
-            const std::string& range, int sitingX, int sitingY, const std::string& name)
+void Decode(const std::string& folder, const std::string& movie, const std::string& matrix, const std::string& range,
+            int sitingX, int sitingY, const std::string& name)
 {
-    const RunResult run = Ffmpeg(folder, "-i " + movie + " -vf scale=in_color_matrix=" + matrix + ":in_range=" + range +
-                                             ":in_h_chr_pos=" + std::to_string(sitingX) +
-                                             ":in_v_chr_pos=" + std::to_string(sitingY) +
-                                             ",format=rgba64le -start_number 0 -pix_fmt rgba64be " + name + ".%04d.png");
+    const RunResult run = Ffmpeg(
+        folder, "-i " + movie + " -vf scale=in_color_matrix=" + matrix + ":in_range=" + range +
+                    ":in_h_chr_pos=" + std::to_string(sitingX) + ":in_v_chr_pos=" + std::to_string(sitingY) +
+                    ",format=rgba64le -start_number 0 -pix_fmt rgba64be " + name + ".%04d.png");
     ASSERT_EQ(run.exitCode, 0) << run.output;
 }
 
@@ -122,9 +122,10 @@ Loss LossOf(const Picture& expected, const Picture& decoded, bool keptAlpha)
 // the whole file, as "key=value" lines.
 std::map<std::string, std::string> Probe(const std::string& folder, const std::string& movie)
 {
-    const RunResult run = RunInShell(folder, "ffprobe -v error -count_frames -select_streams v:0 -show_streams "
-                                             "-show_entries format_tags=timecode -of default=nw=1 " +
-                                                 movie);
+    const RunResult run = RunInShell(folder,
+                                     "ffprobe -v error -count_frames -select_streams v:0 -show_streams "
+                                     "-show_entries format_tags=timecode -of default=nw=1 " +
+                                         movie);
     std::map<std::string, std::string> fields;
     std::size_t start = 0;
     while (start < run.output.size()) {
@@ -165,8 +166,9 @@ TEST(Movies, FramesDecodeAsFfmpegConvertsThem)
         {"prores-hq.mov", "-vf " + tags709 + ":range=tv -c:v prores_ks -profile:v hq -pix_fmt yuv422p10le", "bt709",
          "tv", -513, -513, "-a x -p upper -e 30"},
         {"prores-4444.mov",
-         "-vf \"format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='X*255/W'," + tags709 + "\" -c:v prores_ks "
-                               "-profile:v 4444 -pix_fmt yuva444p10le",
+         "-vf \"format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='X*255/W'," + tags709 +
+             "\" -c:v prores_ks "
+             "-profile:v 4444 -pix_fmt yuva444p10le",
          "bt709", "tv", -513, -513, "-a z -e 60 --alpha keep"},
         {"h264-full.mp4", "-vf " + tags709 + ":range=pc -c:v libx264 -pix_fmt yuvj420p", "bt709", "pc", 0, 128,
          "-a y -p lower -e 20"},
@@ -282,12 +284,13 @@ TEST(Movies, FramesFoundBySeekingEqualThoseReadInOrder)
 TEST(Movies, WrittenMoviesSayWhatTheyHoldAndDecodeBack)
 {
     const std::string folder = ScratchFolder("movie-write");
-    ASSERT_EQ(Ffmpeg(folder, TestSource(256, 144, "0.25") +
-                                 " -vf \"format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='255-Y',"
-                                 "setparams=color_primaries=bt709:color_trc=bt709:colorspace=bt709:range=tv\" -c:v prores_ks "
-                                 "-profile:v 4444 -pix_fmt yuva444p10le -timecode 01:00:10:00 in.mov")
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        Ffmpeg(folder, TestSource(256, 144, "0.25") +
+                           " -vf \"format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='255-Y',"
+                           "setparams=color_primaries=bt709:color_trc=bt709:colorspace=bt709:range=tv\" -c:v prores_ks "
+                           "-profile:v 4444 -pix_fmt yuva444p10le -timecode 01:00:10:00 in.mov")
+            .exitCode,
+        0);
     const std::string turn = " -a y -e 40 --alpha keep -q";
     ASSERT_EQ(RunVeldra(folder, "render in.mov turned.####.png" + turn).exitCode, 0);
 

@@ -72,6 +72,34 @@ bool ReadPixels(OIIO::ImageInput& input, const OIIO::ImageSpec& header, const Ch
     return true;
 }
 
+// How many pictures the file holds beyond its first, by the library's
+// counting: `subimages` (EXR parts, TIFF pages, GIF frames) or `levels`
+// (MIP-map levels of the first picture). Leaves the reader on the first.
+int CountOf(OIIO::ImageInput& input, bool levels)
+{
+    int count = 1;
+    while (levels ? input.seek_subimage(0, count) : input.seek_subimage(count, 0))
+        ++count;
+    input.seek_subimage(0, 0);
+    return count;
+}
+
+// Refuses, naming it, what the file holds that a frame cannot carry,
+// rather than turning its first picture alone.
+void RefuseWhatIsNotCarried(OIIO::ImageInput& input, const std::string& path, const std::string& format)
+{
+    if (format == "ffmpeg")
+        throw FileError(path, "is a movie; give it as INPUT on its own, not as a frame of a pattern");
+    if (input.spec().deep)
+        throw FileError(path, "a deep picture (several samples a pixel); veldra turns flat pictures only");
+    if (const int parts = CountOf(input, false); parts > 1)
+        throw FileError(path, "holds " + std::to_string(parts) + " pictures (parts, pages or frames); veldra " +
+                                  "would turn the first alone, so it turns none");
+    if (const int levels = CountOf(input, true); levels > 1)
+        throw FileError(
+            path, "holds " + std::to_string(levels) + " MIP-map levels; veldra turns a picture of " + "one level only");
+}
+
 }  // namespace
 
 LoadedImage ReadImage(const std::string& path)
@@ -88,9 +116,10 @@ LoadedImage ReadImage(const std::string& path)
         throw FileError(path,
                         "not an image that can be read: " + messages.OneLine(OIIO::geterror(), "no reader knows it"));
 
-    const OIIO::ImageSpec& header = input->spec();
     LoadedImage image;
     image.format = input->format_name();
+    RefuseWhatIsNotCarried(*input, path, image.format);
+    const OIIO::ImageSpec& header = input->spec();
     CheckPictureSize(path, header, image.format, fileSize, pngBits);
     image.compression = header.get_string_attribute("compression");
     image.header = header;
