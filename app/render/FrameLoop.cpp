@@ -22,6 +22,45 @@ void WritePlanFrame(const FramePlan& plan, int frame, const LoadedImage& image, 
                                             WriteSettings{plan.compression, &image, plan.depth});
     if (outcome.alphaDropped)
         warnings.alphaDropped.Say("the output format cannot hold alpha; transparent areas are written opaque");
+    if (!outcome.droppedChannels.empty())
+        warnings.channelsDropped.Say(outcome.droppedChannels);
+}
+
+// What a warning says of what `image`, a picture of `input`, holds that a
+// movie frame does not: channels beyond colour and alpha, further parts.
+std::string LeftOutOfMovie(const LoadedImage& image, const std::string& input)
+{
+    const std::string names = DataChannelNames(image);
+    std::string words;
+    if (!names.empty())
+        words = "channels " + names;
+    if (!image.followingParts.empty())
+        words += (words.empty() ? "" : " and ") + std::string("all but its first picture (part or page)");
+    return words.empty() ? "" : input + ": " + words + " are not written: a movie holds colour and alpha only";
+}
+
+// Has `filter` turn `picture`, its channel groups and the pictures after
+// it, each with the plan's alpha rule.
+void TurnPicture(const FramePlan& plan, ImageFilter& filter, int frame, LoadedImage& picture, RunWarnings& warnings,
+                 const std::string& what)
+{
+    if (picture.clamped)
+        warnings.clamped.Say(kClampedWarning);
+    if (plan.alpha == AlphaMode::Filter && picture.hasAlpha && !picture.frame.IsOpaque())
+        warnings.alphaLost.Say(TransparencyLostWarning(warnings.keepAlpha));
+    const ColourAlpha colour = picture.associatedAlpha ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
+    RenderFrameWithAlpha(filter, picture.frame, plan.alpha, colour, plan.QueueAt(frame), plan.RangeAt(frame), what);
+    for (ChannelGroup& group : picture.groups) {
+        // Without the picture's alpha to carry, a group's alpha says only
+        // where the turn brought nothing: where it stays 0 (and the filter
+        // leaves transparent black), its channels hold 0.
+        if (plan.alpha == AlphaMode::Filter)
+            for (std::size_t i = 0; i < group.frame.PixelCount(); ++i)
+                group.frame.pixels[i].a = 0xFFFF;
+        RenderFrameWithAlpha(filter, group.frame, plan.alpha, colour, plan.QueueAt(frame), plan.RangeAt(frame), what);
+    }
+    for (LoadedImage& part : picture.followingParts)
+        TurnPicture(plan, filter, frame, part, warnings, what);
 }
 
 std::string Counted(std::size_t count, const char* what)
@@ -33,15 +72,7 @@ std::string Counted(std::size_t count, const char* what)
 
 void TurnPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, LoadedImage& image, RunWarnings& warnings)
 {
-    const std::string what = plan.InputWords(frame);
-    if (!image.droppedChannels.empty())
-        warnings.channelsDropped.Say(image.droppedChannels);
-    if (image.clamped)
-        warnings.clamped.Say(kClampedWarning);
-    if (plan.alpha == AlphaMode::Filter && image.hasAlpha && !image.frame.IsOpaque())
-        warnings.alphaLost.Say(TransparencyLostWarning(warnings.keepAlpha));
-    const ColourAlpha colour = image.associatedAlpha ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
-    RenderFrameWithAlpha(filter, image.frame, plan.alpha, colour, plan.QueueAt(frame), plan.RangeAt(frame), what);
+    TurnPicture(plan, filter, frame, image, warnings, plan.InputWords(frame));
 }
 
 LoadedImage ReadPlanFrame(const FramePlan& plan, int frame)
@@ -89,9 +120,11 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
             LoadedImage image = held ? std::move(*held) : ReadPlanFrame(plan, frame);
             held.reset();
             TurnPlanFrame(plan, *filters[worker], frame, image, warnings);
-            if (movie)
+            if (movie) {
+                if (const std::string leftOut = LeftOutOfMovie(image, plan.InputOf(frame)); !leftOut.empty())
+                    warnings.channelsDropped.Say(leftOut);
                 movie->Put(index, std::move(image.frame), image.associatedAlpha);
-            else
+            } else
                 WritePlanFrame(plan, frame, image, warnings);
         } catch (...) {
             if (movie)

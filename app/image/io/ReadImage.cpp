@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "files/WholeFile.h"
 #include "image/PixelArrays.h"
 #include "image/io/ChannelPlan.h"
-#include "files/WholeFile.h"
+#include "image/io/DataChannels.h"
 #include "image/io/InputChecks.h"
+#include "image/io/ReadRows.h"
 #include "messages/Failure.h"
 #include "messages/LibraryMessages.h"
 
@@ -20,35 +22,17 @@ bool IsFloat(OIIO::TypeDesc type)
            type.basetype == OIIO::TypeDesc::DOUBLE;
 }
 
-// Rows asked of the reader at a time. The library converts through buffers
-// the size of what it is asked for: a whole frame at once would hold two
-// more frames' worth while it reads, a band only a few rows.
-constexpr int kBandRows = 64;
-
-// Rows [first, first + rows) of channels 0 .. channels - 1 as `type`;
-// a tiled picture is read by whole rows of tiles.
-bool ReadRows(OIIO::ImageInput& input, const OIIO::ImageSpec& header, int first, int rows, int channels,
-              OIIO::TypeDesc type, void* out)
-{
-    const int top = header.y + first;
-    if (header.tile_width > 0)
-        return input.read_tiles(0, 0, header.x, header.x + header.width, top, top + rows, header.z, header.z + 1, 0,
-                                channels, type, out);
-    return input.read_scanlines(0, 0, top, top + rows, header.z, 0, channels, type, out);
-}
-
-// Fills the frame's pixels from the picture, band by band: straight into
-// the frame when the file's first four channels are its own, else through
-// the plan. Float pictures are read as float, to find values the 16-bit
-// frame must clamp, then converted as the library converts.
-bool ReadPixels(OIIO::ImageInput& input, const OIIO::ImageSpec& header, const ChannelPlan& plan, Frame& frame,
-                bool& clamped)
+// Fills the frame's pixels from picture `subimage`, band by band: straight
+// into the frame when the file's first four channels are its own, else
+// through the plan. Float pictures are read as float, to find values the
+// 16-bit frame must clamp, then converted as the library converts.
+bool ReadPixels(OIIO::ImageInput& input, int subimage, const OIIO::ImageSpec& header, const ChannelPlan& plan,
+                Frame& frame, bool& clamped)
 {
     const bool direct = plan.IsRgbaInOrder();
     const int channels = direct ? 4 : plan.Highest() + 1;
     const bool isFloat = IsFloat(header.format);
-    // Tiles come whole, so a band is a row of them.
-    const int bandRows = std::min(header.height, header.tile_width > 0 ? header.tile_height : kBandRows);
+    const int bandRows = BandRows(header);
     const std::size_t bandValues = static_cast<std::size_t>(header.width) * channels * bandRows;
     std::vector<std::uint16_t> values(direct ? 0 : bandValues);
     std::vector<float> floats(isFloat ? bandValues : 0);
@@ -59,11 +43,11 @@ bool ReadPixels(OIIO::ImageInput& input, const OIIO::ImageSpec& header, const Ch
         std::uint16_t* out = direct ? &pixels->r : values.data();
         if (isFloat) {
             bool bandClamped = false;
-            if (!ReadRows(input, header, first, rows, channels, OIIO::TypeDesc::FLOAT, floats.data()) ||
+            if (!ReadRows(input, subimage, header, first, rows, 0, channels, OIIO::TypeDesc::FLOAT, floats.data()) ||
                 !FloatsToSixteenBits(floats.data(), channels, header.width, rows, out, OIIO::AutoStride, bandClamped))
                 return false;
             clamped = clamped || bandClamped;
-        } else if (!ReadRows(input, header, first, rows, channels, OIIO::TypeDesc::UINT16, out)) {
+        } else if (!ReadRows(input, subimage, header, first, rows, 0, channels, OIIO::TypeDesc::UINT16, out)) {
             return false;
         }
         if (!direct)
@@ -72,35 +56,82 @@ bool ReadPixels(OIIO::ImageInput& input, const OIIO::ImageSpec& header, const Ch
     return true;
 }
 
-// How many pictures the file holds beyond its first, by the library's
-// counting: `subimages` (EXR parts, TIFF pages, GIF frames) or `levels`
-// (MIP-map levels of the first picture). Leaves the reader on the first.
+// How many pictures the file holds, by the library's counting: pictures
+// (EXR parts, TIFF pages, GIF frames) or, with `levels`, MIP-map levels of
+// the first. Leaves the reader on the first.
 int CountOf(OIIO::ImageInput& input, bool levels)
 {
     int count = 1;
     while (levels ? input.seek_subimage(0, count) : input.seek_subimage(count, 0))
         ++count;
     input.seek_subimage(0, 0);
+    // The seek past the last picture leaves an error behind, which would
+    // later read as damage.
+    input.geterror();
     return count;
 }
 
 // Refuses, naming it, what the file holds that a frame cannot carry,
-// rather than turning its first picture alone.
+// rather than turning less of it.
 void RefuseWhatIsNotCarried(OIIO::ImageInput& input, const std::string& path, const std::string& format)
 {
     if (format == "ffmpeg")
         throw FileError(path, "is a movie; give it as INPUT on its own, not as a frame of a pattern");
-    if (input.spec().deep)
-        throw FileError(path, "a deep picture (several samples a pixel); veldra turns flat pictures only");
-    if (const int parts = CountOf(input, false); parts > 1)
-        throw FileError(path, "holds " + std::to_string(parts) + " pictures (parts, pages or frames); veldra " +
-                                  "would turn the first alone, so it turns none");
     if (const int levels = CountOf(input, true); levels > 1)
         throw FileError(
             path, "holds " + std::to_string(levels) + " MIP-map levels; veldra turns a picture of " + "one level only");
 }
 
+// Picture `subimage` of the file, its header checked before its pixels are
+// allocated.
+LoadedImage ReadPicture(OIIO::ImageInput& input, int subimage, const std::string& path, std::uint64_t fileSize,
+                        int pngBits, LibraryMessages& messages)
+{
+    if (!input.seek_subimage(subimage, 0))
+        throw FileError(path, "truncated or corrupt: " + messages.OneLine(input.geterror(), "a part cannot be read"));
+    const OIIO::ImageSpec header = input.spec();
+    if (header.deep)
+        throw FileError(path, "a deep picture (several samples a pixel); veldra turns flat pictures only");
+    LoadedImage image;
+    image.format = input.format_name();
+    CheckPictureSize(path, header, image.format, fileSize, pngBits);
+    image.compression = header.get_string_attribute("compression");
+    image.header = header;
+    const ChannelPlan plan = ChannelPlan::For(header);
+    image.grey = plan.source[0] == plan.source[1] && plan.source[1] == plan.source[2];
+    image.hasAlpha = plan.source[3] >= 0;
+    const int colourChannels = plan.source[0] < 0 ? 0 : image.grey ? 1 : plan.source[2] >= 0 ? 3 : 0;
+    for (int k = 0; k < colourChannels; ++k)
+        image.channelNames.push_back(header.channel_name(plan.source[k]));
+    if (colourChannels > 0 && image.hasAlpha)
+        image.channelNames.push_back(header.channel_name(plan.source[3]));
+    // With the hint the file was opened with, the library leaves straight
+    // alpha as stored and says so; any other alpha is associated, as
+    // stored.
+    image.associatedAlpha = image.hasAlpha && header.get_int_attribute("oiio:UnassociatedAlpha") == 0;
+    image.frame = Frame::Make(static_cast<std::uint16_t>(header.width), static_cast<std::uint16_t>(header.height));
+
+    const bool read = ReadPixels(input, subimage, header, plan, image.frame, image.clamped);
+    // Readers of cut files may fill the missing rows and only leave an
+    // error behind (JPEG, TIFF strips): any error means a damaged picture.
+    const std::string error = input.geterror();
+    if (!read || !error.empty())
+        throw FileError(path, "truncated or corrupt: " + messages.OneLine(error, "the pixels could not all be read"));
+    for (const std::vector<int>& channels : plan.groups)
+        image.groups.push_back(ReadChannelGroup(input, subimage, header, channels, image.frame, path));
+    return image;
+}
+
 }  // namespace
+
+std::string DataChannelNames(const LoadedImage& image)
+{
+    std::string names;
+    for (const ChannelGroup& group : image.groups)
+        for (const int channel : group.channels)
+            names += (names.empty() ? "" : ", ") + std::string(image.header.channel_name(channel));
+    return names;
+}
 
 LoadedImage ReadImage(const std::string& path)
 {
@@ -115,29 +146,11 @@ LoadedImage ReadImage(const std::string& path)
     if (!input)
         throw FileError(path,
                         "not an image that can be read: " + messages.OneLine(OIIO::geterror(), "no reader knows it"));
-
-    LoadedImage image;
-    image.format = input->format_name();
-    RefuseWhatIsNotCarried(*input, path, image.format);
-    const OIIO::ImageSpec& header = input->spec();
-    CheckPictureSize(path, header, image.format, fileSize, pngBits);
-    image.compression = header.get_string_attribute("compression");
-    image.header = header;
-    const ChannelPlan plan = ChannelPlan::For(header);
-    image.droppedChannels = plan.DroppedWarning(path);
-    image.grey = plan.source[0] == plan.source[1] && plan.source[1] == plan.source[2];
-    image.hasAlpha = plan.source[3] >= 0;
-    // With the hint above, the library leaves straight alpha as stored and
-    // says so; any other alpha is associated, as stored.
-    image.associatedAlpha = image.hasAlpha && header.get_int_attribute("oiio:UnassociatedAlpha") == 0;
-    image.frame = Frame::Make(static_cast<std::uint16_t>(header.width), static_cast<std::uint16_t>(header.height));
-
-    const bool read = ReadPixels(*input, header, plan, image.frame, image.clamped);
-    // Readers of cut files may fill the missing rows and only leave an
-    // error behind (JPEG, TIFF strips): any error means a damaged picture.
-    const std::string error = input->geterror();
-    if (!read || !error.empty())
-        throw FileError(path, "truncated or corrupt: " + messages.OneLine(error, "the pixels could not all be read"));
+    RefuseWhatIsNotCarried(*input, path, input->format_name());
+    const int pictures = CountOf(*input, false);
+    LoadedImage image = ReadPicture(*input, 0, path, fileSize, pngBits, messages);
+    for (int subimage = 1; subimage < pictures; ++subimage)
+        image.followingParts.push_back(ReadPicture(*input, subimage, path, fileSize, pngBits, messages));
     input->close();
     return image;
 }
