@@ -57,6 +57,9 @@ const char kRender[] =
     "      --fps RATE        a movie's frame rate: 24, 25, 24000/1001... (default: the input movie's)\n"
     "      --timecode HH:MM:SS:FF  a movie's first timecode (default: the input movie's)\n"
     "      --quality 0..51   h264 quality, lower is better (default 18)\n"
+    "      --colorconvert FROM TO  convert the turned frames' colour before they are written\n"
+    "                        (OpenColorIO: linear, sRGB, Rec709, or the spaces of --colorconfig)\n"
+    "      --colorconfig FILE  the OpenColorIO config for --colorconvert (default: $OCIO)\n"
     "  -j, --jobs N          frames rendered in parallel (default: number of cores)\n"
     "      --module FILE     the filter module (default: the one installed with veldra)\n"
     "  -q, --quiet           no progress bar and no summary\n";

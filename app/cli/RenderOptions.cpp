@@ -154,6 +154,11 @@ void ReadRenderOptions(WordReader& reader, Arguments& arguments)
     });
     reader.Value("--depth", "-d", [&](const std::string& o, const std::string& v) { render.depth = DepthValue(o, v); });
     reader.Flag("--dry-run", "-n", arguments.dryRun, HandOn::No);
+    reader.Pair("--colorconvert", [&](const std::string&, const std::string& from, const std::string& to) {
+        render.colourFrom = from;
+        render.colourTo = to;
+    });
+    reader.Value("--colorconfig", "", [&](const std::string&, const std::string& v) { render.colourConfig = v; });
     ReadMovieOptions(reader, render.movie);
 }
 

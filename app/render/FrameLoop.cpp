@@ -59,6 +59,8 @@ void TurnPicture(const FramePlan& plan, ImageFilter& filter, int frame, LoadedIm
                 group.frame.pixels[i].a = 0xFFFF;
         RenderFrameWithAlpha(filter, group.frame, plan.alpha, colour, plan.QueueAt(frame), plan.RangeAt(frame), what);
     }
+    if (plan.colour && plan.colour->Apply(picture.frame, picture.associatedAlpha))
+        warnings.convertedClamped.Say(kConvertedClampedWarning);
     for (LoadedImage& part : picture.followingParts)
         TurnPicture(plan, filter, frame, part, warnings, what);
 }

@@ -44,15 +44,16 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
 // The warnings frames may repeat (transparency lost, channels dropped,
 // values clamped), each said once in a run.
 struct RunWarnings {
-    OnceWarning alphaLost, alphaDropped, clamped, channelsDropped;
+    OnceWarning alphaLost, alphaDropped, clamped, channelsDropped, convertedClamped;
     // How the user asks to keep alpha, for the warning that transparency
     // is lost.
     std::string keepAlpha = kKeepAlphaOption;
 };
 
 // Has `filter` (holding the plan's block) turn `image`, frame `frame` of
-// `plan`, in place, as the plan's alpha rule says; warns of what the
-// picture loses. Throws Failure naming the input.
+// `plan`, in place, as the plan's alpha rule says, then converts its colour
+// as the plan says; warns of what the picture loses. Throws Failure naming
+// the input.
 void TurnPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, LoadedImage& image, RunWarnings& warnings);
 
 // The picture of frame `frame` of `plan`: its own file, or the frame of

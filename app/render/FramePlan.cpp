@@ -215,6 +215,10 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
     plan.compression = request.compression;
     plan.depth = request.depth;
     plan.block = SettleParams(*MakeFilter(module), request.paramsFile, request.settings);
+    if (!request.colourConfig.empty() && request.colourFrom.empty())
+        throw Failure("--colorconfig", "applies with --colorconvert FROM TO");
+    if (!request.colourFrom.empty())
+        plan.colour = std::make_shared<ColourConversion>(request.colourFrom, request.colourTo, request.colourConfig);
 }
 
 }  // namespace

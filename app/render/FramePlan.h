@@ -10,6 +10,7 @@
 #include <string>
 
 #include "files/ParamFile.h"
+#include "image/ColourConversion.h"
 #include "flt/ImageFilter.h"
 #include "loader/ModuleLoader.h"
 #include "movie/MovieReader.h"
@@ -32,6 +33,9 @@ struct FramePlan {
     std::shared_ptr<MovieReader> movie;
     // The movie every frame goes into, in frame order, when OUTPUT is one.
     std::optional<MovieOutput> movieOutput;
+    // The conversion every turned frame's colour goes through before it is
+    // written; none: written as turned.
+    std::shared_ptr<const ColourConversion> colour;
     FrameSpan range;   // the filter's active range
     ParamBlock block;  // what every filter of the run holds
     AlphaMode alpha = AlphaMode::Filter;

@@ -33,4 +33,8 @@ struct RenderRequest {
     std::optional<ChannelFormat> depth;  // none: the input's own
     AlphaMode alpha = AlphaMode::Filter;
     MovieRequest movie;  // a movie OUTPUT's codec, rate, timecode and quality
+    // The colour conversion of the turned frames (--colorconvert FROM TO),
+    // "" for none, and the OpenColorIO config it uses ("": $OCIO, else the
+    // built-in spaces).
+    std::string colourFrom, colourTo, colourConfig;
 };

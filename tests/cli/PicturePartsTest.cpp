@@ -212,8 +212,9 @@ TEST(PictureParts, EveryPartTurnsAsThatPartAlone)
     EXPECT_FALSE(Exists(folder + "/out.png"));
     run = RunVeldra(folder, "render passes.exr passes.png" + turn);
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_TRUE(Has(run.output, "veldra: warning: passes.png: channels id, N.x, N.y, N.z are not written: png holds "
-                                "colour and alpha only"))
+    EXPECT_TRUE(Has(run.output,
+                    "veldra: warning: passes.png: channels id, N.x, N.y, N.z are not written: png holds "
+                    "colour and alpha only"))
         << run.output;
 }
 
@@ -245,13 +246,14 @@ TEST(PictureParts, DataChannelsTurnAsAGreyPictureAndKeepTheirValues)
     WriteParts(folder + "/passes.exr", {parts[1]});
     WriteParts(folder + "/beauty.exr", {parts[0]});
     for (const TestPart& part : parts) {
-        const RunResult run =
-            RunVeldra(folder, "render " + part.name + ".exr same-" + part.name + ".exr --params pass.bin -q");
+        const RunResult run = RunVeldra(folder,
+                                        "render " + part.name + ".exr same-" + part.name + ".exr --params pass.bin -q");
         ASSERT_EQ(run.exitCode, 0) << run.output;
         for (int c = 3; c < static_cast<int>(part.channels.size()); ++c) {
             if (c == part.alpha)
                 continue;
-            const std::vector<float> values = ChannelValues(folder + "/same-" + part.name + ".exr", part.channels[c].name);
+            const std::vector<float> values = ChannelValues(folder + "/same-" + part.name + ".exr",
+                                                            part.channels[c].name);
             double least = 0, most = 1;
             for (int y = 0; y < part.height; ++y)
                 for (int x = 0; x < part.width; ++x) {
@@ -283,7 +285,8 @@ TEST(PictureParts, TiffPagesTurnPageByPage)
 {
     const std::string folder = ScratchFolder("pages");
     const auto channel = [](const char* name, int k) {
-        return TestChannel{name, OIIO::TypeDesc::UINT16, [k](int x, int y) { return (x * 2053 + y * 3001 * k) % 65536; }};
+        return TestChannel{name, OIIO::TypeDesc::UINT16,
+                           [k](int x, int y) { return (x * 2053 + y * 3001 * k) % 65536; }};
     };
     const std::vector<TestPart> pages = {
         {"first", 30, 20, 0, 0, {channel("R", 1), channel("G", 2), channel("B", 3), channel("A", 4)}, 3},
@@ -292,8 +295,9 @@ TEST(PictureParts, TiffPagesTurnPageByPage)
     WriteParts(folder + "/first.tif", {pages[0]});
     WriteParts(folder + "/second.tif", {pages[1]});
     for (const std::string name : {"pages", "first", "second"}) {
-        const RunResult run = RunVeldra(folder, "render " + name + ".tif out-" + name + ".tif -a x -e 40 --frame 1 "
-                                                                                         "--range 0-1 -q");
+        const RunResult run = RunVeldra(folder, "render " + name + ".tif out-" + name +
+                                                    ".tif -a x -e 40 --frame 1 "
+                                                    "--range 0-1 -q");
         ASSERT_EQ(run.exitCode, 0) << name << ": " << run.output;
     }
     EXPECT_EQ(ReadStored(folder + "/out-pages.tif", 0).pixels, ReadStored(folder + "/out-first.tif", 0).pixels);
@@ -306,9 +310,10 @@ TEST(PictureParts, TiffPagesTurnPageByPage)
 TEST(PictureParts, DeepAndMipMappedPicturesAreRefusedByName)
 {
     const std::string folder = ScratchFolder("not-carried");
-    RunResult make = RunInShell(folder, "oiiotool --pattern constant:color=0.5,0.5,0.5,1,0.25 8x8 5 "
-                                        "--chnames R,G,B,A,Z --deepen -o deep.exr && "
-                                        "oiiotool --pattern checker 16x16 3 -otex mip.exr");
+    RunResult make = RunInShell(folder,
+                                "oiiotool --pattern constant:color=0.5,0.5,0.5,1,0.25 8x8 5 "
+                                "--chnames R,G,B,A,Z --deepen -o deep.exr && "
+                                "oiiotool --pattern checker 16x16 3 -otex mip.exr");
     ASSERT_EQ(make.exitCode, 0) << make.output;
     RunResult run = RunVeldra(folder, "render deep.exr out.exr");
     EXPECT_EQ(run.exitCode, 1);

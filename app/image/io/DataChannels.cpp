@@ -75,7 +75,8 @@ ChannelRange RangeOf(OIIO::TypeDesc type, const std::vector<double>& values)
         range.high = std::max(most, 1.0);
         return range;
     }
-    if (least >= 0 && most <= 65535 && std::all_of(values.begin(), values.end(), [](double v) { return v == std::floor(v); })) {
+    if (least >= 0 && most <= 65535 &&
+        std::all_of(values.begin(), values.end(), [](double v) { return v == std::floor(v); })) {
         range.kind = Kind::Counted;
         return range;
     }
@@ -184,15 +185,15 @@ void StoreGroupChannel(const ChannelGroup& group, int index, OIIO::TypeDesc type
     const std::size_t pixels = group.frame.PixelCount();
     const std::uint16_t* steps = &group.frame.pixels[0].r + index;
     if (range.kind == Kind::Normalized) {
-        OIIO::convert_image(1, group.frame.Width(), group.frame.Height(), 1, steps, OIIO::TypeDesc::UINT16,
-                            kFramePixel, kFramePixel * group.frame.Width(), OIIO::AutoStride, out, type,
-                            static_cast<OIIO::stride_t>(stride), static_cast<OIIO::stride_t>(stride) * group.frame.Width(),
-                            OIIO::AutoStride);
+        OIIO::convert_image(1, group.frame.Width(), group.frame.Height(), 1, steps, OIIO::TypeDesc::UINT16, kFramePixel,
+                            kFramePixel * group.frame.Width(), OIIO::AutoStride, out, type,
+                            static_cast<OIIO::stride_t>(stride),
+                            static_cast<OIIO::stride_t>(stride) * group.frame.Width(), OIIO::AutoStride);
         return;
     }
     const double step = (range.high - range.low) / 65535;
     for (std::size_t i = 0; i < pixels; ++i) {
-        const double value = group.frame.pixels[i].a == 0 ? 0
+        const double value = group.frame.pixels[i].a == 0  ? 0
                              : range.kind == Kind::Counted ? steps[i * 4]
                                                            : range.low + steps[i * 4] * step;
         PutValue(value, type, out + i * stride);

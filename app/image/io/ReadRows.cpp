@@ -13,8 +13,8 @@ bool ReadRows(OIIO::ImageInput& input, int subimage, const OIIO::ImageSpec& head
 {
     const int top = header.y + first;
     if (header.tile_width > 0)
-        return input.read_tiles(subimage, 0, header.x, header.x + header.width, top, top + rows, header.z,
-                                header.z + 1, firstChannel, endChannel, type, out);
+        return input.read_tiles(subimage, 0, header.x, header.x + header.width, top, top + rows, header.z, header.z + 1,
+                                firstChannel, endChannel, type, out);
     return input.read_scanlines(subimage, 0, top, top + rows, header.z, firstChannel, endChannel, type, out);
 }
 
