@@ -351,7 +351,11 @@ MovieReader::~MovieReader() = default;
 
 const MovieInfo& MovieReader::Info() const { return state_->info; }
 
-std::unique_ptr<MovieReader> MovieReader::Open(const std::string& path)
+namespace {
+
+// `path` opened as a movie, with the index of the video stream veldra
+// reads; null when it is no movie. Throws as MovieReader::Open.
+InputFormat OpenMovie(const std::string& path, int& video)
 {
     RegularFileSize(path);
     const bool namedMovie = HasMovieExtension(path);
@@ -370,12 +374,29 @@ std::unique_ptr<MovieReader> MovieReader::Open(const std::string& path)
     const int found = avformat_find_stream_info(format.get(), nullptr);
     if (found < 0)
         throw FileError(path, "not a movie that can be read: " + LibavWords(found));
-    const int video = VideoStreamOf(*format);
+    video = VideoStreamOf(*format);
     if (video < 0) {
         if (namedMovie)
             throw FileError(path, "holds no video stream");
         return nullptr;
     }
+    return format;
+}
+
+}  // namespace
+
+bool IsMovie(const std::string& path)
+{
+    int video = -1;
+    return OpenMovie(path, video) != nullptr;
+}
+
+std::unique_ptr<MovieReader> MovieReader::Open(const std::string& path)
+{
+    int video = -1;
+    InputFormat format = OpenMovie(path, video);
+    if (!format)
+        return nullptr;
 
     auto state = std::make_unique<State>();
     state->path = path;

@@ -75,6 +75,11 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// Whether `path` is a movie as MovieReader::Open takes it, found without
+// counting its frames. Throws as Open does for a file named as a movie
+// that cannot be read as one.
+bool IsMovie(const std::string& path);
+
 // The kinds of movie file veldra names as movies by their extension, so that
 // one that cannot be read is called a damaged movie rather than a picture
 // no reader knows.

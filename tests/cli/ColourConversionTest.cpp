@@ -81,8 +81,8 @@ TEST(ColourConversion, AStudioConfigByOptionOrEnvironment)
     ASSERT_EQ(RunVeldra(folder, "render in.png plain.png" + turn).exitCode, 0);
     const auto gamma = [](double v) { return std::pow(v, 1 / 2.2); };
 
-    RunResult run = RunVeldra(folder, "render in.png by-option.png --colorconvert lin gam --colorconfig studio.ocio" +
-                                          turn);
+    RunResult run = RunVeldra(folder,
+                              "render in.png by-option.png --colorconvert lin gam --colorconfig studio.ocio" + turn);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     ExpectConverted(ReadPicture(folder + "/plain.png"), ReadPicture(folder + "/by-option.png"), gamma, 1, "option");
     run = RunInShell(folder, "OCIO=studio.ocio \"$VELDRA\" render in.png by-env.png --colorconvert lin gam" + turn);
@@ -91,8 +91,9 @@ TEST(ColourConversion, AStudioConfigByOptionOrEnvironment)
 
     run = RunVeldra(folder, "render in.png x.png --colorconvert lin sRGB --colorconfig studio.ocio");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(OneLineNaming(run, "--colorconvert: no conversion from 'lin' to 'sRGB' in studio.ocio (it knows lin, "
-                                   "gam)"))
+    EXPECT_TRUE(OneLineNaming(run,
+                              "--colorconvert: no conversion from 'lin' to 'sRGB' in studio.ocio (it knows lin, "
+                              "gam)"))
         << run.output;
     run = RunInShell(folder, "OCIO=missing.ocio \"$VELDRA\" render in.png x.png --colorconvert lin gam");
     EXPECT_EQ(run.exitCode, 1);
