@@ -13,7 +13,9 @@ int RunImageCommand(const Arguments& arguments, char**)
     if (arguments.farm.action == FarmArguments::Action::Chunk)
         return RunFarmChunk(arguments.farm);
     ProtectRunFiles();
-    if (arguments.farm.action == FarmArguments::Action::Retry)
-        return RunFarmRetry(arguments.farm);
-    return RunFarmSubmit(arguments.farm);
+    switch (arguments.farm.action) {
+    case FarmArguments::Action::Retry: return RunFarmRetry(arguments.farm);
+    case FarmArguments::Action::Encode: return RunFarmEncode(arguments.farm);
+    default: return RunFarmSubmit(arguments.farm);
+    }
 }

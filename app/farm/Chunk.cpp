@@ -51,9 +51,19 @@ int RunFarmChunk(const FarmArguments& arguments)
     } catch (const Failure&) {
     }
     int failures = 0;
+    const int workers = WorkerCount(arguments.jobs, frames.size());
+    // A movie's frames are decoded in order as they are handed out; a
+    // frame that cannot be is read again by its attempt, which records why.
+    std::vector<std::optional<LoadedImage>> claimed(static_cast<std::size_t>(workers));
+    const auto claim = [&](int worker, std::size_t index) {
+        try {
+            claimed[static_cast<std::size_t>(worker)] = ReadPlanFrame(*chunkPlan, frames[index]);
+        } catch (const Failure&) {
+        }
+    };
     RunFrames(
-        frames.size(), WorkerCount(arguments.jobs, frames.size()),
-        [&](int, std::size_t index) {
+        frames.size(), workers,
+        [&](int worker, std::size_t index) {
             FrameRecord record = blank;
             record.frame = frames[index];
             RenderRequest request = arguments.render;
@@ -67,7 +77,9 @@ int RunFarmChunk(const FarmArguments& arguments)
                     std::optional<FramePlan> own;
                     const FramePlan& plan = chunkPlan ? *chunkPlan : own.emplace(PlanFrames(request, *module));
                     const auto filters = MakeFilters(*module, 1, plan.block);
-                    RenderPlanFrame(plan, *filters[0], record.frame, warnings);
+                    std::optional<LoadedImage> read;
+                    read.swap(claimed[static_cast<std::size_t>(worker)]);
+                    RenderPlanFrame(plan, *filters[0], record.frame, warnings, std::move(read));
                     record.output = StampOf(plan.OutputOf(record.frame));
                     record.ok = true;
                     record.message.clear();
@@ -82,6 +94,6 @@ int RunFarmChunk(const FarmArguments& arguments)
             const std::lock_guard<std::mutex> lock(printing);
             failures += record.ok ? 0 : 1;
         },
-        [] {});
+        [] {}, chunkPlan && chunkPlan->movie ? claim : std::function<void(int, std::size_t)>());
     return failures == 0 ? 0 : 1;
 }

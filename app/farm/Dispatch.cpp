@@ -10,7 +10,7 @@
 bool RunsInImageProgram(FarmArguments::Action action)
 {
     return action == FarmArguments::Action::Submit || action == FarmArguments::Action::Retry ||
-           action == FarmArguments::Action::Chunk;
+           action == FarmArguments::Action::Chunk || action == FarmArguments::Action::Encode;
 }
 
 void ProtectRunFiles() { umask(umask(0) | S_IWGRP | S_IWOTH); }
@@ -25,7 +25,8 @@ int RunFarm(const FarmArguments& arguments)
     case FarmArguments::Action::Task: return RunFarmTask(arguments);
     case FarmArguments::Action::Submit:
     case FarmArguments::Action::Retry:
-    case FarmArguments::Action::Chunk: break;  // the image program's (app/ImageCommands.cpp)
+    case FarmArguments::Action::Chunk:
+    case FarmArguments::Action::Encode: break;  // the image program's (app/ImageCommands.cpp)
     }
     return 1;
 }

@@ -11,7 +11,8 @@ int RunFarm(const FarmArguments& arguments);
 
 // Whether `action` runs in the image program, which reads pictures and
 // movies: the submission and the retry (which plan the shot from its
-// input, a movie's frames among it) and the chunk (app/main.cpp).
+// input, a movie's frames among it), the chunk and the encoding of a
+// movie (app/main.cpp).
 bool RunsInImageProgram(FarmArguments::Action action);
 
 // A run's own files are written for no one else to change, whatever the
@@ -25,6 +26,9 @@ int RunFarmRetry(const FarmArguments& arguments);
 // Follow.cpp: the run's state, and the report its final job writes.
 int RunFarmStatus(const FarmArguments& arguments);
 int RunFarmReport(const FarmArguments& arguments);
+// Encode.cpp: the final job of a run whose output is a movie, which makes
+// the movie and then the report. Runs in the image program.
+int RunFarmEncode(const FarmArguments& arguments);
 // Cancel.cpp: every job of the run cancelled.
 int RunFarmCancel(const FarmArguments& arguments);
 // Task.cpp: one array task, which renders its chunk and records each frame.

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <map>
 #include <thread>
 
 #include "farm/FarmActions.h"
 #include "farm/WaitPatience.h"
+#include "farm/run/MovieRecords.h"
 #include "files/WholeFile.h"
 #include "messages/Failure.h"
 #include "process/OwnOutput.h"
@@ -17,7 +19,7 @@
 
 std::string DescribeRun(const FarmFolder& folder, const RunView& run)
 {
-    return FormatRunState(run.state, run.manifest, run.submissions, folder.Path());
+    return FormatRunState(run.state, run.manifest, run.submissions, folder.Path()) + DescribeMovieStep(folder);
 }
 
 RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble)
@@ -36,8 +38,21 @@ RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble)
     const auto output = FramePattern::Parse(run.manifest.output);
     if (!output)
         throw Failure(folder.ManifestPath(), "the output '" + run.manifest.output + "' is no sequence pattern");
-    run.state = ComputeRunState(run.manifest, run.submissions, folder.ReadRecords(), folder.ReadTaskRecords(), live,
-                                [&](int frame) { return StampOf(output->PathOf(frame)); });
+    const std::vector<FrameRecord> records = folder.ReadRecords();
+    // Once the run's movie is made, its frames live on in it: they are done
+    // while it is in place, though the frames the tasks wrote are gone.
+    std::map<int, OutputStamp> inMovie;
+    if (IsMovieRun(folder) && MovieInPlace(folder))
+        for (const FrameRecord& record : records)
+            if (record.ok && record.output)
+                inMovie[record.frame] = *record.output;
+    run.state = ComputeRunState(run.manifest, run.submissions, records, folder.ReadTaskRecords(), live,
+                                [&](int frame) -> std::optional<OutputStamp> {
+                                    if (inMovie.empty())
+                                        return StampOf(output->PathOf(frame));
+                                    const auto found = inMovie.find(frame);
+                                    return found == inMovie.end() ? std::nullopt : std::optional(found->second);
+                                });
     return run;
 }
 
@@ -72,6 +87,11 @@ int RunFarmReport(const FarmArguments& arguments)
     const FarmFolder folder = FarmFolder::Find(arguments.dir);
     if (const char* job = std::getenv("SLURM_JOB_ID"))
         KeepOutputIn(folder.ReportLogPath(job));
+    return ReportRun(folder);
+}
+
+int ReportRun(const FarmFolder& folder)
+{
     char stamp[32];
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
@@ -84,6 +104,27 @@ int RunFarmReport(const FarmArguments& arguments)
     std::fputs(report.c_str(), stdout);
     return exitCode;
 }
+
+namespace {
+
+// Whether Slurm still runs or holds the job that makes a run's movie (a
+// retry's, which no submission lists); a controller that does not answer
+// is waited for.
+bool MovieJobActive(const std::string& job)
+{
+    if (job.empty())
+        return false;
+    try {
+        for (const LiveJob& live : QueryJobs({job}))
+            if (IsActive(live.state))
+                return true;
+        return false;
+    } catch (const Failure&) {
+        return true;
+    }
+}
+
+}  // namespace
 
 int WaitForRun(const FarmFolder& folder)
 {
@@ -101,12 +142,20 @@ int WaitForRun(const FarmFolder& folder)
                                                         : patience.NoAnswer(now, trouble);
         for (const std::string& note : step.notes)
             std::fprintf(stderr, "veldra: %s\n", note.c_str());
-        if (step.end) {
+        // A movie run ends with its movie, which its final job makes once
+        // the frames are done.
+        const bool movieRun = IsMovieRun(folder);
+        const std::optional<MovieState> movie = movieRun ? ReadMovieState(folder) : std::nullopt;
+        const bool movieSettled = movie && (movie->state == MovieState::State::Written ||
+                                            movie->state == MovieState::State::Failed);
+        const bool movieAwaited = movieRun && step.exitCode == 0 && !movieSettled &&
+                                  (!run.state.Finished() || (movie && MovieJobActive(movie->job)));
+        if (step.end && !movieAwaited) {
             std::fputs(DescribeRun(folder, run).c_str(), stdout);
             std::fflush(stdout);
             if (!step.failure.empty())
                 throw Failure(step.failure + "; the run goes on: veldra farm status " + folder.Path());
-            return step.exitCode;
+            return movieRun && step.exitCode == 0 && !MovieInPlace(folder) ? 1 : step.exitCode;
         }
         if (trouble.empty() && run.state.done.size() != shownDone) {
             shownDone = run.state.done.size();

@@ -15,6 +15,10 @@ struct RunView {
     RunState state;
 };
 
+// Writes the run's report (report.txt, and standard output), from the
+// records alone when Slurm cannot be asked; returns 0 when it could.
+int ReportRun(const FarmFolder& folder);
+
 // Throws Failure when Slurm cannot be asked, unless `slurmTrouble` is
 // given: then the records alone tell the state, and it says why.
 RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble = nullptr);

@@ -59,6 +59,11 @@ const char* MuxerOf(const std::string& container) { return container == "mkv" ? 
 
 }  // namespace
 
+std::string AlphaDroppedWarning(MovieCodec codec)
+{
+    return std::string(WordOf(codec).word) + " holds no alpha; transparent areas are written over black";
+}
+
 bool ContainerCopies(const std::string& container, int codecId)
 {
     const AVOutputFormat* muxer = av_guess_format(MuxerOf(container), nullptr, nullptr);

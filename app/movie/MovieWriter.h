@@ -31,6 +31,10 @@ struct MovieOutput {
     std::int64_t copyStartMicroseconds = 0;
 };
 
+// What a warning says when frames with transparency went into `codec`,
+// which holds no alpha.
+std::string AlphaDroppedWarning(MovieCodec codec);
+
 // Whether a movie of `container` can hold a stream of libav's codec
 // `codecId` as it is (OtherStream::codecId).
 bool ContainerCopies(const std::string& container, int codecId);

@@ -82,10 +82,11 @@ LoadedImage ReadPlanFrame(const FramePlan& plan, int frame)
     return plan.movie ? plan.movie->Read(frame) : ReadImage(plan.InputOf(frame));
 }
 
-void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings)
+void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings,
+                     std::optional<LoadedImage> read)
 {
     try {
-        LoadedImage image = ReadPlanFrame(plan, frame);
+        LoadedImage image = read ? std::move(*read) : ReadPlanFrame(plan, frame);
         TurnPlanFrame(plan, filter, frame, image, warnings);
         WritePlanFrame(plan, frame, image, warnings);
     } catch (const std::bad_alloc&) {
@@ -151,8 +152,7 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
             movie->Finish();
             movieWritten = true;
             if (movie->AlphaDropped())
-                warnings.alphaDropped.Say(std::string(WordOf(plan.movieOutput->codec).word) +
-                                          " holds no alpha; transparent areas are written over black");
+                warnings.alphaDropped.Say(AlphaDroppedWarning(plan.movieOutput->codec));
         }
     } catch (const Failure& failure) {
         if (count == 1 && !movie)

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "image/ImageFiles.h"
@@ -61,7 +62,9 @@ void TurnPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, Loaded
 // Throws Failure naming the file (and frame).
 LoadedImage ReadPlanFrame(const FramePlan& plan, int frame);
 
-// One frame of `plan` to a picture output: reads it, has `filter` turn it
-// and writes it whole. Throws Failure naming the file. For callers that
-// handle each frame's failure themselves (the farm's chunks).
-void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings);
+// One frame of `plan` to a picture output: reads it (unless `read` holds
+// its picture already), has `filter` turn it and writes it whole. Throws
+// Failure naming the file. For callers that handle each frame's failure
+// themselves (the farm's chunks).
+void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings,
+                     std::optional<LoadedImage> read = std::nullopt);

@@ -585,4 +585,54 @@ TEST(FarmRuns, RunsOfOthersAreRefused)
                                    "runs no one else can change\n");
 }
 
+// Movies on the farm: a movie in is a shot whose tasks each decode only
+// their chunk, by seeking; a movie out is encoded by the run's final job
+// from the frames the tasks wrote into the run folder, byte for byte the
+// movie a local render writes (its audio copied alike). When the final
+// job cannot write the movie, --wait and status say so and retry makes it
+// alone.
+TEST_F(FarmCluster, MoviesInAndOutMatchALocalRender)
+{
+    const std::string folder = ScratchFolder("farm-movie");
+    MakeFolder(folder + "/out");
+    const RunResult made = RunInShell(folder,
+                                      "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=48x32:rate=24:"
+                                      "duration=1 -f lavfi -i sine=duration=1 -c:v libx264 -pix_fmt yuv420p "
+                                      "-g 7 -bf 3 -c:a aac -shortest in.mp4");
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    const std::string turn = " " + Turn() + " -q";
+    ASSERT_EQ(RunVeldra(folder, "render in.mp4 local.####.png" + turn).exitCode, 0);
+    ASSERT_EQ(RunVeldra(folder, "render in.mp4 local.mov" + turn).exitCode, 0);
+
+    RunResult run = RunVeldra(folder, "farm submit in.mp4 out/shot.####.png" + turn + " --chunk 7 --wait");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    for (int frame = 0; frame < 24; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof name, "shot.%04d.png", frame);
+        EXPECT_EQ(FileBytes(folder + "/out/" + name), FileBytes(folder + "/local." + std::string(name).substr(5)))
+            << name;
+    }
+
+    run = RunVeldra(folder, "farm submit in.mp4 out/review.mov" + turn + " --chunk 7 --wait");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(Has(run.output, "movie:     " + folder + "/out/review.mov (prores4444, 24 fps): written (job "))
+        << run.output;
+    EXPECT_EQ(FileBytes(folder + "/out/review.mov"), FileBytes(folder + "/local.mov"));
+    EXPECT_FALSE(Exists(LatestRun(folder) + "/frames")) << "the frames are in the movie now";
+
+    // A disk that fills once a file passes 50000 bytes: the frames (48 x 32)
+    // are written, the movie is not, and the final job says why.
+    run = RunInShell(folder, "VELDRA_TEST_DISK_BYTES=50000 \"$VELDRA\" farm submit in.mp4 out/blocked.mov" + turn +
+                                 " --chunk 12 --wait");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_TRUE(Has(run.output, "done:      24 frames: 0-23")) << run.output;
+    EXPECT_TRUE(Has(run.output, "/out/blocked.mov (prores4444, 24 fps): not made (job ")) << run.output;
+    EXPECT_TRUE(Has(run.output, "blocked.mov: cannot write: No space left on device")) << run.output;
+    EXPECT_FALSE(Exists(folder + "/out/blocked.mov"));
+    run = RunVeldra(folder, "farm retry out --wait");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(Has(run.output, "every frame is done; submitted job ")) << run.output;
+    EXPECT_EQ(FileBytes(folder + "/out/blocked.mov"), FileBytes(folder + "/local.mov"));
+}
+
 }  // namespace

@@ -49,11 +49,11 @@ fi
 for file in share/man/man1/veldra.1 share/bash-completion/completions/veldra; do
   [ -s "$work/moved/$file" ] || fail "cmake --install did not install $file"
 done
-# veldra hands pictures to the image program, so that it starts without
-# loading the image library.
+# veldra hands pictures and movies to the image program, so that it starts
+# without loading the image and movie libraries.
 [ -x "$work/moved/lib/veldra/veldra-images" ] || fail "no image program in lib/veldra"
-if readelf -d "$veldra" | grep NEEDED | grep -q OpenImageIO; then
-  fail "veldra loads the image library at start; only veldra-images may"
+if readelf -d "$veldra" | grep NEEDED | grep -qE 'OpenImageIO|libav|libswscale'; then
+  fail "veldra loads the image or movie libraries at start; only veldra-images may"
 fi
 
 debs="$("$here/../../packaging/debian/make-deb.sh" "$build" "$version" "$work/package" 2>"$work/make-deb.log")" \
