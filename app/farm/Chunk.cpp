@@ -54,10 +54,10 @@ int RunFarmChunk(const FarmArguments& arguments)
     const int workers = WorkerCount(arguments.jobs, frames.size());
     // A movie's frames are decoded in order as they are handed out; a
     // frame that cannot be is read again by its attempt, which records why.
-    std::vector<std::optional<LoadedImage>> claimed(static_cast<std::size_t>(workers));
+    std::vector<std::optional<DecodedFrame>> claimed(static_cast<std::size_t>(workers));
     const auto claim = [&](int worker, std::size_t index) {
         try {
-            claimed[static_cast<std::size_t>(worker)] = ReadPlanFrame(*chunkPlan, frames[index]);
+            claimed[static_cast<std::size_t>(worker)] = chunkPlan->movie->Decode(frames[index]);
         } catch (const Failure&) {
         }
     };
@@ -77,9 +77,10 @@ int RunFarmChunk(const FarmArguments& arguments)
                     std::optional<FramePlan> own;
                     const FramePlan& plan = chunkPlan ? *chunkPlan : own.emplace(PlanFrames(request, *module));
                     const auto filters = MakeFilters(*module, 1, plan.block);
-                    std::optional<LoadedImage> read;
-                    read.swap(claimed[static_cast<std::size_t>(worker)]);
-                    RenderPlanFrame(plan, *filters[0], record.frame, warnings, std::move(read));
+                    std::optional<DecodedFrame> decoded;
+                    decoded.swap(claimed[static_cast<std::size_t>(worker)]);
+                    RenderPlanFrame(plan, *filters[0], record.frame, warnings,
+                                    decoded ? std::optional<LoadedImage>(decoded->Convert()) : std::nullopt);
                     record.output = StampOf(plan.OutputOf(record.frame));
                     record.ok = true;
                     record.message.clear();

@@ -174,6 +174,41 @@ bool HasMovieExtension(const std::string& path)
     return std::find(std::begin(kMovieExtensions), std::end(kMovieExtensions), extension) != std::end(kMovieExtensions);
 }
 
+struct DecodedFrame::Data {
+    Picture picture;
+    PictureColour colour;
+    int frame = 0;
+    std::string path;
+    bool grey = false, hasAlpha = false;
+};
+
+DecodedFrame::DecodedFrame(std::unique_ptr<Data> data) : data_(std::move(data)) {}
+DecodedFrame::DecodedFrame(DecodedFrame&&) noexcept = default;
+DecodedFrame& DecodedFrame::operator=(DecodedFrame&&) noexcept = default;
+DecodedFrame::~DecodedFrame() = default;
+
+LoadedImage DecodedFrame::Convert() const
+{
+    // Each thread keeps its converter while pictures keep their kind.
+    thread_local PictureScaler scaler;
+    const AVFrame& got = *data_->picture;
+    LoadedImage image;
+    image.format = "movie";
+    image.frame = Frame::Make(static_cast<std::uint16_t>(got.width), static_cast<std::uint16_t>(got.height));
+    if (!scaler.ToFrame(got, data_->colour, image.frame))
+        throw FileError(data_->path, "frame " + std::to_string(data_->frame) + ": cannot convert its pictures (" +
+                                         av_get_pix_fmt_name(static_cast<AVPixelFormat>(got.format)) + ") to RGB");
+    image.grey = data_->grey;
+    image.hasAlpha = data_->hasAlpha;
+    const int colours = image.grey ? 1 : 3;
+    image.header = OIIO::ImageSpec(got.width, got.height, colours + (image.hasAlpha ? 1 : 0), OIIO::TypeDesc::UINT16);
+    image.header.channelnames = image.grey ? std::vector<std::string>{"Y"} : std::vector<std::string>{"R", "G", "B"};
+    if (image.hasAlpha)
+        image.header.channelnames.push_back("A");
+    image.header.alpha_channel = image.hasAlpha ? colours : -1;
+    return image;
+}
+
 struct MovieReader::State {
     std::mutex reading;
     std::string path;
@@ -185,7 +220,6 @@ struct MovieReader::State {
     CodecContext codec;
     Packet packet{av_packet_alloc()};
     Picture picture{av_frame_alloc()};
-    PictureScaler scaler;
 
     // The frame the decoder gives next when the frames are read in order;
     // -1 after a seek, until a frame is found.
@@ -318,7 +352,8 @@ struct MovieReader::State {
         return colour;
     }
 
-    LoadedImage Convert(int frame)
+    // The decoded picture of `frame`, checked, for converting later.
+    DecodedFrame Take(int frame)
     {
         const AVFrame& got = *picture;
         if (got.decode_error_flags != 0 || (got.flags & AV_FRAME_FLAG_CORRUPT)) {
@@ -326,22 +361,16 @@ struct MovieReader::State {
             throw Damaged(frame, "decodes damaged" + (log.empty() ? std::string() : ": " + log));
         }
         CheckFrameShape(path, got.width, got.height, 1, 4);
-        LoadedImage image;
-        image.format = "movie";
-        image.frame = Frame::Make(static_cast<std::uint16_t>(got.width), static_cast<std::uint16_t>(got.height));
-        if (!scaler.ToFrame(got, ColourOf(got), image.frame))
-            throw FileError(path, "frame " + std::to_string(frame) + ": cannot convert its pictures (" +
-                                      av_get_pix_fmt_name(static_cast<AVPixelFormat>(got.format)) + ") to RGB");
-        image.grey = info.grey;
-        image.hasAlpha = info.hasAlpha;
-        const int colours = info.grey ? 1 : 3;
-        image.header = OIIO::ImageSpec(got.width, got.height, colours + (info.hasAlpha ? 1 : 0),
-                                       OIIO::TypeDesc::UINT16);
-        image.header.channelnames = info.grey ? std::vector<std::string>{"Y"} : std::vector<std::string>{"R", "G", "B"};
-        if (info.hasAlpha)
-            image.header.channelnames.push_back("A");
-        image.header.alpha_channel = info.hasAlpha ? colours : -1;
-        return image;
+        auto data = std::make_unique<DecodedFrame::Data>();
+        data->picture.reset(av_frame_clone(&got));
+        if (!data->picture)
+            throw std::bad_alloc();
+        data->colour = ColourOf(got);
+        data->frame = frame;
+        data->path = path;
+        data->grey = info.grey;
+        data->hasAlpha = info.hasAlpha;
+        return DecodedFrame(std::move(data));
     }
 };
 
@@ -494,7 +523,9 @@ std::unique_ptr<MovieReader> MovieReader::Open(const std::string& path)
     return std::unique_ptr<MovieReader>(new MovieReader(std::move(state)));
 }
 
-LoadedImage MovieReader::Read(int frame)
+LoadedImage MovieReader::Read(int frame) { return Decode(frame).Convert(); }
+
+DecodedFrame MovieReader::Decode(int frame)
 {
     // Seeks back at most this many key frames before decoding from the start.
     constexpr int kMostSeeks = 4;
@@ -529,10 +560,10 @@ LoadedImage MovieReader::Read(int frame)
             continue;
         }
         if (at && *at == frame) {
-            LoadedImage image = s.Convert(frame);
+            DecodedFrame decoded = s.Take(frame);
             s.next = frame + 1;
             av_frame_unref(s.picture.get());
-            return image;
+            return decoded;
         }
         // Past the frame, or at the end without it, since a seek: the
         // frame lies before the key frame the seek found, or needs more

@@ -45,6 +45,24 @@ struct MovieInfo {
     std::vector<OtherStream> otherStreams;
 };
 
+// A frame of a movie as its decoder gave it, not yet converted to RGB: the
+// part of reading that can be done by any thread, several at once.
+class DecodedFrame {
+public:
+    struct Data;
+    explicit DecodedFrame(std::unique_ptr<Data> data);
+    DecodedFrame(DecodedFrame&&) noexcept;
+    DecodedFrame& operator=(DecodedFrame&&) noexcept;
+    ~DecodedFrame();
+
+    // The frame as MovieReader::Read gives it. Throws FileError naming the
+    // file and frame when its pictures cannot be converted.
+    LoadedImage Convert() const;
+
+private:
+    std::unique_ptr<Data> data_;
+};
+
 class MovieReader {
 public:
     // The movie `path` holds, opened and its frames counted (the stream's
@@ -68,6 +86,10 @@ public:
     // naming the file and the frame when the frame cannot be read or
     // decoded, or decodes damaged.
     LoadedImage Read(int frame);
+    // Read's decoding alone, which one thread does at a time; the
+    // conversion to RGB, the larger part of the work, is left to the
+    // caller's thread (DecodedFrame::Convert).
+    DecodedFrame Decode(int frame);
 
 private:
     struct State;

@@ -5,6 +5,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <atomic>
 #include <exception>
 #include <new>
 
@@ -83,12 +84,9 @@ struct MovieWriter::State {
     CodecContext codec;
     AVStream* video = nullptr;
     Packet packet{av_packet_alloc()};
-    Picture picture{av_frame_alloc()};
-    PictureScaler scaler;
-    PictureColour colour;
-    std::vector<BMM_Color_64> scratch;
+    int frameWidth = 0, frameHeight = 0;  // every frame's, from the first
     std::int64_t written = 0;
-    bool alphaDropped = false;
+    std::atomic<bool> alphaDropped{false};
 
     // The copied streams: the input they come from, each input stream's
     // stream in the movie, and the next packet, read but not yet due.
@@ -182,9 +180,6 @@ struct MovieWriter::State {
         codec->color_trc = AVCOL_TRC_BT709;
         codec->colorspace = AVCOL_SPC_BT709;
         codec->color_range = AVCOL_RANGE_MPEG;
-        // Only H.264 states where its chroma lies (left of the pair, as
-        // its readers assume); the others are read as centred, and so are
-        // made.
         codec->chroma_sample_location = output.codec == MovieCodec::H264 ? AVCHROMA_LOC_LEFT : AVCHROMA_LOC_UNSPECIFIED;
         codec->flags |= AV_CODEC_FLAG_BITEXACT;
         if (format->oformat->flags & AVFMT_GLOBALHEADER)
@@ -201,7 +196,6 @@ struct MovieWriter::State {
         const int opened = avcodec_open2(codec.get(), encoder, &options);
         av_dict_free(&options);
         Check(opened, "cannot encode " + std::string(WordOf(output.codec).word));
-        colour = {codec->colorspace, false, codec->chroma_sample_location};
 
         video = avformat_new_stream(format.get(), nullptr);
         if (!video)
@@ -214,11 +208,8 @@ struct MovieWriter::State {
             av_dict_set(&video->metadata, "timecode", TimecodeText(*output.timecode).c_str(), 0);
         StartCopies();
         Check(avformat_write_header(format.get(), nullptr), "cannot write");
-
-        picture->width = width;
-        picture->height = height;
-        picture->format = encoding.pixels;
-        Check(av_frame_get_buffer(picture.get(), 0), "cannot encode");
+        frameWidth = width;
+        frameHeight = height;
     }
 
     void StartCopies()
@@ -304,14 +295,15 @@ struct MovieWriter::State {
     }
 
     // The pixels the encoder's converter reads: the frame's own when they
-    // are what the codec takes, else a converted copy.
-    const BMM_Color_64* PixelsFor(const Frame& frame, bool premultiplied)
+    // are what the codec takes, else a converted copy in `scratch`.
+    const BMM_Color_64* PixelsFor(const Frame& frame, bool premultiplied, std::vector<BMM_Color_64>& scratch)
     {
         const bool codecAlpha = WordOf(output.codec).alpha;
         const std::size_t count = frame.PixelCount();
         if (codecAlpha ? !premultiplied : (premultiplied || frame.IsOpaque()))
             return frame.pixels;
-        alphaDropped = alphaDropped || !codecAlpha;
+        if (!codecAlpha)
+            alphaDropped = true;
         scratch.resize(count);
         for (std::size_t i = 0; i < count; ++i) {
             const BMM_Color_64& p = frame.pixels[i];
@@ -325,33 +317,64 @@ struct MovieWriter::State {
     }
 };
 
+struct PreparedFrame::Data {
+    Picture picture{av_frame_alloc()};
+};
+
+PreparedFrame::PreparedFrame(std::unique_ptr<Data> data) : data_(std::move(data)) {}
+PreparedFrame::PreparedFrame(PreparedFrame&&) noexcept = default;
+PreparedFrame& PreparedFrame::operator=(PreparedFrame&&) noexcept = default;
+PreparedFrame::~PreparedFrame() = default;
+
 MovieWriter::MovieWriter(const MovieOutput& output) : state_(std::make_unique<State>(output)) {}
 
 MovieWriter::~MovieWriter() = default;
 
 bool MovieWriter::AlphaDropped() const { return state_->alphaDropped; }
 
-void MovieWriter::Write(const Frame& frame, bool premultiplied)
+void MovieWriter::Write(const Frame& frame, bool premultiplied) { Write(Prepare(frame, premultiplied)); }
+
+PreparedFrame MovieWriter::Prepare(const Frame& frame, bool premultiplied)
+{
+    // Each thread keeps its converter and its scratch frame.
+    thread_local PictureScaler scaler;
+    thread_local std::vector<BMM_Color_64> scratch;
+    State& s = *state_;
+    const MovieCodec codec = s.output.codec;
+    auto data = std::make_unique<PreparedFrame::Data>();
+    AVFrame& picture = *data->picture;
+    picture.width = frame.Width();
+    picture.height = frame.Height();
+    picture.format = EncodingOf(codec).pixels;
+    if (av_frame_get_buffer(&picture, 0) < 0)
+        throw std::bad_alloc();
+    // Only H.264 states where its chroma lies (left of the pair, as its
+    // readers assume); the others are read as centred, and so are made.
+    const PictureColour colour{AVCOL_SPC_BT709, false,
+                               codec == MovieCodec::H264 ? AVCHROMA_LOC_LEFT : AVCHROMA_LOC_UNSPECIFIED};
+    if (!scaler.FromFrame(s.PixelsFor(frame, premultiplied, scratch), colour, picture))
+        throw FileError(s.output.path, std::string("cannot convert a frame to ") + WordOf(codec).word);
+    picture.color_primaries = AVCOL_PRI_BT709;
+    picture.color_trc = AVCOL_TRC_BT709;
+    picture.colorspace = AVCOL_SPC_BT709;
+    picture.color_range = AVCOL_RANGE_MPEG;
+    picture.chroma_location = colour.siting;
+    return PreparedFrame(std::move(data));
+}
+
+void MovieWriter::Write(PreparedFrame frame)
 {
     State& s = *state_;
+    AVFrame& picture = *frame.data_->picture;
     const std::string which = "frame " + std::to_string(s.written) + " of the movie";
     if (!s.format)
-        s.Start(frame.Width(), frame.Height());
-    if (frame.Width() != s.picture->width || frame.Height() != s.picture->height)
-        throw FileError(s.output.path, which + " is " + std::to_string(frame.Width()) + " x " +
-                                           std::to_string(frame.Height()) + "; the movie's frames are " +
-                                           std::to_string(s.picture->width) + " x " +
-                                           std::to_string(s.picture->height));
-    s.Check(av_frame_make_writable(s.picture.get()), "cannot encode " + which);
-    if (!s.scaler.FromFrame(s.PixelsFor(frame, premultiplied), s.colour, *s.picture))
-        throw FileError(s.output.path, "cannot convert " + which + " to " + WordOf(s.output.codec).word);
-    s.picture->pts = s.written;
-    s.picture->color_primaries = s.codec->color_primaries;
-    s.picture->color_trc = s.codec->color_trc;
-    s.picture->colorspace = s.codec->colorspace;
-    s.picture->color_range = s.codec->color_range;
-    s.picture->chroma_location = s.codec->chroma_sample_location;
-    s.Check(avcodec_send_frame(s.codec.get(), s.picture.get()), "cannot encode " + which);
+        s.Start(picture.width, picture.height);
+    if (picture.width != s.frameWidth || picture.height != s.frameHeight)
+        throw FileError(s.output.path, which + " is " + std::to_string(picture.width) + " x " +
+                                           std::to_string(picture.height) + "; the movie's frames are " +
+                                           std::to_string(s.frameWidth) + " x " + std::to_string(s.frameHeight));
+    picture.pts = s.written;
+    s.Check(avcodec_send_frame(s.codec.get(), &picture), "cannot encode " + which);
     s.Drain();
     ++s.written;
 }

@@ -39,6 +39,21 @@ std::string AlphaDroppedWarning(MovieCodec codec);
 // `codecId` as it is (OtherStream::codecId).
 bool ContainerCopies(const std::string& container, int codecId);
 
+// A frame converted to what the movie's encoder takes: the part of writing
+// that can be done by any thread, several at once.
+class PreparedFrame {
+public:
+    struct Data;
+    explicit PreparedFrame(std::unique_ptr<Data> data);
+    PreparedFrame(PreparedFrame&&) noexcept;
+    PreparedFrame& operator=(PreparedFrame&&) noexcept;
+    ~PreparedFrame();
+
+private:
+    friend class MovieWriter;
+    std::unique_ptr<Data> data_;
+};
+
 class MovieWriter {
 public:
     // Makes the temporary file beside `output.path`; the encoder starts with
@@ -56,6 +71,10 @@ public:
     // the colour over black (premultiplied). Throws FileError naming the
     // movie and the frame (numbered from 0 in the movie).
     void Write(const Frame& frame, bool premultiplied);
+    // Write in two: the conversion, thread-safe, and the encoding of what it
+    // gives, one frame at a time in the movie's order.
+    PreparedFrame Prepare(const Frame& frame, bool premultiplied);
+    void Write(PreparedFrame frame);
     // Completes the movie (the encoder's last frames, the copied streams'
     // rest, the index) and renames it into place. Throws FileError.
     void Finish();

@@ -1,5 +1,7 @@
 #include "movie/PictureConversion.h"
 
+#include "movie/DirectConversion.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/opt.h>
@@ -98,15 +100,42 @@ bool PictureScaler::Prepare(int width, int height, AVPixelFormat from, AVPixelFo
 
 bool PictureScaler::ToFrame(const AVFrame& picture, const PictureColour& colour, Frame& frame)
 {
-    if (!Prepare(picture.width, picture.height, static_cast<AVPixelFormat>(picture.format), kFrameFormat, colour, true))
+    const AVPixelFormat format = static_cast<AVPixelFormat>(picture.format);
+    const AVPixFmtDescriptor* described = av_pix_fmt_desc_get(format);
+    const int width = picture.width, height = picture.height;
+    // libswscale writes planar 16-bit RGB from 4:4:4 YUV several times
+    // faster than packed RGBA, with the very same numbers, so such pictures
+    // go through planes. (From subsampled chroma it interpolates chroma
+    // across for planes, unlike ffmpeg's own converter.)
+    if (!described || (described->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)) ||
+        described->log2_chroma_w != 0 || described->log2_chroma_h != 0) {
+        if (!Prepare(width, height, format, kFrameFormat, colour, true))
+            return false;
+        uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(frame.pixels), nullptr, nullptr, nullptr};
+        const int strides[4] = {width * kFramePixelBytes, 0, 0, 0};
+        return sws_scale(context_, picture.data, picture.linesize, 0, height, planes, strides) == height;
+    }
+    if (!Prepare(width, height, format, AV_PIX_FMT_GBRAP16LE, colour, true))
         return false;
-    uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(frame.pixels), nullptr, nullptr, nullptr};
-    const int strides[4] = {picture.width * kFramePixelBytes, 0, 0, 0};
-    return sws_scale(context_, picture.data, picture.linesize, 0, picture.height, planes, strides) == picture.height;
+    const std::size_t count = static_cast<std::size_t>(width) * height;
+    planes_.resize(count * 4);
+    // gbrap: green, blue, red, alpha.
+    uint8_t* planes[4];
+    for (int p = 0; p < 4; ++p)
+        planes[p] = reinterpret_cast<uint8_t*>(planes_.data() + count * p);
+    const int strides[4] = {width * 2, width * 2, width * 2, width * 2};
+    if (sws_scale(context_, picture.data, picture.linesize, 0, height, planes, strides) != height)
+        return false;
+    const std::uint16_t *green = planes_.data(), *blue = green + count, *red = blue + count, *alpha = red + count;
+    for (std::size_t i = 0; i < count; ++i)
+        frame.pixels[i] = {red[i], green[i], blue[i], alpha[i]};
+    return true;
 }
 
 bool PictureScaler::FromFrame(const BMM_Color_64* pixels, const PictureColour& colour, AVFrame& picture)
 {
+    if (DirectFromFrame(pixels, colour.matrix, colour.fullRange, colour.siting, picture))
+        return true;
     if (!Prepare(picture.width, picture.height, kFrameFormat, static_cast<AVPixelFormat>(picture.format), colour,
                  false))
         return false;

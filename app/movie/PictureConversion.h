@@ -1,9 +1,11 @@
-// Pictures between libav's pixel formats and veldra's 16-bit RGBA frames,
-// through libswscale: YUV with the matrix, range and chroma siting the
-// stream states, to RGB and back. Both directions round exactly
+// Pictures between libav's pixel formats and veldra's 16-bit RGBA frames:
+// YUV with the matrix, range and chroma siting the stream states, to RGB
+// and back. Pictures are read through libswscale, rounding exactly
 // (bit-exact, accurate rounding), so that the same picture converts to the
-// same values on every processor, and chroma is interpolated bicubically,
-// as ffmpeg's own converter does by default.
+// same values on every processor, and interpolating chroma bicubically, as
+// ffmpeg's own converter does by default; frames are written in the
+// layouts movies are written in directly (movie/DirectConversion.h), the
+// rest through libswscale too.
 #pragma once
 
 extern "C" {
@@ -11,7 +13,9 @@ extern "C" {
 #include <libavutil/pixfmt.h>
 }
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "image/Frame.h"
 
@@ -49,6 +53,7 @@ private:
                  bool colourIsSource);
 
     SwsContext* context_ = nullptr;
+    std::vector<std::uint16_t> planes_;  // a picture as planar RGBA, on its way to a frame
     int width_ = 0, height_ = 0;
     AVPixelFormat from_ = AV_PIX_FMT_NONE, to_ = AV_PIX_FMT_NONE;
     PictureColour colour_;

@@ -107,11 +107,11 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
     if (plan.movieOutput)
         movie.emplace(*plan.movieOutput, workers);
     // A movie's frames are decoded as their indexes are handed out, in
-    // order; each worker holds the one it claimed.
-    std::vector<std::optional<LoadedImage>> claimed(workers);
+    // order; each worker holds the one it claimed, and converts it itself.
+    std::vector<std::optional<DecodedFrame>> claimed(workers);
     const auto claim = [&](int worker, std::size_t index) {
-        claimed[static_cast<std::size_t>(worker)] = ReadPlanFrame(plan,
-                                                                  plan.frames.At(static_cast<std::int64_t>(index)));
+        claimed[static_cast<std::size_t>(worker)] = plan.movie->Decode(
+            plan.frames.At(static_cast<std::int64_t>(index)));
     };
     std::size_t written = 0;
     auto renderOne = [&](int worker, std::size_t index) {
@@ -119,14 +119,14 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
         try {
             if (stopped())
                 throw Failure("interrupted before frame " + std::to_string(frame));
-            std::optional<LoadedImage>& held = claimed[static_cast<std::size_t>(worker)];
-            LoadedImage image = held ? std::move(*held) : ReadPlanFrame(plan, frame);
-            held.reset();
+            std::optional<DecodedFrame> held;
+            held.swap(claimed[static_cast<std::size_t>(worker)]);
+            LoadedImage image = held ? held->Convert() : ReadPlanFrame(plan, frame);
             TurnPlanFrame(plan, *filters[worker], frame, image, warnings);
             if (movie) {
                 if (const std::string leftOut = LeftOutOfMovie(image, plan.InputOf(frame)); !leftOut.empty())
                     warnings.channelsDropped.Say(leftOut);
-                movie->Put(index, std::move(image.frame), image.associatedAlpha);
+                movie->Put(index, movie->Prepare(image.frame, image.associatedAlpha));
             } else
                 WritePlanFrame(plan, frame, image, warnings);
         } catch (...) {

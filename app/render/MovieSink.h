@@ -17,11 +17,14 @@ class MovieSink {
 public:
     MovieSink(const MovieOutput& output, std::size_t window);
 
-    // Hands over the frame at `index` (0, 1, 2... in the run), its colour
-    // premultiplied or not. Encodes it, and the frames waiting after it,
-    // when it is the next one due. Throws FileError when encoding fails;
-    // after that, or after Abandon(), frames handed over are dropped.
-    void Put(std::size_t index, Frame frame, bool premultiplied);
+    // Converts a frame, its colour premultiplied or not, for the encoder:
+    // thread-safe, so that every worker converts its own.
+    PreparedFrame Prepare(const Frame& frame, bool premultiplied) { return writer_.Prepare(frame, premultiplied); }
+    // Hands over the frame at `index` (0, 1, 2... in the run). Encodes it,
+    // and the frames waiting after it, when it is the next one due. Throws
+    // FileError when encoding fails; after that, or after Abandon(), frames
+    // handed over are dropped.
+    void Put(std::size_t index, PreparedFrame frame);
     // The run has failed: no frame is encoded any more, and workers
     // waiting to hand one over go on.
     void Abandon();
@@ -32,16 +35,11 @@ public:
     bool AlphaDropped() const { return writer_.AlphaDropped(); }
 
 private:
-    struct Waiting {
-        Frame frame;
-        bool premultiplied;
-    };
-
     MovieWriter writer_;
     std::size_t window_;
     std::mutex mutex_;
     std::condition_variable room_;
-    std::map<std::size_t, Waiting> waiting_;
+    std::map<std::size_t, PreparedFrame> waiting_;
     std::size_t next_ = 0;
     bool encoding_ = false;
     bool abandoned_ = false;

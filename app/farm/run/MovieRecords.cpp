@@ -99,9 +99,8 @@ MovieOutput ReadMovieStep(const FarmFolder& folder)
 
 void WriteMovieState(const FarmFolder& folder, const MovieState& state)
 {
-    KeyValues values = {{"state", kStates[static_cast<int>(state.state)]},
-                        {"job", state.job},
-                        {"message", state.message}};
+    KeyValues values = {
+        {"state", kStates[static_cast<int>(state.state)]}, {"job", state.job}, {"message", state.message}};
     if (state.output) {
         values.emplace_back("output-size", std::to_string(state.output->size));
         values.emplace_back("output-mtime-ns", std::to_string(state.output->mtimeNs));
