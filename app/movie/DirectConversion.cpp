@@ -6,7 +6,6 @@ extern "C" {
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -71,72 +70,85 @@ struct Range {
     float scale, lumaOffset, lumaSpan, chromaOffset, chromaSpan, most;
 };
 
-void PutSample(std::uint8_t* row, int x, int bytes, float value, float most)
+// Writes `count` values rounded and kept within 0 .. `most`, as samples of
+// `bytes` bytes. One loop a sample size, each simple enough for the compiler
+// to do several values at once.
+void PutSamples(const float* values, int count, int bytes, float most, std::uint8_t* out)
 {
-    const float kept = std::min(std::max(value, 0.0f), most);
-    const auto sample = static_cast<std::uint16_t>(kept + 0.5f);
-    if (bytes == 1)
-        row[x] = static_cast<std::uint8_t>(sample);
-    else
-        std::memcpy(row + 2 * x, &sample, 2);
+    if (bytes == 1) {
+        for (int x = 0; x < count; ++x)
+            out[x] = static_cast<std::uint8_t>(std::min(std::max(values[x], 0.0f), most) + 0.5f);
+        return;
+    }
+    std::uint16_t* samples = reinterpret_cast<std::uint16_t*>(out);
+    for (int x = 0; x < count; ++x)
+        samples[x] = static_cast<std::uint16_t>(std::min(std::max(values[x], 0.0f), most) + 0.5f);
 }
 
 }  // namespace
 
 bool DirectFromFrame(const BMM_Color_64* pixels, AVColorSpace matrix, bool fullRange, AVChromaLocation siting,
-                     AVFrame& picture)
+                     bool overBlack, AVFrame& picture)
 {
     const std::optional<Layout> layout = LayoutOf(picture.format);
     const std::optional<Weights> weights = WeightsOf(matrix);
     if (!layout || !weights || fullRange)
         return false;
     const Range range(layout->depth);
-    const float green = 1.0f - weights->red - weights->blue;
+    const float red = weights->red, blue = weights->blue, green = 1.0f - red - blue;
+    const float unit = 1.0f / 65535.0f;
+    // Chroma in the range's steps: (B - Y) / (2 (1 - Kb)) and (R - Y) / (2 (1 - Kr)).
+    const float blueScale = range.chromaSpan / (2.0f * (1.0f - blue));
+    const float redScale = range.chromaSpan / (2.0f * (1.0f - red));
     const int width = picture.width, height = picture.height, bytes = layout->bytes;
+    const int chromaWidth = width >> layout->shiftX;
     const bool left = siting == AVCHROMA_LOC_LEFT;
-    // Chroma of a full row, before it is halved across or down.
-    std::vector<float> cb(static_cast<std::size_t>(width) * 2), cr(cb.size());
+    // A row's luma and alpha, and the chroma of a row pair (the second row
+    // of a 4:2:0 pair beside the first), before it is halved.
+    std::vector<float> luma(static_cast<std::size_t>(width)), alpha(luma.size());
+    std::vector<float> cb(luma.size() * 2), cr(cb.size()), halved(luma.size());
     for (int y = 0; y < height; ++y) {
         const BMM_Color_64* row = pixels + static_cast<std::size_t>(y) * width;
-        std::uint8_t* luma = picture.data[0] + static_cast<std::ptrdiff_t>(y) * picture.linesize[0];
-        std::uint8_t* alpha = layout->alpha ? picture.data[3] + static_cast<std::ptrdiff_t>(y) * picture.linesize[3]
-                                            : nullptr;
-        // Rows pair up for 4:2:0: the second of a pair goes beside the first.
         const std::size_t half = layout->shiftY && (y & 1) ? static_cast<std::size_t>(width) : 0;
+        float* cbRow = cb.data() + half;
+        float* crRow = cr.data() + half;
         for (int x = 0; x < width; ++x) {
-            const float r = row[x].r / 65535.0f, g = row[x].g / 65535.0f, b = row[x].b / 65535.0f;
-            const float unitLuma = weights->red * r + green * g + weights->blue * b;
-            PutSample(luma, x, bytes, range.lumaOffset + range.lumaSpan * unitLuma, range.most);
-            if (alpha)
-                PutSample(alpha, x, bytes, row[x].a / 65535.0f * range.most, range.most);
-            cb[half + x] = (b - unitLuma) / (2.0f * (1.0f - weights->blue));
-            cr[half + x] = (r - unitLuma) / (2.0f * (1.0f - weights->red));
+            // Without alpha in the codec, colour is written over black.
+            const float a = overBlack ? row[x].a * unit : 1.0f;
+            const float r = row[x].r * unit * a, g = row[x].g * unit * a, b = row[x].b * unit * a;
+            const float unitLuma = red * r + green * g + blue * b;
+            luma[x] = range.lumaOffset + range.lumaSpan * unitLuma;
+            cbRow[x] = (b - unitLuma) * blueScale;
+            crRow[x] = (r - unitLuma) * redScale;
+            alpha[x] = row[x].a * unit * range.most;
         }
+        PutSamples(luma.data(), width, bytes, range.most,
+                   picture.data[0] + static_cast<std::ptrdiff_t>(y) * picture.linesize[0]);
+        if (layout->alpha)
+            PutSamples(alpha.data(), width, bytes, range.most,
+                       picture.data[3] + static_cast<std::ptrdiff_t>(y) * picture.linesize[3]);
         // A chroma row is written once its rows are in: every row, or every
         // second.
-        const bool lastOfPair = !layout->shiftY || (y & 1) || y == height - 1;
-        if (!lastOfPair)
+        if (layout->shiftY && !(y & 1) && y != height - 1)
             continue;
         const int chromaRow = y >> layout->shiftY;
-        if (layout->shiftY && (y & 1))
-            for (int x = 0; x < width; ++x) {
-                cb[x] = (cb[x] + cb[width + x]) / 2;
-                cr[x] = (cr[x] + cr[width + x]) / 2;
-            }
-        std::uint8_t* planes[2] = {picture.data[1] + static_cast<std::ptrdiff_t>(chromaRow) * picture.linesize[1],
-                                   picture.data[2] + static_cast<std::ptrdiff_t>(chromaRow) * picture.linesize[2]};
-        const std::vector<float>* chroma[2] = {&cb, &cr};
+        float* chroma[2] = {cb.data(), cr.data()};
         for (int c = 0; c < 2; ++c) {
-            const std::vector<float>& values = *chroma[c];
-            for (int x = 0; x < (width >> layout->shiftX); ++x) {
-                float value = values[static_cast<std::size_t>(x)];
+            float* values = chroma[c];
+            if (layout->shiftY && (y & 1))
+                for (int x = 0; x < width; ++x)
+                    values[x] = (values[x] + values[width + x]) / 2;
+            for (int x = 0; x < chromaWidth; ++x) {
+                float value = values[x];
                 if (layout->shiftX) {
                     const int at = 2 * x;
                     const float here = values[at], next = values[std::min(at + 1, width - 1)];
                     value = left ? (values[std::max(at - 1, 0)] + 2 * here + next) / 4 : (here + next) / 2;
                 }
-                PutSample(planes[c], x, bytes, range.chromaOffset + range.chromaSpan * value, range.most);
+                halved[static_cast<std::size_t>(x)] = range.chromaOffset + value;
             }
+            PutSamples(halved.data(), chromaWidth, bytes, range.most,
+                       picture.data[1 + c] + static_cast<std::ptrdiff_t>(chromaRow) * picture.linesize[1 + c]);
         }
     }
     return true;

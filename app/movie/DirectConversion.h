@@ -19,7 +19,8 @@ extern "C" {
 
 // `pixels` (width x height of `picture`, straight alpha) into `picture`,
 // whose format is set and buffers allocated: 4:4:4, 4:2:2 or 4:2:0, chroma
-// sited as `siting` (left, or else centred). False, touching nothing, for
+// sited as `siting` (left, or else centred), the colour multiplied by
+// alpha first (over black) with `overBlack`. False, touching nothing, for
 // any other format or matrix.
 bool DirectFromFrame(const BMM_Color_64* pixels, AVColorSpace matrix, bool fullRange, AVChromaLocation siting,
-                     AVFrame& picture);
+                     bool overBlack, AVFrame& picture);

@@ -294,24 +294,18 @@ struct MovieWriter::State {
         }
     }
 
-    // The pixels the encoder's converter reads: the frame's own when they
-    // are what the codec takes, else a converted copy in `scratch`.
-    const BMM_Color_64* PixelsFor(const Frame& frame, bool premultiplied, std::vector<BMM_Color_64>& scratch)
+    // The pixels the encoder's converter reads: the frame's own, or its
+    // colour divided by its alpha (in `scratch`) for a codec with alpha.
+    const BMM_Color_64* PixelsFor(const Frame& frame, bool premultiplied, std::vector<BMM_Color_64>& scratch) const
     {
-        const bool codecAlpha = WordOf(output.codec).alpha;
-        const std::size_t count = frame.PixelCount();
-        if (codecAlpha ? !premultiplied : (premultiplied || frame.IsOpaque()))
+        if (!WordOf(output.codec).alpha || !premultiplied)
             return frame.pixels;
-        if (!codecAlpha)
-            alphaDropped = true;
-        scratch.resize(count);
-        for (std::size_t i = 0; i < count; ++i) {
+        scratch.resize(frame.PixelCount());
+        for (std::size_t i = 0; i < frame.PixelCount(); ++i) {
             const BMM_Color_64& p = frame.pixels[i];
-            scratch[i] = codecAlpha
-                             ? (p.a == 0 ? BMM_Color_64{0, 0, 0, 0}
-                                         : BMM_Color_64{Unpremultiply(p.r, p.a), Unpremultiply(p.g, p.a),
-                                                        Unpremultiply(p.b, p.a), p.a})
-                             : BMM_Color_64{Premultiply(p.r, p.a), Premultiply(p.g, p.a), Premultiply(p.b, p.a), 65535};
+            scratch[i] = p.a == 0 ? BMM_Color_64{0, 0, 0, 0}
+                                  : BMM_Color_64{Unpremultiply(p.r, p.a), Unpremultiply(p.g, p.a),
+                                                 Unpremultiply(p.b, p.a), p.a};
         }
         return scratch.data();
     }
@@ -352,7 +346,11 @@ PreparedFrame MovieWriter::Prepare(const Frame& frame, bool premultiplied)
     // readers assume); the others are read as centred, and so are made.
     const PictureColour colour{AVCOL_SPC_BT709, false,
                                codec == MovieCodec::H264 ? AVCHROMA_LOC_LEFT : AVCHROMA_LOC_UNSPECIFIED};
-    if (!scaler.FromFrame(s.PixelsFor(frame, premultiplied, scratch), colour, picture))
+    // A codec without alpha gets straight colour over black.
+    const bool overBlack = !WordOf(codec).alpha && !premultiplied && !frame.IsOpaque();
+    if (overBlack)
+        s.alphaDropped = true;
+    if (!scaler.FromFrame(s.PixelsFor(frame, premultiplied, scratch), colour, overBlack, picture))
         throw FileError(s.output.path, std::string("cannot convert a frame to ") + WordOf(codec).word);
     picture.color_primaries = AVCOL_PRI_BT709;
     picture.color_trc = AVCOL_TRC_BT709;

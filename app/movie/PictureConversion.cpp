@@ -1,5 +1,6 @@
 #include "movie/PictureConversion.h"
 
+#include "image/Premultiply.h"
 #include "movie/DirectConversion.h"
 
 extern "C" {
@@ -132,10 +133,19 @@ bool PictureScaler::ToFrame(const AVFrame& picture, const PictureColour& colour,
     return true;
 }
 
-bool PictureScaler::FromFrame(const BMM_Color_64* pixels, const PictureColour& colour, AVFrame& picture)
+bool PictureScaler::FromFrame(const BMM_Color_64* pixels, const PictureColour& colour, bool overBlack, AVFrame& picture)
 {
-    if (DirectFromFrame(pixels, colour.matrix, colour.fullRange, colour.siting, picture))
+    if (DirectFromFrame(pixels, colour.matrix, colour.fullRange, colour.siting, overBlack, picture))
         return true;
+    if (overBlack) {
+        const std::size_t count = static_cast<std::size_t>(picture.width) * picture.height;
+        overBlack_.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const BMM_Color_64& p = pixels[i];
+            overBlack_[i] = {Premultiply(p.r, p.a), Premultiply(p.g, p.a), Premultiply(p.b, p.a), 65535};
+        }
+        pixels = overBlack_.data();
+    }
     if (!Prepare(picture.width, picture.height, kFrameFormat, static_cast<AVPixelFormat>(picture.format), colour,
                  false))
         return false;

@@ -44,16 +44,18 @@ public:
     // picture has none. False when the library cannot convert it.
     bool ToFrame(const AVFrame& picture, const PictureColour& colour, Frame& frame);
     // `pixels` (width x height 16-bit RGBA, straight alpha) into `picture`,
-    // whose size and format are set and buffers allocated, with `colour`.
+    // whose size and format are set and buffers allocated, with `colour`,
+    // the colour over black when `overBlack` (for a format without alpha).
     // False when the library cannot convert it.
-    bool FromFrame(const BMM_Color_64* pixels, const PictureColour& colour, AVFrame& picture);
+    bool FromFrame(const BMM_Color_64* pixels, const PictureColour& colour, bool overBlack, AVFrame& picture);
 
 private:
     bool Prepare(int width, int height, AVPixelFormat from, AVPixelFormat to, const PictureColour& colour,
                  bool colourIsSource);
 
     SwsContext* context_ = nullptr;
-    std::vector<std::uint16_t> planes_;  // a picture as planar RGBA, on its way to a frame
+    std::vector<std::uint16_t> planes_;    // a picture as planar RGBA, on its way to a frame
+    std::vector<BMM_Color_64> overBlack_;  // a frame's colour over black, on its way to a picture
     int width_ = 0, height_ = 0;
     AVPixelFormat from_ = AV_PIX_FMT_NONE, to_ = AV_PIX_FMT_NONE;
     PictureColour colour_;

@@ -41,8 +41,8 @@ void FillRandomly(AVFrame& picture, unsigned seed)
             for (int x = 0; x < columns; ++x) {
                 const unsigned sample = random() % (1u << described->comp[p].depth);
                 if (described->comp[p].depth > 8)
-                    reinterpret_cast<std::uint16_t*>(picture.data[p] + y * picture.linesize[p])[x] =
-                        static_cast<std::uint16_t>(sample);
+                    reinterpret_cast<std::uint16_t*>(picture.data[p] +
+                                                     y * picture.linesize[p])[x] = static_cast<std::uint16_t>(sample);
                 else
                     picture.data[p][y * picture.linesize[p] + x] = static_cast<std::uint8_t>(sample);
             }
@@ -81,8 +81,9 @@ TEST(MovieSettingsUnit, TimecodesCountFrames)
     EXPECT_EQ(after("00:09:59;29", 1, ntsc), "00:10:00;00");
     EXPECT_EQ(after("00:00:00;00", 17982, ntsc), "00:10:00;00");
     EXPECT_EQ(after("00:01:00;02", -1, ntsc), "00:00:59;29");
-    EXPECT_EQ(TimecodeProblem(*ParseTimecode("00:00:00:24"), {24, 1}), "frame 24 does not exist at 24 fps (frames "
-                                                                        "count 00 to 23)");
+    EXPECT_EQ(TimecodeProblem(*ParseTimecode("00:00:00:24"), {24, 1}),
+              "frame 24 does not exist at 24 fps (frames "
+              "count 00 to 23)");
     EXPECT_NE(TimecodeProblem(*ParseTimecode("00:00:00;00"), {25, 1}), "");
     EXPECT_NE(TimecodeProblem(*ParseTimecode("00:01:00;01"), ntsc), "");
     EXPECT_EQ(TimecodeProblem(*ParseTimecode("00:10:00;00"), ntsc), "");
@@ -135,8 +136,8 @@ TEST(FrameIndexUnit, NumbersFramesInPresentationOrder)
 // gives, for every depth, with and without alpha, in both ranges.
 TEST(PictureConversionUnit, PlanesGiveWhatPackedRgbaGives)
 {
-    for (const AVPixelFormat format : {AV_PIX_FMT_YUVA444P12LE, AV_PIX_FMT_YUV444P10LE, AV_PIX_FMT_YUV444P,
-                                       AV_PIX_FMT_YUVA444P16LE}) {
+    for (const AVPixelFormat format :
+         {AV_PIX_FMT_YUVA444P12LE, AV_PIX_FMT_YUV444P10LE, AV_PIX_FMT_YUV444P, AV_PIX_FMT_YUVA444P16LE}) {
         for (const bool full : {false, true}) {
             AVFrame* picture = PictureOf(format, 37, 19);
             FillRandomly(*picture, 7);
@@ -145,7 +146,8 @@ TEST(PictureConversionUnit, PlanesGiveWhatPackedRgbaGives)
             ASSERT_TRUE(scaler.ToFrame(*picture, {AVCOL_SPC_BT709, full, AVCHROMA_LOC_UNSPECIFIED}, frame));
 
             SwsContext* packed = sws_getContext(37, 19, format, 37, 19, AV_PIX_FMT_RGBA64LE,
-                                                SWS_BICUBIC | SWS_ACCURATE_RND | SWS_BITEXACT, nullptr, nullptr, nullptr);
+                                                SWS_BICUBIC | SWS_ACCURATE_RND | SWS_BITEXACT, nullptr, nullptr,
+                                                nullptr);
             const int* table = sws_getCoefficients(SWS_CS_ITU709);
             sws_setColorspaceDetails(packed, table, full ? 1 : 0, table, 1, 0, 1 << 16, 1 << 16);
             std::vector<BMM_Color_64> expected(37 * 19);
@@ -178,13 +180,13 @@ TEST(PictureConversionUnit, DirectWritingIsTheMatrixArithmetic)
         return picture.data[plane][y * picture.linesize[plane] + x];
     };
     // Black, white, mid grey and pure red, half transparent, across.
-    const BMM_Color_64 row[4] = {{0, 0, 0, 65535}, {65535, 65535, 65535, 65535}, {32768, 32768, 32768, 65535},
-                                 {65535, 0, 0, 32768}};
+    const BMM_Color_64 row[4] = {
+        {0, 0, 0, 65535}, {65535, 65535, 65535, 65535}, {32768, 32768, 32768, 65535}, {65535, 0, 0, 32768}};
     std::vector<BMM_Color_64> pixels;
     for (int y = 0; y < 2; ++y)
         pixels.insert(pixels.end(), row, row + 4);
     AVFrame* ten = PictureOf(AV_PIX_FMT_YUVA444P10LE, 4, 2);
-    ASSERT_TRUE(DirectFromFrame(pixels.data(), AVCOL_SPC_BT709, false, AVCHROMA_LOC_UNSPECIFIED, *ten));
+    ASSERT_TRUE(DirectFromFrame(pixels.data(), AVCOL_SPC_BT709, false, AVCHROMA_LOC_UNSPECIFIED, false, *ten));
     EXPECT_EQ(sample(*ten, 0, 0, 0), 64);
     EXPECT_EQ(sample(*ten, 0, 1, 0), 940);
     EXPECT_EQ(sample(*ten, 1, 1, 1), 512);
@@ -196,19 +198,25 @@ TEST(PictureConversionUnit, DirectWritingIsTheMatrixArithmetic)
     EXPECT_EQ(sample(*ten, 3, 3, 1), 512);
 
     AVFrame* halved = PictureOf(AV_PIX_FMT_YUV420P, 4, 2);
-    ASSERT_TRUE(DirectFromFrame(pixels.data(), AVCOL_SPC_BT709, false, AVCHROMA_LOC_LEFT, *halved));
+    ASSERT_TRUE(DirectFromFrame(pixels.data(), AVCOL_SPC_BT709, false, AVCHROMA_LOC_LEFT, false, *halved));
     // Red's Cr is 240 in 8 bits, the others' 128: left-sited, column 2
     // weighs grey, grey twice and red: 128 + 112 / 4.
     EXPECT_EQ(sample(*halved, 2, 0, 0), 128);
     EXPECT_EQ(sample(*halved, 2, 1, 0), 156);
     AVFrame* centred = PictureOf(AV_PIX_FMT_YUV422P10LE, 4, 2);
-    ASSERT_TRUE(DirectFromFrame(pixels.data(), AVCOL_SPC_BT709, false, AVCHROMA_LOC_UNSPECIFIED, *centred));
+    ASSERT_TRUE(DirectFromFrame(pixels.data(), AVCOL_SPC_BT709, false, AVCHROMA_LOC_UNSPECIFIED, false, *centred));
     EXPECT_EQ(sample(*centred, 2, 1, 1), 736);  // (512 + 960) / 2
+
+    // Over black, half-transparent red is half as bright.
+    AVFrame* over = PictureOf(AV_PIX_FMT_YUV444P10LE, 4, 2);
+    ASSERT_TRUE(DirectFromFrame(pixels.data(), AVCOL_SPC_BT709, false, AVCHROMA_LOC_UNSPECIFIED, true, *over));
+    EXPECT_EQ(sample(*over, 0, 3, 0), static_cast<int>(std::lround(64 + 876 * 0.2126 * 32768 / 65535)));
+    EXPECT_EQ(sample(*over, 0, 1, 0), 940);
 
     // What it cannot do, it leaves to libswscale.
     AVFrame* rgb = PictureOf(AV_PIX_FMT_GBRP10LE, 4, 2);
-    EXPECT_FALSE(DirectFromFrame(pixels.data(), AVCOL_SPC_BT709, false, AVCHROMA_LOC_UNSPECIFIED, *rgb));
-    EXPECT_FALSE(DirectFromFrame(pixels.data(), AVCOL_SPC_BT709, true, AVCHROMA_LOC_UNSPECIFIED, *ten));
-    for (AVFrame* picture : {ten, halved, centred, rgb})
+    EXPECT_FALSE(DirectFromFrame(pixels.data(), AVCOL_SPC_BT709, false, AVCHROMA_LOC_UNSPECIFIED, false, *rgb));
+    EXPECT_FALSE(DirectFromFrame(pixels.data(), AVCOL_SPC_BT709, true, AVCHROMA_LOC_UNSPECIFIED, false, *ten));
+    for (AVFrame* picture : {ten, halved, centred, over, rgb})
         av_frame_free(&picture);
 }
