@@ -1,7 +1,8 @@
 // The render process of a farm task (`veldra farm chunk`): the frames it is
 // handed, in order, in one process, as many at once as it is told; a
 // failing frame tried again up to its retries; each frame recorded as it
-// ends, with its output's stamp, and its progress said on standard output
+// ends, with the identities of its input and output, or failed when its
+// record cannot be written, and its progress said on standard output
 // for the task that started it (farm/ChunkAttempts.h).
 #include <cstdio>
 #include <mutex>
@@ -70,7 +71,7 @@ int RunFarmChunk(const FarmArguments& arguments)
             request.frames = FrameList::Of({record.frame});
             for (int attempt = arguments.firstAttempt; !record.ok && attempt <= lastAttempt; ++attempt) {
                 if (Interrupted())
-                    throw Failure("interrupted before frame " + std::to_string(record.frame));
+                    throw Failure("interrupted before frame " + std::to_string(record.frame), FailureKind::Interrupted);
                 say(StartLine(record.frame, attempt));
                 record.attempts = attempt;
                 try {
@@ -79,9 +80,11 @@ int RunFarmChunk(const FarmArguments& arguments)
                     const auto filters = MakeFilters(*module, 1, plan.block);
                     std::optional<DecodedFrame> decoded;
                     decoded.swap(claimed[static_cast<std::size_t>(worker)]);
-                    RenderPlanFrame(plan, *filters[0], record.frame, warnings,
-                                    decoded ? std::optional<LoadedImage>(decoded->Convert()) : std::nullopt);
-                    record.output = StampOf(plan.OutputOf(record.frame));
+                    const RenderedFrame files =
+                        RenderPlanFrame(plan, *filters[0], record.frame, warnings,
+                                        decoded ? std::optional<LoadedImage>(decoded->Convert()) : std::nullopt);
+                    record.input = files.input;
+                    record.output = files.output;
                     record.ok = true;
                     record.message.clear();
                 } catch (const Failure& failure) {
@@ -90,7 +93,14 @@ int RunFarmChunk(const FarmArguments& arguments)
                         " failed: " + record.message);
                 }
             }
-            folder.WriteRecord(record);
+            try {
+                folder.WriteRecord(record);
+            } catch (const Failure& failure) {
+                // Not recorded, the frame cannot be seen done: it fails,
+                // once, saying why, and the chunk goes on.
+                record.ok = false;
+                record.message = kUnrecorded + std::string(failure.what());
+            }
             say(FinishLine(record.frame, record.ok, record.message));
             const std::lock_guard<std::mutex> lock(printing);
             failures += record.ok ? 0 : 1;

@@ -1,10 +1,8 @@
 // The dispatcher of `veldra farm`: each action to the file that holds it.
 // The submission and the retry (which plan frames from pictures and
-// movies) and the chunk (which renders them) are run by the image program
-// (app/ImageCommands.cpp), so that the rest of the farm never loads the
-// image and movie libraries.
-#include <sys/stat.h>
-
+// movies), the chunk (which renders them) and the encoding of a run's movie
+// are run by the image program (app/ImageCommands.cpp), so that the rest
+// of the farm never loads the image and movie libraries.
 #include "farm/FarmActions.h"
 
 bool RunsInImageProgram(FarmArguments::Action action)
@@ -13,11 +11,10 @@ bool RunsInImageProgram(FarmArguments::Action action)
            action == FarmArguments::Action::Chunk || action == FarmArguments::Action::Encode;
 }
 
-void ProtectRunFiles() { umask(umask(0) | S_IWGRP | S_IWOTH); }
-
+// The user's umask stays as it is, for the outputs the tasks write: a run's
+// own files are written private (files/WholeFile.h) whatever it allows.
 int RunFarm(const FarmArguments& arguments)
 {
-    ProtectRunFiles();
     switch (arguments.action) {
     case FarmArguments::Action::Status: return RunFarmStatus(arguments);
     case FarmArguments::Action::Cancel: return RunFarmCancel(arguments);

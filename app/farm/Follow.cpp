@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <optional>
 #include <thread>
+#include <sys/statvfs.h>
 
 #include "farm/FarmActions.h"
 #include "farm/WaitPatience.h"
@@ -22,13 +24,56 @@ std::string DescribeRun(const FarmFolder& folder, const RunView& run)
     return FormatRunState(run.state, run.manifest, run.submissions, folder.Path()) + DescribeMovieStep(folder);
 }
 
+namespace {
+
+// A warning when the farm folder's file system has no room left for a
+// record: tasks then cannot say what they did, nor write their logs.
+std::optional<std::string> FullDiskWarning(const FarmFolder& folder)
+{
+    struct statvfs space {};
+    if (statvfs(folder.Path().c_str(), &space) != 0)
+        return std::nullopt;
+    const unsigned long long free = static_cast<unsigned long long>(space.f_bavail) * space.f_frsize;
+    if (free >= kMostRecordBytes)
+        return std::nullopt;
+    return "warning: the farm folder's disk is full (" + std::to_string(free) + " bytes free where " + folder.Path() +
+           " is): tasks cannot record their frames or write their logs; make room, then veldra farm retry";
+}
+
+}  // namespace
+
+void FindUnansweredJobs(const FarmFolder& folder, std::vector<Submission>& submissions, std::vector<std::string>& notes)
+{
+    for (Submission& submission : submissions) {
+        if (!submission.arrayJob.empty())
+            continue;
+        const std::string index = std::to_string(submission.index);
+        if (const auto job = FindJobByComment("veldra-farm", folder.SubmissionComment(submission.index))) {
+            submission.arrayJob = *job;
+            notes.push_back("submission " + index + ": sbatch did not say its job; Slurm knows it as job " + *job);
+            // Recorded, the job stays the run's once Slurm forgets it.
+            try {
+                folder.WriteSubmission(submission);
+            } catch (const Failure& failure) {
+                notes.push_back("cannot record it: " + std::string(failure.what()));
+            }
+        } else {
+            notes.push_back("submission " + index +
+                            " has no job: it is being submitted now, or sbatch did not answer and Slurm knows no "
+                            "job of it (yet)");
+        }
+    }
+}
+
 RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble)
 {
     RunView run;
-    run.manifest = folder.ReadManifest();
-    run.submissions = folder.ReadSubmissions(run.manifest.chunk);
+    run.manifest = folder.ReadManifestWhereFound(run.rendersInto);
+    std::vector<std::string> notes;
+    run.submissions = folder.ReadSubmissions(run.manifest.chunk, &notes);
     std::vector<LiveJob> live;
     try {
+        FindUnansweredJobs(folder, run.submissions, notes);
         live = QueryJobs(RunJobs(run.submissions));
     } catch (const Failure& failure) {
         if (!slurmTrouble)
@@ -38,21 +83,31 @@ RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble)
     const auto output = FramePattern::Parse(run.manifest.output);
     if (!output)
         throw Failure(folder.ManifestPath(), "the output '" + run.manifest.output + "' is no sequence pattern");
-    const std::vector<FrameRecord> records = folder.ReadRecords();
+    const auto tasks = folder.ReadTaskRecords(&notes);
+    const RunRecords records = folder.ReadRecords(run.manifest.frames);
     // Once the run's movie is made, its frames live on in it: they are done
     // while it is in place, though the frames the tasks wrote are gone.
-    std::map<int, OutputStamp> inMovie;
+    std::map<int, FileIdentity> inMovie;
     if (IsMovieRun(folder) && MovieInPlace(folder))
-        for (const FrameRecord& record : records)
+        for (const FrameRecord& record : records.records)
             if (record.ok && record.output)
                 inMovie[record.frame] = *record.output;
-    run.state = ComputeRunState(run.manifest, run.submissions, records, folder.ReadTaskRecords(), live,
-                                [&](int frame) -> std::optional<OutputStamp> {
+    run.state = ComputeRunState(run.manifest, run.submissions, records, tasks, live,
+                                [&](int frame) -> std::optional<FileIdentity> {
                                     if (inMovie.empty())
-                                        return StampOf(output->PathOf(frame));
+                                        return IdentityOf(output->PathOf(frame));
                                     const auto found = inMovie.find(frame);
                                     return found == inMovie.end() ? std::nullopt : std::optional(found->second);
                                 });
+    std::vector<std::string>& remarks = run.state.remarks;
+    if (!run.rendersInto.empty())
+        remarks.insert(remarks.begin(), "note: this run renders into " + run.rendersInto + "; it is found in " +
+                                            folder.OutputFolder() +
+                                            " (the folder was copied or moved), and its outputs are looked for here");
+    for (const std::string& note : notes)
+        remarks.push_back("note: " + note);
+    if (const auto full = FullDiskWarning(folder))
+        remarks.push_back(*full);
     return run;
 }
 
@@ -76,9 +131,13 @@ std::string DescribeEvenWithoutSlurm(const FarmFolder& folder, int& exitCode)
 
 int RunFarmStatus(const FarmArguments& arguments)
 {
-    const FarmFolder folder = FarmFolder::Find(arguments.dir);
+    std::vector<std::string> notes;
+    const std::vector<FarmFolder> runs = FarmFolder::LatestOfEachShot(arguments.dir, notes);
+    for (const std::string& note : notes)
+        std::printf("veldra: note: %s\n", note.c_str());
     int exitCode = 0;
-    std::fputs(DescribeEvenWithoutSlurm(folder, exitCode).c_str(), stdout);
+    for (std::size_t i = 0; i < runs.size(); ++i)
+        std::printf("%s%s", i ? "\n" : "", DescribeEvenWithoutSlurm(runs[i], exitCode).c_str());
     return exitCode;
 }
 
@@ -100,7 +159,7 @@ int ReportRun(const FarmFolder& folder)
     int exitCode = 0;
     const std::string report = "veldra farm report, " + std::string(stamp) + "\n" +
                                DescribeEvenWithoutSlurm(folder, exitCode);
-    ReplaceFileContents(folder.ReportPath(), report.data(), report.size());
+    ReplaceFileContents(folder.ReportPath(), report.data(), report.size(), WriteAs::PrivateRecord);
     std::fputs(report.c_str(), stdout);
     return exitCode;
 }

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "files/WholeFile.h"
-
 ParamBlock ReadParamFile(const std::string& path)
 {
     // One byte more than a block tells a longer file from a block.
@@ -27,12 +25,12 @@ void CheckParamTag(const std::string& what, const ParamBlock& block)
         return;
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(tag));
-    throw Failure(what, std::string("not a parameter block of this filter (tag ") + text + ")");
+    throw Failure(what, std::string("not a parameter block of this filter (tag ") + text + ")", FailureKind::Data);
 }
 
-void WriteParamFile(const std::string& path, const ParamBlock& block)
+void WriteParamFile(const std::string& path, const ParamBlock& block, WriteAs kind)
 {
-    ReplaceFileContents(path, block.data(), block.size());
+    ReplaceFileContents(path, block.data(), block.size(), kind);
 }
 
 RotationParams ParamsOf(const ParamBlock& block)

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "files/WholeFile.h"
 #include "image/ChannelFormat.h"
 #include "image/ChannelGroup.h"
 #include "image/Frame.h"
@@ -70,6 +71,7 @@ struct WriteOutcome {
     // What a warning says of the source's channels the format cannot hold,
     // "" when it holds them all.
     std::string droppedChannels;
+    FileIdentity written;  // the file as written (files/WholeFile.h)
 };
 
 // Fast deflate: a 16-bit 1080p frame is written in a fraction of the time

@@ -15,8 +15,9 @@
 
 namespace {
 
-// Writes the turned `image` to frame `frame`'s picture file.
-void WritePlanFrame(const FramePlan& plan, int frame, const LoadedImage& image, RunWarnings& warnings)
+// Writes the turned `image` to frame `frame`'s picture file; returns the
+// file as written.
+FileIdentity WritePlanFrame(const FramePlan& plan, int frame, const LoadedImage& image, RunWarnings& warnings)
 {
     const WriteOutcome outcome = WriteImage(plan.OutputOf(frame), plan.outputFormat, image.frame,
                                             WriteSettings{plan.compression, &image, plan.depth});
@@ -24,6 +25,7 @@ void WritePlanFrame(const FramePlan& plan, int frame, const LoadedImage& image, 
         warnings.alphaDropped.Say("the output format cannot hold alpha; transparent areas are written opaque");
     if (!outcome.droppedChannels.empty())
         warnings.channelsDropped.Say(outcome.droppedChannels);
+    return outcome.written;
 }
 
 // What a warning says of what `image`, a picture of `input`, holds that a
@@ -82,15 +84,21 @@ LoadedImage ReadPlanFrame(const FramePlan& plan, int frame)
     return plan.movie ? plan.movie->Read(frame) : ReadImage(plan.InputOf(frame));
 }
 
-void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings,
-                     std::optional<LoadedImage> read)
+RenderedFrame RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings,
+                              std::optional<LoadedImage> read)
 {
+    const std::string inputPath = plan.InputOf(frame);
     try {
+        // Taken before the read: an input replaced meanwhile is recorded as
+        // the one before, and so never taken for what was rendered.
+        const std::optional<FileIdentity> input = IdentityOf(inputPath);
         LoadedImage image = read ? std::move(*read) : ReadPlanFrame(plan, frame);
+        if (!input)
+            throw FileError(inputPath, "cannot open: it was put in place while it was read");
         TurnPlanFrame(plan, filter, frame, image, warnings);
-        WritePlanFrame(plan, frame, image, warnings);
+        return RenderedFrame{*input, WritePlanFrame(plan, frame, image, warnings)};
     } catch (const std::bad_alloc&) {
-        throw Failure(plan.InputOf(frame), "not enough memory for frame " + std::to_string(frame));
+        throw Failure(inputPath, "not enough memory for frame " + std::to_string(frame), FailureKind::Memory);
     }
 }
 
@@ -118,7 +126,7 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
         const int frame = plan.frames.At(static_cast<std::int64_t>(index));
         try {
             if (stopped())
-                throw Failure("interrupted before frame " + std::to_string(frame));
+                throw Failure("interrupted before frame " + std::to_string(frame), FailureKind::Interrupted);
             std::optional<DecodedFrame> held;
             held.swap(claimed[static_cast<std::size_t>(worker)]);
             LoadedImage image = held ? held->Convert() : ReadPlanFrame(plan, frame);
@@ -135,7 +143,8 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
             try {
                 throw;
             } catch (const std::bad_alloc&) {
-                throw Failure(plan.InputOf(frame), "not enough memory for frame " + std::to_string(frame));
+                throw Failure(plan.InputOf(frame), "not enough memory for frame " + std::to_string(frame),
+                              FailureKind::Memory);
             }
         }
     };
@@ -166,7 +175,7 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
                                                  " written, each complete"
                                     : movieWritten ? "the movie was written whole"
                                                    : "no movie written";
-        throw Failure("interrupted after the last frame; " + outcome);
+        throw Failure("interrupted after the last frame; " + outcome, FailureKind::Interrupted);
     }
     return written;
 }

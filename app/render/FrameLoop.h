@@ -62,9 +62,15 @@ void TurnPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, Loaded
 // Throws Failure naming the file (and frame).
 LoadedImage ReadPlanFrame(const FramePlan& plan, int frame);
 
+// The files of a frame rendered: its input as it was before it was read,
+// its output as it was written.
+struct RenderedFrame {
+    FileIdentity input, output;
+};
+
 // One frame of `plan` to a picture output: reads it (unless `read` holds
 // its picture already), has `filter` turn it and writes it whole. Throws
 // Failure naming the file. For callers that handle each frame's failure
 // themselves (the farm's chunks).
-void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings,
-                     std::optional<LoadedImage> read = std::nullopt);
+RenderedFrame RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings,
+                              std::optional<LoadedImage> read = std::nullopt);

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,8 +19,10 @@ void PlanMovieFrames(const RenderRequest& request, FramePlan& plan)
     const MovieInfo& info = plan.movie->Info();
     const std::string count = std::to_string(info.frameCount) + " frame" + (info.frameCount == 1 ? "" : "s");
     if (request.frame)
-        throw Failure("--frame", request.input + " is a movie of " + count + " (0 to " +
-                                     std::to_string(info.frameCount - 1) + "); pick frames with --frames");
+        throw Failure("--frame",
+                      request.input + " is a movie of " + count + " (0 to " + std::to_string(info.frameCount - 1) +
+                          "); pick frames with --frames",
+                      FailureKind::Value);
     if (!info.variableRateNote.empty())
         Warn(info.variableRateNote);
     if (!info.matrixNote.empty())
@@ -34,7 +35,8 @@ void PlanMovieFrames(const RenderRequest& request, FramePlan& plan)
         throw Failure("--frames", request.input + " is a movie of " + count + ", numbered 0 to " +
                                       std::to_string(info.frameCount - 1) + "; it has no frame " +
                                       std::to_string(request.frames->First() < 0 ? request.frames->First()
-                                                                                 : request.frames->Last()));
+                                                                                 : request.frames->Last()),
+                      FailureKind::Value);
     plan.frames = *request.frames;
 }
 
@@ -47,32 +49,32 @@ void PlanInputs(const RenderRequest& request, FramePlan& plan)
     plan.inputFile = request.input;
     if (!plan.input) {
         if (access(request.input.c_str(), R_OK) != 0)
-            throw FileError(request.input, std::string("cannot open: ") + std::strerror(errno));
+            throw FileError::OfSystemError(request.input, "cannot open", errno);
         plan.movie = MovieReader::Open(request.input);
         if (plan.movie) {
             PlanMovieFrames(request, plan);
             return;
         }
         if (request.frames)
-            throw Failure("--frames", request.input + " is a single image; give --frame N");
+            throw Failure("--frames", request.input + " is a single image; give --frame N", FailureKind::Value);
         plan.frames = FrameList::Of({request.frame.value_or(0)});
         return;
     }
     if (request.frame)
-        throw Failure("--frame", request.input + " is a sequence pattern; give --frames A-B");
+        throw Failure("--frame", request.input + " is a sequence pattern; give --frames A-B", FailureKind::Value);
     // One listing of the folder serves for any width of --frames.
     const std::vector<int> onDisk = plan.input->FramesOnDisk();
     if (request.frames) {
         int missing = 0;
         if (request.frames->FirstMissing(onDisk, missing))
-            throw FileError(plan.input->PathOf(missing), std::string("cannot open: ") + std::strerror(ENOENT));
+            throw FileError::OfSystemError(plan.input->PathOf(missing), "cannot open", ENOENT);
         plan.frames = *request.frames;
         return;
     }
     if (onDisk.empty())
-        throw FileError(request.input, "no frames found");
+        throw FileError(request.input, "no frames found", ENOENT);
     if (!CountableSpan(onDisk.front(), onDisk.back()))
-        throw Failure(request.input, "the frames found span too many numbers to count");
+        throw Failure(request.input, "the frames found span too many numbers to count", FailureKind::Value);
     plan.frames = FrameList::Of(onDisk);
 }
 
@@ -86,10 +88,13 @@ MovieOutput PlanMovieOutput(const RenderRequest& request, const FramePlan& plan,
     movie.container = container;
     movie.codec = asked.codec.value_or(DefaultCodecOf(container));
     if (!ContainerHolds(container, movie.codec))
-        throw Failure("--codec", std::string(WordOf(movie.codec).word) + " does not go into an ." + container +
-                                     " movie (" + request.output + " holds h264 only); write a .mov or .mkv");
+        throw Failure("--codec",
+                      std::string(WordOf(movie.codec).word) + " does not go into an ." + container + " movie (" +
+                          request.output + " holds h264 only); write a .mov or .mkv",
+                      FailureKind::Value);
     if (asked.quality && movie.codec != MovieCodec::H264)
-        throw Failure("--quality", std::string("applies to h264 only, not ") + WordOf(movie.codec).word);
+        throw Failure("--quality", std::string("applies to h264 only, not ") + WordOf(movie.codec).word,
+                      FailureKind::Usage);
     movie.quality = asked.quality.value_or(kDefaultH264Quality);
 
     const MovieInfo* input = plan.movie ? &plan.movie->Info() : nullptr;
@@ -98,7 +103,7 @@ MovieOutput PlanMovieOutput(const RenderRequest& request, const FramePlan& plan,
     } else if (input && input->rate.num > 0) {
         movie.rate = input->rate;
     } else if (input) {
-        throw Failure(request.input, "its frame rate is not known; give --fps");
+        throw Failure(request.input, "its frame rate is not known; give --fps", FailureKind::Value);
     } else {
         movie.rate = {24, 1};
         Warn(request.output + ": pictures carry no frame rate; the movie plays at 24 fps (--fps sets another)");
@@ -107,7 +112,7 @@ MovieOutput PlanMovieOutput(const RenderRequest& request, const FramePlan& plan,
     if (asked.timecode) {
         const std::string problem = TimecodeProblem(*asked.timecode, movie.rate);
         if (!problem.empty())
-            throw Failure("--timecode", TimecodeText(*asked.timecode) + ": " + problem);
+            throw Failure("--timecode", TimecodeText(*asked.timecode) + ": " + problem, FailureKind::Value);
         movie.timecode = asked.timecode;
     } else if (input && input->timecode && TimecodeProblem(*input->timecode, input->rate).empty()) {
         const Timecode first = TimecodeAfter(*input->timecode, plan.frames.First(), input->rate);
@@ -167,7 +172,7 @@ void RefuseMovieOptions(const MovieRequest& movie, const std::string& output)
                          : movie.quality  ? "--quality"
                                           : nullptr;
     if (option)
-        throw Failure(option, "applies to movie outputs (.mov, .mp4, .mkv), not " + output);
+        throw Failure(option, "applies to movie outputs (.mov, .mp4, .mkv), not " + output, FailureKind::Usage);
 }
 
 // The output side, the ranges and the settings: everything but the
@@ -180,7 +185,8 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
     plan.outputFile = request.output;
     if (!container.empty()) {
         if (request.depth)
-            throw Failure("--depth", "applies to picture outputs, not the movie " + request.output);
+            throw Failure("--depth", "applies to picture outputs, not the movie " + request.output,
+                          FailureKind::Usage);
         plan.movieOutput = PlanMovieOutput(request, plan, container);
         plan.outputFormat = container;
     } else {
@@ -188,12 +194,14 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
         if (outputMayBePattern)
             plan.output = FramePattern::Parse(request.output);
         if (!plan.output && plan.Count() > 1 && plan.movie)
-            throw Failure(request.output, request.input + " is a movie of " +
-                                              std::to_string(plan.movie->Info().frameCount) +
-                                              " frames: give an output pattern such as out.####.png, a movie "
-                                              "(.mov, .mp4, .mkv), or one frame with --frames N");
+            throw Failure(request.output,
+                          request.input + " is a movie of " + std::to_string(plan.movie->Info().frameCount) +
+                              " frames: give an output pattern such as out.####.png, a movie (.mov, .mp4, .mkv), or "
+                              "one frame with --frames N",
+                          FailureKind::Value);
         if (!plan.output && plan.Count() > 1)
-            throw Failure(request.output, "a sequence needs an output pattern such as out.####.png");
+            throw Failure(request.output, "a sequence needs an output pattern such as out.####.png",
+                          FailureKind::Value);
         plan.outputFormat = OutputFormatOf(plan.OutputOf(plan.frames.First()));
     }
     PlanOtherStreams(plan);
@@ -202,9 +210,9 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
     const std::filesystem::path parent = std::filesystem::path(first).parent_path();
     const std::string folder = parent.empty() ? "." : (parent / "").string();
     if (access(folder.c_str(), W_OK) != 0)
-        throw FileError(folder, std::string("cannot write to the output folder: ") + std::strerror(errno));
+        throw FileError::OfSystemError(folder, "cannot write to the output folder", errno);
     if (request.compression && plan.outputFormat != "png")
-        throw Failure("--compression", "applies to PNG output only, not " + request.output);
+        throw Failure("--compression", "applies to PNG output only, not " + request.output, FailureKind::Usage);
 
     // A movie's range is the whole movie, so that any of its frames gets
     // the angle it gets when the movie is rendered whole.
@@ -216,7 +224,7 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
     plan.depth = request.depth;
     plan.block = SettleParams(*MakeFilter(module), request.paramsFile, request.settings);
     if (!request.colourConfig.empty() && request.colourFrom.empty())
-        throw Failure("--colorconfig", "applies with --colorconvert FROM TO");
+        throw Failure("--colorconfig", "applies with --colorconvert FROM TO", FailureKind::Usage);
     if (!request.colourFrom.empty())
         plan.colour = std::make_shared<ColourConversion>(request.colourFrom, request.colourTo, request.colourConfig);
 }

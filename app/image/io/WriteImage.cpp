@@ -217,7 +217,8 @@ WriteOutcome WriteImage(const std::string& path, const std::string& format, cons
     std::vector<EncodedPicture> pictures;
     for (const PreparedPicture& picture : prepared)
         pictures.push_back(picture.encoded);
-    EncodeInMemory(*output, path, pictures,
-                   [&](const unsigned char* bytes, std::size_t size) { ReplaceFileContents(path, bytes, size); });
+    EncodeInMemory(*output, path, pictures, [&](const unsigned char* bytes, std::size_t size) {
+        outcome.written = ReplaceFileContents(path, bytes, size);
+    });
     return outcome;
 }
