@@ -10,10 +10,8 @@ int RunImageCommand(const Arguments& arguments, char**)
     case Arguments::Command::Demo: return RunDemo(arguments);
     default: break;
     }
-    if (arguments.farm.action == FarmArguments::Action::Chunk)
-        return RunFarmChunk(arguments.farm);
-    ProtectRunFiles();
     switch (arguments.farm.action) {
+    case FarmArguments::Action::Chunk: return RunFarmChunk(arguments.farm);
     case FarmArguments::Action::Retry: return RunFarmRetry(arguments.farm);
     case FarmArguments::Action::Encode: return RunFarmEncode(arguments.farm);
     default: return RunFarmSubmit(arguments.farm);

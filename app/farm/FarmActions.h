@@ -15,11 +15,6 @@ int RunFarm(const FarmArguments& arguments);
 // movie (app/main.cpp).
 bool RunsInImageProgram(FarmArguments::Action action);
 
-// A run's own files are written for no one else to change, whatever the
-// user's umask allows for the outputs: every action but the chunk calls
-// this first.
-void ProtectRunFiles();
-
 // Submit.cpp: a new run, or its failed and unrun frames again.
 int RunFarmSubmit(const FarmArguments& arguments);
 int RunFarmRetry(const FarmArguments& arguments);
