@@ -20,8 +20,9 @@
 
 namespace {
 
-// Encodes the run's frames into its movie; throws Failure saying why not.
-void MakeMovie(const FarmFolder& folder, const MovieOutput& movie)
+// Encodes the run's frames into its movie; returns the movie as written, or
+// throws Failure saying why not.
+FileIdentity MakeMovie(const FarmFolder& folder, const MovieOutput& movie)
 {
     std::string trouble;
     const RunView run = LookAtRun(folder, &trouble);
@@ -37,9 +38,10 @@ void MakeMovie(const FarmFolder& folder, const MovieOutput& movie)
         const LoadedImage image = ReadImage(frames->PathOf(frame));
         writer.Write(image.frame, image.associatedAlpha);
     }
-    writer.Finish();
+    const FileIdentity written = writer.Finish();
     if (writer.AlphaDropped())
         Warn(AlphaDroppedWarning(movie.codec));
+    return written;
 }
 
 }  // namespace
@@ -56,9 +58,8 @@ int RunFarmEncode(const FarmArguments& arguments)
     WriteMovieState(folder, state);
     try {
         const MovieOutput movie = ReadMovieStep(folder);
-        MakeMovie(folder, movie);
+        state.output = MakeMovie(folder, movie);
         state.state = MovieState::State::Written;
-        state.output = StampOf(movie.path);
         WriteMovieState(folder, state);
         std::printf("veldra: wrote %s\n", movie.path.c_str());
     } catch (const Failure& failure) {

@@ -377,7 +377,7 @@ void MovieWriter::Write(PreparedFrame frame)
     ++s.written;
 }
 
-void MovieWriter::Finish()
+FileIdentity MovieWriter::Finish()
 {
     State& s = *state_;
     if (!s.format)
@@ -390,5 +390,5 @@ void MovieWriter::Finish()
     s.Check(s.io->error, "cannot write");
     if (s.fileFailure)
         std::rethrow_exception(s.fileFailure);
-    s.file.Commit();
+    return s.file.Commit();
 }

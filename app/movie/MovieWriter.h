@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "files/WholeFile.h"
 #include "image/Frame.h"
 #include "movie/MovieSettings.h"
 
@@ -76,8 +77,9 @@ public:
     PreparedFrame Prepare(const Frame& frame, bool premultiplied);
     void Write(PreparedFrame frame);
     // Completes the movie (the encoder's last frames, the copied streams'
-    // rest, the index) and renames it into place. Throws FileError.
-    void Finish();
+    // rest, the index) and renames it into place; returns the file as
+    // written. Throws FileError.
+    FileIdentity Finish();
 
     // True when a frame with transparency went into a codec without alpha.
     bool AlphaDropped() const;

@@ -31,7 +31,7 @@ long long NumberOf(const KeyValues& values, const std::string& key, const std::s
 void Write(const std::string& path, const KeyValues& values)
 {
     const std::string text = FormatKeyValues(values, path);
-    ReplaceFileContents(path, text.data(), text.size());
+    ReplaceFileContents(path, text.data(), text.size(), WriteAs::PrivateRecord);
 }
 
 }  // namespace
@@ -65,7 +65,7 @@ void MakeMovieFramesFolder(const FarmFolder& folder)
 MovieOutput ReadMovieStep(const FarmFolder& folder)
 {
     const std::string path = StepPath(folder);
-    const KeyValues values = ParseKeyValues(ReadTextFile(path));
+    const KeyValues values = ParseKeyValues(ReadRunFile(path));
     MovieOutput movie;
     movie.path = ValueOf(values, "path");
     movie.container = ValueOf(values, "container");
@@ -102,6 +102,8 @@ void WriteMovieState(const FarmFolder& folder, const MovieState& state)
     KeyValues values = {
         {"state", kStates[static_cast<int>(state.state)]}, {"job", state.job}, {"message", state.message}};
     if (state.output) {
+        values.emplace_back("output-device", std::to_string(state.output->device));
+        values.emplace_back("output-inode", std::to_string(state.output->inode));
         values.emplace_back("output-size", std::to_string(state.output->size));
         values.emplace_back("output-mtime-ns", std::to_string(state.output->mtimeNs));
     }
@@ -113,7 +115,7 @@ std::optional<MovieState> ReadMovieState(const FarmFolder& folder)
     const std::string path = StatePath(folder);
     if (!PathExists(path))
         return std::nullopt;
-    const KeyValues values = ParseKeyValues(ReadTextFile(path));
+    const KeyValues values = ParseKeyValues(ReadRunFile(path));
     MovieState state;
     const std::string word = ValueOf(values, "state");
     const auto found = std::find(std::begin(kStates), std::end(kStates), word);
@@ -123,8 +125,10 @@ std::optional<MovieState> ReadMovieState(const FarmFolder& folder)
     state.job = ValueOf(values, "job");
     state.message = ValueOf(values, "message");
     if (!ValueOf(values, "output-size").empty())
-        state.output = OutputStamp{static_cast<std::uint64_t>(NumberOf(values, "output-size", path)),
-                                   NumberOf(values, "output-mtime-ns", path)};
+        state.output = FileIdentity{static_cast<std::uint64_t>(NumberOf(values, "output-device", path)),
+                                    static_cast<std::uint64_t>(NumberOf(values, "output-inode", path)),
+                                    static_cast<std::uint64_t>(NumberOf(values, "output-size", path)),
+                                    NumberOf(values, "output-mtime-ns", path)};
     return state;
 }
 
@@ -132,7 +136,7 @@ bool MovieInPlace(const FarmFolder& folder)
 {
     const std::optional<MovieState> state = ReadMovieState(folder);
     return state && state->state == MovieState::State::Written && state->output &&
-           StampOf(ReadMovieStep(folder).path) == state->output;
+           IdentityOf(ReadMovieStep(folder).path) == state->output;
 }
 
 std::string DescribeMovieStep(const FarmFolder& folder)

@@ -10,8 +10,9 @@
 //                     (microseconds)
 //   movie-state.txt   how the making goes: state (queued, encoding, written
 //                     or failed), job, message, and for a movie written its
-//                     output-size (bytes) and output-mtime-ns (nanoseconds
-//                     since the epoch) as it was renamed into place
+//                     identity as it was put in place: output-device,
+//                     output-inode, output-size (bytes), output-mtime-ns
+//                     (nanoseconds since the epoch)
 //
 // Both are "key=value" lines (farm/run/KeyValues.h).
 #pragma once
@@ -40,7 +41,7 @@ std::string MovieFramesPattern(const FarmFolder& folder);
 struct MovieState {
     enum class State { Queued, Encoding, Written, Failed } state = State::Queued;
     std::string job, message;
-    std::optional<OutputStamp> output;  // the movie as written
+    std::optional<FileIdentity> output;  // the movie as written
 };
 
 void WriteMovieState(const FarmFolder& folder, const MovieState& state);
