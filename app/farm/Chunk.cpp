@@ -80,9 +80,9 @@ int RunFarmChunk(const FarmArguments& arguments)
                     const auto filters = MakeFilters(*module, 1, plan.block);
                     std::optional<DecodedFrame> decoded;
                     decoded.swap(claimed[static_cast<std::size_t>(worker)]);
-                    const RenderedFrame files =
-                        RenderPlanFrame(plan, *filters[0], record.frame, warnings,
-                                        decoded ? std::optional<LoadedImage>(decoded->Convert()) : std::nullopt);
+                    const RenderedFrame files = RenderPlanFrame(
+                        plan, *filters[0], record.frame, warnings,
+                        decoded ? std::optional<LoadedImage>(decoded->Convert()) : std::nullopt);
                     record.input = files.input;
                     record.output = files.output;
                     record.ok = true;

@@ -196,8 +196,8 @@ void SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, Submis
     folder.WriteSubmission(submission);
 
     try {
-        submission.reportJob =
-            SubmitFinalJob(folder, manifest, submission.sbatchOptions, program, submission.arrayJob, comment);
+        submission.reportJob = SubmitFinalJob(folder, manifest, submission.sbatchOptions, program, submission.arrayJob,
+                                              comment);
     } catch (const Failure& failure) {
         std::string outcome = "cancelled array job " + submission.arrayJob;
         try {
@@ -478,8 +478,8 @@ bool RetryRun(const FarmFolder& folder, const FarmArguments& arguments)
     // is gone since): the final job alone makes it again.
     if (frames.empty() && IsMovieRun(folder) && !MovieInPlace(folder) && run.state.Finished()) {
         const Submission* last = run.submissions.empty() ? nullptr : &run.submissions.back();
-        const std::string job =
-            SubmitFinalJob(folder, run.manifest, last ? last->sbatchOptions : std::nullopt, ThisProgram(), "", "");
+        const std::string job = SubmitFinalJob(folder, run.manifest, last ? last->sbatchOptions : std::nullopt,
+                                               ThisProgram(), "", "");
         std::printf("veldra: every frame is done; submitted job %s to make the movie\n", job.c_str());
         std::fflush(stdout);
         return true;

@@ -289,14 +289,14 @@ FileIdentity IdentityFrom(const struct stat& info)
 }  // namespace
 
 struct FileBeingWritten::Temporary {
-    Temporary(const std::string& path, Landing where, mode_t mode) : landing(std::move(where)), file(path, landing, mode)
+    Temporary(const std::string& path, Landing where, mode_t mode)
+        : landing(std::move(where)), file(path, landing, mode)
     {}
     Landing landing;  // first: the file is made in its folder
     TemporaryFile file;
 };
 
-FileBeingWritten::FileBeingWritten(const std::string& path, WriteAs kind, bool replace)
-    : path_(path), replace_(replace)
+FileBeingWritten::FileBeingWritten(const std::string& path, WriteAs kind, bool replace) : path_(path), replace_(replace)
 {
     Landing landing = WhereToWrite(path, kind);
     struct stat old {};

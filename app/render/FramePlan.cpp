@@ -32,11 +32,12 @@ void PlanMovieFrames(const RenderRequest& request, FramePlan& plan)
         return;
     }
     if (request.frames->First() < 0 || request.frames->Last() >= info.frameCount)
-        throw Failure("--frames", request.input + " is a movie of " + count + ", numbered 0 to " +
-                                      std::to_string(info.frameCount - 1) + "; it has no frame " +
-                                      std::to_string(request.frames->First() < 0 ? request.frames->First()
-                                                                                 : request.frames->Last()),
-                      FailureKind::Value);
+        throw Failure(
+            "--frames",
+            request.input + " is a movie of " + count + ", numbered 0 to " + std::to_string(info.frameCount - 1) +
+                "; it has no frame " +
+                std::to_string(request.frames->First() < 0 ? request.frames->First() : request.frames->Last()),
+            FailureKind::Value);
     plan.frames = *request.frames;
 }
 
@@ -185,8 +186,7 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
     plan.outputFile = request.output;
     if (!container.empty()) {
         if (request.depth)
-            throw Failure("--depth", "applies to picture outputs, not the movie " + request.output,
-                          FailureKind::Usage);
+            throw Failure("--depth", "applies to picture outputs, not the movie " + request.output, FailureKind::Usage);
         plan.movieOutput = PlanMovieOutput(request, plan, container);
         plan.outputFormat = container;
     } else {
