@@ -79,7 +79,7 @@ RenderRequest RequestOf(const py::object& input, const py::object& output, const
             ThrowTypeError("colorconvert", "a pair (from, to) of colour space names", colorconvert);
         const py::sequence spaces = colorconvert;
         if (spaces.size() != 2)
-            throw Failure("colorconvert", "expected a pair (from, to) of colour space names");
+            throw Failure("colorconvert", "expected a pair (from, to) of colour space names", FailureKind::Value);
         request.colourFrom = WordOf(spaces[0], "colorconvert");
         request.colourTo = WordOf(spaces[1], "colorconvert");
     }

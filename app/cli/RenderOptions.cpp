@@ -80,7 +80,8 @@ FrameRate RateValue(const std::string& option, const std::string& word)
     const auto rate = ParseFrameRate(word);
     if (!rate)
         throw Failure(option,
-                      "bad value '" + word + "' (expected frames a second from 1 to 1000: 24, 25, 24000/1001, 29.97)");
+                      "bad value '" + word + "' (expected frames a second from 1 to 1000: 24, 25, 24000/1001, 29.97)",
+                      FailureKind::Value);
     return *rate;
 }
 
@@ -88,7 +89,8 @@ Timecode TimecodeValue(const std::string& option, const std::string& word)
 {
     const auto timecode = ParseTimecode(word);
     if (!timecode)
-        throw Failure(option, "bad value '" + word + "' (expected HH:MM:SS:FF, or HH:MM:SS;FF for drop-frame)");
+        throw Failure(option, "bad value '" + word + "' (expected HH:MM:SS:FF, or HH:MM:SS;FF for drop-frame)",
+                      FailureKind::Value);
     return *timecode;
 }
 

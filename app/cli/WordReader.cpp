@@ -76,10 +76,10 @@ std::vector<std::string> WordReader::Read(const std::vector<std::string>& words,
         }
         if (option.pairHandler) {
             if (attached || i + 2 >= words.size())
-                throw Failure(name, "takes two values: " + name + " A B");
+                throw Failure(name, "takes two values: " + name + " A B", FailureKind::Usage);
             const std::string first = words[++i], second = words[++i];
             if (first.empty() || second.empty())
-                throw Failure(name, "empty value");
+                throw Failure(name, "empty value", FailureKind::Value);
             if (handOn)
                 handedOn_.insert(handedOn_.end(), {word, first, second});
             option.pairHandler(name, first, second);

@@ -46,14 +46,16 @@ ColourConversion::ColourConversion(const std::string& from, const std::string& t
     OIIO::ColorConfig config(configFile);
     const std::string error = config.geterror();
     if (!named.empty() && !error.empty())
-        throw Failure(configFile.empty() ? "$OCIO (" + named + ")" : configFile,
-                      "not a colour config that can be read: " + error);
+        throw FileError(configFile.empty() ? "$OCIO (" + named + ")" : configFile,
+                        "not a colour config that can be read: " + error);
     processor_ = config.createColorProcessor(from, to);
     if (!processor_) {
         config.geterror();
-        throw Failure("--colorconvert", "no conversion from '" + from + "' to '" + to + "' in " +
-                                            (named.empty() ? std::string("the built-in colour spaces") : named) +
-                                            " (it knows " + SpacesOf(config) + ")");
+        throw Failure("--colorconvert",
+                      "no conversion from '" + from + "' to '" + to + "' in " +
+                          (named.empty() ? std::string("the built-in colour spaces") : named) + " (it knows " +
+                          SpacesOf(config) + ")",
+                      FailureKind::Value);
     }
 }
 

@@ -90,7 +90,7 @@ TEST(ColourConversion, AStudioConfigByOptionOrEnvironment)
     EXPECT_EQ(FileBytes(folder + "/by-env.png"), FileBytes(folder + "/by-option.png"));
 
     run = RunVeldra(folder, "render in.png x.png --colorconvert lin sRGB --colorconfig studio.ocio");
-    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(OneLineNaming(run,
                               "--colorconvert: no conversion from 'lin' to 'sRGB' in studio.ocio (it knows lin, "
                               "gam)"))
@@ -99,7 +99,7 @@ TEST(ColourConversion, AStudioConfigByOptionOrEnvironment)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(OneLineNaming(run, "$OCIO (missing.ocio): not a colour config that can be read")) << run.output;
     run = RunVeldra(folder, "render in.png x.png --colorconfig studio.ocio");
-    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(OneLineNaming(run, "--colorconfig: applies with --colorconvert FROM TO")) << run.output;
     EXPECT_FALSE(Exists(folder + "/x.png"));
 }

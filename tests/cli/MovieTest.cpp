@@ -211,7 +211,7 @@ TEST(Movies, AMovieIsASequenceNeverOneFrame)
     ASSERT_EQ(Ffmpeg(folder, TestSource(48, 32, "0.5") + " -c:v libx264 -pix_fmt yuv420p m.mp4").exitCode, 0);
 
     RunResult run = RunVeldra(folder, "render m.mp4 out.png -a y -e 30");
-    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(OneLineNaming(run, "out.png: m.mp4 is a movie of 12 frames")) << run.output;
     EXPECT_FALSE(Exists(folder + "/out.png"));
 
@@ -223,11 +223,11 @@ TEST(Movies, AMovieIsASequenceNeverOneFrame)
     EXPECT_EQ(ReadPicture(folder + "/five.png").values, ReadPicture(FrameFile(folder, "all", 5)).values);
 
     run = RunVeldra(folder, "render m.mp4 one.png --frame 2");
-    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(OneLineNaming(run, "--frame: m.mp4 is a movie of 12 frames (0 to 11); pick frames with --frames"))
         << run.output;
     run = RunVeldra(folder, "render m.mp4 x.####.png -f 10-12");
-    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(OneLineNaming(run, "--frames: m.mp4 is a movie of 12 frames, numbered 0 to 11; it has no frame 12"))
         << run.output;
 
@@ -237,7 +237,7 @@ TEST(Movies, AMovieIsASequenceNeverOneFrame)
     EXPECT_TRUE(Has(run.output, "frame 11  100%  110 deg  m.mp4 (frame 11) -> x.0011.png")) << run.output;
     // Options for movie outputs are refused for pictures.
     run = RunVeldra(folder, "render m.mp4 x.####.png --codec h264");
-    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(OneLineNaming(run, "--codec: applies to movie outputs")) << run.output;
 }
 
