@@ -945,7 +945,7 @@ TEST(FarmSubmit, RefusesBeforeSubmitting)
     } refusals[] = {
         {"in/f.#.png in/f.#.png --chunk 2", 1, "veldra: in/f.#.png: a farm run cannot render in place"},
         {"in/f.#.png out/f.#.png --chunk 2 --frames 1-4", 1, "veldra: in/f.4.png: cannot open"},
-        {"in/f.1.png out/f.1.png --chunk 2", 1, "veldra: farm: INPUT and OUTPUT must be sequence patterns"},
+        {"in/f.1.png out/f.1.png --chunk 2", 2, "veldra: farm: INPUT must be a sequence pattern"},
         {"in/f.#.png out/f.#.png", 2, "veldra: farm submit: give --chunk N"},
         {"in/f.#.png out/f.#.png --chunk 2 -n", 2, "veldra: farm submit: --dry-run writes nothing"},
         {"in/f.#.png nowhere/f.#.png --chunk 2", 1, "veldra: nowhere/: cannot write to the output folder"},
@@ -1036,6 +1036,10 @@ TEST_F(FarmCluster, MoviesInAndOutMatchALocalRender)
         << run.output;
     EXPECT_EQ(FileBytes(folder + "/out/review.mov"), FileBytes(folder + "/local.mov"));
     EXPECT_FALSE(Exists(LatestRun(folder) + "/frames")) << "the frames are in the movie now";
+    run = RunVeldra(folder, "farm status out");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(Has(run.output, "done:      24 frames: 0-23")) << run.output;
+    EXPECT_FALSE(Has(run.output, "copied or moved")) << run.output;
 
     // A disk that fills once a file passes 50000 bytes: the frames (48 x 32)
     // are written, the movie is not, and the final job says why.

@@ -10,6 +10,8 @@
 //   tasks/J_T.txt       what task T of array job J said of itself
 //   logs/               the tasks' output, J_T.log for array job J task T
 //   report.txt          written by each submission's final job
+//   frames/             a movie run's frames, written by its tasks for its
+//                       final job to encode (farm/run/MovieRecords.h)
 //
 // Every text file holds "key=value" lines (farm/run/KeyValues.h); frame
 // sets are written as frame lists (sequence/FrameList.h), "1-5,7,9-12".
@@ -21,7 +23,8 @@
 //
 // A run renders into the output folder it was submitted for; it looks for
 // its outputs in the folder it is found in (OutputFolder()), so that a
-// copied or moved output folder is checked where it is.
+// copied or moved output folder is checked where it is. A movie run renders
+// into its own frames/ and looks for them in the run folder it is found in.
 //
 // A run is trusted only when it is the user's own: the farm folder, the run
 // folder, its rooms and the files that say what to run must belong to the
@@ -139,6 +142,7 @@ public:
     std::string ScriptPath() const { return path_ + "/task.sh"; }
     std::string ReportPath() const { return path_ + "/report.txt"; }
     std::string LogsPath() const { return path_ + "/logs"; }
+    std::string FramesPath() const { return path_ + "/frames"; }
     std::string RecordPath(int frame) const { return path_ + "/status/" + std::to_string(frame) + ".txt"; }
     // The comment the jobs of submission `index` carry, by which a job that
     // sbatch did not live to name is found.
@@ -153,8 +157,9 @@ public:
     // The manifest as submitted.
     FarmManifest ReadManifest() const;
     // The manifest with its output pattern in the folder the run is found
-    // in (OutputFolder()); when that is not the folder the run renders into
-    // (the output folder was copied or moved), `rendersInto` is set to the
+    // in (OutputFolder(), or FramesPath() for a run that renders into its
+    // own frames/); when that is not the folder the run renders into (the
+    // output folder was copied or moved), `rendersInto` is set to the
     // latter, else cleared.
     FarmManifest ReadManifestWhereFound(std::string& rendersInto) const;
 

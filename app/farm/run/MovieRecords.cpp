@@ -16,7 +16,6 @@ namespace {
 
 std::string StepPath(const FarmFolder& folder) { return folder.Path() + "/movie.txt"; }
 std::string StatePath(const FarmFolder& folder) { return folder.Path() + "/movie-state.txt"; }
-std::string FramesFolder(const FarmFolder& folder) { return folder.Path() + "/frames"; }
 
 const char* const kStates[] = {"queued", "encoding", "written", "failed"};
 
@@ -38,7 +37,7 @@ void Write(const std::string& path, const KeyValues& values)
 
 bool IsMovieRun(const FarmFolder& folder) { return PathExists(StepPath(folder)); }
 
-std::string MovieFramesPattern(const FarmFolder& folder) { return FramesFolder(folder) + "/f.########.tif"; }
+std::string MovieFramesPattern(const FarmFolder& folder) { return folder.FramesPath() + "/f.########.tif"; }
 
 void WriteMovieStep(const FarmFolder& folder, const MovieOutput& movie)
 {
@@ -58,8 +57,8 @@ void WriteMovieStep(const FarmFolder& folder, const MovieOutput& movie)
 
 void MakeMovieFramesFolder(const FarmFolder& folder)
 {
-    if (mkdir(FramesFolder(folder).c_str(), 0755) != 0 && errno != EEXIST)
-        throw Failure(FramesFolder(folder), std::string("cannot make the folder: ") + std::strerror(errno));
+    if (mkdir(folder.FramesPath().c_str(), 0755) != 0 && errno != EEXIST)
+        throw Failure(folder.FramesPath(), std::string("cannot make the folder: ") + std::strerror(errno));
 }
 
 MovieOutput ReadMovieStep(const FarmFolder& folder)
