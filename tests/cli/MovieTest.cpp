@@ -204,7 +204,8 @@ TEST(Movies, FramesDecodeAsFfmpegConvertsThem)
 // A movie is a sequence: one picture's name is refused, saying how many
 // frames there are, unless --frames picks one; the range is the whole
 // movie, so that a frame rendered alone gets the angle it gets in the
-// whole; --frame and frames beyond the movie are refused by name.
+// whole; --frame and frames beyond the movie are refused by name. A
+// stream whose frame rate varies says how its frames are numbered.
 TEST(Movies, AMovieIsASequenceNeverOneFrame)
 {
     const std::string folder = ScratchFolder("movie-sequence");
@@ -239,6 +240,21 @@ TEST(Movies, AMovieIsASequenceNeverOneFrame)
     run = RunVeldra(folder, "render m.mp4 x.####.png --codec h264");
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(OneLineNaming(run, "--codec: applies to movie outputs")) << run.output;
+
+    // Frames whose times jump half-way: numbered one for each frame stored,
+    // saying so.
+    ASSERT_EQ(Ffmpeg(folder, TestSource(48, 32, "0.5") +
+                                 " -vf \"setpts='if(lt(N,6),N,N*2)/24/TB'\" -fps_mode passthrough -c:v libx264 "
+                                 "-pix_fmt yuv420p vfr.mkv")
+                  .exitCode,
+              0);
+    run = RunVeldra(folder, "render vfr.mkv vfr.####.png -q");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(CountFrames(folder, "vfr"), 12);
+    EXPECT_TRUE(Has(run.output,
+                    "vfr.mkv: the frame rate varies (frames last from 41.0 ms to 292.0 ms); frames are "
+                    "numbered one for each frame stored, in the order shown, 0 to 11, not by time\n"))
+        << run.output;
 }
 
 // Frames picked from a movie whose key frames are far apart, whose
