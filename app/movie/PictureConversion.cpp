@@ -1,5 +1,7 @@
 #include "movie/PictureConversion.h"
 
+#include <vector>
+
 #include "image/Premultiply.h"
 #include "movie/DirectConversion.h"
 
@@ -35,6 +37,25 @@ int Coefficients(AVColorSpace matrix)
 bool SameColour(const PictureColour& a, const PictureColour& b)
 {
     return a.matrix == b.matrix && a.fullRange == b.fullRange && a.siting == b.siting;
+}
+
+// libswscale moves the alpha of a YUV picture of fewer than 16 bits into
+// the top bits (an opaque 10-bit 1023 becomes 65472), where it scales an RGB
+// picture's alpha to the whole 16 bits. The alpha is scaled here as well,
+// so that opaque stays opaque and every step lands where its fraction does.
+void ScaleShiftedAlpha(const AVPixFmtDescriptor& described, Frame& frame)
+{
+    if (!(described.flags & AV_PIX_FMT_FLAG_ALPHA) || (described.flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)))
+        return;
+    const int depth = described.comp[described.nb_components - 1].depth;
+    if (depth >= 16)
+        return;
+    const unsigned most = (1u << depth) - 1;
+    std::vector<std::uint16_t> scaled(most + 1);
+    for (unsigned value = 0; value <= most; ++value)
+        scaled[value] = static_cast<std::uint16_t>((value * 65535u + most / 2) / most);
+    for (std::size_t i = 0; i < frame.PixelCount(); ++i)
+        frame.pixels[i].a = scaled[frame.pixels[i].a >> (16 - depth)];
 }
 
 }  // namespace
@@ -114,7 +135,11 @@ bool PictureScaler::ToFrame(const AVFrame& picture, const PictureColour& colour,
             return false;
         uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(frame.pixels), nullptr, nullptr, nullptr};
         const int strides[4] = {width * kFramePixelBytes, 0, 0, 0};
-        return sws_scale(context_, picture.data, picture.linesize, 0, height, planes, strides) == height;
+        if (sws_scale(context_, picture.data, picture.linesize, 0, height, planes, strides) != height)
+            return false;
+        if (described)
+            ScaleShiftedAlpha(*described, frame);
+        return true;
     }
     if (!Prepare(width, height, format, AV_PIX_FMT_GBRAP16LE, colour, true))
         return false;
@@ -130,6 +155,7 @@ bool PictureScaler::ToFrame(const AVFrame& picture, const PictureColour& colour,
     const std::uint16_t *green = planes_.data(), *blue = green + count, *red = blue + count, *alpha = red + count;
     for (std::size_t i = 0; i < count; ++i)
         frame.pixels[i] = {red[i], green[i], blue[i], alpha[i]};
+    ScaleShiftedAlpha(*described, frame);
     return true;
 }
 

@@ -201,6 +201,31 @@ TEST(Movies, FramesDecodeAsFfmpegConvertsThem)
     }
 }
 
+// Alpha of 8, 10 and 12 bits is scaled to the whole 16 bits: an opaque
+// movie with alpha (ProRes 4444, FFV1 4:2:0 and 4:4:4) decodes opaque, so
+// it is not said to lose transparency and its alpha kept stays whole.
+TEST(Movies, OpaqueAlphaStaysOpaque)
+{
+    const std::string folder = ScratchFolder("movie-opaque");
+    const std::string opaque = " -vf format=rgba,setparams=colorspace=bt709:range=tv ";
+    for (const std::string spec : {"p.mov|-c:v prores_ks -profile:v 4444 -pix_fmt yuva444p10le",
+                                   "f8.mkv|-c:v ffv1 -pix_fmt yuva420p", "f10.mkv|-c:v ffv1 -pix_fmt yuva444p10le"}) {
+        const std::string name = spec.substr(0, spec.find('|'));
+        ASSERT_EQ(Ffmpeg(folder, TestSource(64, 48, "0.125") + opaque + spec.substr(spec.find('|') + 1) + " " + name)
+                      .exitCode,
+                  0)
+            << name;
+        RunResult run = RunVeldra(folder, "render " + name + " t.####.png -a y -e 10 -q");
+        ASSERT_EQ(run.exitCode, 0) << name << ": " << run.output;
+        EXPECT_FALSE(Has(run.output, "transparency")) << name << ": " << run.output;
+        run = RunVeldra(folder, "render " + name + " k.####.png -a y -e 10 --alpha keep -q");
+        ASSERT_EQ(run.exitCode, 0) << name << ": " << run.output;
+        const Picture kept = ReadPicture(FrameFile(folder, "k", 0));
+        ASSERT_EQ(kept.channels, 4) << name;
+        EXPECT_EQ(kept.values[(24 * 64 + 32) * 4 + 3], 65535) << name << ": the middle is opaque";
+    }
+}
+
 // A movie is a sequence: one picture's name is refused, saying how many
 // frames there are, unless --frames picks one; the range is the whole
 // movie, so that a frame rendered alone gets the angle it gets in the
