@@ -19,7 +19,9 @@ demo_packages=(
   libavcodec-dev       # ...their codecs
   libswscale-dev       # ...their colour conversion
   libavutil-dev        # ...and libav's utilities
-  pkg-config           # finds the libav libraries for the build
+  libdeflate-dev       # and the common kinds of PNG files directly: deflated with libdeflate
+  libisal-dev          # and inflated with ISA-L
+  pkg-config           # CMake finds the libav libraries, libdeflate and ISA-L through pkg-config
   openimageio-tools    # Debian's OpenImageIO CMake package names these tools; configuring fails without them
   fonts-dejavu-core    # the test card's and contact sheet's lettering
   libgtest-dev         # GoogleTest, looked for when the native preset configures
@@ -56,16 +58,17 @@ test_packages=(
   python3-numpy        # the arrays the Python package takes and gives
   python3-pytest       # the Python package's tests
   python3-openimageio  # pictures in the Python tests and the README's example
+  ffmpeg               # the movie tests' oracle (makes movies, decodes them, ffprobe says what they hold); reads back the PNG files veldra writes directly
   python3-venv         # the Python package installed by pip into a virtual environment, as its test does
   python3-pip          # pip, which installs it there
   python3-setuptools   # the Python package's build backend (setup.py drives the CMake build)
   python3-wheel        # the wheel that pip and python3 -m build make
   python3-build        # python3 -m build: scripts/release.sh's wheel
   mypy                 # the Python tests check the package's types with mypy --strict
-  ffmpeg               # the movie tests' oracle: makes movies, decodes them, ffprobe says what they hold
 )
 
-# The render benchmark times OpenCV's warp beside ours (bench/run-benchmarks.sh).
+# The render benchmark times OpenCV's warp beside ours (bench/run-benchmarks.sh);
+# bench/frame-cost.sh times ffmpeg (a test package) beside veldra.
 bench_packages=(
   libopencv-dev
 )

@@ -3,6 +3,7 @@
 #include <OpenImageIO/imageio.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "files/WholeFile.h"
@@ -11,6 +12,7 @@
 #include "image/io/DataChannels.h"
 #include "image/io/InputChecks.h"
 #include "image/io/ReadRows.h"
+#include "image/png/DirectPngReader.h"
 #include "messages/Failure.h"
 #include "messages/LibraryMessages.h"
 
@@ -22,16 +24,28 @@ bool IsFloat(OIIO::TypeDesc type)
            type.basetype == OIIO::TypeDesc::DOUBLE;
 }
 
+// Whether channels 0 .. channels - 1 are all half.
+bool AllHalf(const OIIO::ImageSpec& header, int channels)
+{
+    for (int channel = 0; channel < channels; ++channel)
+        if (header.channelformat(channel) != OIIO::TypeDesc::HALF)
+            return false;
+    return true;
+}
+
 // Fills the frame's pixels from picture `subimage`, band by band: straight
 // into the frame when the file's first four channels are its own, else
 // through the plan. Float pictures are read as float, to find values the
-// 16-bit frame must clamp, then converted as the library converts.
+// 16-bit frame must clamp, then converted as the library converts; half
+// values are read as they are stored and converted to the same values
+// through a table, much faster.
 bool ReadPixels(OIIO::ImageInput& input, int subimage, const OIIO::ImageSpec& header, const ChannelPlan& plan,
                 Frame& frame, bool& clamped)
 {
     const bool direct = plan.IsRgbaInOrder();
     const int channels = direct ? 4 : plan.Highest() + 1;
-    const bool isFloat = IsFloat(header.format);
+    const bool isHalf = AllHalf(header, channels);
+    const bool isFloat = IsFloat(header.format) && !isHalf;
     const int bandRows = BandRows(header);
     const std::size_t bandValues = static_cast<std::size_t>(header.width) * channels * bandRows;
     std::vector<std::uint16_t> values(direct ? 0 : bandValues);
@@ -41,7 +55,13 @@ bool ReadPixels(OIIO::ImageInput& input, int subimage, const OIIO::ImageSpec& he
         const int rows = std::min(bandRows, header.height - first);
         BMM_Color_64* pixels = frame.pixels + static_cast<std::size_t>(first) * header.width;
         std::uint16_t* out = direct ? &pixels->r : values.data();
-        if (isFloat) {
+        if (isHalf) {
+            bool bandClamped = false;
+            if (!ReadRows(input, subimage, header, first, rows, 0, channels, OIIO::TypeDesc::HALF, out))
+                return false;
+            HalvesToSixteenBits(out, static_cast<std::size_t>(rows) * header.width * channels, bandClamped);
+            clamped = clamped || bandClamped;
+        } else if (isFloat) {
             bool bandClamped = false;
             if (!ReadRows(input, subimage, header, first, rows, 0, channels, OIIO::TypeDesc::FLOAT, floats.data()) ||
                 !FloatsToSixteenBits(floats.data(), channels, header.width, rows, out, OIIO::AutoStride, bandClamped))
@@ -82,19 +102,14 @@ void RefuseWhatIsNotCarried(OIIO::ImageInput& input, const std::string& path, co
             path, "holds " + std::to_string(levels) + " MIP-map levels; veldra turns a picture of " + "one level only");
 }
 
-// Picture `subimage` of the file, its header checked before its pixels are
-// allocated.
-LoadedImage ReadPicture(OIIO::ImageInput& input, int subimage, const std::string& path, std::uint64_t fileSize,
-                        int pngBits, LibraryMessages& messages)
+// The frame-to-be of a picture whose reader gave `header`, checked first
+// (CheckPictureSize), with what its channels mean.
+LoadedImage Describe(const std::string& path, const OIIO::ImageSpec& header, const std::string& format,
+                     std::uint64_t fileSize, int pngBits)
 {
-    if (!input.seek_subimage(subimage, 0))
-        throw FileError(path, "truncated or corrupt: " + messages.OneLine(input.geterror(), "a part cannot be read"));
-    const OIIO::ImageSpec header = input.spec();
-    if (header.deep)
-        throw FileError(path, "a deep picture (several samples a pixel); veldra turns flat pictures only");
+    CheckPictureSize(path, header, format, fileSize, pngBits);
     LoadedImage image;
-    image.format = input.format_name();
-    CheckPictureSize(path, header, image.format, fileSize, pngBits);
+    image.format = format;
     image.compression = header.get_string_attribute("compression");
     image.header = header;
     const ChannelPlan plan = ChannelPlan::For(header);
@@ -105,12 +120,25 @@ LoadedImage ReadPicture(OIIO::ImageInput& input, int subimage, const std::string
         image.channelNames.push_back(header.channel_name(plan.source[k]));
     if (colourChannels > 0 && image.hasAlpha)
         image.channelNames.push_back(header.channel_name(plan.source[3]));
-    // With the hint the file was opened with, the library leaves straight
-    // alpha as stored and says so; any other alpha is associated, as
-    // stored.
+    // With the hint the readers are given, straight alpha stays as stored
+    // and is said to be; any other alpha is associated, as stored.
     image.associatedAlpha = image.hasAlpha && header.get_int_attribute("oiio:UnassociatedAlpha") == 0;
     image.frame = Frame::Make(static_cast<std::uint16_t>(header.width), static_cast<std::uint16_t>(header.height));
+    return image;
+}
 
+// Picture `subimage` of the file, its header checked before its pixels are
+// allocated.
+LoadedImage ReadPicture(OIIO::ImageInput& input, int subimage, const std::string& path, std::uint64_t fileSize,
+                        int pngBits, LibraryMessages& messages)
+{
+    if (!input.seek_subimage(subimage, 0))
+        throw FileError(path, "truncated or corrupt: " + messages.OneLine(input.geterror(), "a part cannot be read"));
+    const OIIO::ImageSpec header = input.spec();
+    if (header.deep)
+        throw FileError(path, "a deep picture (several samples a pixel); veldra turns flat pictures only");
+    LoadedImage image = Describe(path, header, input.format_name(), fileSize, pngBits);
+    const ChannelPlan plan = ChannelPlan::For(header);
     const bool read = ReadPixels(input, subimage, header, plan, image.frame, image.clamped);
     // Readers of cut files may fill the missing rows and only leave an
     // error behind (JPEG, TIFF strips): any error means a damaged picture.
@@ -139,6 +167,15 @@ LoadedImage ReadImage(const std::string& path)
     // reader waiting.
     const std::uint64_t fileSize = RegularFileSize(path);
     const int pngBits = CheckPngChunks(path, fileSize);
+    // The common kinds of PNG files are read directly; whatever that reader
+    // leaves, the library judges.
+    if (pngBits > 0)
+        if (const std::optional<DirectPngReader> png = DirectPngReader::Open(path, fileSize)) {
+            LoadedImage image = Describe(path, png->Header(), "png", fileSize, pngBits);
+            if (png->ReadPixels(ChannelPlan::For(image.header), image.frame))
+                return image;
+        }
+
     LibraryMessages messages;
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);

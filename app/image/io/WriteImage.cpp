@@ -9,6 +9,7 @@
 #include "image/io/DataChannels.h"
 #include "image/io/Encode.h"
 #include "image/io/Metadata.h"
+#include "image/png/DirectPngWriter.h"
 #include "messages/Failure.h"
 
 namespace {
@@ -217,8 +218,18 @@ WriteOutcome WriteImage(const std::string& path, const std::string& format, cons
     std::vector<EncodedPicture> pictures;
     for (const PreparedPicture& picture : prepared)
         pictures.push_back(picture.encoded);
-    EncodeInMemory(*output, path, pictures, [&](const unsigned char* bytes, std::size_t size) {
+    const EncodedBytes replace = [&](const unsigned char* bytes, std::size_t size) {
         outcome.written = ReplaceFileContents(path, bytes, size);
-    });
+    };
+    // PNG files (one picture of colour and alpha) are deflated directly
+    // where the header holds only what that writer writes as the library
+    // does; any other file the library encodes.
+    const EncodedPicture& first = pictures[0];
+    const std::size_t valueStride = first.stride == OIIO::AutoStride
+                                        ? static_cast<std::size_t>(first.header.nchannels)
+                                        : static_cast<std::size_t>(first.stride) / sizeof(std::uint16_t);
+    if (format != "png" || pictures.size() > 1 || first.type != OIIO::TypeDesc::UINT16 ||
+        !EncodePngDirectly(first.header, static_cast<const std::uint16_t*>(first.pixels), valueStride, replace))
+        EncodeInMemory(*output, path, pictures, replace);
     return outcome;
 }
