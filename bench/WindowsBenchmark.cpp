@@ -60,19 +60,19 @@ long long Now()
 // library the module uses (its calloc and free), every page written once.
 double BestFreshMemorySeconds(const FrameSize& size)
 {
-    typedef void* (*CallocFn)(unsigned count, unsigned bytes);
+    typedef void* (*CallocFn)(Size count, Size bytes);
     typedef void (*FreeFn)(void* memory);
     void* library = LoadLibraryA("msvcrt.dll");
     CallocFn zeroed = library ? reinterpret_cast<CallocFn>(GetProcAddress(library, "calloc")) : nullptr;
     FreeFn release = library ? reinterpret_cast<FreeFn>(GetProcAddress(library, "free")) : nullptr;
     if (!zeroed || !release)
         return 0;
-    const unsigned bytes = static_cast<unsigned>(size.width) * static_cast<unsigned>(size.height) * 8u;
+    const Size bytes = static_cast<Size>(size.width) * static_cast<Size>(size.height) * 8u;
     double best = 1e30;
     for (int round = 0; round < kMinFrames; ++round) {
         const long long start = Now();
         volatile char* memory = static_cast<char*>(zeroed(bytes, 1));
-        for (unsigned at = 0; memory && at < bytes; at += 4096)
+        for (Size at = 0; memory && at < bytes; at += 4096)
             memory[at] = 1;
         release(const_cast<char*>(memory));
         const double seconds = Seconds(Now() - start);
