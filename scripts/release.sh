@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds a release into dist/: the Debian packages, veldra and
 # python3-veldra (checked with lintian),
-# the Windows installer, the source archive (git archive of HEAD) and
+# the Windows installer (the 32-bit and the 64-bit module), the source
+# archive (git archive of HEAD) and
 # SHA256SUMS over the three. Installs what it needs first. The packages are
 # built from the working tree and the archive from HEAD, so the tree must
 # have no uncommitted changes.
@@ -23,7 +24,10 @@ for package in veldra python3-veldra; do
 done
 lintian --fail-on error,warning "${debs[@]}"
 
-cmake --preset windows >/dev/null
+for preset in windows64 windows; do
+  cmake --preset "$preset" >/dev/null
+done
+cmake --build --preset windows64 --target veldra_flt
 cmake --build --preset windows --target veldra_installer
 installer="build/windows/veldra-$version-setup.exe"
 
