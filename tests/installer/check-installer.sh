@@ -34,13 +34,21 @@ registry_value() {
 uninstall_keys() {
   wine_run reg query "$uninstall_root" /reg:32 2>/dev/null | tr -d '\r' | grep -i '\\Veldra' || true
 }
-# uninstall_key FOLDER: the entry that lists the installation in FOLDER.
-uninstall_key() {
-  local key
-  for key in $(uninstall_keys); do
-    [ "$(registry_value "$key" InstallLocation)" = "$1" ] && { echo "$key"; return; }
-  done
+# entry FOLDER: the "Apps & features" entry that lists the installation in
+# FOLDER, "Key=KEY" and a "NAME=DATA" line a value; empty when there is none.
+entry() {
+  wine_run reg query "$uninstall_root" /s /reg:32 2>/dev/null | tr -d '\r' | folder="$1" awk '
+    function flush() { if (location == ENVIRON["folder"]) printf "Key=%s\n%s", key, values; values = location = "" }
+    /^HKEY_/ { flush(); key = $0; next }
+    /^    [^ ]/ && (at = index($0, "    REG_")) > 0 {
+      name = substr($0, 5, at - 5); data = substr($0, at + 4); sub(/^REG_[A-Z_]+ */, "", data)
+      values = values name "=" data "\n"
+      if (name == "InstallLocation") location = data
+    }
+    END { flush() }'
 }
+# value NAME: the data of NAME in the lines of an entry on standard input.
+value() { sed -n "s/^$1=//p"; }
 forget_installation() {
   local key
   wine_run reg delete "$product_key" /f /reg:32 >/dev/null 2>&1 || true
@@ -93,7 +101,7 @@ said() { grep -qF "$1" "$work/said" || fail "the installer did not say: $1"; }
 # files with MODULE as VELDRA.FLT, listed as WIDTH-NAME, and Windows reads
 # the module's version resource.
 check_installed() {
-  local plugins="$1" module="$2" width="$3" folder key info line
+  local plugins="$1" module="$2" width="$3" folder listed info line
   cmp -s "$module" "$plugins/VELDRA.FLT" || fail "$plugins/VELDRA.FLT is not $module"
   cmp -s "$texts/README.txt" "$plugins/README.txt" || fail "README.txt is not the build's"
   cmp -s "$texts/LICENSE.txt" "$plugins/LICENSE.txt" || fail "LICENSE.txt is not the build's"
@@ -101,14 +109,14 @@ check_installed() {
     [ ! -e "$plugins/$dll" ] || fail "the installer put the stand-in $dll into the plug-in folder"
   done
   folder="$(windows_path "$plugins")"
-  key="$(uninstall_key "$folder")"
-  [ -n "$key" ] || fail "Apps & features does not list $folder"
-  [ "$(registry_value "$key" DisplayName)" = "Veldra image filter ($width) in $folder" ] ||
-    fail "Apps & features lists $folder as $(registry_value "$key" DisplayName)"
-  [ "$(registry_value "$key" DisplayVersion)" = "$version" ] || fail "Apps & features does not list $version"
-  [ "$(registry_value "$key" UninstallString)" = "\"$folder\\veldra-uninstall.exe\"" ] ||
-    fail "the uninstall command is $(registry_value "$key" UninstallString)"
-  size="$(registry_value "$key" EstimatedSize)"
+  listed="$(entry "$folder")"
+  [ -n "$listed" ] || fail "Apps & features does not list $folder"
+  [ "$(value DisplayName <<<"$listed")" = "Veldra image filter ($width) in $folder" ] ||
+    fail "Apps & features lists $folder as $(value DisplayName <<<"$listed")"
+  [ "$(value DisplayVersion <<<"$listed")" = "$version" ] || fail "Apps & features does not list $version"
+  [ "$(value UninstallString <<<"$listed")" = "\"$folder\\veldra-uninstall.exe\"" ] ||
+    fail "the uninstall command is $(value UninstallString <<<"$listed")"
+  size="$(value EstimatedSize <<<"$listed")"
   [ $((size)) -ge $(($(stat -c %s "$module") / 1024)) ] || fail "the listed size $size KB is less than the module's"
 
   info="$(wine_run "$show_version" "$folder\\VELDRA.FLT" | tr -d '\r')"
@@ -156,7 +164,7 @@ install_expecting 2 "$installer" /S "/D=$(windows_path "$readonly_folder")"
 # An older release for 64-bit applications, then this one over it into the
 # remembered folder, with the remembered width.
 install_expecting 0 "$older" /S /ARCH=x64 "/D=$folder64"
-[ "$(registry_value "$(uninstall_key "$folder64")" DisplayVersion)" = "0.9.0" ] || fail "the older release is not listed"
+[ "$(entry "$folder64" | value DisplayVersion)" = "0.9.0" ] || fail "the older release is not listed"
 install_expecting 0 "$installer" /S
 said "Replacing Veldra 0.9.0 (64-bit) with $version (64-bit) in $folder64"
 check_installed "$plugins64" "$module_x64" 64-bit
@@ -195,7 +203,7 @@ before="$(snapshot "$plugins32")"
 install_expecting 2 "$installer" /S "/D=$folder32"
 install_expecting 2 "$plugins32/veldra-uninstall.exe" /S "_?=$folder32"
 [ "$(snapshot "$plugins32")" = "$before" ] || fail "a refusal while VELDRA.FLT was in use changed the folder"
-[ "$(registry_value "$(uninstall_key "$folder32")" DisplayVersion)" = "$version" ] ||
+[ "$(entry "$folder32" | value DisplayVersion)" = "$version" ] ||
   fail "a refused uninstall changed the registry"
 rm "$work/ready"
 wait "$holder"
@@ -208,7 +216,7 @@ said "Removed Veldra $version (64-bit) from $folder64"
 [ "$(ls "$plugins64")" = "$(printf '%s\n' other.flt other64.flt)" ] ||
   fail "after uninstall the folder holds: $(ls "$plugins64" | tr '\n' ' ')"
 [ "$(cat "$plugins64/other.flt")" = "another filter" ] || fail "the uninstall touched another file"
-[ -z "$(uninstall_key "$folder64")" ] || fail "Apps & features still lists $folder64"
+[ -z "$(entry "$folder64")" ] || fail "Apps & features still lists $folder64"
 [ -z "$(registry_value "$folders_key" "$folder64")" ] || fail "the uninstall left the folder's width"
 check_installed "$plugins32" "$module_x86" 32-bit
 uninstall "$plugins32"
