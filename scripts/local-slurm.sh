@@ -12,6 +12,10 @@
 #   scripts/local-slurm.sh stop-controller, start-controller
 #                                   stop or start slurmctld alone (the node
 #                                   and its jobs go on), as in an outage
+#   scripts/local-slurm.sh freeze-controller, thaw-controller
+#                                   hold slurmctld still (SIGSTOP) and let it
+#                                   go on (SIGCONT): a controller that takes
+#                                   requests and answers them only later
 #
 # VELDRA_SLURM_DIR and VELDRA_SLURM_PORT (the controller's port; slurmd takes
 # the next) choose another folder and ports, e.g. for two clusters at once.
@@ -131,6 +135,7 @@ stop_controller() {
   local pid i
   running slurmctld || { echo "local-slurm: the controller is not running" >&2; return 1; }
   pid="$(cat "$dir/slurmctld.pid")"
+  kill -CONT "$pid"
   kill "$pid"
   for i in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null && kill -KILL "$pid"
@@ -146,9 +151,17 @@ start_controller() {
   echo "local-slurm: controller running"
 }
 
+# Sends `$1` (STOP or CONT) to the controller.
+signal_controller() {
+  running slurmctld || { echo "local-slurm: the controller is not running" >&2; return 1; }
+  kill "-$1" "$(cat "$dir/slurmctld.pid")"
+}
+
 node_ready() { sinfo -h -n localhost -o %t | grep -Eq '^(idle|mix|alloc)'; }
 
 stop() {
+  # A frozen controller would not hear its TERM.
+  running slurmctld && kill -CONT "$(cat "$dir/slurmctld.pid")"
   # Batch steps outlive a stopped slurmd and ignore SIGTERM: end the jobs
   # while the daemons still run.
   if running slurmctld; then
@@ -189,5 +202,8 @@ case "${1:-}" in
   env) echo "export SLURM_CONF=$(printf %q "$conf")" ;;
   stop-controller) stop_controller ;;
   start-controller) start_controller ;;
-  *) echo "usage: $0 start|stop|status|env|stop-controller|start-controller" >&2; exit 2 ;;
+  freeze-controller) signal_controller STOP ;;
+  thaw-controller) signal_controller CONT ;;
+  *) echo "usage: $0 start|stop|status|env|stop-controller|start-controller|freeze-controller|thaw-controller" >&2
+     exit 2 ;;
 esac

@@ -53,6 +53,41 @@ void ReadSlurmOptions(WordReader& reader, FarmArguments& farm)
     reader.Flag("--wait", "", farm.wait, HandOn::No);
 }
 
+// Throws Failure naming `command` when the sbatch words after "--" hold an
+// option by which the farm decides what a job is: which tasks make the
+// array (--array), where Slurm writes its logs (--output, --error, and how:
+// --open-mode), what a job waits for (--dependency), where and with what
+// it runs (--chdir, --export) and how its jobs are found again
+// (--comment). Long options are taken as sbatch takes them, by any
+// unambiguous start; short ones also where they follow flags, "-Ha0-3".
+void RefuseFarmsOwnSbatchOptions(const std::string& command, const std::vector<std::string>& words)
+{
+    static const char* const longNames[] = {"array",      "output", "error",  "open-mode",
+                                            "dependency", "chdir",  "export", "comment"};
+    static const std::string shortNames = "aoedD";
+    static const std::string flags = "HhkOQsVvW";  // short options without a value
+    const auto refuse = [&](const std::string& word, const std::string& option) {
+        throw Failure(command, "'-- " + word + "': the farm sets " + option +
+                                   " itself for every job of the run, so it cannot be given to sbatch");
+    };
+    for (const std::string& word : words) {
+        if (word.compare(0, 2, "--") == 0 && word.size() > 2) {
+            const std::string name = word.substr(2, word.find('=') - 2);
+            for (const char* known : longNames) {
+                if (std::string(known).compare(0, name.size(), name) == 0)
+                    refuse(word, std::string("--") + known);
+            }
+        } else if (word.size() > 1 && word[0] == '-') {
+            for (std::size_t at = 1; at < word.size(); ++at) {
+                if (shortNames.find(word[at]) != std::string::npos)
+                    refuse(word, std::string("-") + word[at]);
+                if (flags.find(word[at]) == std::string::npos)
+                    break;  // an option with a value: the rest is the value
+            }
+        }
+    }
+}
+
 // The render options of `words` (INPUT, OUTPUT and options, as `veldra
 // render` reads them) into `farm`: read from the same table, which also
 // marks the ones a task is handed.
@@ -77,6 +112,7 @@ void ReadSubmit(const std::vector<std::string>& words, FarmArguments& farm)
     ReadSlurmOptions(reader, farm);
     reader.Flag("--keep-existing", "", farm.keepExisting, HandOn::No);
     TakeRenderWords(reader, "farm submit", words, farm, parsed);
+    RefuseFarmsOwnSbatchOptions("farm submit", farm.sbatchExtra);
     if (farm.chunk == 0)
         throw Failure("farm submit", "give --chunk N, the frames each array task renders");
     if (parsed.dryRun)
@@ -132,6 +168,7 @@ FarmArguments ParseFarmArguments(const std::vector<std::string>& words)
     if (retry)
         ReadSlurmOptions(reader, farm);
     const auto operands = reader.Read(rest, retry ? &farm.sbatchExtra : nullptr);
+    RefuseFarmsOwnSbatchOptions("farm " + action, farm.sbatchExtra);
     if (farm.action == Action::Task) {
         ExpectOperands("farm task", operands, 2, 2);
         farm.submission = IntegerValue("farm task", operands[1], 0, 1000000, "a submission number");

@@ -84,13 +84,15 @@ const char kFarm[] =
     "\n"
     "  veldra farm submit INPUT OUTPUT [render options] --chunk N [farm options] [-- sbatch options]\n"
     "  veldra farm status DIR           frames done, running, pending, failed, never run, missing\n"
-    "  veldra farm retry DIR [options]  submit again the frames that failed, never ran or went missing\n"
+    "  veldra farm retry DIR [options]  submit again the frames that failed, never ran, went missing\n"
+    "                                   or lost their record\n"
     "  veldra farm cancel DIR           cancel the run's jobs (for an output folder: of every run of it)\n"
     "\n"
     "DIR is a run's farm folder (OUTPUT_DIR/.veldra-farm/RUN) or the output folder, which\n"
-    "stands for its latest run. A frame is done only while its output is the file the run\n"
-    "wrote. status, retry and cancel act only on runs of the user running them that no one\n"
-    "else can write to. The run's own jobs run veldra farm task, chunk and report.\n";
+    "stands for the latest run of each shot in it. A frame is done only while its output is\n"
+    "the file the run wrote. One run at a time renders a shot. status, retry and cancel act\n"
+    "only on runs of the user running them that no one else can write to. The run's own\n"
+    "jobs run veldra farm task, chunk and report.\n";
 
 const char kFarmSubmit[] =
     "usage: veldra farm submit INPUT OUTPUT [render options] --chunk N [farm options] [-- sbatch options]\n"
@@ -100,7 +102,9 @@ const char kFarmSubmit[] =
     "are those of veldra render; every task renders its frames with the shot's whole range and\n"
     "the parameter block settled here, so the files are those a local render writes.\n"
     "INPUT and OUTPUT are sequence patterns; every frame is rendered, outputs that exist\n"
-    "included, unless --keep-existing.\n"
+    "included, unless --keep-existing. Refused while another run of the shot is active.\n"
+    "sbatch options may not set what the farm sets: --array, --output, --error, --open-mode,\n"
+    "--dependency, --chdir, --export, --comment.\n"
     "\n"
     "farm options:\n"
     "      --chunk N             frames per array task\n"
@@ -110,23 +114,25 @@ const char kFarmSubmit[] =
     "      --time LIMIT          each task's time limit (sbatch --time)\n"
     "      --cpus-per-task C     CPUs a task has; it renders C frames at once\n"
     "      --keep-existing       keep the outputs an earlier run of this shot wrote with the same\n"
-    "                            parameter block and settings, and render the rest; refused when\n"
-    "                            another output exists\n"
+    "                            parameter block and settings from inputs unchanged since, and\n"
+    "                            render the rest; refused when another output exists\n"
     "      --wait                wait for the run (through Slurm outages of up to 10 minutes);\n"
     "                            exit 0 only when every frame is done\n";
 
 const char kFarmStatus[] =
     "usage: veldra farm status DIR\n"
     "\n"
-    "The run's frames: done, running, pending, failed (with message and log), never run\n"
-    "(with how their task ended) and missing since done (an output gone or replaced), from\n"
-    "the run's records, its outputs and Slurm's live states. Exits 1 when Slurm cannot be asked.\n";
+    "The run's frames: done, running, suspended, pending, failed (with message and log), never\n"
+    "run (with how their task ended), missing since done (an output gone or replaced) and\n"
+    "record damaged, from the run's records, its outputs and Slurm's live states. For an\n"
+    "output folder, each shot's latest run. Exits 1 when Slurm cannot be asked.\n";
 
 const char kFarmRetry[] =
     "usage: veldra farm retry DIR [options] [-- sbatch options]\n"
     "\n"
-    "Submits again only the frames of the run that failed, never ran or went missing, with\n"
-    "the run's options unless given here.\n"
+    "Submits again only the frames of the run that failed, never ran, went missing or lost\n"
+    "their record, with the run's options unless given here (a hold is not carried over).\n"
+    "For an output folder, each shot's latest run.\n"
     "\n"
     "options:\n"
     "      --retries R           further attempts at a failing frame\n"

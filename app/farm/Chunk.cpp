@@ -1,7 +1,8 @@
 // The render process of a farm task (`veldra farm chunk`): the frames it is
 // handed, in order, in one process, as many at once as it is told; a
 // failing frame tried again up to its retries; each frame recorded as it
-// ends, with its output's stamp, and its progress said on standard output
+// ends, with the identities of its input and output, or failed when its
+// record cannot be written, and its progress said on standard output
 // for the task that started it (farm/ChunkAttempts.h).
 #include <cstdio>
 #include <mutex>
@@ -67,8 +68,9 @@ int RunFarmChunk(const FarmArguments& arguments)
                     std::optional<FramePlan> own;
                     const FramePlan& plan = chunkPlan ? *chunkPlan : own.emplace(PlanFrames(request, *module));
                     const auto filters = MakeFilters(*module, 1, plan.block);
-                    RenderPlanFrame(plan, *filters[0], record.frame, warnings);
-                    record.output = StampOf(plan.OutputOf(record.frame));
+                    const RenderedFrame files = RenderPlanFrame(plan, *filters[0], record.frame, warnings);
+                    record.input = files.input;
+                    record.output = files.output;
                     record.ok = true;
                     record.message.clear();
                 } catch (const Failure& failure) {
@@ -77,7 +79,14 @@ int RunFarmChunk(const FarmArguments& arguments)
                         " failed: " + record.message);
                 }
             }
-            folder.WriteRecord(record);
+            try {
+                folder.WriteRecord(record);
+            } catch (const Failure& failure) {
+                // Not recorded, the frame cannot be seen done: it fails,
+                // once, saying why, and the chunk goes on.
+                record.ok = false;
+                record.message = kUnrecorded + std::string(failure.what());
+            }
             say(FinishLine(record.frame, record.ok, record.message));
             const std::lock_guard<std::mutex> lock(printing);
             failures += record.ok ? 0 : 1;

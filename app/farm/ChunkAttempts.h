@@ -19,6 +19,8 @@
 // message) once the frame is recorded.
 std::string StartLine(int frame, int attempt);
 std::string FinishLine(int frame, bool ok, const std::string& message);
+// How the message of a frame whose record could not be written starts.
+constexpr const char* kUnrecorded = "cannot record it: ";
 
 struct ProgressEvent {
     int frame = 0;

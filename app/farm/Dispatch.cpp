@@ -2,15 +2,12 @@
 // The chunk action, which renders, is run by the image program
 // (app/main.cpp), so that the rest of the farm never loads the image
 // library.
-#include <sys/stat.h>
-
 #include "farm/FarmActions.h"
 
+// The user's umask stays as it is, for the outputs the tasks write: a run's
+// own files are written private (files/WholeFile.h) whatever it allows.
 int RunFarm(const FarmArguments& arguments)
 {
-    // A run's own files are written for no one else to change, whatever
-    // the user's umask allows for the outputs.
-    umask(umask(0) | S_IWGRP | S_IWOTH);
     switch (arguments.action) {
     case FarmArguments::Action::Submit: return RunFarmSubmit(arguments);
     case FarmArguments::Action::Status: return RunFarmStatus(arguments);

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <thread>
+#include <sys/statvfs.h>
 
 #include "farm/FarmActions.h"
 #include "farm/WaitPatience.h"
@@ -20,13 +22,56 @@ std::string DescribeRun(const FarmFolder& folder, const RunView& run)
     return FormatRunState(run.state, run.manifest, run.submissions, folder.Path());
 }
 
+namespace {
+
+// A warning when the farm folder's file system has no room left for a
+// record: tasks then cannot say what they did, nor write their logs.
+std::optional<std::string> FullDiskWarning(const FarmFolder& folder)
+{
+    struct statvfs space {};
+    if (statvfs(folder.Path().c_str(), &space) != 0)
+        return std::nullopt;
+    const unsigned long long free = static_cast<unsigned long long>(space.f_bavail) * space.f_frsize;
+    if (free >= kMostRecordBytes)
+        return std::nullopt;
+    return "warning: the farm folder's disk is full (" + std::to_string(free) + " bytes free where " + folder.Path() +
+           " is): tasks cannot record their frames or write their logs; make room, then veldra farm retry";
+}
+
+}  // namespace
+
+void FindUnansweredJobs(const FarmFolder& folder, std::vector<Submission>& submissions, std::vector<std::string>& notes)
+{
+    for (Submission& submission : submissions) {
+        if (!submission.arrayJob.empty())
+            continue;
+        const std::string index = std::to_string(submission.index);
+        if (const auto job = FindJobByComment("veldra-farm", folder.SubmissionComment(submission.index))) {
+            submission.arrayJob = *job;
+            notes.push_back("submission " + index + ": sbatch did not say its job; Slurm knows it as job " + *job);
+            // Recorded, the job stays the run's once Slurm forgets it.
+            try {
+                folder.WriteSubmission(submission);
+            } catch (const Failure& failure) {
+                notes.push_back("cannot record it: " + std::string(failure.what()));
+            }
+        } else {
+            notes.push_back("submission " + index +
+                            " has no job: it is being submitted now, or sbatch did not answer and Slurm knows no "
+                            "job of it (yet)");
+        }
+    }
+}
+
 RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble)
 {
     RunView run;
-    run.manifest = folder.ReadManifest();
-    run.submissions = folder.ReadSubmissions(run.manifest.chunk);
+    run.manifest = folder.ReadManifestWhereFound(run.rendersInto);
+    std::vector<std::string> notes;
+    run.submissions = folder.ReadSubmissions(run.manifest.chunk, &notes);
     std::vector<LiveJob> live;
     try {
+        FindUnansweredJobs(folder, run.submissions, notes);
         live = QueryJobs(RunJobs(run.submissions));
     } catch (const Failure& failure) {
         if (!slurmTrouble)
@@ -36,8 +81,18 @@ RunView LookAtRun(const FarmFolder& folder, std::string* slurmTrouble)
     const auto output = FramePattern::Parse(run.manifest.output);
     if (!output)
         throw Failure(folder.ManifestPath(), "the output '" + run.manifest.output + "' is no sequence pattern");
-    run.state = ComputeRunState(run.manifest, run.submissions, folder.ReadRecords(), folder.ReadTaskRecords(), live,
-                                [&](int frame) { return StampOf(output->PathOf(frame)); });
+    const auto tasks = folder.ReadTaskRecords(&notes);
+    run.state = ComputeRunState(run.manifest, run.submissions, folder.ReadRecords(run.manifest.frames), tasks, live,
+                                [&](int frame) { return IdentityOf(output->PathOf(frame)); });
+    std::vector<std::string>& remarks = run.state.remarks;
+    if (!run.rendersInto.empty())
+        remarks.insert(remarks.begin(), "note: this run renders into " + run.rendersInto + "; it is found in " +
+                                            folder.OutputFolder() +
+                                            " (the folder was copied or moved), and its outputs are looked for here");
+    for (const std::string& note : notes)
+        remarks.push_back("note: " + note);
+    if (const auto full = FullDiskWarning(folder))
+        remarks.push_back(*full);
     return run;
 }
 
@@ -61,9 +116,13 @@ std::string DescribeEvenWithoutSlurm(const FarmFolder& folder, int& exitCode)
 
 int RunFarmStatus(const FarmArguments& arguments)
 {
-    const FarmFolder folder = FarmFolder::Find(arguments.dir);
+    std::vector<std::string> notes;
+    const std::vector<FarmFolder> runs = FarmFolder::LatestOfEachShot(arguments.dir, notes);
+    for (const std::string& note : notes)
+        std::printf("veldra: note: %s\n", note.c_str());
     int exitCode = 0;
-    std::fputs(DescribeEvenWithoutSlurm(folder, exitCode).c_str(), stdout);
+    for (std::size_t i = 0; i < runs.size(); ++i)
+        std::printf("%s%s", i ? "\n" : "", DescribeEvenWithoutSlurm(runs[i], exitCode).c_str());
     return exitCode;
 }
 
@@ -80,7 +139,7 @@ int RunFarmReport(const FarmArguments& arguments)
     int exitCode = 0;
     const std::string report = "veldra farm report, " + std::string(stamp) + "\n" +
                                DescribeEvenWithoutSlurm(folder, exitCode);
-    ReplaceFileContents(folder.ReportPath(), report.data(), report.size());
+    ReplaceFileContents(folder.ReportPath(), report.data(), report.size(), WriteAs::PrivateRecord);
     std::fputs(report.c_str(), stdout);
     return exitCode;
 }

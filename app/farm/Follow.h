@@ -10,10 +10,23 @@
 
 // A run as its folder and Slurm tell it now.
 struct RunView {
+    // Its output pattern in the folder the run is found in
+    // (FarmFolder::ReadManifestWhereFound).
     FarmManifest manifest;
+    // The folder the run renders into when it is not where the run was
+    // found (a copied or moved output folder), else "".
+    std::string rendersInto;
     std::vector<Submission> submissions;
     RunState state;
 };
+
+// Fills in the array job of each of `submissions` that has none (sbatch
+// did not answer in time), when Slurm knows the job by its comment
+// (FarmFolder::SubmissionComment), and records it in the run, saying so in
+// `notes`, or that it knows none. Throws Failure when Slurm cannot be
+// asked.
+void FindUnansweredJobs(const FarmFolder& folder, std::vector<Submission>& submissions,
+                        std::vector<std::string>& notes);
 
 // Throws Failure when Slurm cannot be asked, unless `slurmTrouble` is
 // given: then the records alone tell the state, and it says why.

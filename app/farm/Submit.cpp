@@ -1,5 +1,6 @@
 // Submitting a run's frames as a job array with a final report job: a new
-// run, or the frames of a run that failed, never ran or went missing.
+// run, or the frames of a run that failed, never ran, went missing or lost
+// their record.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <unordered_set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 #include "farm/FarmActions.h"
 #include "farm/Follow.h"
 #include "farm/LeftoverFiles.h"
+#include "farm/run/FarmLock.h"
 #include "farm/run/KeptOutputs.h"
 #include "farm/run/RunState.h"
 #include "farm/slurm/Slurm.h"
@@ -50,13 +53,6 @@ std::string ThisProgram()
     return path;
 }
 
-bool SameFile(const std::string& a, const std::string& b)
-{
-    struct stat first, second;
-    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
-}
-
 std::string FolderOf(const std::string& path)
 {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
@@ -76,8 +72,12 @@ std::string SettingsOf(const FramePlan& plan, const std::string& module)
 
 // The options every job of a submission is given: the run's, with those a
 // retry changes replaced, and the retry's own words last, so that they win.
+// A hold is not carried into a retry: a retry is asked for to run.
 std::vector<std::string> SbatchOptions(std::vector<std::string> options, const FarmArguments& arguments)
 {
+    options.erase(
+        std::remove_if(options.begin(), options.end(), [](const std::string& o) { return o == "--hold" || o == "-H"; }),
+        options.end());
     std::vector<std::string> set;
     if (!arguments.partition.empty())
         set.push_back("--partition=" + arguments.partition);
@@ -98,14 +98,19 @@ std::vector<std::string> SbatchOptions(std::vector<std::string> options, const F
 
 // Submits `submission` (its frames and options set): the array, then its
 // report job, each running `program`. The submission is on disk before the
-// array exists, so that a task never starts without knowing its frames; a
-// failed sbatch leaves no trace, and a failed report job takes its array
-// down with it.
+// array exists, written only where none is (a second retry of the run
+// cannot take its number), so that a task never starts without knowing its
+// frames and no job of the run is ever unrecorded. A failed sbatch leaves
+// no trace, unless its request may have gone through: then the job is
+// looked for by its comment, and while it cannot be, the submission stays,
+// for status, retry and cancel to look for it. A failed report job takes
+// its array down with it.
 void SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, Submission& submission,
                   const std::string& program)
 {
-    folder.WriteSubmission(submission);
+    folder.AddSubmission(submission);
     const std::string index = std::to_string(submission.index);
+    const std::string comment = "--comment=" + folder.SubmissionComment(submission.index);
     const std::size_t chunks = submission.chunks.size();
     std::string array = "--array=0-" + std::to_string(chunks - 1);
     if (manifest.maxParallel > 0)
@@ -124,23 +129,41 @@ void SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, Submis
     };
     const std::string logs = folder.LogsPath();
     try {
-        submission.arrayJob = SubmitBatch(
-            words({"--job-name=veldra-farm", array, "--output=" + SlurmOutputPath(logs, "%A_%a.log", "slurm.log")},
-                  {folder.ScriptPath(), program, "farm", "task", folder.Path(), index}));
+        submission.arrayJob = SubmitBatch(words(
+            {"--job-name=veldra-farm", comment, array, "--output=" + SlurmOutputPath(logs, "%A_%a.log", "slurm.log")},
+            {folder.ScriptPath(), program, "farm", "task", folder.Path(), index}));
     } catch (const Failure& failure) {
-        folder.RemoveSubmission(submission.index);
-        // Slurm's default MaxArraySize allows indices up to 1000.
-        std::string hint;
-        if (chunks > 1001)
-            hint = "; " + std::to_string(chunks) + " chunks may be more than the cluster allows: give a larger --chunk";
-        failure.ThrowNoting(" (nothing was submitted" + hint + ")");
+        std::optional<std::string> found;
+        if (MaybeSubmitted(failure)) {
+            try {
+                found = FindJobByComment("veldra-farm", folder.SubmissionComment(submission.index));
+            } catch (const Failure&) {
+                // The controller does not answer squeue either.
+            }
+            if (!found)
+                failure.ThrowNoting(
+                    " (the job may exist all the same once the controller answers: the run keeps "
+                    "the submission, and veldra farm status, retry and cancel " +
+                    folder.Path() + " look for it)");
+            std::fprintf(stderr, "veldra: sbatch did not answer in time, but Slurm has made the job: %s\n",
+                         found->c_str());
+            submission.arrayJob = *found;
+        } else {
+            folder.RemoveSubmission(submission.index);
+            // Slurm's default MaxArraySize allows indices up to 1000.
+            std::string hint;
+            if (chunks > 1001)
+                hint = "; " + std::to_string(chunks) +
+                       " chunks may be more than the cluster allows: give a larger --chunk";
+            failure.ThrowNoting(" (nothing was submitted" + hint + ")");
+        }
     }
     folder.WriteSubmission(submission);
 
     try {
         // The report is light work, whatever a chunk needs.
         submission.reportJob = SubmitBatch(
-            words({"--job-name=veldra-farm-report", "--dependency=afterany:" + submission.arrayJob,
+            words({"--job-name=veldra-farm-report", comment, "--dependency=afterany:" + submission.arrayJob,
                    "--kill-on-invalid-dep=yes", "--output=" + SlurmOutputPath(logs, "report-%j.log", "slurm.log")},
                   {"--cpus-per-task=1", folder.ScriptPath(), program, "farm", "report", folder.Path()}));
     } catch (const Failure& failure) {
@@ -167,8 +190,9 @@ void PrintSubmitted(const FarmFolder& folder, const FarmManifest& manifest, cons
     std::fflush(stdout);
 }
 
-// The earlier runs of the output folder, as --keep-existing weighs them;
-// runs that are not the user's own are no evidence.
+// The earlier runs of the output folder, as --keep-existing weighs them,
+// each with its outputs where it is found; runs that are not the user's
+// own are no evidence, and a damaged run proves nothing.
 std::vector<EarlierRun> EarlierRuns(const std::string& outputFolder)
 {
     std::vector<std::string> strangers;
@@ -177,49 +201,90 @@ std::vector<EarlierRun> EarlierRuns(const std::string& outputFolder)
         EarlierRun run;
         run.name = folder.Name();
         try {
-            run.manifest = folder.ReadManifest();
+            std::string rendersInto;
+            run.manifest = folder.ReadManifestWhereFound(rendersInto);
             run.block = ReadParamFile(folder.ParamsPath());
-            run.records = folder.ReadRecords();
+            run.records = folder.ReadRecords(run.manifest.frames).records;
         } catch (const Failure&) {
-            continue;  // a damaged run proves nothing
+            continue;
         }
         runs.push_back(std::move(run));
     }
     return runs;
 }
 
-// Warns of earlier runs of the output that still have jobs: their frames
-// may land after this run's and replace them. One question to Slurm for
-// all of them.
-void WarnOfActiveRuns(const std::string& outputFolder)
+// True when some of `frames` of the run `manifest` are written to the same
+// files as frames of the run `other` (of the same output folder): patterns
+// may differ and still name the same files ("#" and "####" from frame
+// 1000 on).
+bool SameFiles(const FarmManifest& manifest, const std::vector<int>& frames, const FarmManifest& other)
+{
+    const auto mine = FramePattern::Parse(manifest.output), theirs = FramePattern::Parse(other.output);
+    if (!mine || !theirs)
+        return false;
+    const auto name = [](const std::string& path) { return path.substr(path.rfind('/') + 1); };
+    for (const int frame : frames) {
+        if (std::binary_search(other.frames.begin(), other.frames.end(), frame) &&
+            name(mine->PathOf(frame)) == name(theirs->PathOf(frame)))
+            return true;
+    }
+    return false;
+}
+
+// Refuses while another run of the output folder (not `self`) renders any
+// of the files `frames` of `manifest` are written to: two runs at once
+// would replace each other's frames, and neither could say its shot is
+// done. One question to Slurm for all of them; when Slurm cannot be asked,
+// sbatch speaks next.
+void RefuseWhileAnotherRunRenders(const std::string& outputFolder, const FarmManifest& manifest,
+                                  const std::vector<int>& frames, const std::string& self)
 {
     std::vector<std::string> strangers;
     std::vector<std::pair<std::string, std::vector<std::string>>> runs;
     std::vector<std::string> jobs;
+    std::vector<LiveJob> live;
     try {
         for (const FarmFolder& folder : FarmFolder::AllRuns(outputFolder, strangers)) {
-            runs.emplace_back(folder.Path(), RunJobs(folder.ReadSubmissions(1)));
+            if (folder.Path() == self)
+                continue;
+            std::vector<std::string> notes;
+            FarmManifest other;
+            std::vector<Submission> submissions;
+            try {
+                other = folder.ReadManifest();
+                submissions = folder.ReadSubmissions(other.chunk);
+            } catch (const Failure&) {
+                continue;  // a damaged run renders nothing
+            }
+            if (!SameFiles(manifest, frames, other))
+                continue;
+            FindUnansweredJobs(folder, submissions, notes);
+            runs.emplace_back(folder.Path(), RunJobs(submissions));
             jobs.insert(jobs.end(), runs.back().second.begin(), runs.back().second.end());
         }
-        const std::vector<LiveJob> live = QueryJobs(jobs);
-        for (const auto& [path, ids] : runs) {
-            const bool active = std::any_of(live.begin(), live.end(), [&](const LiveJob& job) {
-                return IsActive(job.state) && std::find(ids.begin(), ids.end(), job.job) != ids.end();
-            });
-            if (active)
-                std::printf(
-                    "veldra: warning: run %s of this output is still active; frames it writes later "
-                    "replace this run's (veldra farm cancel %s ends it)\n",
-                    path.c_str(), path.c_str());
-        }
+        live = QueryJobs(jobs);
     } catch (const Failure&) {
-        // Slurm cannot be asked, or a run is damaged: sbatch speaks next.
+        return;
+    }
+    for (const auto& [path, ids] : runs) {
+        std::vector<std::string> active;
+        for (const LiveJob& job : live) {
+            if (job.task && IsActive(job.state) && std::find(ids.begin(), ids.end(), job.job) != ids.end() &&
+                std::find(active.begin(), active.end(), job.job) == active.end())
+                active.push_back(job.job);
+        }
+        if (!active.empty())
+            throw Failure(manifest.output, "run " + path + " of this shot is still active (job " + JobList(active) +
+                                               "): one run at a time renders a shot's files; wait for it "
+                                               "(veldra farm status " +
+                                               path + ") or cancel it (veldra farm cancel " + path + ")");
     }
 }
 
-}  // namespace
-
-int RunFarmSubmit(const FarmArguments& arguments)
+// A new run of the shot `arguments` give, submitted; nothing when every
+// frame is kept. The output folder's lock is held until the run is
+// recorded with its jobs.
+std::optional<FarmFolder> SubmitNewRun(const FarmArguments& arguments)
 {
     const RenderRequest& render = arguments.render;
     const auto module = LoadFilterModule(arguments.modulePath);
@@ -264,11 +329,18 @@ int RunFarmSubmit(const FarmArguments& arguments)
         if (access(output.c_str(), F_OK) == 0)
             existing.push_back(frame);
     }
+    // From here until the run is submitted, no other submission into the
+    // output folder decides anything.
+    FarmLock lock(FarmFolder::FarmsFolder(outputFolder), "submitting " + manifest.output);
+    RefuseWhileAnotherRunRenders(outputFolder, manifest, manifest.frames, "");
     std::vector<FrameRecord> kept;
     if (arguments.keepExisting && !existing.empty()) {
-        const auto pattern = FramePattern::Parse(manifest.output);
-        KeptOutputs found = FindKeptOutputs(manifest, plan.block, EarlierRuns(outputFolder),
-                                            [&](int frame) { return StampOf(pattern->PathOf(frame)); });
+        const auto output = FramePattern::Parse(manifest.output);
+        const auto input = FramePattern::Parse(manifest.input);
+        KeptOutputs found = FindKeptOutputs(
+            manifest, plan.block, EarlierRuns(outputFolder),
+            [&](int frame) { return IdentityOf(output->PathOf(frame)); },
+            [&](int frame) { return IdentityOf(input->PathOf(frame)); });
         if (!found.unproven.empty())
             throw Failure(render.output, "--keep-existing: " + std::to_string(found.unproven.size()) + " output" +
                                              (found.unproven.size() == 1 ? "" : "s") + " (" +
@@ -277,6 +349,11 @@ int RunFarmSubmit(const FarmArguments& arguments)
         kept = std::move(found.kept);
         std::printf("veldra: keeping %zu output%s an earlier run of this shot wrote\n", kept.size(),
                     kept.size() == 1 ? "" : "s");
+        if (!found.inputChanged.empty())
+            std::printf("veldra: rendering %zu output%s again (%s): %s input changed since\n",
+                        found.inputChanged.size(), found.inputChanged.size() == 1 ? "" : "s",
+                        FrameList::Of(found.inputChanged).Text().c_str(),
+                        found.inputChanged.size() == 1 ? "its" : "their");
     } else if (!existing.empty()) {
         std::printf(
             "veldra: %zu of the %zu outputs exist already and will be rendered again "
@@ -293,17 +370,17 @@ int RunFarmSubmit(const FarmArguments& arguments)
     }
     if (toRender.empty()) {
         std::printf("veldra: every frame of the shot is kept; nothing to submit\n");
-        return 0;
+        return std::nullopt;
     }
     if (!arguments.saveParamsFile.empty())
         WriteParamFile(arguments.saveParamsFile, plan.block);
-    WarnOfActiveRuns(outputFolder);
 
     const FarmFolder folder = FarmFolder::Create(outputFolder);
+    lock.Say("setting up run " + folder.Path());
     Submission submission = MakeSubmission(0, toRender, manifest.chunk);
     try {
-        WriteParamFile(folder.ParamsPath(), plan.block);
-        ReplaceFileContents(folder.ScriptPath(), TaskScript, sizeof TaskScript - 1);
+        WriteParamFile(folder.ParamsPath(), plan.block, WriteAs::PrivateRecord);
+        ReplaceFileContents(folder.ScriptPath(), TaskScript, sizeof TaskScript - 1, WriteAs::PrivateRecord);
         folder.WriteManifest(manifest);
         for (const FrameRecord& record : kept)
             folder.WriteRecord(record);
@@ -315,20 +392,30 @@ int RunFarmSubmit(const FarmArguments& arguments)
         throw;
     }
     PrintSubmitted(folder, manifest, submission);
-    return arguments.wait ? WaitForRun(folder) : 0;
+    return folder;
 }
 
-int RunFarmRetry(const FarmArguments& arguments)
+// Submits again the frames of `folder`'s run that failed, never ran, went
+// missing or lost their record; returns whether it submitted any. The
+// output folder's lock is held while it decides and submits, so that two
+// retries of one run at once submit its frames once.
+bool RetryRun(const FarmFolder& folder, const FarmArguments& arguments)
 {
-    const FarmFolder folder = FarmFolder::Find(arguments.dir);
+    const FarmLock lock(folder.Path().substr(0, folder.Path().rfind('/')), "retrying run " + folder.Path());
     const RunView run = LookAtRun(folder);
+    if (!run.rendersInto.empty())
+        throw Failure(folder.Path(), "this run renders into " + run.rendersInto + ", and it is found in " +
+                                         folder.OutputFolder() +
+                                         " (the output folder was copied or moved): retry it where it renders, or "
+                                         "submit the shot again here");
     const std::vector<int> frames = run.state.ToRender();
     if (frames.empty()) {
         std::printf("veldra: nothing to retry in %s: %zu frame%s done, %zu running or pending\n", folder.Path().c_str(),
                     run.state.done.size(), run.state.done.size() == 1 ? "" : "s",
-                    run.state.running.size() + run.state.pending.size());
-        return arguments.wait ? WaitForRun(folder) : 0;
+                    run.state.running.size() + run.state.suspended.size() + run.state.pending.size());
+        return false;
     }
+    RefuseWhileAnotherRunRenders(folder.OutputFolder(), run.manifest, frames, folder.Path());
     // The tasks run the veldra being run now: never a program a file of
     // the run names.
     const std::string program = ThisProgram();
@@ -353,5 +440,28 @@ int RunFarmRetry(const FarmArguments& arguments)
         last && last->sbatchOptions ? *last->sbatchOptions : run.manifest.sbatchOptions, arguments);
     SubmitFrames(folder, run.manifest, submission, program);
     PrintSubmitted(folder, run.manifest, submission);
-    return arguments.wait ? WaitForRun(folder) : 0;
+    return true;
+}
+
+}  // namespace
+
+int RunFarmSubmit(const FarmArguments& arguments)
+{
+    const std::optional<FarmFolder> folder = SubmitNewRun(arguments);
+    return folder && arguments.wait ? WaitForRun(*folder) : 0;
+}
+
+int RunFarmRetry(const FarmArguments& arguments)
+{
+    // An output folder stands for the latest run of each of its shots.
+    std::vector<std::string> notes;
+    const std::vector<FarmFolder> runs = FarmFolder::LatestOfEachShot(arguments.dir, notes);
+    for (const std::string& note : notes)
+        std::printf("veldra: note: %s\n", note.c_str());
+    for (const FarmFolder& folder : runs)
+        RetryRun(folder, arguments);
+    int exitCode = 0;
+    for (std::size_t i = 0; arguments.wait && i < runs.size(); ++i)
+        exitCode = std::max(exitCode, WaitForRun(runs[i]));
+    return exitCode;
 }

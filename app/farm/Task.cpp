@@ -15,6 +15,8 @@
 #include "farm/LeftoverFiles.h"
 #include "farm/TaskEnvironment.h"
 #include "farm/run/FarmFolder.h"
+#include "farm/run/KeptOutputs.h"
+#include "files/WholeFile.h"
 #include "farm/slurm/Slurm.h"
 #include "messages/Failure.h"
 #include "process/ChildProcess.h"
@@ -38,7 +40,7 @@ std::string EndingOfProcess(const ProgramResult& result, const std::string& last
     if (!result.started)
         return "could not be started: " + result.errors;
     if (result.exitCode > 128)
-        return "was ended by " + SignalWords(result.exitCode - 128);
+        return EndedBySignal(result.exitCode - 128);
     const std::string words = "ended with exit status " + std::to_string(result.exitCode);
     return lastError.empty() ? words : words + ": " + lastError;
 }
@@ -62,6 +64,18 @@ std::string EndingOfInterrupt(const std::string& job, const std::string& task)
     return words;
 }
 
+// Writes the task's own record; a task that cannot goes on with its
+// frames, saying why in its log.
+void RecordTask(const FarmFolder& folder, const TaskRecord& record)
+{
+    try {
+        folder.WriteTaskRecord(record);
+    } catch (const Failure& failure) {
+        std::printf("warning: cannot record the task: %s\n", failure.what());
+        std::fflush(stdout);
+    }
+}
+
 }  // namespace
 
 int RunFarmTask(const FarmArguments& arguments)
@@ -74,7 +88,7 @@ int RunFarmTask(const FarmArguments& arguments)
     const FarmManifest manifest = folder.ReadManifest();
 
     TaskRecord taskRecord{job, task, HostName(), false, ""};
-    folder.WriteTaskRecord(taskRecord);
+    RecordTask(folder, taskRecord);
 
     const Submission* mine = nullptr;
     const std::vector<Submission> submissions = folder.ReadSubmissions(manifest.chunk);
@@ -95,12 +109,14 @@ int RunFarmTask(const FarmArguments& arguments)
                     manifest.workdir.c_str(), std::strerror(errno));
 
     // Frames this run has already rendered (a task Slurm started again)
-    // stay as they are while their outputs do.
+    // stay as they are while their outputs and inputs do.
     const auto output = FramePattern::Parse(manifest.output);
+    const auto input = FramePattern::Parse(manifest.input);
     std::vector<int> frames;
     for (const int frame : mine->chunks[static_cast<std::size_t>(*chunk)]) {
         const std::optional<FrameRecord> record = folder.ReadRecord(frame);
-        if (record && record->ok && record->output && output && StampOf(output->PathOf(frame)) == record->output) {
+        if (record && output && input &&
+            StillAsRendered(*record, IdentityOf(output->PathOf(frame)), IdentityOf(input->PathOf(frame)))) {
             std::printf("frame %d: rendered earlier in this run, kept\n", frame);
             continue;
         }
@@ -117,6 +133,7 @@ int RunFarmTask(const FarmArguments& arguments)
     ChunkAttempts attempts(frames, 1 + retries);
     std::string lastEnding;
     int failed = 0;
+    std::string unrecorded;  // why the first frame whose record could not be written was not
     while (!Interrupted()) {
         const auto run = attempts.Next();
         if (!run)
@@ -138,8 +155,13 @@ int RunFarmTask(const FarmArguments& arguments)
                 lastError = line.substr(8);
             if (const auto event = ReadProgressLine(line)) {
                 attempts.Heard(*event);
-                if (event->finished && line.find(": failed: ") != std::string::npos)
+                const std::size_t failure = line.find(": failed: ");
+                if (event->finished && failure != std::string::npos) {
                     ++failed;
+                    const std::string message = line.substr(failure + 10);
+                    if (unrecorded.empty() && message.compare(0, std::strlen(kUnrecorded), kUnrecorded) == 0)
+                        unrecorded = message.substr(std::strlen(kUnrecorded));
+                }
             }
         });
         RemoveLeftovers(outputFolder, tag);
@@ -147,16 +169,21 @@ int RunFarmTask(const FarmArguments& arguments)
         if (!result.started || result.exitCode > 1)
             std::printf("the renderer %s\n", lastEnding.c_str());
         for (const auto& [frame, tries] : attempts.TakeGivenUp()) {
-            FrameRecord record{frame,
-                               false,
-                               tries,
-                               taskRecord.host,
-                               job,
-                               task,
-                               folder.LogPath(job, task),
-                               "the renderer " + lastEnding,
-                               std::nullopt};
-            folder.WriteRecord(record);
+            FrameRecord record;
+            record.frame = frame;
+            record.attempts = tries;
+            record.host = taskRecord.host;
+            record.job = job;
+            record.task = task;
+            record.log = folder.LogPath(job, task);
+            record.message = "the renderer " + lastEnding;
+            try {
+                folder.WriteRecord(record);
+            } catch (const Failure& failure) {
+                record.message = kUnrecorded + std::string(failure.what());
+                if (unrecorded.empty())
+                    unrecorded = failure.what();
+            }
             std::printf("%s\n", FinishLine(frame, false, record.message).c_str());
             ++failed;
         }
@@ -166,14 +193,16 @@ int RunFarmTask(const FarmArguments& arguments)
     taskRecord.ended = true;
     if (Interrupted()) {
         taskRecord.ending = "was ended by " + SignalWords(InterruptSignal());
-        folder.WriteTaskRecord(taskRecord);
+        RecordTask(folder, taskRecord);
         taskRecord.ending = EndingOfInterrupt(job, task);
-        folder.WriteTaskRecord(taskRecord);
+        RecordTask(folder, taskRecord);
         std::printf("task %s of job %s %s\n", task.c_str(), job.c_str(), taskRecord.ending.c_str());
         return 128 + InterruptSignal();
     }
     taskRecord.ending = failed == 0 ? "completed" : "completed; " + std::to_string(failed) + " of its frames failed";
-    folder.WriteTaskRecord(taskRecord);
+    if (!unrecorded.empty())
+        taskRecord.ending += " (frames could not be recorded: " + unrecorded + ")";
+    RecordTask(folder, taskRecord);
     std::printf("task %s of job %s: %zu frames, %d failed\n", task.c_str(), job.c_str(), frames.size(), failed);
     return failed == 0 ? 0 : 1;
 }

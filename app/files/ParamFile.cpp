@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "files/WholeFile.h"
-
 ParamBlock ReadParamFile(const std::string& path)
 {
     // One byte more than a block tells a longer file from a block.
@@ -30,9 +28,9 @@ void CheckParamTag(const std::string& what, const ParamBlock& block)
     throw Failure(what, std::string("not a parameter block of this filter (tag ") + text + ")");
 }
 
-void WriteParamFile(const std::string& path, const ParamBlock& block)
+void WriteParamFile(const std::string& path, const ParamBlock& block, WriteAs kind)
 {
-    ReplaceFileContents(path, block.data(), block.size());
+    ReplaceFileContents(path, block.data(), block.size(), kind);
 }
 
 RotationParams ParamsOf(const ParamBlock& block)

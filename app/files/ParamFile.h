@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "files/WholeFile.h"
 #include "messages/Failure.h"
 #include "filter/RotationParams.h"
 
@@ -28,6 +29,6 @@ ParamBlock ReadParamFile(const std::string& path);
 // `block` carries the filter's tag.
 void CheckParamTag(const std::string& what, const ParamBlock& block);
 
-// Replaces `path` with the block as a whole (see WholeFile.h); throws
-// FileError.
-void WriteParamFile(const std::string& path, const ParamBlock& block);
+// Replaces `path` with the block as a whole, as a user's file or a
+// program's own record (see WholeFile.h); throws FileError.
+void WriteParamFile(const std::string& path, const ParamBlock& block, WriteAs kind = WriteAs::UserFile);

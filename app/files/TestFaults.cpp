@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <sys/stat.h>
 
 #include "messages/Failure.h"
 #include "sequence/ParseInteger.h"
@@ -46,11 +47,18 @@ bool InjectedFailure(const std::string& step)
 void StallWhenAsked(const std::string& path)
 {
     static const long long stall = NumberFrom("VELDRA_TEST_STALL_WRITE", 0, 0);
+    static const char* const until = std::getenv("VELDRA_TEST_STALL_UNTIL");
     static const std::string only = std::getenv("VELDRA_TEST_STALL_ONLY") ? std::getenv("VELDRA_TEST_STALL_ONLY") : "";
     const bool chosen = path.size() >= only.size() && path.compare(path.size() - only.size(), only.size(), only) == 0;
-    const long long seconds = chosen ? stall : 0;
-    timespec left{static_cast<std::time_t>(seconds), 0};
-    while (seconds > 0 && nanosleep(&left, &left) != 0 && errno == EINTR) {
+    if (!chosen)
+        return;
+    timespec left{static_cast<std::time_t>(stall), 0};
+    while (stall > 0 && nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+    struct stat info {};
+    while (until && stat(until, &info) != 0) {
+        timespec poll{0, 10000000};
+        nanosleep(&poll, nullptr);
     }
 }
 

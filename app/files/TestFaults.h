@@ -9,8 +9,13 @@
 //   VELDRA_TEST_STALL_WRITE=S     a file's bytes written, it waits S seconds
 //                                 before being flushed (a signal arrives
 //                                 while the frame is being written)
-//   VELDRA_TEST_STALL_ONLY=TEXT   ...only files whose path ends in TEXT
-//                                 (".png": frames are slow, records not)
+//   VELDRA_TEST_STALL_UNTIL=PATH  a file's bytes written, it waits until PATH
+//                                 exists before it is flushed and renamed
+//                                 into place (a race made to happen in the
+//                                 order a test chooses)
+//   VELDRA_TEST_STALL_ONLY=TEXT   ...either only for files whose path ends
+//                                 in TEXT (".png": frames are slow, records
+//                                 not)
 //   VELDRA_TEST_PREDICTABLE_NAMES=1  temporary files are named
 //                                 .veldra-0000000000000000.tmp, ...1, ...2 in
 //                                 the order made, so that a test can plant
@@ -26,8 +31,8 @@ std::size_t SimulatedDiskBytes();
 // True when VELDRA_TEST_FAIL names `step`.
 bool InjectedFailure(const std::string& step);
 
-// Waits as VELDRA_TEST_STALL_WRITE says for the file `path`; returns at
-// once when it is unset.
+// Waits as VELDRA_TEST_STALL_WRITE and VELDRA_TEST_STALL_UNTIL say for the
+// file `path`; returns at once when they are unset.
 void StallWhenAsked(const std::string& path);
 
 // The next number of a predictable name, or -1 when names are random.

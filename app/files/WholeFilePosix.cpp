@@ -4,7 +4,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,23 +46,106 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The file a chain of symbolic links at `path` ends in (`path` itself when
-// it is not a link), so that replacing it keeps the links.
-std::string FinalTarget(const std::string& path)
+std::string NameOf(const std::string& path)
 {
-    std::string target = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat info {};
-        if (lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-            return target;
-        std::string link(PATH_MAX, '\0');
-        const ssize_t length = readlink(target.c_str(), &link[0], link.size());
-        if (length < 0)
-            throw FileError(path, "cannot follow the link: " + Cause(errno));
-        link.resize(static_cast<std::size_t>(length));
-        target = link[0] == '/' ? link : FolderOf(target) + "/" + link;
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A descriptor closed when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            close(fd_);
     }
-    throw FileError(path, "cannot follow the link: " + Cause(ELOOP));
+    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Descriptor& operator=(Descriptor&& other) noexcept
+    {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// "alice (uid 1001)", or "uid 1001" for a user without a name.
+std::string UserWords(uid_t user)
+{
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    char buffer[1024];
+    const std::string number = "uid " + std::to_string(user);
+    if (getpwuid_r(user, &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return std::string(found->pw_name) + " (" + number + ")";
+    return number;
+}
+
+// Where a write lands: a name in a folder held open, so that the
+// temporary file and the rename happen in the same folder, whatever is
+// done to the path meanwhile. `folderPath` is for messages and for the
+// signal handlers that remove a temporary file by its path.
+struct Landing {
+    Descriptor folder;
+    std::string folderPath;
+    std::string name;
+};
+
+Descriptor OpenFolder(const std::string& path, int at, const std::string& folder)
+{
+    const int fd = openat(at, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        throw FileError(path, "cannot write: " + Cause(errno));
+    return Descriptor(fd);
+}
+
+// The folder and name `path` is written at. A symbolic link there is
+// followed (and a chain of them) only while each link belongs to the user
+// or to the owner of the folder holding it (WholeFile.h); each link is
+// checked and read through one descriptor, so it cannot be swapped for
+// another between the two. Records never follow a link.
+Landing WhereToWrite(const std::string& path, WriteAs kind)
+{
+    Landing landing{OpenFolder(path, AT_FDCWD, FolderOf(path)), FolderOf(path), NameOf(path)};
+    for (int hops = 0; kind == WriteAs::UserFile; ++hops) {
+        if (landing.name.empty() || landing.name == "." || landing.name == "..")
+            throw FileError(path, "is a folder, not a file");
+        const Descriptor entry(openat(landing.folder.Get(), landing.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat link {};
+        if (entry.Get() < 0 || fstat(entry.Get(), &link) != 0 || !S_ISLNK(link.st_mode))
+            break;  // nothing there yet, or no link: written where it is
+        const std::string linkPath = landing.folderPath == "." ? landing.name : landing.folderPath + "/" + landing.name;
+        const std::string which = linkPath == path ? "is a symbolic link"
+                                                   : "leads through the symbolic link " + linkPath;
+        if (hops >= 40)
+            throw FileError(path, which + ": " + Cause(ELOOP));
+        struct stat folder {};
+        if (fstat(landing.folder.Get(), &folder) != 0)
+            throw FileError(path, "cannot write: " + Cause(errno));
+        if (link.st_uid != geteuid() && link.st_uid != folder.st_uid)
+            throw FileError(path, which + " owned by " + UserWords(link.st_uid) +
+                                      ", neither you nor the folder's owner: not followed, nothing written");
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = readlinkat(entry.Get(), "", &target[0], target.size());
+        if (length < 0)
+            throw FileError(path, which + " that cannot be read: " + Cause(errno));
+        target.resize(static_cast<std::size_t>(length));
+        // A relative target is taken from the folder holding the link.
+        Descriptor next = OpenFolder(path, landing.folder.Get(), FolderOf(target));
+        if (target[0] == '/')
+            landing.folderPath = FolderOf(target);
+        else if (target.find('/') != std::string::npos)
+            landing.folderPath += "/" + FolderOf(target);
+        landing.folder = std::move(next);
+        landing.name = NameOf(target);
+    }
+    return landing;
 }
 
 // Writes everything or returns the error number of the write that failed.
@@ -101,17 +186,18 @@ std::string RandomName(const std::string& target)
     return name + ".tmp";
 }
 
-// A temporary file in `folder`, made exclusively (O_EXCL refuses an
-// existing name and a planted link), and registered for removal on a
-// signal. Removes itself unless Commit() succeeds.
+// A temporary file in the landing's folder, made exclusively (O_EXCL
+// refuses an existing name and a planted link) with `mode` (under the
+// umask), and registered for removal on a signal. Removes itself unless
+// Committed().
 class TemporaryFile {
 public:
-    TemporaryFile(const std::string& target, const std::string& folder)
+    TemporaryFile(const std::string& target, const Landing& landing, mode_t mode) : folder_(landing.folder.Get())
     {
         for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
-            path_ = folder + "/" + RandomName(target);
-            slot_ = RegisterPendingFile(path_);
-            fd_ = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            name_ = RandomName(target);
+            slot_ = RegisterPendingFile(landing.folderPath + "/" + name_);
+            fd_ = openat(folder_, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
             if (fd_ < 0) {
                 const int error = errno;
                 ReleasePendingFile(slot_);
@@ -127,14 +213,14 @@ public:
         if (fd_ >= 0)
             close(fd_);
         if (!committed_)
-            unlink(path_.c_str());
+            unlinkat(folder_, name_.c_str(), 0);
         ReleasePendingFile(slot_);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     int Descriptor() const { return fd_; }
-    const std::string& Path() const { return path_; }
+    const std::string& Name() const { return name_; }
 
     // Closes the file; the error number when closing fails, else 0.
     int Close()
@@ -148,7 +234,8 @@ public:
     void Committed() { committed_ = true; }
 
 private:
-    std::string path_;
+    int folder_;
+    std::string name_;
     int fd_ = -1;
     int slot_ = -1;
     bool committed_ = false;
@@ -162,11 +249,18 @@ int SyncToDisk(int fd)
     return fsync(fd) == 0 ? 0 : errno;
 }
 
-int Rename(const std::string& from, const std::string& to)
+// Puts the temporary file `from` in place: renamed over what is there, or,
+// for a new file, linked to its name only if that is free (link fails on
+// a name taken, where rename would replace it). Returns the error number
+// or 0.
+int PutInPlace(const Landing& landing, const std::string& from, bool replace)
 {
     if (InjectedFailure("rename"))
         return EIO;
-    return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    const int folder = landing.folder.Get();
+    const int result = replace ? renameat(folder, from.c_str(), folder, landing.name.c_str())
+                               : linkat(folder, from.c_str(), folder, landing.name.c_str(), 0);
+    return result == 0 ? 0 : errno;
 }
 
 // Gives the new file the permissions and owner of the one it replaces.
@@ -183,40 +277,74 @@ void KeepAttributes(int fd, const struct stat& old)
     (void)!fchmod(fd, old.st_mode & 07777);
 }
 
-}  // namespace
-
-void ReplaceFileContents(const std::string& path, const void* data, std::size_t size)
+FileIdentity IdentityFrom(const struct stat& info)
 {
-    const std::string target = FinalTarget(path);
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                        static_cast<std::uint64_t>(info.st_size),
+                        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+// ReplaceFileContents, or for `replace` false WriteNewFile.
+FileIdentity WriteWhole(const std::string& path, const void* data, std::size_t size, WriteAs kind, bool replace)
+{
+    const Landing landing = WhereToWrite(path, kind);
     struct stat old {};
-    const bool replacing = stat(target.c_str(), &old) == 0;
-    if (replacing && !S_ISREG(old.st_mode))
+    const bool exists = fstatat(landing.folder.Get(), landing.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists && !replace)
+        throw FileError(path, "exists already");
+    // A record replaces whatever stands at its path in its own folder (a
+    // link, a FIFO), never a folder, and keeps nothing of it.
+    const bool replacing = exists && kind == WriteAs::UserFile;
+    if (exists && (kind == WriteAs::UserFile ? !S_ISREG(old.st_mode) : S_ISDIR(old.st_mode)))
         throw NotAFile(path, old.st_mode);
 
-    const std::string folder = FolderOf(target);
-    TemporaryFile temporary(path, folder);
+    TemporaryFile temporary(path, landing, kind == WriteAs::UserFile ? 0666 : 0644);
     if (replacing)
         KeepAttributes(temporary.Descriptor(), old);
     int error = WriteAll(temporary.Descriptor(), static_cast<const char*>(data), size);
     StallWhenAsked(path);
     if (!error)
         error = SyncToDisk(temporary.Descriptor());
+    struct stat written {};
+    if (!error && fstat(temporary.Descriptor(), &written) != 0)
+        error = errno;
     const int closeError = temporary.Close();
     if (!error)
         error = closeError;
     if (!error)
-        error = Rename(temporary.Path(), target);
+        error = PutInPlace(landing, temporary.Name(), replace);
+    if (error == EEXIST && !replace)
+        throw FileError(path, "exists already");
     if (error)
         throw FileError(path, "cannot write: " + Cause(error));
-    temporary.Committed();
+    // A new file is linked to its name: the temporary one goes.
+    if (replace)
+        temporary.Committed();
 
     // The rename itself reaches the disk only with the folder's entry.
     // Some file systems cannot sync a folder; the file is in place either way.
-    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        (void)!fsync(folderFd);
-        close(folderFd);
-    }
+    (void)!fsync(landing.folder.Get());
+    return IdentityFrom(written);
+}
+
+}  // namespace
+
+FileIdentity ReplaceFileContents(const std::string& path, const void* data, std::size_t size, WriteAs kind)
+{
+    return WriteWhole(path, data, size, kind, true);
+}
+
+void WriteNewFile(const std::string& path, const void* data, std::size_t size)
+{
+    WriteWhole(path, data, size, WriteAs::PrivateRecord, false);
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return IdentityFrom(info);
 }
 
 std::uint64_t RegularFileSize(const std::string& path)
@@ -229,35 +357,43 @@ std::uint64_t RegularFileSize(const std::string& path)
     return static_cast<std::uint64_t>(info.st_size);
 }
 
-std::string ReadFileHead(const std::string& path, std::size_t limit)
+std::string ReadFileHead(const std::string& path, std::size_t limit, Links links)
 {
-    RegularFileSize(path);
+    // Nothing but a regular file is opened: opening a device may do more
+    // than read it.
+    struct stat before {};
+    if ((links == Links::Follow ? stat(path.c_str(), &before) : lstat(path.c_str(), &before)) != 0)
+        throw FileError(path, "cannot open: " + Cause(errno));
+    if (S_ISLNK(before.st_mode))
+        throw FileError(path, "is a symbolic link, not a file (not followed)");
+    if (!S_ISREG(before.st_mode))
+        throw NotAFile(path, before.st_mode);
     // Non-blocking: should a FIFO take the file's place after the check,
     // opening it does not wait for a writer.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    const Descriptor file(
+        open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == Links::Refuse ? O_NOFOLLOW : 0)));
+    if (file.Get() < 0)
         throw FileError(path, "cannot open: " + Cause(errno));
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
+    if (fstat(file.Get(), &info) != 0)
+        throw FileError(path, "cannot read: " + Cause(errno));
+    if (!S_ISREG(info.st_mode))
         throw NotAFile(path, info.st_mode);
-    }
-    std::string bytes(limit, '\0');
+    // Room for what the file holds and a byte more (a file that grew shows
+    // as longer), never more than asked.
+    const std::uint64_t expected = static_cast<std::uint64_t>(info.st_size) + 1;
+    std::string bytes(expected < limit ? static_cast<std::size_t>(expected) : limit, '\0');
     std::size_t done = 0;
-    while (done < limit) {
-        const ssize_t got = read(fd, &bytes[done], limit - done);
+    while (done < bytes.size()) {
+        const ssize_t got = read(file.Get(), &bytes[done], bytes.size() - done);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0) {
-            const int error = errno;
-            close(fd);
-            throw FileError(path, "cannot read: " + Cause(error));
-        }
+        if (got < 0)
+            throw FileError(path, "cannot read: " + Cause(errno));
         if (got == 0)
             break;
         done += static_cast<std::size_t>(got);
     }
-    close(fd);
     bytes.resize(done);
     return bytes;
 }

@@ -43,13 +43,35 @@ std::string RandomName()
     return name + ".tmp";
 }
 
+// The identity of the open file `file`: the volume and file index stand
+// for device and inode, the last write time (100 ns since 1601) is turned
+// into nanoseconds since 1970.
+bool IdentityOfHandle(HANDLE file, FileIdentity& identity)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info))
+        return false;
+    const auto join = [](DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; };
+    constexpr std::int64_t k1601To1970 = 116444736000000000;  // in 100 ns
+    identity.device = info.dwVolumeSerialNumber;
+    identity.inode = join(info.nFileIndexHigh, info.nFileIndexLow);
+    identity.size = join(info.nFileSizeHigh, info.nFileSizeLow);
+    identity.mtimeNs = (static_cast<std::int64_t>(
+                            join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime)) -
+                        k1601To1970) *
+                       100;
+    return true;
+}
+
 // Opens `path` for reading when it is a file on disk; throws FileError
 // otherwise.
-HANDLE OpenRegularFile(const std::string& path)
+HANDLE OpenRegularFile(const std::string& path, Links links = Links::Follow)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         throw FileError(path, "cannot open: " + Cause(GetLastError()));
+    if (links == Links::Refuse && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        throw FileError(path, "is a symbolic link, not a file (not followed)");
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         throw FileError(path, "is a folder, not a file");
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -63,9 +85,9 @@ HANDLE OpenRegularFile(const std::string& path)
     return file;
 }
 
-}  // namespace
-
-void ReplaceFileContents(const std::string& path, const void* data, std::size_t size)
+// ReplaceFileContents, or for `replace` false WriteNewFile. MoveFileEx
+// replaces a link at the path itself, for every kind of file.
+FileIdentity WriteWhole(const std::string& path, const void* data, std::size_t size, bool replace)
 {
     // CREATE_NEW refuses a name that exists, so the file is ours alone.
     std::string temporary;
@@ -90,14 +112,42 @@ void ReplaceFileContents(const std::string& path, const void* data, std::size_t 
     }
     if (!error && !FlushFileBuffers(file))
         error = GetLastError();
+    FileIdentity identity;
+    if (!error && !IdentityOfHandle(file, identity))
+        error = GetLastError();
     if (!CloseHandle(file) && !error)
         error = GetLastError();
-    if (!error && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!error && !MoveFileExA(temporary.c_str(), path.c_str(),
+                               (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH))
         error = GetLastError();
     if (error) {
         DeleteFileA(temporary.c_str());
+        if (error == ERROR_ALREADY_EXISTS && !replace)
+            throw FileError(path, "exists already");
         throw FileError(path, "cannot write: " + Cause(error));
     }
+    return identity;
+}
+
+}  // namespace
+
+FileIdentity ReplaceFileContents(const std::string& path, const void* data, std::size_t size, WriteAs)
+{
+    return WriteWhole(path, data, size, true);
+}
+
+void WriteNewFile(const std::string& path, const void* data, std::size_t size) { WriteWhole(path, data, size, false); }
+
+std::optional<FileIdentity> IdentityOf(const std::string& path)
+{
+    const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    FileIdentity identity;
+    const bool known = IdentityOfHandle(file, identity);
+    CloseHandle(file);
+    return known ? std::optional<FileIdentity>(identity) : std::nullopt;
 }
 
 std::uint64_t RegularFileSize(const std::string& path)
@@ -111,9 +161,9 @@ std::uint64_t RegularFileSize(const std::string& path)
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-std::string ReadFileHead(const std::string& path, std::size_t limit)
+std::string ReadFileHead(const std::string& path, std::size_t limit, Links links)
 {
-    const HANDLE file = OpenRegularFile(path);
+    const HANDLE file = OpenRegularFile(path, links);
     std::string bytes(limit, '\0');
     std::size_t done = 0;
     while (done < limit) {

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "files/WholeFile.h"
 #include "image/ChannelFormat.h"
 #include "image/Frame.h"
 
@@ -53,6 +54,7 @@ struct WriteSettings {
 
 struct WriteOutcome {
     bool alphaDropped = false;  // the frame had transparency the format cannot hold
+    FileIdentity written;       // the file as written (files/WholeFile.h)
 };
 
 // Fast deflate: a 16-bit 1080p frame is written in a fraction of the time

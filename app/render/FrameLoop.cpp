@@ -11,11 +11,16 @@
 #include "render/ParallelFrames.h"
 #include "render/module/FilterModule.h"
 
-void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings)
+RenderedFrame RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings)
 {
     const std::string inputPath = plan.InputOf(frame);
     try {
+        // Taken before the read: an input replaced meanwhile is recorded as
+        // the one before, and so never taken for what was rendered.
+        const std::optional<FileIdentity> input = IdentityOf(inputPath);
         LoadedImage image = ReadImage(inputPath);
+        if (!input)
+            throw FileError(inputPath, "cannot open: it was put in place while it was read");
         if (!image.droppedChannels.empty())
             warnings.channelsDropped.Say(image.droppedChannels);
         if (image.clamped)
@@ -29,6 +34,7 @@ void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunW
                                                 WriteSettings{plan.compression, &image, plan.depth});
         if (outcome.alphaDropped)
             warnings.alphaDropped.Say("the output format cannot hold alpha; transparent areas are written opaque");
+        return RenderedFrame{*input, outcome.written};
     } catch (const std::bad_alloc&) {
         throw Failure(inputPath, "not enough memory for this frame");
     }

@@ -44,7 +44,13 @@ struct RunWarnings {
     std::string keepAlpha = kKeepAlphaOption;
 };
 
+// The files of a frame rendered: its input as it was before it was read,
+// its output as it was written.
+struct RenderedFrame {
+    FileIdentity input, output;
+};
+
 // One frame of `plan`: reads it, has `filter` (holding the plan's block)
 // turn it and writes it whole. Throws Failure naming the file. For callers
 // that handle each frame's failure themselves (the farm's chunks).
-void RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings);
+RenderedFrame RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int frame, RunWarnings& warnings);

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -43,6 +44,25 @@ private:
 ScratchRoot scratchRoot;
 
 }  // namespace
+
+OtherUser::OtherUser() : name_("veldra-t" + std::to_string(getpid()))
+{
+    const RunResult made = RunInShell(".", "useradd --system --no-create-home --user-group --shell /usr/sbin/nologin " +
+                                               name_ + " && id -u " + name_ + " && id -g " + name_);
+    int uid = -1, gid = -1;
+    if (made.exitCode != 0 || std::sscanf(made.output.c_str(), "%d %d", &uid, &gid) != 2) {
+        why_ = "cannot make a second user: " + made.output;
+        return;
+    }
+    uid_ = uid;
+    gid_ = gid;
+}
+
+OtherUser::~OtherUser()
+{
+    if (Made())
+        RunInShell(".", "userdel " + name_);
+}
 
 std::string BinFolder() { return fs::read_symlink("/proc/self/exe").parent_path().string(); }
 

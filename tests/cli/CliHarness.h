@@ -51,6 +51,27 @@ Picture ReadPictureAs16(const std::string& path);
 // The file's header: channel format, windows and metadata.
 OIIO::ImageSpec ReadHeader(const std::string& path);
 
+// A second user, made for one test and removed when it ends (root only):
+// no home, no login, a group of its own.
+class OtherUser {
+public:
+    OtherUser();
+    ~OtherUser();
+    OtherUser(const OtherUser&) = delete;
+    OtherUser& operator=(const OtherUser&) = delete;
+
+    // Whether the user was made, and if not, why.
+    bool Made() const { return uid_ >= 0; }
+    const std::string& Why() const { return why_; }
+    const std::string& Name() const { return name_; }
+    int Uid() const { return uid_; }
+    int Gid() const { return gid_; }
+
+private:
+    std::string name_, why_;
+    int uid_ = -1, gid_ = -1;
+};
+
 std::string FileBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);

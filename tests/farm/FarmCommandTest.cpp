@@ -139,7 +139,34 @@ protected:
     {
         return RunInShell(".", "squeue -h -t PENDING,RUNNING,COMPLETING,CONFIGURING -o %i -j " + jobs).output;
     }
+
+    // Runs `command` in `folder` in the background: what it says goes to
+    // NAME.log, its exit status to NAME.rc once it ends.
+    static void Background(const std::string& folder, const std::string& command, const std::string& name)
+    {
+        ASSERT_EQ(RunInShell(folder, "(" + command + " >" + name + ".log 2>&1; echo $? >" + name +
+                                         ".rc) </dev/null >/dev/null 2>&1 &")
+                      .exitCode,
+                  0);
+    }
+
+    // Whether `dir` (in `folder`) holds a temporary file being written.
+    static bool Writing(const std::string& folder, const std::string& dir)
+    {
+        return RunInShell(folder, "ls -a " + dir + " | grep -q '^[.]veldra-.*[.]tmp$'").exitCode == 0;
+    }
 };
+
+// The run folders of a farm folder, without its lock.
+std::vector<std::string> RunsIn(const std::string& farms)
+{
+    std::vector<std::string> runs;
+    for (const std::string& name : FolderEntries(farms)) {
+        if (name[0] != '.')
+            runs.push_back(name);
+    }
+    return runs;
+}
 
 // Chunks of an array, two at a time, give the bytes of a local render of
 // the whole shot, each chunk in one render process; each task says how it
@@ -149,12 +176,25 @@ TEST_F(FarmCluster, ShotMatchesALocalRender)
 {
     const std::string folder = ScratchFolder("farm-whole");
     MakeShot(folder);
-    const RunResult run = SubmitShot(folder, Turn() + " --chunk 5 --max-parallel 2 --save-params turn.blk --wait");
+    const RunResult run = RunInShell(
+        folder, "umask 002 && \"$VELDRA\" farm submit in/shot.####.png out/shot.####.png " + Turn() +
+                    " --chunk 5 --max-parallel 2 --save-params turn.blk --wait");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_TRUE(Has(run.output, "done:      24 frames: 1-24")) << run.output;
     ExpectSameAsLocal(folder);
 
+    // Outputs and the saved block keep the user's umask, as a local render
+    // does; the run's own files stay the user's alone.
     const std::string farm = LatestRun(folder);
+    const auto mode = [](const std::string& path) {
+        struct stat info {};
+        stat(path.c_str(), &info);
+        return info.st_mode & 0777;
+    };
+    EXPECT_EQ(mode(folder + "/out/shot.0007.png"), 0664u);
+    EXPECT_EQ(mode(folder + "/turn.blk"), 0664u);
+    for (const std::string own : {"/status/7.txt", "/manifest.txt", "/params.blk", "/submissions/0.txt"})
+        EXPECT_EQ(mode(farm + own), 0644u) << own;
     EXPECT_EQ(FileBytes(folder + "/turn.blk"), FileBytes(farm + "/params.blk"));
     EXPECT_EQ(FolderEntries(farm + "/status").size(), static_cast<std::size_t>(Frames));
     EXPECT_EQ(FolderEntries(farm + "/tasks").size(), 5u);
@@ -239,18 +279,146 @@ TEST_F(FarmCluster, ResubmittedShotsAndDeletedOutputsAreRenderedAgain)
     EXPECT_EQ(kept.exitCode, 0) << kept.output;
     EXPECT_TRUE(Has(kept.output, "every frame of the shot is kept; nothing to submit")) << kept.output;
 
+    // Deleted, replaced, and replaced by a copy of itself (the same bytes,
+    // size and time: another file all the same, as a replacement within the
+    // second is on a file system of whole seconds).
     fs::remove(folder + "/out/shot.0002.png");
     WriteBytes(folder + "/out/shot.0005.png", FileBytes(folder + "/in/shot.0005.png"));
+    ASSERT_EQ(RunInShell(folder, "cp -p out/shot.0004.png copy.png && mv copy.png out/shot.0004.png").exitCode, 0);
     const RunResult status = RunVeldra(folder, "farm status out");
-    EXPECT_TRUE(Has(status.output, "done:      4 frames: 1,3-4,6\n")) << status.output;
-    EXPECT_TRUE(Has(status.output, "missing since done: 2 frames: 2,5\n  2: " + folder +
-                                       "/out/shot.0002.png is gone\n  5: " + folder +
-                                       "/out/shot.0005.png is not the file written then"))
+    EXPECT_TRUE(Has(status.output, "done:      3 frames: 1,3,6\n")) << status.output;
+    EXPECT_TRUE(Has(status.output, "missing since done: 3 frames: 2,4-5\n  2: " + folder +
+                                       "/out/shot.0002.png is gone\n  4-5: " + folder + "/out/shot.0004.png ... " +
+                                       folder + "/out/shot.0005.png are not the files written then"))
         << status.output;
     const RunResult retry = RunVeldra(folder, "farm retry out --wait");
     ASSERT_EQ(retry.exitCode, 0) << retry.output;
-    EXPECT_TRUE(Has(retry.output, "2 frames (2,5) in 1 task")) << retry.output;
+    EXPECT_TRUE(Has(retry.output, "3 frames (2,4-5) in 1 task")) << retry.output;
     ExpectSameAsLocal(folder, count);
+
+    // An input given new pixels under its old name: its output is rendered
+    // again from it, the others kept.
+    WritePicture(folder + "/in/shot.0003.png", CoordinatePicture(21, 13, 99));
+    RenderLocally(folder, turned + " --frames 1-6");
+    const RunResult changed = SubmitShot(folder, turned + " --frames 1-6 --chunk 3 --keep-existing --wait");
+    ASSERT_EQ(changed.exitCode, 0) << changed.output;
+    EXPECT_TRUE(Has(changed.output,
+                    "keeping 5 outputs an earlier run of this shot wrote\n"
+                    "veldra: rendering 1 output again (3): its input changed since\n"))
+        << changed.output;
+    EXPECT_TRUE(Has(changed.output, "1 frame (3) in 1 task")) << changed.output;
+    ExpectSameAsLocal(folder, count);
+}
+
+// A copied output folder is checked where it is, not where it was copied
+// from: a frame deleted in the copy is gone, and the copies are not the
+// files the run wrote; retry refuses, saying where the run renders. A
+// moved folder is still every frame done.
+TEST_F(FarmCluster, CopiedAndMovedOutputFoldersAreCheckedWhereTheyAre)
+{
+    const std::string folder = ScratchFolder("farm-copied");
+    MakeShot(folder, 4);
+    ASSERT_EQ(SubmitShot(folder, Turn() + " --frames 1-4 --chunk 2 --wait").exitCode, 0);
+    ASSERT_EQ(RunInShell(folder, "cp -a out bak && rm bak/shot.0003.png").exitCode, 0);
+    const RunResult copied = RunVeldra(folder, "farm status bak");
+    EXPECT_TRUE(Has(copied.output, "done:      0 frames\n")) << copied.output;
+    EXPECT_TRUE(Has(copied.output, "  3: " + folder + "/bak/shot.0003.png is gone\n")) << copied.output;
+    EXPECT_TRUE(Has(copied.output, "note: this run renders into " + folder + "/out; it is found in " + folder +
+                                       "/bak (the folder was copied or moved)"))
+        << copied.output;
+    const RunResult retry = RunVeldra(folder, "farm retry bak");
+    EXPECT_EQ(retry.exitCode, 1);
+    EXPECT_TRUE(Has(retry.output, "this run renders into " + folder + "/out, and it is found in " + folder + "/bak"))
+        << retry.output;
+    EXPECT_TRUE(Has(RunVeldra(folder, "farm status out").output, "every frame is done"));
+
+    ASSERT_EQ(RunInShell(folder, "mv out moved").exitCode, 0);
+    const RunResult moved = RunVeldra(folder, "farm status moved");
+    EXPECT_TRUE(Has(moved.output, "done:      4 frames: 1-4\n")) << moved.output;
+    EXPECT_TRUE(Has(moved.output, "every frame is done")) << moved.output;
+}
+
+// Two submissions of one shot at the same moment: the second waits while
+// the first sets its run up and submits it (held there, for the test, as
+// it writes its manifest), then refuses, naming the first, which renders
+// the shot once. (The first's jobs are held in Slurm until then, so that
+// the second finds them still to render.)
+TEST_F(FarmCluster, TwoSubmissionsAtOnceRenderTheShotOnce)
+{
+    const std::string folder = ScratchFolder("farm-twice");
+    MakeShot(folder, 4);
+    const std::string submit = "\"$VELDRA\" farm submit in/shot.####.png out/shot.####.png " + Turn() +
+                               " --frames 1-4 --chunk 2";
+    Background(folder, "VELDRA_TEST_STALL_UNTIL=go VELDRA_TEST_STALL_ONLY=/manifest.txt " + submit + " -- --hold",
+               "first");
+    ASSERT_TRUE(WaitFor(60, [&] { return Writing(folder, "out/.veldra-farm/*/"); }))
+        << FileBytes(folder + "/first.log");
+    Background(folder, submit + " --wait", "second");
+    ASSERT_TRUE(WaitFor(60, [&] {
+        return Has(FileBytes(folder + "/second.log"),
+                   "veldra: waiting for another veldra submitting into this output "
+                   "folder (pid ");
+    })) << FileBytes(folder + "/second.log");
+    WriteBytes(folder + "/go", "");
+    ASSERT_TRUE(WaitFor(60, [&] { return Exists(folder + "/first.rc") && Exists(folder + "/second.rc"); }));
+    const std::string said = FileBytes(folder + "/second.log");
+    EXPECT_EQ(FileBytes(folder + "/first.rc"), "0\n") << FileBytes(folder + "/first.log");
+    EXPECT_EQ(FileBytes(folder + "/second.rc"), "1\n") << said;
+    const std::string run = LatestRun(folder);
+    EXPECT_TRUE(Has(said, "veldra: " + folder + "/out/shot.####.png: run " + run + " of this shot is still active"))
+        << said;
+    EXPECT_EQ(RunsIn(folder + "/out/.veldra-farm").size(), 1u);
+
+    ASSERT_EQ(RunInShell(folder, "scontrol release " + SubmissionValue(run, 0, "array-job")).exitCode, 0);
+    EXPECT_TRUE(WaitFor(120, [&] { return Has(RunVeldra(folder, "farm status out").output, "every frame is done"); }));
+    ExpectSameAsLocal(folder, 4);
+}
+
+// Two retries of one run at once: the second waits while the first submits
+// (held there, for the test, as it records its submission), then finds
+// nothing left to retry. Every job of the run is recorded, so cancel
+// reaches all of them.
+TEST_F(FarmCluster, TwoRetriesAtOnceSubmitOnce)
+{
+    const std::string folder = ScratchFolder("farm-retries");
+    MakeShot(folder, 4);
+    const std::string good = FileBytes(folder + "/in/shot.0002.png");
+    WriteBytes(folder + "/in/shot.0002.png", "not a picture");
+    ASSERT_EQ(SubmitShot(folder, Turn() + " --frames 1-4 --chunk 2 --retries 0 --wait").exitCode, 1);
+    WriteBytes(folder + "/in/shot.0002.png", good);
+    const std::string run = LatestRun(folder);
+
+    Background(folder,
+               "VELDRA_TEST_STALL_UNTIL=go VELDRA_TEST_STALL_ONLY=/submissions/1.txt \"$VELDRA\" farm retry out",
+               "first");
+    ASSERT_TRUE(WaitFor(60, [&] { return Writing(folder, run + "/submissions"); })) << FileBytes(folder + "/first.log");
+    Background(folder, "\"$VELDRA\" farm retry out", "second");
+    ASSERT_TRUE(WaitFor(60, [&] {
+        return Has(FileBytes(folder + "/second.log"), "veldra: waiting for another veldra");
+    })) << FileBytes(folder + "/second.log");
+    WriteBytes(folder + "/go", "");
+    ASSERT_TRUE(WaitFor(60, [&] { return Exists(folder + "/first.rc") && Exists(folder + "/second.rc"); }));
+    EXPECT_EQ(FileBytes(folder + "/first.rc"), "0\n") << FileBytes(folder + "/first.log");
+    EXPECT_EQ(FileBytes(folder + "/second.rc"), "0\n");
+    EXPECT_TRUE(Has(FileBytes(folder + "/second.log"), "veldra: nothing to retry in " + run))
+        << FileBytes(folder + "/second.log");
+    EXPECT_FALSE(Exists(run + "/submissions/2.txt"));
+    // Slurm knows no job of the run that the run does not record.
+    const std::string recorded = SubmissionValue(run, 0, "array-job") + " " + SubmissionValue(run, 0, "report-job") +
+                                 " " + SubmissionValue(run, 1, "array-job") + " " +
+                                 SubmissionValue(run, 1, "report-job");
+    const std::string known = RunInShell(folder, "squeue -h --me --states=all -O 'ArrayJobID:|,Comment:|' | grep -F '" +
+                                                     run + " ' | cut -d'|' -f1 | sort -u")
+                                  .output;
+    EXPECT_TRUE(Has(known, SubmissionValue(run, 1, "array-job") + "\n")) << known;
+    for (std::size_t at = 0; at < known.size();) {
+        const std::size_t end = known.find('\n', at);
+        const std::string job = known.substr(at, end - at);
+        EXPECT_TRUE(Has(" " + recorded + " ", " " + job + " ")) << job << " is not recorded in " << recorded;
+        at = end + 1;
+    }
+    EXPECT_TRUE(WaitFor(120, [&] { return Has(RunVeldra(folder, "farm status out").output, "every frame is done"); }));
+    ExpectSameAsLocal(folder, 4);
 }
 
 // Output and submitting folders whose paths hold '%' or '\' are taken as
@@ -308,7 +476,43 @@ TEST_F(FarmCluster, AKilledRendererCostsOnlyItsFrame)
         EXPECT_FALSE(Has(name, ".tmp")) << name;
 }
 
-// Cancelling an output folder cancels every active run of it, saying which;
+// A task killed outright (SIGKILL, as the kernel's out-of-memory killer
+// ends a process) is said to be killed, not to have failed to launch, as
+// Slurm calls it; retry finishes its frames.
+TEST_F(FarmCluster, ATaskKilledOutrightIsSaidToBeKilled)
+{
+    const std::string folder = ScratchFolder("farm-killed");
+    MakeShot(folder, 2);
+    const RunResult run = RunInShell(folder,
+                                     "VELDRA_TEST_STALL_UNTIL=go VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm "
+                                     "submit in/shot.####.png out/shot.####.png " +
+                                         Turn() + " --frames 1-2 --chunk 2");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::string farm = LatestRun(folder);
+    ASSERT_TRUE(WaitFor(60, [&] { return Writing(folder, "out"); }));
+    // The task, then its renderer, held writing its first frame.
+    for (const char* process : {"task", "chunk"})
+        ASSERT_EQ(RunInShell(folder, std::string("pkill -KILL -f -- '[f]arm ") + process + " " + farm + " '").exitCode,
+                  0);
+    std::string status;
+    EXPECT_TRUE(WaitFor(60, [&] {
+        status = RunVeldra(folder, "farm status out").output;
+        return Has(status, "next: veldra farm retry");
+    })) << status;
+    EXPECT_TRUE(
+        Has(status, "never ran: 2 frames: 1-2\n  1-2: task 0 of job " + SubmissionValue(farm, 0, "array-job") +
+                        " was ended by signal 9 (Killed): out of memory (the kernel kills so), or killed by hand"))
+        << status;
+    WriteBytes(folder + "/go", "");
+    const RunResult retry = RunVeldra(folder, "farm retry out --wait");
+    ASSERT_EQ(retry.exitCode, 0) << retry.output;
+    ExpectSameAsLocal(folder, 2);
+}
+
+// One run at a time renders a shot: a second submission of it is refused
+// while the first renders, naming it, but another pass into the same
+// folder is its own shot. Status of the folder lists each shot's latest
+// run; cancelling the folder cancels every active run of it, saying which;
 // status then says the frames that never ran were cancelled, so retry
 // knows what is left.
 TEST_F(FarmCluster, CancelStopsEveryRunOfTheOutput)
@@ -317,12 +521,19 @@ TEST_F(FarmCluster, CancelStopsEveryRunOfTheOutput)
     MakeShot(folder);
     ASSERT_EQ(SubmitSlowShot(folder, 1, "--chunk 2 --max-parallel 1").exitCode, 0);
     const std::string first = LatestRun(folder);
-    // A second run of the same output is warned of the first.
-    const RunResult second = SubmitSlowShot(folder, 1, "--chunk 2 --max-parallel 1");
-    ASSERT_EQ(second.exitCode, 0) << second.output;
-    EXPECT_TRUE(Has(second.output, "warning: run " + first + " of this output is still active")) << second.output;
+    const RunResult again = SubmitSlowShot(folder, 1, "--chunk 2 --max-parallel 1");
+    EXPECT_EQ(again.exitCode, 1) << again.output;
+    EXPECT_TRUE(Has(again.output, "run " + first + " of this shot is still active (job ")) << again.output;
+    const RunResult depth = RunInShell(folder,
+                                       "VELDRA_TEST_STALL_WRITE=1 VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm submit "
+                                       "in/shot.####.png out/depth.####.png --chunk 2 --max-parallel 1");
+    ASSERT_EQ(depth.exitCode, 0) << depth.output;
     const std::string latest = LatestRun(folder);
     ASSERT_NE(first, latest);
+    const RunResult both = RunVeldra(folder, "farm status out");
+    EXPECT_TRUE(Has(both.output, "run " + first + "\nshot " + folder + "/out/shot.####.png: 24 frames")) << both.output;
+    EXPECT_TRUE(Has(both.output, "\n\nrun " + latest + "\nshot " + folder + "/out/depth.####.png: 24 frames"))
+        << both.output;
     // Cancel once the first task has started: some frames done, most not.
     ASSERT_TRUE(WaitFor(30, [&] { return !FolderEntries(first + "/status").empty(); }));
     const RunResult cancel = RunVeldra(folder, "farm cancel out");
@@ -338,6 +549,167 @@ TEST_F(FarmCluster, CancelStopsEveryRunOfTheOutput)
     EXPECT_FALSE(Has(status.output, "never ran: 0 frames")) << status.output;
     EXPECT_TRUE(Has(status.output, " was cancelled")) << status.output;
     EXPECT_TRUE(Has(status.output, "next: veldra farm retry")) << status.output;
+}
+
+// Records tampered with after a run: a link out of the run, a link to a
+// device, a FIFO, an empty file, one cut after its first line, one naming
+// another frame and a stray file. Status answers at once, names each
+// damaged record and never calls its frame done; retry renders those
+// frames again, writing each record whole in place of what stood there,
+// and the file a link pointed to is untouched.
+TEST_F(FarmCluster, TamperedRecordsNeitherLieNorBlock)
+{
+    const std::string folder = ScratchFolder("farm-tampered");
+    const int count = 8;
+    MakeShot(folder, count);
+    ASSERT_EQ(SubmitShot(folder, Turn() + " --frames 1-8 --chunk 4 --wait").exitCode, 0);
+    const std::string status = LatestRun(folder) + "/status/";
+    WriteBytes(folder + "/outside.txt", "not a record");
+    const std::string whole = FileBytes(status + "7.txt");
+    ASSERT_EQ(
+        RunInShell(folder, "cd '" + status + "' && ln -sf '" + folder +
+                               "/outside.txt' 1.txt && ln -sf /dev/zero 2.txt && "
+                               "rm 3.txt && mkfifo 3.txt && : >4.txt && head -1 5.txt >5.cut && mv 5.cut 5.txt && "
+                               "cp 7.txt 6.txt && echo hello >notes.txt")
+            .exitCode,
+        0);
+    const RunResult looked = RunVeldra(folder, "farm status out");
+    EXPECT_EQ(looked.exitCode, 0) << looked.output;
+    EXPECT_TRUE(Has(looked.output, "done:      2 frames: 7-8\n")) << looked.output;
+    EXPECT_TRUE(Has(looked.output, "record damaged: 6 frames: 1-6\n  1: " + status +
+                                       "1.txt: is a symbolic link, not a file (not followed)\n"))
+        << looked.output;
+    for (const std::string& why :
+         std::vector<std::string>{status + "3.txt: is a FIFO, not a file", status + "4.txt: is empty",
+                                  status + "5.txt: is cut short or garbled (it does not end with end=5)",
+                                  status + "6.txt: is the record of frame 7",
+                                  "note: ignored 1 file(s) of the status room that are no frame's record: notes.txt"})
+        EXPECT_TRUE(Has(looked.output, why)) << why << "\n" << looked.output;
+    EXPECT_TRUE(Has(looked.output, "next: veldra farm retry")) << looked.output;
+
+    const RunResult retry = RunVeldra(folder, "farm retry out --wait");
+    ASSERT_EQ(retry.exitCode, 0) << retry.output;
+    EXPECT_TRUE(Has(retry.output, "6 frames (1-6) in 2 tasks")) << retry.output;
+    ExpectSameAsLocal(folder, count);
+    EXPECT_EQ(FileBytes(folder + "/outside.txt"), "not a record");
+    for (int frame = 1; frame <= 6; ++frame)
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(status + std::to_string(frame) + ".txt"))) << frame;
+    EXPECT_EQ(FileBytes(status + "7.txt"), whole);
+}
+
+// In a studio's shared shot folder (mode 2775), a link another user
+// planted where a frame goes is not written through by a farm run: that
+// frame fails, naming the link and its owner, the file it points to (the
+// submitting user's own, private) stays as it was, and the rest renders.
+TEST_F(FarmCluster, APlantedLinkInASharedFolderIsNotWrittenThrough)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "a second user takes root";
+    const OtherUser other;
+    ASSERT_TRUE(other.Made()) << other.Why();
+    const std::string folder = ScratchFolder("farm-shared");
+    MakeShot(folder, 4);
+    MakeFolder(folder + "/secret");
+    WriteBytes(folder + "/secret/precious.txt", "root's alone");
+    ASSERT_EQ(RunInShell(folder,
+                         "chmod 0700 secret && chmod 0600 secret/precious.txt && mkdir -m 2775 shared && "
+                         "ln -s ../secret/precious.txt shared/shot.0003.png && chown -h " +
+                             other.Name() + " shared/shot.0003.png")
+                  .exitCode,
+              0);
+    const RunResult run = RunVeldra(folder, "farm submit in/shot.####.png shared/shot.####.png " + Turn() +
+                                                " --frames 1-4 --chunk 4 --retries 0 --wait");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_TRUE(Has(run.output, "done:      3 frames: 1-2,4\n")) << run.output;
+    EXPECT_TRUE(Has(run.output, "failed:    1 frame: 3\n  3: " + folder +
+                                    "/shared/shot.0003.png: is a symbolic link owned by " + other.Name() + " (uid " +
+                                    std::to_string(other.Uid()) +
+                                    "), neither you nor the folder's owner: not followed, nothing written"))
+        << run.output;
+    EXPECT_EQ(FileBytes(folder + "/secret/precious.txt"), "root's alone");
+    EXPECT_TRUE(fs::is_symlink(folder + "/shared/shot.0003.png"));
+    for (const int frame : {1, 2, 4})
+        EXPECT_EQ(FileBytes(folder + "/shared/" + ShotFrameName(frame)),
+                  FileBytes(folder + "/local/" + ShotFrameName(frame)));
+    fs::remove_all(folder + "/shared");
+}
+
+// A run submitted held (-- --hold) waits for its user; its retry does not
+// carry the hold. A task suspended by an operator shows as suspended, not
+// as pending, until it is resumed.
+TEST_F(FarmCluster, HeldAndSuspendedTasksSayWhatTheyAre)
+{
+    const std::string folder = ScratchFolder("farm-held");
+    MakeShot(folder, 4);
+    ASSERT_EQ(SubmitShot(folder, Turn() + " --frames 1-4 --chunk 4 -- --hold").exitCode, 0);
+    const std::string run = LatestRun(folder);
+    const RunResult held = RunVeldra(folder, "farm status out");
+    EXPECT_TRUE(Has(held.output, "pending:   4 frames: 1-4\n")) << held.output;
+    EXPECT_TRUE(Has(held.output, "(JobHeldUser): it is held")) << held.output;
+    ASSERT_EQ(RunVeldra(folder, "farm cancel out").exitCode, 0);
+
+    Background(folder, "VELDRA_TEST_STALL_UNTIL=go VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm retry out --wait",
+               "retry");
+    ASSERT_TRUE(WaitFor(60, [&] { return Writing(folder, "out"); })) << FileBytes(folder + "/retry.log");
+    EXPECT_FALSE(Has(FileBytes(run + "/submissions/1.txt"), "--hold"));
+    const std::string task = SubmissionValue(run, 1, "array-job") + "_0";
+    ASSERT_EQ(RunInShell(folder, "scontrol suspend " + task).exitCode, 0);
+    EXPECT_TRUE(WaitFor(30, [&] {
+        return Has(RunVeldra(folder, "farm status out").output, "suspended: 4 frames: 1-4\n");
+    })) << RunVeldra(folder, "farm status out").output;
+    ASSERT_EQ(RunInShell(folder, "scontrol resume " + task).exitCode, 0);
+    WriteBytes(folder + "/go", "");
+    ASSERT_TRUE(WaitFor(120, [&] { return Exists(folder + "/retry.rc"); }));
+    EXPECT_EQ(FileBytes(folder + "/retry.rc"), "0\n") << FileBytes(folder + "/retry.log");
+    ExpectSameAsLocal(folder, 4);
+}
+
+// With the farm folder's disk full while the tasks render, each frame whose
+// record cannot be written fails once, saying why in the task's log, and
+// the chunk goes on; status names the full disk. Once there is room, retry
+// finishes the shot. (A small file system of its own under the farm
+// folder, filled while the first frame is held being written.)
+TEST_F(FarmCluster, AFullFarmDiskIsNamed)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a small file system takes root";
+    const std::string folder = ScratchFolder("farm-full");
+    MakeShot(folder, 3);
+    MakeFolder(folder + "/out/.veldra-farm");
+    ASSERT_EQ(RunInShell(folder, "mount -t tmpfs -o size=1m,mode=0755 veldra-test out/.veldra-farm").exitCode, 0);
+    // A report job may still hold a log open there: then the file system
+    // is detached at once and goes when that job lets it go.
+    struct Unmount {
+        std::string path;
+        ~Unmount() { RunInShell(".", "umount '" + path + "' || umount --lazy '" + path + "'"); }
+    } unmount{folder + "/out/.veldra-farm"};
+    const RunResult run = RunInShell(folder,
+                                     "VELDRA_TEST_STALL_UNTIL=go VELDRA_TEST_STALL_ONLY=.png \"$VELDRA\" farm "
+                                     "submit in/shot.####.png out/shot.####.png " +
+                                         Turn() + " --frames 1-3 --chunk 3");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    ASSERT_TRUE(WaitFor(60, [&] { return Writing(folder, "out"); }));
+    const std::string farm = LatestRun(folder);
+    RunInShell(folder, "dd if=/dev/zero of=out/.veldra-farm/filler bs=4k");
+    WriteBytes(folder + "/go", "");
+    const std::string log = farm + "/logs/" + SubmissionValue(farm, 0, "array-job") + "_0.log";
+    ASSERT_TRUE(WaitFor(120, [&] {
+        return Has(RunVeldra(folder, "farm status out").output, "next: veldra farm retry");
+    })) << FileBytes(log);
+    const RunResult status = RunVeldra(folder, "farm status out");
+    EXPECT_TRUE(Has(status.output, "warning: the farm folder's disk is full (")) << status.output;
+    const std::string said = FileBytes(log);
+    for (const std::string frame : {"1", "2", "3"}) {
+        EXPECT_TRUE(Has(said, "frame " + frame + ": failed: cannot record it: " + farm + "/status/" + frame +
+                                  ".txt: cannot write: No space left on device"))
+            << said;
+        EXPECT_FALSE(Has(said, "frame " + frame + ", attempt 2")) << said;
+    }
+
+    fs::remove(folder + "/out/.veldra-farm/filler");
+    const RunResult retry = RunVeldra(folder, "farm retry out --wait");
+    ASSERT_EQ(retry.exitCode, 0) << retry.output;
+    ExpectSameAsLocal(folder, 3);
 }
 
 // With the controller unreachable, or the submission refused, submit says
@@ -359,7 +731,7 @@ TEST_F(FarmCluster, FailedSubmissionSaysWhyAndLeavesNothing)
     EXPECT_EQ(run.output,
               "veldra: sbatch failed: error: Batch job submission failed: Unable to contact slurm "
               "controller (connect failure) (nothing was submitted)\n");
-    EXPECT_TRUE(FolderEntries(folder + "/out/.veldra-farm").empty());
+    EXPECT_TRUE(RunsIn(folder + "/out/.veldra-farm").empty());
 
     const RunResult refused = SubmitShot(folder, "--chunk 5 --partition no-such-partition");
     EXPECT_EQ(refused.exitCode, 1) << refused.output;
@@ -370,7 +742,7 @@ TEST_F(FarmCluster, FailedSubmissionSaysWhyAndLeavesNothing)
     EXPECT_EQ(badOption.exitCode, 1) << badOption.output;
     EXPECT_TRUE(Has(badOption.output, "sbatch failed: unrecognized option '--no-such-option'; Try \"sbatch --help\""))
         << badOption.output;
-    EXPECT_TRUE(FolderEntries(folder + "/out/.veldra-farm").empty());
+    EXPECT_TRUE(RunsIn(folder + "/out/.veldra-farm").empty());
 }
 
 // A run that asks for more CPUs than any node has would pend for ever:
@@ -508,6 +880,51 @@ TEST_F(FarmCluster, WaitRidesOutAControllerOutage)
     ExpectSameAsLocal(folder, count);
 }
 
+// A controller that takes sbatch's request and answers only after sbatch
+// has given up (frozen, then thawed): submit says the job may exist and
+// keeps the run, whose jobs are then found by their comment and render
+// the shot.
+TEST_F(FarmCluster, AJobSbatchDidNotAnswerForIsFoundAndRenders)
+{
+    const std::string folder = ScratchFolder("farm-frozen");
+    MakeShot(folder, 2);
+    const OwnCluster cluster(folder);
+    ASSERT_TRUE(cluster.Started()) << cluster.Script("status").output;
+    const std::string conf = cluster.Conf();
+    // Slurm's commands give up on the frozen controller after a second.
+    ASSERT_EQ(RunInShell(folder, "(" + conf +
+                                     " && sed -e '/^MessageTimeout=/d' \"$SLURM_CONF\" >slow.conf) && "
+                                     "echo MessageTimeout=1 >>slow.conf")
+                  .exitCode,
+              0);
+    ASSERT_EQ(cluster.Script("freeze-controller").exitCode, 0);
+    const RunResult run = RunInShell(folder,
+                                     "SLURM_CONF=$PWD/slow.conf \"$VELDRA\" farm submit in/shot.####.png "
+                                     "out/shot.####.png " +
+                                         Turn() + " --frames 1-2 --chunk 2");
+    ASSERT_EQ(cluster.Script("thaw-controller").exitCode, 0);
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    const std::string farm = LatestRun(folder);
+    ASSERT_FALSE(farm.empty()) << run.output;
+    EXPECT_TRUE(Has(run.output,
+                    "(the job may exist all the same once the controller answers: the run keeps the "
+                    "submission, and veldra farm status, retry and cancel " +
+                        farm + " look for it)"))
+        << run.output;
+    EXPECT_EQ(SubmissionValue(farm, 0, "array-job"), "");
+    // The first status to find the job says so, and records it.
+    std::string status;
+    bool found = false;
+    EXPECT_TRUE(WaitFor(120, [&] {
+        status = RunInShell(folder, conf + " && \"$VELDRA\" farm status out").output;
+        found = found || Has(status, "note: submission 0: sbatch did not say its job; Slurm knows it as job ");
+        return Has(status, "every frame is done");
+    })) << status;
+    EXPECT_TRUE(found) << status;
+    EXPECT_NE(SubmissionValue(farm, 0, "array-job"), "");  // recorded now
+    ExpectSameAsLocal(folder, 2);
+}
+
 // Mistakes are refused before anything is submitted, and without Slurm on
 // PATH the submission says so; no run folder is left either way. (No
 // cluster needed: Slurm is kept off PATH.)
@@ -550,7 +967,7 @@ TEST(FarmSubmit, RefusesBeforeSubmitting)
     const RunResult linked = submit("in/f.#.png linked/f.#.png --chunk 2");
     EXPECT_EQ(linked.exitCode, 1);
     EXPECT_TRUE(Has(linked.output, "holds a line break, which a farm run's records cannot hold")) << linked.output;
-    EXPECT_FALSE(Exists(folder + "/out/.veldra-farm") && !FolderEntries(folder + "/out/.veldra-farm").empty());
+    EXPECT_FALSE(Exists(folder + "/out/.veldra-farm") && !RunsIn(folder + "/out/.veldra-farm").empty());
     EXPECT_FALSE(Exists(folder + "/line\nbreak/.veldra-farm"));
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <tuple>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "cli/Arguments.h"
@@ -93,50 +94,97 @@ TEST(FarmPlan, FrameSetsRoundTrip)
         EXPECT_THROW(FrameList::Parse("test", bad), Failure) << bad;
 }
 
-// The records a task writes read back whole; a broken one is refused, and
-// a message can never break the one-line format.
+// The records a task writes read back whole, identities to the
+// nanosecond and every bit of a device or inode number; a message can
+// never break the one-line format.
 TEST(FarmFolder, RecordsRoundTrip)
 {
-    const FrameRecord record{-12,
-                             false,
-                             3,
-                             "node7",
-                             "1234",
-                             "5",
-                             "/farm/logs/1234_5.log",
-                             "in.0007.png: not an image = bad",
-                             OutputStamp{4096, 1796712081000000007}};
-    const FrameRecord back = ParseRecord(FormatRecord(record), "test");
+    FrameRecord record;
+    record.frame = -12;
+    record.ok = true;
+    record.attempts = 3;
+    record.host = "node7";
+    record.job = "1234";
+    record.task = "5";
+    record.log = "/farm/logs/1234_5.log";
+    record.message = "kept from run 20261208-000000 = earlier";
+    record.output = FileIdentity{18446744073709551615ull, 9223372036854775809ull, 4096, 1796712081000000007};
+    record.input = FileIdentity{2049, 77, 1000, -1};
+    const FrameRecord back = ParseRecord(FormatRecord(record, "run-a"), "test", -12, "run-a");
     EXPECT_EQ(back.frame, -12);
-    EXPECT_FALSE(back.ok);
+    EXPECT_TRUE(back.ok);
     EXPECT_EQ(back.attempts, 3);
     EXPECT_EQ(back.host, "node7");
     EXPECT_EQ(back.job, "1234");
     EXPECT_EQ(back.task, "5");
     EXPECT_EQ(back.log, record.log);
     EXPECT_EQ(back.message, record.message);
-    EXPECT_EQ(back.output, record.output);  // nanoseconds kept: a replaced file differs there first
-    EXPECT_EQ(ParseRecord("frame=1\nstate=ok\nattempts=1\n", "old").output, std::nullopt);
+    EXPECT_EQ(back.output, record.output);
+    EXPECT_EQ(back.input, record.input);
     // A node whose clock stands before 1970 writes times below zero.
     for (const std::int64_t mtime : {std::int64_t{-1}, std::int64_t{-999999999}, std::int64_t{-1000000001}}) {
         FrameRecord early = record;
-        early.output = OutputStamp{1, mtime};
-        EXPECT_EQ(ParseRecord(FormatRecord(early), "test").output, early.output) << mtime;
+        early.output->mtimeNs = mtime;
+        EXPECT_EQ(ParseRecord(FormatRecord(early, "r"), "test", -12, "r").output, early.output) << mtime;
     }
+    FrameRecord failed = record;
+    failed.ok = false;
+    failed.output.reset();
+    failed.input.reset();
+    EXPECT_FALSE(ParseRecord(FormatRecord(failed, "r"), "test", -12, "r").output);
+    FrameRecord twoLines = record;
+    twoLines.message = "first\nsecond";
+    EXPECT_THROW(FormatRecord(twoLines, "r"), Failure);
+    FrameRecord unproven = record;
+    unproven.input.reset();
+    EXPECT_THROW(FormatRecord(unproven, "r"), Failure);  // a frame done names what it was made from
 
     const TaskRecord task{"1234", "5", "node7", true, "timed out"};
     const TaskRecord taskBack = ParseTaskRecord(FormatTaskRecord(task), "test");
     EXPECT_TRUE(taskBack.ended);
     EXPECT_EQ(taskBack.ending, "timed out");
     EXPECT_THROW(ParseTaskRecord("job=1\ntask=2\nstate=maybe\n", "test"), Failure);
+}
 
-    EXPECT_THROW(ParseRecord("frame=3\nattempts=1\n", "test"), Failure);            // no state
-    EXPECT_THROW(ParseRecord("frame=x\nstate=ok\nattempts=1\n", "test"), Failure);  // bad frame
-    EXPECT_THROW(ParseRecord("frame=3\nstate=maybe\nattempts=1\n", "test"), Failure);
-    EXPECT_THROW(ParseRecord("frame=3\nstate=ok\nattempts=1\noutput-size=5\noutput-mtime=17.5\n", "test"), Failure);
-    FrameRecord twoLines = record;
-    twoLines.message = "first\nsecond";
-    EXPECT_THROW(FormatRecord(twoLines), Failure);
+// A record that is not whole, not this run's or not its frame's proves
+// nothing: each is refused with a reason, never read as done.
+TEST(FarmFolder, DamagedRecordsAreRefusedWithTheirReason)
+{
+    FrameRecord record;
+    record.frame = 3;
+    record.ok = true;
+    record.attempts = 1;
+    record.output = FileIdentity{1, 2, 3, 4};
+    record.input = FileIdentity{5, 6, 7, 8};
+    const std::string whole = FormatRecord(record, "run-a");
+    const auto why = [](const std::string& text, int frame = 3) {
+        try {
+            ParseRecord(text, "status/3.txt", frame, "run-a");
+        } catch (const Failure& failure) {
+            return std::string(failure.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(why(whole), "accepted");
+    EXPECT_EQ(why(""), "status/3.txt: is empty");
+    const std::string firstLine = whole.substr(0, whole.find('\n') + 1);
+    EXPECT_EQ(why(firstLine), "status/3.txt: is cut short or garbled (it does not end with end=3)");
+    EXPECT_NE(why(whole.substr(0, whole.size() - 3)).find("cut short"), std::string::npos);
+    EXPECT_NE(why(whole.substr(0, whole.find("output-inode")) + "end=3\n").find("without its output's and input's"),
+              std::string::npos);
+    EXPECT_NE(why(FormatRecord(record, "run-b")).find("another run ('run-b')"), std::string::npos);
+    EXPECT_EQ(why("frame=3\nstate=ok\nattempts=1\noutput-size=5\noutput-mtime=1.000000000\n"),
+              "status/3.txt: was written by an earlier veldra, and lacks what a record now holds");
+    EXPECT_EQ(why(whole, 4), "status/3.txt: is the record of frame 3");  // frame 3's record as frame 4's
+    std::string renamed = whole;
+    renamed.replace(0, 7, "frame=4");
+    EXPECT_EQ(why(renamed), "status/3.txt: is the record of frame 4");
+    std::string garbled = whole;
+    garbled.replace(garbled.find("state=ok"), 8, "state=o?");
+    EXPECT_NE(why(garbled).find("bad or missing state"), std::string::npos);
+    std::string badInode = whole;
+    badInode.replace(badInode.find("output-inode=2"), 14, "output-inode=x");
+    EXPECT_NE(why(badInode).find("without its output's and input's"), std::string::npos);
 }
 
 // The latest run is the latest time stamp, then the highest sequence
@@ -225,6 +273,121 @@ TEST(FarmFolder, OnlyTheUsersOwnRunsAreTrusted)
     EXPECT_THROW(FarmFolder::Create(output), Failure);
 }
 
+// A run's records are read only as its own regular files, and written
+// only as such: a link (out of the run, or to a device), a FIFO, a file
+// longer than a record, a record of another frame's name, are each that
+// frame's damaged record, said with why, never a hang or a failure of the
+// whole; names that are no frame's record are strays. Writing a record
+// replaces whatever stands there, never what a link points to.
+TEST(FarmFolder, RecordsAreReadAndWrittenOnlyAsTheRunsOwnFiles)
+{
+    const std::string output = ScratchFolder("farm-records");
+    const FarmFolder run = FarmFolder::Create(output);
+    run.WriteManifest(SmallManifest(output));
+    FrameRecord record;
+    record.frame = 1;
+    record.ok = true;
+    record.attempts = 1;
+    record.output = FileIdentity{1, 2, 3, 4};
+    record.input = FileIdentity{5, 6, 7, 8};
+    run.WriteRecord(record);
+    struct stat info {};
+    ASSERT_EQ(stat(run.RecordPath(1).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u & ~static_cast<unsigned>(umask(umask(0)))) << "records are private";
+
+    const std::string status = run.Path() + "/status/";
+    WriteBytes(output + "/outside.txt", "not a record");
+    fs::create_symlink(output + "/outside.txt", status + "2.txt");
+    fs::create_symlink("/dev/zero", status + "3.txt");
+    ASSERT_EQ(mkfifo((status + "4.txt").c_str(), 0600), 0);
+    WriteBytes(status + "5.txt", std::string(kMostRecordBytes + 1, 'x'));
+    WriteBytes(status + "6.txt", FileBytes(status + "1.txt"));  // frame 1's record under frame 6's name
+    for (const char* stray : {"notes.txt", "06.txt", "7.txt.bak"})
+        WriteBytes(status + stray, "");
+    const RunRecords read = run.ReadRecords({1, 2, 3, 4, 5, 6});
+    ASSERT_EQ(read.records.size(), 1u);
+    EXPECT_EQ(read.records[0].output, record.output);
+    ASSERT_EQ(read.damaged.size(), 5u);
+    const std::vector<std::pair<int, std::string>> reasons = {{2, "is a symbolic link, not a file (not followed)"},
+                                                              {3, "is a symbolic link, not a file (not followed)"},
+                                                              {4, "is a FIFO, not a file"},
+                                                              {5, "longer than a farm run's file can be (65536 bytes)"},
+                                                              {6, "is the record of frame 1"}};
+    for (std::size_t i = 0; i < reasons.size(); ++i) {
+        EXPECT_EQ(read.damaged[i].frame, reasons[i].first);
+        EXPECT_EQ(read.damaged[i].why, status + std::to_string(reasons[i].first) + ".txt: " + reasons[i].second);
+    }
+    EXPECT_EQ(read.strays, (std::vector<std::string>{"06.txt", "7.txt.bak", "notes.txt"}));
+
+    for (const int frame : {2, 3, 4}) {
+        record.frame = frame;
+        run.WriteRecord(record);
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(status + std::to_string(frame) + ".txt"))) << frame;
+    }
+    EXPECT_EQ(FileBytes(output + "/outside.txt"), "not a record");
+    EXPECT_EQ(run.ReadRecords({1, 2, 3, 4, 5, 6}).records.size(), 4u);
+}
+
+// A submission is written only where none is: a second retry of the run
+// cannot take its number and hide the first one's job.
+TEST(FarmFolder, SubmissionsAreNeverWrittenOver)
+{
+    const std::string output = ScratchFolder("farm-submissions");
+    const FarmFolder run = FarmFolder::Create(output);
+    run.WriteManifest(SmallManifest(output));
+    Submission first = MakeSubmission(1, {1, 2}, 2);
+    run.AddSubmission(first);
+    first.arrayJob = "77";
+    run.WriteSubmission(first);
+    try {
+        run.AddSubmission(MakeSubmission(1, {3}, 2));
+        ADD_FAILURE() << "a submission was written over";
+    } catch (const Failure& failure) {
+        EXPECT_NE(std::string(failure.what()).find("/submissions/1.txt: exists already"), std::string::npos);
+    }
+    WriteBytes(run.Path() + "/submissions/notes.txt", "");
+    std::vector<std::string> notes;
+    const auto submissions = run.ReadSubmissions(2, &notes);
+    ASSERT_EQ(submissions.size(), 1u);
+    EXPECT_EQ(submissions[0].arrayJob, "77");
+    EXPECT_EQ(submissions[0].frames, (std::vector<int>{1, 2}));
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("submissions/notes.txt: no submission of the run"), std::string::npos);
+}
+
+// An output folder copied or moved, its farm folder with it, is looked at
+// where it is found, saying where the run renders; an output folder of
+// several shots stands for the latest run of each.
+TEST(FarmFolder, RunsAreLookedAtWhereTheyAreFound)
+{
+    const std::string output = ScratchFolder("farm-found");
+    FarmManifest beauty = SmallManifest(output);
+    beauty.output = output + "/beauty.####.png";
+    FarmManifest depth = beauty;
+    depth.output = output + "/depth.####.png";
+    FarmFolder::Create(output).WriteManifest(beauty);
+    const FarmFolder depthRun = FarmFolder::Create(output);
+    depthRun.WriteManifest(depth);
+    const FarmFolder beautyRun = FarmFolder::Create(output);
+    beautyRun.WriteManifest(beauty);
+    std::vector<std::string> notes;
+    const auto latest = FarmFolder::LatestOfEachShot(output, notes);
+    ASSERT_EQ(latest.size(), 2u);
+    EXPECT_EQ(latest[0].Path(), depthRun.Path());
+    EXPECT_EQ(latest[1].Path(), beautyRun.Path());
+    EXPECT_TRUE(notes.empty());
+
+    std::string rendersInto;
+    EXPECT_EQ(beautyRun.ReadManifestWhereFound(rendersInto).output, beauty.output);
+    EXPECT_EQ(rendersInto, "");
+    const std::string copy = ScratchFolder("farm-found-copy");
+    fs::copy(output + "/.veldra-farm", copy + "/.veldra-farm", fs::copy_options::recursive);
+    const FarmFolder copied = FarmFolder::Find(copy);
+    EXPECT_EQ(copied.OutputFolder(), copy);
+    EXPECT_EQ(copied.ReadManifestWhereFound(rendersInto).output, copy + "/beauty.####.png");
+    EXPECT_EQ(rendersInto, output);
+}
+
 // The temporary files a killed renderer left are found by their tag and
 // removed; the files of other tasks and of other programs stay.
 TEST(FarmFolder, LeftoversOfAKilledRendererAreRemoved)
@@ -270,6 +433,9 @@ TEST(Slurm, QueueLinesAndEndings)
     EXPECT_EQ(ending("7|0|FAILED|NonZeroExitCode|768|"), "failed with exit code 3");
     EXPECT_EQ(ending("7|0|FAILED|JobLaunchFailure|4021|").find("could not be launched"), 0u);
     EXPECT_EQ(ending("7|0|FAILED|None|11|").find("was ended by signal 11"), 0u);
+    // Killed outright, a task is called a launch failure by Slurm too.
+    EXPECT_EQ(ending("7|0|FAILED|JobLaunchFailure|9|"),
+              "was ended by signal 9 (Killed): out of memory (the kernel kills so), or killed by hand");
     EXPECT_EQ(ending("7|0|TIMEOUT|TimeLimit|15|"), "timed out");
     EXPECT_EQ(ending("7|0|CANCELLED|None|15|"), "was cancelled");
     EXPECT_EQ(ending("7|0|NODE_FAIL|None|0|"), "ended when its node failed");
@@ -320,14 +486,32 @@ struct RunFixture {
     }
 };
 
-FrameRecord Record(int frame, bool ok, std::optional<OutputStamp> output = OutputStamp{10, 1000})
+// The output every ok record of these tests names, and its input.
+constexpr FileIdentity kWritten{1, 10, 10, 1000};
+constexpr FileIdentity kRead{1, 20, 50, 500};
+
+FrameRecord Record(int frame, bool ok)
 {
-    return FrameRecord{
-        frame, ok, 1, "n", "100", "0", "/l", ok ? "" : "bad " + std::to_string(frame), ok ? output : std::nullopt};
+    FrameRecord record;
+    record.frame = frame;
+    record.ok = ok;
+    record.attempts = 1;
+    record.host = "n";
+    record.job = "100";
+    record.task = "0";
+    record.log = "/l";
+    record.message = ok ? "" : "bad " + std::to_string(frame);
+    if (ok) {
+        record.output = kWritten;
+        record.input = kRead;
+    }
+    return record;
 }
 
+RunRecords Whole(std::vector<FrameRecord> records) { return RunRecords{std::move(records), {}, {}}; }
+
 // Every output is there, as written.
-std::optional<OutputStamp> AsWritten(int) { return OutputStamp{10, 1000}; }
+std::optional<FileIdentity> AsWritten(int) { return kWritten; }
 
 }  // namespace
 
@@ -337,8 +521,8 @@ std::optional<OutputStamp> AsWritten(int) { return OutputStamp{10, 1000}; }
 TEST(RunState, RecordsAndLiveTasksCombine)
 {
     const RunFixture run;
-    const std::vector<FrameRecord> records = {Record(1, true), Record(2, false), Record(3, false), Record(4, true),
-                                              Record(5, true), Record(6, false), Record(11, false)};
+    const RunRecords records = Whole({Record(1, true), Record(2, false), Record(3, false), Record(4, true),
+                                      Record(5, true), Record(6, false), Record(11, false)});
     const std::vector<LiveJob> live = {{"100", 1, "RUNNING", "None"},
                                        {"100", 0, "COMPLETED", "None"},
                                        {"101", std::nullopt, "PENDING", "Dependency"},
@@ -369,41 +553,56 @@ TEST(RunState, RecordsAndLiveTasksCombine)
 }
 
 // A frame is done only while its output is the file its record names: a
-// deleted or replaced output is missing, and retry renders it again; a
-// record from before stamps were kept asks only that the file be there.
+// deleted output is missing, and so is one replaced by another file of the
+// same size and time (as on a file system of whole seconds); a frame whose
+// record is damaged is neither done nor failed; retry renders them all
+// again. Suspended tasks are said as such, and stray files noted.
 TEST(RunState, DoneOnlyWhileTheOutputIsTheOneWritten)
 {
     RunFixture run;
     run.submissions.resize(1);
-    std::vector<FrameRecord> records;
-    for (int frame = 1; frame <= 12; ++frame)
-        records.push_back(Record(frame, true, frame == 12 ? std::nullopt : std::optional<OutputStamp>({10, 1000})));
-    const auto outputs = [](int frame) -> std::optional<OutputStamp> {
-        if (frame == 3 || frame == 4 || frame == 12)
+    RunRecords records;
+    for (int frame = 1; frame <= 11; ++frame)
+        records.records.push_back(Record(frame, true));
+    records.damaged = {{12, "/run/status/12.txt: is empty"}};
+    records.strays = {"notes.txt", "012.txt"};
+    const auto outputs = [](int frame) -> std::optional<FileIdentity> {
+        if (frame == 3 || frame == 4)
             return std::nullopt;  // deleted
         if (frame == 7)
-            return OutputStamp{10, 1001};  // replaced: same size, a nanosecond later
-        return OutputStamp{10, 1000};
+            return FileIdentity{1, 11, 10, 1000};  // another file, of the same size and time
+        return kWritten;
     };
     const RunState state = ComputeRunState(run.manifest, run.submissions, records, {}, {}, outputs);
-    EXPECT_EQ(state.missing, (std::vector<int>{3, 4, 7, 12}));
+    EXPECT_EQ(state.missing, (std::vector<int>{3, 4, 7}));
     EXPECT_EQ(state.replaced, (std::vector<int>{7}));
+    ASSERT_EQ(state.damaged.size(), 1u);
+    EXPECT_EQ(state.damaged[0].frame, 12);
     EXPECT_FALSE(state.AllDone());
     EXPECT_EQ(state.ToRender(), (std::vector<int>{3, 4, 7, 12}));
     const std::string text = FormatRunState(state, run.manifest, run.submissions, "/run");
-    EXPECT_NE(text.find("missing since done: 4 frames: 3-4,7,12\n"
+    EXPECT_NE(text.find("missing since done: 3 frames: 3-4,7\n"
                         "  3-4: /out/f.3.png ... /out/f.4.png are gone\n"
                         "  7: /out/f.7.png is not the file written then (replaced since)\n"
-                        "  12: /out/f.12.png is gone\n"),
+                        "record damaged: 1 frame: 12\n"
+                        "  12: /run/status/12.txt: is empty\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("note: ignored 2 file(s) of the status room that are no frame's record: notes.txt, 012.txt\n"),
               std::string::npos)
         << text;
     EXPECT_EQ(text.find("every frame is done"), std::string::npos) << text;
 
-    // Being rendered again, a missing frame is running, not missing.
-    const RunState again = ComputeRunState(run.manifest, run.submissions, records, {}, {{"100", 0, "RUNNING", "None"}},
-                                           outputs);
+    // Being rendered again, a missing frame is running, not missing; a
+    // suspended task's frames are suspended, not pending.
+    const RunState again = ComputeRunState(run.manifest, run.submissions, records, {},
+                                           {{"100", 0, "RUNNING", "None"}, {"100", 2, "SUSPENDED", "None"}}, outputs);
     EXPECT_EQ(again.running, (std::vector<int>{3, 4}));
-    EXPECT_EQ(again.missing, (std::vector<int>{7, 12}));
+    EXPECT_EQ(again.suspended, (std::vector<int>{12}));
+    EXPECT_EQ(again.missing, (std::vector<int>{7}));
+    EXPECT_TRUE(again.damaged.empty());
+    EXPECT_NE(FormatRunState(again, run.manifest, run.submissions, "/run").find("suspended: 1 frame: 12\n"),
+              std::string::npos);
 }
 
 // Frames that never ran say how their task ended: Slurm's word while it
@@ -413,7 +612,7 @@ TEST(RunState, NeverRunFramesSayHowTheirTaskEnded)
 {
     RunFixture run;
     run.submissions.resize(1);
-    const std::vector<FrameRecord> records = {Record(1, true), Record(6, true), Record(11, true)};
+    const RunRecords records = Whole({Record(1, true), Record(6, true), Record(11, true)});
     const std::vector<LiveJob> live = {{"100", 0, "TIMEOUT", "TimeLimit", 15}};
     std::map<std::pair<std::string, int>, TaskRecord> tasks;
     tasks[{"100", 0}] = TaskRecord{"100", "0", "n", true, "was cancelled"};  // Slurm's word wins
@@ -514,6 +713,35 @@ TEST(FarmArguments, SubmitAndRetrySplitFarmRenderAndSbatchWords)
     EXPECT_THROW(Farm({"status"}), Failure);
     EXPECT_THROW(Farm({"status", "dir", "--wait"}), Failure);
     EXPECT_THROW(Farm({"cancel", "dir", "--", "--x"}), Failure);
+    // What the farm decides itself is not sbatch's to change, however
+    // spelt; other options pass.
+    for (const std::vector<std::string>& words : {std::vector<std::string>{"--array=0-3"},
+                                                  {"--arr", "0-3"},
+                                                  {"-a", "1"},
+                                                  {"-a1"},
+                                                  {"-Ha1"},
+                                                  {"--output=x"},
+                                                  {"-o", "x"},
+                                                  {"--error", "x"},
+                                                  {"-e", "x"},
+                                                  {"--dependency=afterok:1"},
+                                                  {"-d", "singleton"},
+                                                  {"--chdir=/"},
+                                                  {"-D", "/"},
+                                                  {"--export=NONE"},
+                                                  {"--open-mode=truncate"},
+                                                  {"--comment=x"}}) {
+        std::vector<std::string> submit = {"submit", "a.#.png", "b.#.png", "--chunk", "2", "--"};
+        submit.insert(submit.end(), words.begin(), words.end());
+        EXPECT_THROW(Farm(submit), Failure) << words[0];
+        std::vector<std::string> retry = {"retry", "dir", "--"};
+        retry.insert(retry.end(), words.begin(), words.end());
+        EXPECT_THROW(Farm(retry), Failure) << words[0];
+    }
+    EXPECT_EQ(Farm({"submit", "a.#.png", "b.#.png", "--chunk", "2", "--", "-A", "vfx", "--exclusive", "-c4", "-H",
+                    "--mem=2G", "--export-file=f"})
+                  .sbatchExtra.size(),
+              7u);
     EXPECT_THROW(Farm({"resubmit", "dir"}), Failure);
 
     const FarmArguments retry = Farm({"retry", "dir", "--time", "5", "--partition=big", "--cpus-per-task", "2",
@@ -610,8 +838,9 @@ TEST(ChunkAttempts, ACrashCostsOnlyItsOwnFrame)
 }
 
 // --keep-existing keeps an output only when the latest earlier run of the
-// same shot with the same block and settings wrote it and it is unchanged
-// since; any other existing output is refused, saying why.
+// same shot with the same block and settings wrote it, it is unchanged
+// since and so is its input; an output whose input changed is rendered
+// again; any other existing output is refused, saying why.
 TEST(KeptOutputs, OnlyTheSameShotsUnchangedOutputs)
 {
     FarmManifest manifest;
@@ -624,27 +853,46 @@ TEST(KeptOutputs, OnlyTheSameShotsUnchangedOutputs)
     ParamBlock block{};
     block[0] = 7;
     EarlierRun same{"run-a", manifest, block, {Record(1, true), Record(2, true), Record(3, false)}};
-    const auto exists = [](int frame) -> std::optional<OutputStamp> {
-        return frame == 4 ? std::nullopt : std::optional<OutputStamp>({10, 1000});
+    const auto exists = [](int frame) -> std::optional<FileIdentity> {
+        return frame == 4 ? std::nullopt : std::optional<FileIdentity>(kWritten);
     };
+    const auto inputs = [](int) -> std::optional<FileIdentity> { return kRead; };
 
-    const KeptOutputs kept = FindKeptOutputs(manifest, block, {same}, exists);
+    const KeptOutputs kept = FindKeptOutputs(manifest, block, {same}, exists, inputs);
     ASSERT_EQ(kept.kept.size(), 2u);
     EXPECT_EQ(kept.kept[1].frame, 2);
     EXPECT_EQ(kept.kept[1].message, "kept from run run-a");
     EXPECT_EQ(kept.unproven, std::vector<int>{3});  // exists, but run-a failed it
     EXPECT_EQ(kept.why, "no farm run of this output wrote it");
+    EXPECT_TRUE(kept.inputChanged.empty());
+
+    // Input 2 has new pixels under its old name (another file), input 1
+    // the same file rewritten (a later time): both are rendered again.
+    const KeptOutputs changed = FindKeptOutputs(manifest, block, {same}, exists, [](int frame) {
+        std::optional<FileIdentity> now = kRead;
+        if (frame == 1)
+            now->mtimeNs += 1;
+        if (frame == 2)
+            now->inode += 1;
+        return now;
+    });
+    EXPECT_TRUE(changed.kept.empty());
+    EXPECT_EQ(changed.inputChanged, (std::vector<int>{1, 2}));
+    EXPECT_EQ(changed.unproven, std::vector<int>{3});
 
     EarlierRun turned = same;
     turned.name = "run-b";
     turned.block[0] = 8;
-    const KeptOutputs other = FindKeptOutputs(manifest, block, {same, turned}, exists);
+    const KeptOutputs other = FindKeptOutputs(manifest, block, {same, turned}, exists, inputs);
     EXPECT_TRUE(other.kept.empty());  // the latest run that wrote them is run-b
     EXPECT_EQ(other.why, "run run-b rendered it with another parameter block");
 
-    const KeptOutputs replaced = FindKeptOutputs(manifest, block, {same}, [](int) {
-        return std::optional<OutputStamp>({10, 2000});
-    });
+    const KeptOutputs replaced = FindKeptOutputs(
+        manifest, block, {same},
+        [](int) {
+            return std::optional<FileIdentity>({1, 12, 10, 1000});
+        },
+        inputs);
     EXPECT_TRUE(replaced.kept.empty());
     EXPECT_EQ(replaced.why, "it is not the file run run-a wrote (replaced since)");
 }

@@ -8,8 +8,6 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,7 +60,19 @@ std::vector<std::string> FolderEntries(const std::string& folder)
 
 void WriteText(const std::string& path, const std::string& text)
 {
-    ReplaceFileContents(path, text.data(), text.size());
+    ReplaceFileContents(path, text.data(), text.size(), WriteAs::PrivateRecord);
+}
+
+// The number N of a room's file named "N.txt" (as the run writes them:
+// no sign but '-', no leading zeros), or nothing for another name.
+std::optional<int> NumberOfName(const std::string& name)
+{
+    if (name.size() <= 4 || name.compare(name.size() - 4, 4, ".txt") != 0)
+        return std::nullopt;
+    const auto number = ParseInteger(name.substr(0, name.size() - 4), INT_MIN, INT_MAX);
+    if (!number || std::to_string(*number) + ".txt" != name)
+        return std::nullopt;
+    return static_cast<int>(*number);
 }
 
 // Run names: YYYYMMDD-HHMMSS, then -2, -3... for runs made in the same
@@ -128,16 +138,12 @@ std::optional<std::string> LatestRun(const std::vector<std::string>& names)
     return latest;
 }
 
-std::string ReadTextFile(const std::string& path)
+std::string ReadRunFile(const std::string& path, std::size_t limit)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw Failure(path, std::string("cannot open: ") + std::strerror(errno));
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad())
-        throw Failure(path, "cannot read");
-    return text.str();
+    const std::string text = ReadFileHead(path, limit + 1, Links::Refuse);
+    if (text.size() > limit)
+        throw FileError(path, "longer than a farm run's file can be (" + std::to_string(limit) + " bytes)");
+    return text;
 }
 
 void CheckOwnPath(const std::string& path)
@@ -167,6 +173,13 @@ void CheckOwnPath(const std::string& path)
 
 std::string FarmFolder::Name() const { return path_.substr(path_.rfind('/') + 1); }
 
+std::string FarmFolder::OutputFolder() const
+{
+    const std::string farms = path_.substr(0, path_.rfind('/'));
+    const std::size_t slash = farms.rfind('/');
+    return slash == 0 ? "/" : farms.substr(0, slash);
+}
+
 void FarmFolder::CheckTrusted() const
 {
     CheckOwnPath(path_.substr(0, path_.rfind('/')));
@@ -181,11 +194,17 @@ void FarmFolder::CheckTrusted() const
     }
 }
 
-FarmFolder FarmFolder::Create(const std::string& outputFolder)
+std::string FarmFolder::FarmsFolder(const std::string& outputFolder)
 {
     const std::string farms = AbsolutePath(outputFolder) + "/" + FarmFolderName;
     MakeFolder(farms);
     CheckOwnPath(farms);
+    return farms;
+}
+
+FarmFolder FarmFolder::Create(const std::string& outputFolder)
+{
+    const std::string farms = FarmsFolder(outputFolder);
     char stamp[32];
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
@@ -248,6 +267,38 @@ std::vector<FarmFolder> FarmFolder::AllRuns(const std::string& outputFolder, std
     return runs;
 }
 
+std::vector<FarmFolder> FarmFolder::LatestOfEachShot(const std::string& dir, std::vector<std::string>& notes)
+{
+    if (IsFile(dir + "/manifest.txt"))
+        return {Find(dir)};
+    std::vector<std::string> strangers;
+    const std::vector<FarmFolder> runs = AllRuns(dir, strangers);
+    std::map<std::string, std::size_t> latestOfShot;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        try {
+            const std::string output = runs[i].ReadManifest().output;
+            latestOfShot[output.substr(output.rfind('/') + 1)] = i;
+        } catch (const Failure& failure) {
+            notes.push_back("left out " + std::string(failure.what()));
+        }
+    }
+    if (latestOfShot.empty()) {
+        if (!strangers.empty())
+            throw Failure(strangers.front());
+        throw Failure(dir, "no farm run here (give a run's farm folder or the output folder of a run)");
+    }
+    for (const std::string& stranger : strangers)
+        notes.push_back("left alone: " + stranger);
+    std::vector<std::size_t> chosen;
+    for (const auto& [shot, index] : latestOfShot)
+        chosen.push_back(index);
+    std::sort(chosen.begin(), chosen.end());
+    std::vector<FarmFolder> latest;
+    for (const std::size_t index : chosen)
+        latest.push_back(runs[index]);
+    return latest;
+}
+
 std::string TaskLogPath(const std::string& runPath, const std::string& job, const std::string& task)
 {
     return runPath + "/logs/" + job + "_" + task + ".log";
@@ -290,7 +341,7 @@ std::string Against(const std::string& folder, const std::string& path)
 FarmManifest FarmFolder::ReadManifest() const
 {
     const std::string path = ManifestPath();
-    const KeyValues values = ParseKeyValues(ReadTextFile(path));
+    const KeyValues values = ParseKeyValues(ReadRunFile(path));
     FarmManifest manifest;
     manifest.program = ValueOf(values, "program");
     manifest.workdir = ValueOf(values, "workdir");
@@ -315,15 +366,35 @@ FarmManifest FarmFolder::ReadManifest() const
     return manifest;
 }
 
-std::vector<Submission> FarmFolder::ReadSubmissions(int chunkSize) const
+FarmManifest FarmFolder::ReadManifestWhereFound(std::string& rendersInto) const
+{
+    FarmManifest manifest = ReadManifest();
+    const std::size_t slash = manifest.output.rfind('/');
+    const std::string submitted = manifest.output.substr(0, slash);
+    rendersInto.clear();
+    if (!SameFile(submitted.empty() ? "/" : submitted, OutputFolder())) {
+        rendersInto = submitted;
+        manifest.output = OutputFolder() + manifest.output.substr(slash);
+    }
+    return manifest;
+}
+
+std::vector<Submission> FarmFolder::ReadSubmissions(int chunkSize, std::vector<std::string>* notes) const
 {
     std::vector<Submission> submissions;
     for (const std::string& name : FolderEntries(path_ + "/submissions")) {
         const std::string path = path_ + "/submissions/" + name;
+        const auto index = NumberOfName(name);
+        if (!index || *index < 0) {
+            if (notes)
+                notes->push_back("ignored " + path + ": no submission of the run");
+            continue;
+        }
         CheckOwnPath(path);
-        const KeyValues values = ParseKeyValues(ReadTextFile(path));
-        Submission submission = MakeSubmission(IntegerOf(values, "submission", path),
-                                               FramesIn(ValueOf(values, "frames"), path), chunkSize);
+        const KeyValues values = ParseKeyValues(ReadRunFile(path));
+        if (IntegerOf(values, "submission", path) != *index)
+            throw Failure(path, "damaged: it is not the file of submission " + std::to_string(*index));
+        Submission submission = MakeSubmission(*index, FramesIn(ValueOf(values, "frames"), path), chunkSize);
         submission.arrayJob = ValueOf(values, "array-job");
         submission.reportJob = ValueOf(values, "report-job");
         if (ValueOf(values, "options") == "own") {
@@ -341,9 +412,10 @@ std::vector<Submission> FarmFolder::ReadSubmissions(int chunkSize) const
     return submissions;
 }
 
-void FarmFolder::WriteSubmission(const Submission& submission) const
+namespace {
+
+std::string SubmissionText(const Submission& submission, const std::string& path)
 {
-    const std::string path = path_ + "/submissions/" + std::to_string(submission.index) + ".txt";
     KeyValues values = {{"submission", std::to_string(submission.index)},
                         {"frames", FrameList::Of(submission.frames).Text()},
                         {"array-job", submission.arrayJob},
@@ -354,7 +426,22 @@ void FarmFolder::WriteSubmission(const Submission& submission) const
         for (const std::string& word : *submission.sbatchOptions)
             values.emplace_back("sbatch", word);
     }
-    WriteText(path, FormatKeyValues(values, path));
+    return FormatKeyValues(values, path);
+}
+
+}  // namespace
+
+void FarmFolder::AddSubmission(const Submission& submission) const
+{
+    const std::string path = path_ + "/submissions/" + std::to_string(submission.index) + ".txt";
+    const std::string text = SubmissionText(submission, path);
+    WriteNewFile(path, text.data(), text.size());
+}
+
+void FarmFolder::WriteSubmission(const Submission& submission) const
+{
+    const std::string path = path_ + "/submissions/" + std::to_string(submission.index) + ".txt";
+    WriteText(path, SubmissionText(submission, path));
 }
 
 void FarmFolder::RemoveSubmission(int index) const
@@ -374,27 +461,43 @@ void FarmFolder::Discard() const
 
 void FarmFolder::WriteRecord(const FrameRecord& record) const
 {
-    WriteText(RecordPath(record.frame), FormatRecord(record));
+    WriteText(RecordPath(record.frame), FormatRecord(record, Name()));
 }
 
-std::optional<FrameRecord> FarmFolder::ReadRecord(int frame) const
+std::optional<FrameRecord> FarmFolder::ReadRecord(int frame, std::string* why) const
 {
     const std::string path = RecordPath(frame);
     if (!PathExists(path))
         return std::nullopt;
-    return ParseRecord(ReadTextFile(path), path);
+    try {
+        return ParseRecord(ReadRunFile(path, kMostRecordBytes), path, frame, Name());
+    } catch (const Failure& failure) {
+        if (why)
+            *why = failure.what();
+        return std::nullopt;
+    }
 }
 
-std::vector<FrameRecord> FarmFolder::ReadRecords() const
+RunRecords FarmFolder::ReadRecords(const std::vector<int>& frames) const
 {
-    std::vector<FrameRecord> records;
+    RunRecords found;
     for (const std::string& name : FolderEntries(path_ + "/status")) {
-        const std::string path = path_ + "/status/" + name;
-        records.push_back(ParseRecord(ReadTextFile(path), path));
+        const auto frame = NumberOfName(name);
+        if (!frame || !std::binary_search(frames.begin(), frames.end(), *frame)) {
+            found.strays.push_back(name);
+            continue;
+        }
+        std::string why;
+        if (auto record = ReadRecord(*frame, &why))
+            found.records.push_back(std::move(*record));
+        else
+            found.damaged.push_back({*frame, why});
     }
-    std::sort(records.begin(), records.end(),
+    std::sort(found.records.begin(), found.records.end(),
               [](const FrameRecord& a, const FrameRecord& b) { return a.frame < b.frame; });
-    return records;
+    std::sort(found.damaged.begin(), found.damaged.end(),
+              [](const DamagedRecord& a, const DamagedRecord& b) { return a.frame < b.frame; });
+    return found;
 }
 
 void FarmFolder::WriteTaskRecord(const TaskRecord& record) const
@@ -404,7 +507,7 @@ void FarmFolder::WriteTaskRecord(const TaskRecord& record) const
     WriteText(path_ + "/tasks/" + record.job + "_" + record.task + ".txt", FormatTaskRecord(record));
 }
 
-std::map<std::pair<std::string, int>, TaskRecord> FarmFolder::ReadTaskRecords() const
+std::map<std::pair<std::string, int>, TaskRecord> FarmFolder::ReadTaskRecords(std::vector<std::string>* notes) const
 {
     std::map<std::pair<std::string, int>, TaskRecord> records;
     // Runs made before tasks kept records have no room for them.
@@ -412,9 +515,16 @@ std::map<std::pair<std::string, int>, TaskRecord> FarmFolder::ReadTaskRecords() 
         return records;
     for (const std::string& name : FolderEntries(path_ + "/tasks")) {
         const std::string path = path_ + "/tasks/" + name;
-        const TaskRecord record = ParseTaskRecord(ReadTextFile(path), path);
-        if (const auto task = ParseInteger(record.task, 0, INT_MAX))
+        try {
+            const TaskRecord record = ParseTaskRecord(ReadRunFile(path, kMostRecordBytes), path);
+            const auto task = ParseInteger(record.task, 0, INT_MAX);
+            if (!task || name != record.job + "_" + record.task + ".txt")
+                throw Failure(path, "not the record of the task its name says");
             records[{record.job, static_cast<int>(*task)}] = record;
+        } catch (const Failure& failure) {
+            if (notes)
+                notes->push_back("ignored " + std::string(failure.what()));
+        }
     }
     return records;
 }

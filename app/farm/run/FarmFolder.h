@@ -13,6 +13,15 @@
 //
 // Every text file holds "key=value" lines (farm/run/KeyValues.h); frame
 // sets are written as frame lists (sequence/FrameList.h), "1-5,7,9-12".
+// Each is written whole and private (WriteAs::PrivateRecord: never through
+// a link, writable by its owner alone) and read only as a regular file,
+// never through a link, without waiting on a FIFO and up to a size no file
+// of a run reaches. Files of the rooms whose names are no record's are
+// ignored, with a note.
+//
+// A run renders into the output folder it was submitted for; it looks for
+// its outputs in the folder it is found in (OutputFolder()), so that a
+// copied or moved output folder is checked where it is.
 //
 // A run is trusted only when it is the user's own: the farm folder, the run
 // folder, its rooms and the files that say what to run must belong to the
@@ -30,6 +39,11 @@
 
 #include "farm/run/Records.h"
 #include "sequence/FrameList.h"
+
+// The most bytes a run's manifest or submission may hold (a million frames
+// listed one by one fit), and a frame's or task's record.
+constexpr std::size_t kMostRunFileBytes = 64 << 20;
+constexpr std::size_t kMostRecordBytes = 64 << 10;
 
 // The most frames a run takes. Each gets a manifest entry and a status
 // record, so a shot far beyond what a cluster renders is a typing slip, and
@@ -59,6 +73,19 @@ struct FarmManifest {
     std::string settings;
 };
 
+// A frame's record that proves nothing, and why ("PATH: is empty").
+struct DamagedRecord {
+    int frame = 0;
+    std::string why;
+};
+
+// The frame records of a run, as its status room holds them.
+struct RunRecords {
+    std::vector<FrameRecord> records;    // the whole ones, by frame
+    std::vector<DamagedRecord> damaged;  // by frame
+    std::vector<std::string> strays;     // names in the room that are no frame's record
+};
+
 // One sbatch of an array over some of the shot's frames.
 struct Submission {
     int index = 0;
@@ -79,6 +106,10 @@ Submission MakeSubmission(int index, std::vector<int> frames, int chunkSize);
 
 class FarmFolder {
 public:
+    // The farm folder of `outputFolder`, OUTPUT_DIR/.veldra-farm, made when
+    // missing; its absolute path. Throws Failure when it is not the user's
+    // own.
+    static std::string FarmsFolder(const std::string& outputFolder);
     // Makes a new run folder under OUTPUT_DIR/.veldra-farm/, named after the
     // UTC time (with -2, -3... when that name is taken). Throws Failure when
     // the farm folder is there but not the user's own.
@@ -91,24 +122,51 @@ public:
     // that are not the user's own are left out and named in `strangers`.
     // Throws Failure when the farm folder itself is not the user's own.
     static std::vector<FarmFolder> AllRuns(const std::string& outputFolder, std::vector<std::string>& strangers);
+    // `dir` itself when it holds a run, else the latest run of each shot
+    // (output pattern) under `dir`/.veldra-farm/, oldest first: a folder
+    // may hold several passes of a shot. Runs left out (others', or whose
+    // manifest cannot be read) are named in `notes`. Throws Failure when
+    // there is no run of the user's to give.
+    static std::vector<FarmFolder> LatestOfEachShot(const std::string& dir, std::vector<std::string>& notes);
 
     const std::string& Path() const { return path_; }
     std::string Name() const;  // the run's name, the last part of its path
+    // The folder the run folder lies in, OUTPUT_DIR of
+    // OUTPUT_DIR/.veldra-farm/RUN: where its outputs are looked for.
+    std::string OutputFolder() const;
     std::string ManifestPath() const { return path_ + "/manifest.txt"; }
     std::string ParamsPath() const { return path_ + "/params.blk"; }
     std::string ScriptPath() const { return path_ + "/task.sh"; }
     std::string ReportPath() const { return path_ + "/report.txt"; }
     std::string LogsPath() const { return path_ + "/logs"; }
     std::string RecordPath(int frame) const { return path_ + "/status/" + std::to_string(frame) + ".txt"; }
+    // The comment the jobs of submission `index` carry, by which a job that
+    // sbatch did not live to name is found.
+    std::string SubmissionComment(int index) const
+    {
+        return "veldra-farm " + path_ + " submission " + std::to_string(index);
+    }
     std::string LogPath(const std::string& job, const std::string& task) const;
     std::string ReportLogPath(const std::string& job) const;
 
     void WriteManifest(const FarmManifest& manifest) const;
+    // The manifest as submitted.
     FarmManifest ReadManifest() const;
+    // The manifest with its output pattern in the folder the run is found
+    // in (OutputFolder()); when that is not the folder the run renders into
+    // (the output folder was copied or moved), `rendersInto` is set to the
+    // latter, else cleared.
+    FarmManifest ReadManifestWhereFound(std::string& rendersInto) const;
 
     // Submissions in the order made, cut into chunks of the manifest's
-    // chunk size.
-    std::vector<Submission> ReadSubmissions(int chunkSize) const;
+    // chunk size; files of the room that are no submission's are ignored
+    // and named in `notes`.
+    std::vector<Submission> ReadSubmissions(int chunkSize, std::vector<std::string>* notes = nullptr) const;
+    // Writes a submission anew; throws Failure when one of its number is
+    // there already (another retry made it), so that no submission, and
+    // no job of one, is ever written over.
+    void AddSubmission(const Submission& submission) const;
+    // Writes the job ids of a submission AddSubmission made.
     void WriteSubmission(const Submission& submission) const;
     void RemoveSubmission(int index) const;
 
@@ -117,14 +175,17 @@ public:
     void Discard() const;
 
     void WriteRecord(const FrameRecord& record) const;
-    // The latest record of each frame that has one, by frame number.
-    std::vector<FrameRecord> ReadRecords() const;
-    // The latest record of `frame`, if it has one.
-    std::optional<FrameRecord> ReadRecord(int frame) const;
+    // The record of each of `frames` (in increasing order) that has one.
+    RunRecords ReadRecords(const std::vector<int>& frames) const;
+    // The record of `frame`, if it has a whole one; a damaged record is
+    // none, and `why` (when given) says what is wrong with it.
+    std::optional<FrameRecord> ReadRecord(int frame, std::string* why = nullptr) const;
 
     void WriteTaskRecord(const TaskRecord& record) const;
-    // The records of the tasks that wrote one, by array job and index.
-    std::map<std::pair<std::string, int>, TaskRecord> ReadTaskRecords() const;
+    // The records of the tasks that wrote one, by array job and index;
+    // files of the room that are no task's record are ignored and named in
+    // `notes`.
+    std::map<std::pair<std::string, int>, TaskRecord> ReadTaskRecords(std::vector<std::string>* notes = nullptr) const;
 
 private:
     explicit FarmFolder(std::string path) : path_(std::move(path)) {}
@@ -151,5 +212,6 @@ void CheckOwnPath(const std::string& path);
 // submitting folder.)
 std::string Against(const std::string& folder, const std::string& path);
 
-// The contents of a small text file; throws Failure naming it.
-std::string ReadTextFile(const std::string& path);
+// The contents of the run's file `path`, a regular file (no link) of at
+// most `limit` bytes; throws Failure naming it.
+std::string ReadRunFile(const std::string& path, std::size_t limit = kMostRunFileBytes);

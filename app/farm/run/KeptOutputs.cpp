@@ -22,8 +22,14 @@ std::string Difference(const FarmManifest& manifest, const ParamBlock& block, co
 
 }  // namespace
 
+bool StillAsRendered(const FrameRecord& record, const std::optional<FileIdentity>& outputNow,
+                     const std::optional<FileIdentity>& inputNow)
+{
+    return record.ok && outputNow && outputNow == record.output && inputNow && inputNow == record.input;
+}
+
 KeptOutputs FindKeptOutputs(const FarmManifest& manifest, const ParamBlock& block, const std::vector<EarlierRun>& runs,
-                            const OutputLookup& outputNow)
+                            const FileLookup& outputNow, const FileLookup& inputNow)
 {
     // For each frame, the latest run of this output that recorded it done.
     std::map<int, std::pair<const EarlierRun*, const FrameRecord*>> latest;
@@ -45,10 +51,14 @@ KeptOutputs FindKeptOutputs(const FarmManifest& manifest, const ParamBlock& bloc
         if (found != latest.end()) {
             const auto& [run, record] = found->second;
             why = Difference(manifest, block, *run);
-            if (why.empty() && (!record->output || *record->output != *now))
+            if (why.empty() && now != record->output)
                 why = "it is not the file run " + run->name + " wrote (replaced since)";
             else if (!why.empty())
                 why = "run " + run->name + " rendered it with " + why;
+            if (why.empty() && !StillAsRendered(*record, now, inputNow(frame))) {
+                result.inputChanged.push_back(frame);
+                continue;
+            }
             if (why.empty()) {
                 FrameRecord kept = *record;
                 kept.message = "kept from run " + run->name;

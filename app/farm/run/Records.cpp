@@ -1,7 +1,7 @@
 #include "farm/run/Records.h"
 
 #include <climits>
-#include <sys/stat.h>
+#include <cstdint>
 
 #include "farm/run/KeyValues.h"
 #include "messages/Failure.h"
@@ -36,20 +36,49 @@ std::optional<std::int64_t> MtimeOf(const std::string& text)
     return *seconds * 1000000000 + *nanoseconds;
 }
 
-}  // namespace
-
-std::optional<OutputStamp> StampOf(const std::string& path)
+// A whole number from 0 to 2^64 - 1: devices and inodes may use every bit.
+std::optional<std::uint64_t> UnsignedOf(const std::string& text)
 {
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0)
+    if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
-    return OutputStamp{static_cast<std::uint64_t>(info.st_size),
-                       static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        const unsigned digit = static_cast<unsigned>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10)
+            return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
 }
 
-std::string FormatRecord(const FrameRecord& record)
+// The identity's lines, each key after `prefix` ("output-", "input-").
+void AddIdentity(KeyValues& values, const std::string& prefix, const FileIdentity& identity)
 {
-    KeyValues values = {{"frame", std::to_string(record.frame)},
+    values.emplace_back(prefix + "device", std::to_string(identity.device));
+    values.emplace_back(prefix + "inode", std::to_string(identity.inode));
+    values.emplace_back(prefix + "size", std::to_string(identity.size));
+    values.emplace_back(prefix + "mtime", MtimeText(identity.mtimeNs));
+}
+
+// The identity of the lines AddIdentity writes, or nothing when one is
+// missing or malformed.
+std::optional<FileIdentity> IdentityIn(const KeyValues& values, const std::string& prefix)
+{
+    const auto number = [&](const char* key) { return UnsignedOf(ValueOf(values, prefix + key)); };
+    const auto device = number("device"), inode = number("inode"), size = number("size");
+    const auto mtime = MtimeOf(ValueOf(values, prefix + "mtime"));
+    if (!device || !inode || !size || !mtime)
+        return std::nullopt;
+    return FileIdentity{*device, *inode, *size, *mtime};
+}
+
+}  // namespace
+
+std::string FormatRecord(const FrameRecord& record, const std::string& run)
+{
+    const std::string frame = std::to_string(record.frame);
+    KeyValues values = {{"frame", frame},
+                        {"run", run},
                         {"state", record.ok ? "ok" : "failed"},
                         {"attempts", std::to_string(record.attempts)},
                         {"host", record.host},
@@ -57,35 +86,55 @@ std::string FormatRecord(const FrameRecord& record)
                         {"task", record.task},
                         {"log", record.log},
                         {"message", record.message}};
-    if (record.output) {
-        values.emplace_back("output-size", std::to_string(record.output->size));
-        values.emplace_back("output-mtime", MtimeText(record.output->mtimeNs));
+    if (record.ok) {
+        if (!record.output || !record.input)
+            throw Failure("frame " + frame, "a frame done is recorded with its output and input");
+        AddIdentity(values, "output-", *record.output);
+        AddIdentity(values, "input-", *record.input);
     }
-    return FormatKeyValues(values, "frame " + std::to_string(record.frame));
+    values.emplace_back("end", frame);
+    return FormatKeyValues(values, "frame " + frame);
 }
 
-FrameRecord ParseRecord(const std::string& text, const std::string& what)
+FrameRecord ParseRecord(const std::string& text, const std::string& what, int frame, const std::string& run)
 {
     const KeyValues values = ParseKeyValues(text);
+    if (text.empty())
+        throw Failure(what, "is empty");
+    const std::string named = ValueOf(values, "frame");
+    if (!named.empty() && named != std::to_string(frame))
+        throw Failure(what, "is the record of frame " + named);
+    // Records from before records named their run and ended so prove too
+    // little to be kept.
+    if (ValueOf(values, "run").empty() && ValueOf(values, "end").empty() && !ValueOf(values, "state").empty())
+        throw Failure(what, "was written by an earlier veldra, and lacks what a record now holds");
+    // Written whole, a record ends with its end line: anything else was
+    // cut short, or written by hand.
+    const std::string end = "end=" + std::to_string(frame) + "\n";
+    if (text.size() < end.size() || text.compare(text.size() - end.size(), end.size(), end) != 0)
+        throw Failure(what, "is cut short or garbled (it does not end with " + end.substr(0, end.size() - 1) + ")");
+    if (ValueOf(values, "run") != run)
+        throw Failure(what, "is the record of another run ('" + ValueOf(values, "run") + "')");
     FrameRecord record;
-    record.frame = IntegerOf(values, "frame", what);
+    record.frame = frame;
     const std::string state = ValueOf(values, "state");
     if (state != "ok" && state != "failed")
-        throw Failure(what, "bad or missing state '" + state + "'");
+        throw Failure(what, "has a bad or missing state '" + state + "'");
     record.ok = state == "ok";
-    record.attempts = IntegerOf(values, "attempts", what);
+    const auto attempts = ParseInteger(ValueOf(values, "attempts"), 0, INT_MAX);
+    if (!attempts)
+        throw Failure(what, "has a bad or missing attempts");
+    record.attempts = static_cast<int>(*attempts);
     record.host = ValueOf(values, "host");
     record.job = ValueOf(values, "job");
     record.task = ValueOf(values, "task");
     record.log = ValueOf(values, "log");
     record.message = ValueOf(values, "message");
-    const std::string size = ValueOf(values, "output-size");
-    if (!size.empty()) {
-        const auto bytes = ParseInteger(size, 0, LLONG_MAX);
-        const auto mtime = MtimeOf(ValueOf(values, "output-mtime"));
-        if (!bytes || !mtime)
-            throw Failure(what, "bad output-size or output-mtime");
-        record.output = OutputStamp{static_cast<std::uint64_t>(*bytes), *mtime};
+    if (record.ok) {
+        record.output = IdentityIn(values, "output-");
+        record.input = IdentityIn(values, "input-");
+        if (!record.output || !record.input)
+            throw Failure(what, "says the frame is done without its output's and input's identity");
     }
     return record;
 }

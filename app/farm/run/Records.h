@@ -1,32 +1,41 @@
 // What the tasks of a run write down as they go: a record for each frame
-// (status/F.txt) and one for each task (tasks/J_T.txt). Both are
-// "key=value" lines (farm/run/KeyValues.h):
+// (status/F.txt) and one for each task (tasks/J_T.txt), each "key=value"
+// lines (farm/run/KeyValues.h), written whole (temporary file and rename,
+// never through a link).
 //
-//   frame record: frame, state (ok or failed), attempts, host, job, task,
-//                 log, message, and for a frame written output-size (bytes)
-//                 and output-mtime (seconds.nanoseconds) of the file as it
-//                 was renamed into place
-//   task record:  job, task, host, state (running or ended), ending
+// A frame record is exactly these lines, in this order:
+//
+//   frame=F                 the frame, as in the record's name
+//   run=RUN                 the name of the run folder that holds it
+//   state=ok|failed
+//   attempts=N
+//   host=NAME               where it was rendered ("" when unknown)
+//   job=J                   the array job and task that rendered it
+//   task=T
+//   log=PATH                that task's log
+//   message=TEXT            why it failed; for a kept frame, the run it is kept from
+//   output-device=D         ok records only: the output as written, taken
+//   output-inode=I          from the file before it was renamed into place
+//   output-size=BYTES
+//   output-mtime=S.N        seconds (rounded down) and nine digits of nanoseconds
+//   input-device=D          ok records only: the input as it was read
+//   input-inode=I
+//   input-size=BYTES
+//   input-mtime=S.N
+//   end=F                   the frame again: the record is whole
+//
+// A record that is not so (empty, cut, garbled, another run's, or naming
+// another frame than its file) is damaged: it proves nothing, and its frame
+// is rendered again.
+//
+// A task record: job, task, host, state (running or ended), ending.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
-// An output file as it stands: enough to tell that it is still the file a
-// run wrote. Outputs are replaced only by renaming a new file into place,
-// which brings a new modification time.
-struct OutputStamp {
-    std::uint64_t size = 0;
-    std::int64_t mtimeNs = 0;  // modification time, nanoseconds since the epoch
-
-    bool operator==(const OutputStamp& other) const { return size == other.size && mtimeNs == other.mtimeNs; }
-    bool operator!=(const OutputStamp& other) const { return !(*this == other); }
-};
-
-// The stamp of the file at `path` (links followed), or nothing when there
-// is none.
-std::optional<OutputStamp> StampOf(const std::string& path);
+#include "files/WholeFile.h"
 
 // What a task found for one frame.
 struct FrameRecord {
@@ -34,15 +43,20 @@ struct FrameRecord {
     bool ok = false;
     int attempts = 0;
     std::string host, job, task, log, message;
-    // The output as written; none for a failed frame, and for records from
-    // before stamps were kept.
-    std::optional<OutputStamp> output;
+    // Set in ok records: the output as written and the input as read, so
+    // that a replaced output is never taken for this run's and an output
+    // is kept only while its input is unchanged.
+    std::optional<FileIdentity> output, input;
 };
 
-std::string FormatRecord(const FrameRecord& record);
-// Throws Failure naming `what` when the frame number or state is missing
-// or malformed.
-FrameRecord ParseRecord(const std::string& text, const std::string& what);
+// The record as stored, in the run `run` (the run folder's name). Throws
+// Failure naming the frame when an ok record lacks an identity or a value
+// holds a line break.
+std::string FormatRecord(const FrameRecord& record, const std::string& run);
+// The record stored in `text`, the file `what` of frame `frame` in the run
+// `run`; throws Failure naming `what` and why when it is damaged ("...:
+// is empty").
+FrameRecord ParseRecord(const std::string& text, const std::string& what, int frame, const std::string& run);
 
 // What a task says of itself: written when it starts and again when it
 // ends, so that a task that never ended (killed, or its node lost) shows

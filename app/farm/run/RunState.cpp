@@ -23,6 +23,8 @@ std::vector<int> RunState::ToRender() const
     std::vector<int> frames = failed;
     frames.insert(frames.end(), notRun.begin(), notRun.end());
     frames.insert(frames.end(), missing.begin(), missing.end());
+    for (const DamagedRecord& record : damaged)
+        frames.push_back(record.frame);
     std::sort(frames.begin(), frames.end());
     return frames;
 }
@@ -53,15 +55,30 @@ std::string EndingOfTask(const TaskId& id, const LiveJob* live, const std::map<T
     return record->second.ending;
 }
 
+// "a, b, c" of the first few of `names`, and how many more.
+std::string SomeNames(const std::vector<std::string>& names)
+{
+    constexpr std::size_t kShown = 5;
+    std::string text;
+    for (std::size_t i = 0; i < names.size() && i < kShown; ++i)
+        text += (i ? ", " : "") + names[i];
+    if (names.size() > kShown)
+        text += " and " + std::to_string(names.size() - kShown) + " more";
+    return text;
+}
+
 }  // namespace
 
 RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submission>& submissions,
-                         const std::vector<FrameRecord>& records, const std::map<TaskId, TaskRecord>& tasks,
-                         const std::vector<LiveJob>& live, const OutputLookup& outputNow)
+                         const RunRecords& records, const std::map<TaskId, TaskRecord>& tasks,
+                         const std::vector<LiveJob>& live, const FileLookup& outputNow)
 {
     std::map<int, const FrameRecord*> recordOf;
-    for (const FrameRecord& record : records)
+    for (const FrameRecord& record : records.records)
         recordOf[record.frame] = &record;
+    std::map<int, const DamagedRecord*> damagedOf;
+    for (const DamagedRecord& record : records.damaged)
+        damagedOf[record.frame] = &record;
     std::map<TaskId, const LiveJob*> taskOf;
     RunState state;
     for (const LiveJob& job : live) {
@@ -92,10 +109,10 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
     for (const int frame : manifest.frames) {
         const auto found = recordOf.find(frame);
         const FrameRecord* record = found == recordOf.end() ? nullptr : found->second;
-        std::optional<OutputStamp> now;
+        std::optional<FileIdentity> now;
         if (record && record->ok) {
             now = outputNow(frame);
-            if (now && (!record->output || *now == *record->output)) {
+            if (now && now == record->output) {
                 state.done.push_back(frame);
                 continue;
             }
@@ -106,14 +123,19 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
             if (const auto known = taskOf.find(task->second); known != taskOf.end())
                 job = known->second;
         }
+        const auto damaged = damagedOf.find(frame);
         if (job && IsRunning(job->state)) {
             state.running.push_back(frame);
+        } else if (job && IsSuspended(job->state)) {
+            state.suspended.push_back(frame);
         } else if (job && IsActive(job->state)) {
             state.pending.push_back(frame);
         } else if (record && record->ok) {
             state.missing.push_back(frame);
             if (now)
                 state.replaced.push_back(frame);
+        } else if (damaged != damagedOf.end()) {
+            state.damaged.push_back(*damaged->second);
         } else if (record) {
             state.failed.push_back(frame);
             state.failures.push_back(*record);
@@ -128,6 +150,9 @@ RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submiss
         state.endings.push_back(
             {id.first, id.second, frames, EndingOfTask(id, known == taskOf.end() ? nullptr : known->second, tasks)});
     }
+    if (!records.strays.empty())
+        state.remarks.push_back("note: ignored " + std::to_string(records.strays.size()) +
+                                " file(s) of the status room that are no frame's record: " + SomeNames(records.strays));
     return state;
 }
 
@@ -198,8 +223,9 @@ std::string MissingLines(const RunState& state, const FarmManifest& manifest)
         const bool one = end == at + 1;
         text += "  " + FrameList::Of(std::vector<int>(missing.begin() + at, missing.begin() + end)).Text() + ": " +
                 path(first) + (one ? "" : " ... " + path(last)) +
-                (replaced(first) ? (one ? " is" : " are") + std::string(" not the file written then (replaced since)")
-                                 : (one ? " is gone" : " are gone")) +
+                (replaced(first)
+                     ? (one ? " is not the file" : " are not the files") + std::string(" written then (replaced since)")
+                     : (one ? " is gone" : " are gone")) +
                 "\n";
         at = end;
     }
@@ -223,6 +249,8 @@ std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
             (jobs.empty() ? "none" : jobs) + "\n";
     text += Line("done:      ", state.done);
     text += Line("running:   ", state.running);
+    if (!state.suspended.empty())
+        text += Line("suspended: ", state.suspended);
     text += Line("pending:   ", state.pending);
     text += Line("failed:    ", state.failed);
     text += FailureLines(state.failures);
@@ -232,14 +260,24 @@ std::string FormatRunState(const RunState& state, const FarmManifest& manifest,
         text += Line("missing since done: ", state.missing);
         text += MissingLines(state, manifest);
     }
+    if (!state.damaged.empty()) {
+        std::vector<int> frames;
+        for (const DamagedRecord& record : state.damaged)
+            frames.push_back(record.frame);
+        text += Line("record damaged: ", frames);
+        for (const DamagedRecord& record : state.damaged)
+            text += "  " + std::to_string(record.frame) + ": " + record.why + "\n";
+    }
     for (const std::string& reason : state.neverStart)
         text += "warning: " + reason + " (veldra farm cancel ends the run)\n";
     for (const std::string& reason : state.waiting)
         text += "note: " + reason + "\n";
+    for (const std::string& remark : state.remarks)
+        text += remark + "\n";
     if (state.AllDone())
         text += "every frame is done\n";
     else if (state.TasksEnded())
         text += "next: veldra farm retry " + runPath + " renders the " + Count(state.ToRender().size()) +
-                " that failed, never ran or went missing\n";
+                " that failed, never ran, went missing or lost their record\n";
     return text;
 }

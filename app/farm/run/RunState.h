@@ -24,10 +24,12 @@ struct TaskEnding {
 };
 
 struct RunState {
-    std::vector<int> done, running, pending, failed, notRun;
+    std::vector<int> done, running, suspended, pending, failed, notRun;
     // Frames once done whose output is gone (missing) or is another file
     // now (replaced); `missing` holds both.
     std::vector<int> missing, replaced;
+    // Frames whose record proves nothing (farm/run/Records.h), and why.
+    std::vector<DamagedRecord> damaged;
     std::vector<FrameRecord> failures;  // the record of each failed frame
     std::vector<TaskEnding> endings;    // why the frames that never ran did not
     // Jobs pending for a reason that will not clear as they are, and for
@@ -35,6 +37,9 @@ struct RunState {
     std::vector<std::string> neverStart, waiting;
     std::vector<std::string> activeJobs;  // the run's jobs Slurm still runs or holds
     bool tasksActive = false;             // some of them are array tasks, not only report jobs
+    // Lines said after the state: "warning: ..." and "note: ..." (files
+    // ignored, where the run was found, a full disk).
+    std::vector<std::string> remarks;
 
     // No job of the run is left in Slurm.
     bool Finished() const { return activeJobs.empty(); }
@@ -43,28 +48,31 @@ struct RunState {
     bool TasksEnded() const { return !tasksActive; }
     bool AllDone() const
     {
-        return running.empty() && pending.empty() && failed.empty() && notRun.empty() && missing.empty();
+        return running.empty() && suspended.empty() && pending.empty() && failed.empty() && notRun.empty() &&
+               missing.empty() && damaged.empty();
     }
-    // The frames a retry renders: failed, never run or missing, in order.
+    // The frames a retry renders: failed, never run, missing or with a
+    // damaged record, in order.
     std::vector<int> ToRender() const;
 };
 
 // Every job id of the run, arrays and final jobs.
 std::vector<std::string> RunJobs(const std::vector<Submission>& submissions);
 
-// The output of `frame` as it stands now, or nothing when there is none.
-using OutputLookup = std::function<std::optional<OutputStamp>(int frame)>;
+// The output (or input) file of `frame` as it stands now, or nothing when
+// there is none.
+using FileLookup = std::function<std::optional<FileIdentity>(int frame)>;
 
-// A frame with an ok record is done while its output is the one the record
-// names (only its presence counts for records without a stamp). Any other
-// frame follows the task of the latest submission that holds it: running
-// or pending while Slurm says so, else missing when it was done, failed
-// when it has a failed record, else never ran, with how its task ended
-// from Slurm, or from the task's record once Slurm has forgotten it.
+// A frame with an ok record is done while its output is the file the
+// record names. Any other frame follows the task of the latest submission
+// that holds it: running, suspended or pending while Slurm says so, else
+// missing when it was done, damaged when its record is, failed when it has
+// a failed record, else never ran, with how its task ended from Slurm, or
+// from the task's record once Slurm has forgotten it. Stray files of the
+// status room are noted.
 RunState ComputeRunState(const FarmManifest& manifest, const std::vector<Submission>& submissions,
-                         const std::vector<FrameRecord>& records,
-                         const std::map<std::pair<std::string, int>, TaskRecord>& tasks,
-                         const std::vector<LiveJob>& live, const OutputLookup& outputNow);
+                         const RunRecords& records, const std::map<std::pair<std::string, int>, TaskRecord>& tasks,
+                         const std::vector<LiveJob>& live, const FileLookup& outputNow);
 
 // The state as `veldra farm status` prints it, for the run in `runPath`.
 std::string FormatRunState(const RunState& state, const FarmManifest& manifest,

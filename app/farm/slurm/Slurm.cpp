@@ -1,6 +1,7 @@
 #include "farm/slurm/Slurm.h"
 
 #include <climits>
+#include <csignal>
 #include <cstring>
 
 #include "farm/run/FarmFolder.h"
@@ -88,6 +89,24 @@ std::string SubmitBatch(const std::vector<std::string>& args)
     return id;
 }
 
+bool MaybeSubmitted(const Failure& failure)
+{
+    const std::string what = failure.what();
+    return what.find("timed out") != std::string::npos || what.find("Zero Bytes were transmitted") != std::string::npos;
+}
+
+std::optional<std::string> FindJobByComment(const std::string& name, const std::string& comment)
+{
+    const std::string text = RunSlurm(
+        "squeue", {"--noheader", "--me", "--states=all", "--name=" + name, "--Format=ArrayJobID:|,Comment:|"});
+    for (const std::string& line : LinesOf(text)) {
+        const std::size_t bar = line.find('|');
+        if (bar != std::string::npos && line.compare(bar + 1, std::string::npos, comment + "|") == 0)
+            return line.substr(0, bar);
+    }
+    return std::nullopt;
+}
+
 void CancelJobs(const std::vector<std::string>& jobs)
 {
     if (!jobs.empty())
@@ -154,6 +173,8 @@ bool IsRunning(const std::string& state)
     return state == "RUNNING" || state == "COMPLETING" || state == "CONFIGURING" || state == "STAGE_OUT";
 }
 
+bool IsSuspended(const std::string& state) { return state == "SUSPENDED" || state == "STOPPED"; }
+
 std::optional<PendingReason> ReadPendingReason(const std::string& reason)
 {
     static const struct {
@@ -193,11 +214,14 @@ std::string EndingOf(const LiveJob& job)
     if (StartsWith(state, "COMPLETED"))
         return "completed";
     if (StartsWith(state, "FAILED")) {
-        if (job.reason == "JobLaunchFailure")
-            return "could not be launched (Slurm could not open its log or enter its folder)";
+        // A task killed outright (SIGKILL: out of memory, say) is called a
+        // launch failure too, with nothing but the signal as its status.
         const int signal = job.exitStatus & 0x7f;
+        const bool killed = signal != 0 && job.exitStatus == signal;
+        if (job.reason == "JobLaunchFailure" && !killed)
+            return "could not be launched (Slurm could not open its log or enter its folder)";
         if (signal != 0)
-            return "was ended by " + SignalWords(signal);
+            return EndedBySignal(signal);
         return "failed with exit code " + std::to_string(job.exitStatus >> 8);
     }
     static const std::pair<const char*, const char*> endings[] = {
@@ -215,6 +239,12 @@ std::string EndingOf(const LiveJob& job)
             return words;
     }
     return "ended (" + state + ")";
+}
+
+std::string EndedBySignal(int signal)
+{
+    return "was ended by " + SignalWords(signal) +
+           (signal == SIGKILL ? ": out of memory (the kernel kills so), or killed by hand" : "");
 }
 
 std::string SlurmOutputPath(const std::string& folder, const std::string& name, const std::string& fallback)

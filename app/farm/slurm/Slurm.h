@@ -8,11 +8,23 @@
 #include <string>
 #include <vector>
 
+#include "messages/Failure.h"
+
 // Job ids as Slurm's commands take them: "120,121".
 std::string JobList(const std::vector<std::string>& jobs);
 
 // Submits a batch job: `sbatch --parsable ARGS...`; returns the job id.
 std::string SubmitBatch(const std::vector<std::string>& args);
+
+// True when sbatch failed as `failure` says in a way that may have left a
+// job all the same: its request went out, and the controller did not
+// answer in time (it may be frozen, or busy, and make the job later).
+bool MaybeSubmitted(const Failure& failure);
+
+// The id of the user's job named `name` whose comment is `comment`, if
+// Slurm knows one (for an array, the array's id); throws Failure when
+// squeue fails.
+std::optional<std::string> FindJobByComment(const std::string& name, const std::string& comment);
 
 // Cancels the jobs (and every task of the arrays) in `jobs`.
 void CancelJobs(const std::vector<std::string>& jobs);
@@ -39,6 +51,8 @@ std::vector<LiveJob> ParseQueue(const std::string& text);
 // Still to run or running, as opposed to ended one way or another.
 bool IsActive(const std::string& state);
 bool IsRunning(const std::string& state);
+// Held in the middle of running (suspended by an operator, or stopped).
+bool IsSuspended(const std::string& state);
 
 // Why a job is pending, when that matters to someone waiting for it.
 struct PendingReason {
@@ -53,6 +67,10 @@ struct PendingReason {
 // reasons every job meets on its way (priority, resources, a dependency
 // that is still running).
 std::optional<PendingReason> ReadPendingReason(const std::string& reason);
+
+// How a process ended by `signal` ended, in words that follow its name:
+// "was ended by signal 9 (Killed): out of memory...".
+std::string EndedBySignal(int signal);
 
 // How an ended job or task ended, in words that follow "task 3 of job 120":
 // "completed", "failed with exit code 2", "timed out", "was cancelled"...

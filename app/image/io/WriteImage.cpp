@@ -131,7 +131,8 @@ WriteOutcome WriteImage(const std::string& path, const std::string& format, cons
         pixels = packed.data();
         stride = OIIO::AutoStride;
     }
-    EncodeInMemory(*output, path, header, pixels, stride,
-                   [&](const unsigned char* bytes, std::size_t size) { ReplaceFileContents(path, bytes, size); });
+    EncodeInMemory(*output, path, header, pixels, stride, [&](const unsigned char* bytes, std::size_t size) {
+        outcome.written = ReplaceFileContents(path, bytes, size);
+    });
     return outcome;
 }
