@@ -1,7 +1,6 @@
 // veldra's side of the image commands: the image program takes this
 // process's place, with the same command line, pid and signals.
 #include <cerrno>
-#include <cstring>
 #include <unistd.h>
 
 #include "ImageCommand.h"
@@ -13,5 +12,5 @@ int RunImageCommand(const Arguments&, char** argv)
     const std::string program = InstalledFile(kImageProgram);
     argv[0] = const_cast<char*>(program.c_str());
     execv(program.c_str(), argv);
-    throw Failure(program, std::string("cannot run the image program: ") + std::strerror(errno));
+    throw FileError::OfSystemError(program, "cannot run the image program", errno);
 }

@@ -2,9 +2,10 @@
 // filter module exactly as the host application's post-production queue
 // does.
 //
-// Exit codes: 0 when the work asked for is done, 2 for a command line veldra
-// cannot take (a usage error: its help, or a line naming the mistake, on
-// standard error), 1 for every other failure.
+// Exit codes: 0 when the work asked for is done; for a failure, its kind's
+// (messages/FailureKind.h): 2 for a command line veldra cannot take (a usage
+// error or a bad value: its help, or a line naming the mistake, on standard
+// error), 1 for every other failure.
 //
 // Two programs are made from this file: veldra, and the image program
 // veldra-images (render/InstalledFiles.h), the only one that loads the
@@ -28,8 +29,8 @@
 
 namespace {
 
-constexpr int kFailed = 1;
-constexpr int kUsageError = 2;
+constexpr int kFailed = FactsOf(FailureKind::Failed).exitCode;
+constexpr int kUsageError = FactsOf(FailureKind::Usage).exitCode;
 
 int Run(const Arguments& arguments, char** argv)
 {
@@ -63,19 +64,14 @@ int main(int argc, char** argv)
 {
     RouteLibraryMessages();
     CatchInterrupts();
-    Arguments arguments;
     try {
-        arguments = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+        return Run(ParseArguments(std::vector<std::string>(argv + 1, argv + argc)), argv);
     } catch (const Failure& failure) {
         std::fprintf(stderr, "veldra: %s\n", failure.what());
-        return kUsageError;
-    }
-    try {
-        return Run(arguments, argv);
-    } catch (const Failure& failure) {
-        std::fprintf(stderr, "veldra: %s\n", failure.what());
+        return FactsOf(failure.Kind()).exitCode;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "veldra: out of memory\n");
+        return FactsOf(FailureKind::Memory).exitCode;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "veldra: unexpected error: %s\n", error.what());
     }

@@ -20,12 +20,24 @@ foreach(library IN LISTS veldra_libraries)
 endforeach()
 
 # The Python package, where the system's Python looks for modules installed
-# under the prefix (/usr/local/lib/python3.11/dist-packages for the default
-# prefix); it finds the module and host libraries in PREFIX/lib/veldra. Its
-# own install component, so that the Debian packaging puts it in a package
-# of its own, python3-veldra.
+# under the prefix (/usr/local/lib/python3.11/dist-packages/veldra for the
+# default prefix); it finds the module and host libraries in
+# PREFIX/lib/veldra. Its own install component, so that the Debian packaging
+# puts it in a package of its own, python3-veldra.
+#
+# The component `wheel`, which only `pip install` asks for (setup.py),
+# installs the package whole in PREFIX/veldra: the extension with the module
+# and the host libraries beside it, where it finds them through its first
+# run path.
 if(TARGET veldra_python)
-  file(RELATIVE_PATH python_to_module /prefix/${VELDRA_PYTHON_FOLDER} /prefix/lib/veldra)
-  set_target_properties(veldra_python PROPERTIES INSTALL_RPATH "$ORIGIN/${python_to_module}")
-  install(TARGETS veldra_python LIBRARY DESTINATION ${VELDRA_PYTHON_FOLDER} COMPONENT python)
+  file(RELATIVE_PATH python_to_module /prefix/${VELDRA_PYTHON_FOLDER}/veldra /prefix/lib/veldra)
+  set_target_properties(veldra_python PROPERTIES INSTALL_RPATH "$ORIGIN:$ORIGIN/${python_to_module}")
+  install(TARGETS veldra_python LIBRARY DESTINATION ${VELDRA_PYTHON_FOLDER}/veldra COMPONENT python)
+  install(TARGETS veldra_python veldra_flt ${veldra_libraries} LIBRARY DESTINATION veldra COMPONENT wheel
+          EXCLUDE_FROM_ALL)
+  foreach(package IN ITEMS "${VELDRA_PYTHON_FOLDER}/veldra;python" "veldra;wheel;EXCLUDE_FROM_ALL")
+    list(POP_FRONT package folder component)
+    install(FILES python/veldra.pyi DESTINATION ${folder} RENAME __init__.pyi COMPONENT ${component} ${package})
+    install(FILES python/py.typed DESTINATION ${folder} COMPONENT ${component} ${package})
+  endforeach()
 endif()

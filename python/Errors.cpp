@@ -11,6 +11,24 @@ namespace {
 std::mutex queueLock;
 std::deque<std::string> queued;
 
+// Raises the exception of the failure's kind. A file's carries the file
+// and the system's code for the cause, as Python's own errors do, so that
+// Python picks FileNotFoundError, PermissionError... by the code, and its
+// message reads "[Errno N] PROBLEM: 'FILE'".
+void RaiseFailure(const Failure& failure)
+{
+    const py::object type = py::module_::import("builtins").attr(FactsOf(failure.Kind()).pythonError);
+    if (failure.Kind() != FailureKind::File || failure.Subject().empty()) {
+        PyErr_SetString(type.ptr(), failure.what());
+        return;
+    }
+    const auto* file = dynamic_cast<const FileError*>(&failure);
+    const py::object code = file && file->ErrorNumber() != 0 ? py::object(py::int_(file->ErrorNumber()))
+                                                             : py::object(py::none());
+    const py::object error = type(code, failure.Problem(), failure.Subject());
+    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
+}
+
 }  // namespace
 
 void TranslateFailures()
@@ -18,10 +36,8 @@ void TranslateFailures()
     py::register_exception_translator([](std::exception_ptr thrown) {
         try {
             std::rethrow_exception(thrown);
-        } catch (const FileError& failure) {
-            PyErr_SetString(PyExc_OSError, failure.what());
         } catch (const Failure& failure) {
-            PyErr_SetString(PyExc_ValueError, failure.what());
+            RaiseFailure(failure);
         }
     });
 }

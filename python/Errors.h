@@ -1,7 +1,7 @@
-// veldra's failures and warnings as Python's: a FileError (a file that
-// cannot be read or written) is an OSError, any other Failure (a value
-// veldra cannot take) a ValueError, both with the command line's one-line
-// message, which names the file. Warnings, from whichever thread says
+// veldra's failures and warnings as Python's: a Failure raises the
+// exception of its kind (messages/FailureKind.h), with the command line's
+// one-line message, which names the file; an OSError has its filename, and
+// its errno where the cause has one. Warnings, from whichever thread says
 // them, become Python UserWarnings on the thread that called veldra.
 #pragma once
 
@@ -15,8 +15,7 @@ namespace py = pybind11;
 // How a warning tells a Python user to keep alpha.
 constexpr const char* kKeepAlpha = "alpha=\"keep\"";
 
-// Translates Failure and FileError wherever the module's functions throw
-// them.
+// Translates Failure wherever the module's functions throw it.
 void TranslateFailures();
 
 // Sends veldra's warnings to a queue that IssueWarnings empties.

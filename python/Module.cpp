@@ -48,6 +48,12 @@ sequences, exactly as `veldra render` does; Params holds the filter's
 settings. Results have the bytes `veldra render` writes for the same
 pictures and settings.)";
     module.attr("__version__") = VELDRA_RELEASE;
+    // Each docstring starts with its function's signature as Python writes
+    // it ("NAME(ARGUMENTS)\n--\n\n"), which help() and inspect.signature()
+    // read; pybind11's own would type every argument as `object`. The types
+    // are in the stub, veldra.pyi.
+    py::options options;
+    options.disable_function_signatures();
     // Libraries' own complaints (libpng's) become part of the error that
     // names the file, as in the command line's messages.
     RouteLibraryMessages();
@@ -56,5 +62,8 @@ pictures and settings.)";
     AddParams(module);
     AddTurn(module);
     AddRender(module);
-    module.def("module_info", &ModuleInfo, R"(What the filter module says about itself, as `veldra info` prints it.)");
+    module.def("module_info", &ModuleInfo, R"(module_info()
+--
+
+What the filter module says about itself, as `veldra info` prints it.)");
 }

@@ -24,11 +24,13 @@ Params CheckedParams(const std::string& what, const ParamBlock& block)
     Params params{ParamsOf(block)};
     const RotationParams& p = params.fields;
     if (!AxisWordOf(p.axis))
-        throw Failure(what, "damaged: its axis code " + std::to_string(p.axis) + " is none of x, y, z");
+        throw Failure(what, "damaged: its axis code " + std::to_string(p.axis) + " is none of x, y, z",
+                      FailureKind::Data);
     if (!PivotWordOf(p.pivot))
-        throw Failure(what, "damaged: its pivot code " + std::to_string(p.pivot) + " is none of lower, center, upper");
+        throw Failure(what, "damaged: its pivot code " + std::to_string(p.pivot) + " is none of lower, center, upper",
+                      FailureKind::Data);
     if (!std::isfinite(p.startAngle) || !std::isfinite(p.endAngle))
-        throw Failure(what, "damaged: an angle is not a finite number");
+        throw Failure(what, "damaged: an angle is not a finite number", FailureKind::Data);
     return params;
 }
 
@@ -54,8 +56,10 @@ ParamBlock BytesToBlock(py::handle value)
         throw py::error_already_set();
     const std::string bytes = copy;
     if (bytes.size() != kParamBlockSize)
-        throw Failure("block", "not a parameter block: " + std::to_string(bytes.size()) + " bytes, not " +
-                                   std::to_string(kParamBlockSize));
+        throw Failure(
+            "block",
+            "not a parameter block: " + std::to_string(bytes.size()) + " bytes, not " + std::to_string(kParamBlockSize),
+            FailureKind::Data);
     ParamBlock block;
     std::memcpy(block.data(), bytes.data(), block.size());
     return block;
@@ -94,33 +98,40 @@ their blocks are equal, and bytes(params) is the block as veldra's
                      params.fields.endAngle = DegreesOf(end, "end");
                      return params;
                  }),
-             py::arg("axis") = "x", py::arg("pivot") = "center", py::arg("start") = 0.0, py::arg("end") = 0.0)
+             py::arg("axis") = "x", py::arg("pivot") = "center", py::arg("start") = 0.0, py::arg("end") = 0.0,
+             "__init__(self, axis='x', pivot='center', start=0.0, end=0.0)\n--\n\n")
         .def_property(
             "axis", [](const Params& p) { return AxisWordOf(p.fields.axis); },
-            [](Params& p, const py::object& word) { p.fields.axis = AxisValue("axis", WordOf(word, "axis")); })
+            [](Params& p, const py::object& word) { p.fields.axis = AxisValue("axis", WordOf(word, "axis")); },
+            "The axis of the turn: \"x\", \"y\" or \"z\".")
         .def_property(
             "pivot", [](const Params& p) { return PivotWordOf(p.fields.pivot); },
-            [](Params& p, const py::object& word) { p.fields.pivot = PivotValue("pivot", WordOf(word, "pivot")); })
+            [](Params& p, const py::object& word) { p.fields.pivot = PivotValue("pivot", WordOf(word, "pivot")); },
+            "The pivot: \"lower\", \"center\" or \"upper\" (\"centre\" is taken as \"center\").")
         .def_property(
             "start", [](const Params& p) { return static_cast<double>(p.fields.startAngle); },
-            [](Params& p, const py::object& degrees) { p.fields.startAngle = DegreesOf(degrees, "start"); })
+            [](Params& p, const py::object& degrees) { p.fields.startAngle = DegreesOf(degrees, "start"); },
+            "The angle in degrees at the first frame of the filter's range.")
         .def_property(
             "end", [](const Params& p) { return static_cast<double>(p.fields.endAngle); },
-            [](Params& p, const py::object& degrees) { p.fields.endAngle = DegreesOf(degrees, "end"); })
+            [](Params& p, const py::object& degrees) { p.fields.endAngle = DegreesOf(degrees, "end"); },
+            "The angle in degrees at the last frame of the filter's range.")
         .def_static(
             "load",
             [](const py::object& path) {
                 const std::string file = PathOf(path, "path");
                 return CheckedParams(file, ReadParamFile(file));
             },
-            py::arg("path"), "The parameter block stored in the file at path.")
+            py::arg("path"), "load(path)\n--\n\nThe parameter block stored in the file at path.")
         .def(
             "save",
             [](const Params& p, const py::object& path) { WriteParamFile(PathOf(path, "path"), BlockOf(p.fields)); },
-            py::arg("path"), "Stores the block in the file at path, replacing it whole or not at all.")
+            py::arg("path"),
+            "save(self, path)\n--\n\nStores the block in the file at path, replacing it whole or not at all.")
         .def_static(
             "from_bytes", [](const py::object& bytes) { return CheckedParams("block", BytesToBlock(bytes)); },
-            py::arg("block"), "The Params of a 20-byte block; ValueError says why a block is not one.")
+            py::arg("block"),
+            "from_bytes(block)\n--\n\nThe Params of a 20-byte block; ValueError says why a block is not one.")
         .def("__bytes__", &BytesOf)
         .def("__eq__",
              [](const Params& a, const py::object& b) -> py::object {

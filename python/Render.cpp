@@ -35,7 +35,8 @@ RenderRequest RequestOf(const py::object& input, const py::object& output, const
             request.frames = list;
         } else {
             if (list.Count() != 1)
-                throw Failure("frames", request.input + " is a single image; give one frame number");
+                throw Failure("frames", request.input + " is a single image; give one frame number",
+                              FailureKind::Value);
             request.frame = list.First();
         }
     }
@@ -176,10 +177,14 @@ py::list Render(const py::object& input, const py::object& output, const py::obj
 
 void AddRender(py::module_& module)
 {
-    module.def("render", IssuingWarnings(&Render), py::arg("input"), py::arg("output"), py::arg("frames") = py::none(),
-               py::arg("range") = py::none(), py::arg("params") = py::none(), py::arg("alpha") = "filter",
-               py::arg("depth") = py::none(), py::arg("jobs") = py::none(), py::arg("progress") = py::none(),
-               R"(Runs a frame or a sequence of files through the filter, exactly as veldra render does.
+    module.def(
+        "render", IssuingWarnings(&Render), py::arg("input"), py::arg("output"), py::arg("frames") = py::none(),
+        py::arg("range") = py::none(), py::arg("params") = py::none(), py::arg("alpha") = "filter",
+        py::arg("depth") = py::none(), py::arg("jobs") = py::none(), py::arg("progress") = py::none(),
+        R"(render(input, output, frames=None, range=None, params=None, alpha='filter', depth=None, jobs=None, progress=None)
+--
+
+Runs a frame or a sequence of files through the filter, exactly as veldra render does.
 
 input and output are image files or sequence patterns (shot.####.exr,
 shot.%04d.png). frames: for a pattern, the frames to render ("1-100x2,150",

@@ -39,20 +39,23 @@ OIIO::TypeDesc PixelType(const py::array& image)
 }
 
 // The array as a picture: checked, and C-contiguous (copied only when it
-// is not).
+// is not). (height, width) is grey, as (height, width, 1).
 py::array PictureOf(const py::object& value, PixelArray& pixels)
 {
     if (!py::isinstance<py::array>(value))
-        ThrowTypeError(kImage, "a NumPy array of shape (height, width, 3 or 4)", value);
+        ThrowTypeError(kImage, "a NumPy array of shape (height, width) or (height, width, 1 to 4)", value);
     py::array image = py::reinterpret_borrow<py::array>(value);
     pixels.type = PixelType(image);
-    if (image.ndim() != 3 || (image.shape(2) != 3 && image.shape(2) != 4))
-        throw Failure(kImage, "shape " + py::str(py::tuple(image.attr("shape"))).cast<std::string>() +
-                                  " is not (height, width, 3) or (height, width, 4)");
-    CheckFrameShape(kImage, image.shape(1), image.shape(0), 1, static_cast<int>(image.shape(2)));
+    const py::ssize_t channels = image.ndim() == 3 ? image.shape(2) : 1;
+    if ((image.ndim() != 2 && image.ndim() != 3) || channels < 1 || channels > 4)
+        throw Failure(kImage,
+                      "shape " + py::str(py::tuple(image.attr("shape"))).cast<std::string>() +
+                          " is not (height, width) or (height, width, channels) with 1 to 4 channels",
+                      FailureKind::Value);
+    CheckFrameShape(kImage, image.shape(1), image.shape(0), 1, static_cast<int>(channels));
     pixels.width = static_cast<int>(image.shape(1));
     pixels.height = static_cast<int>(image.shape(0));
-    pixels.channels = static_cast<int>(image.shape(2));
+    pixels.channels = static_cast<int>(channels);
     CheckFrameMemory(kImage, pixels.width, pixels.height, pixels.channels);
     image = py::array::ensure(image, py::array::c_style | py::detail::npy_api::NPY_ARRAY_ALIGNED_);
     if (!image)
@@ -70,15 +73,17 @@ py::array Turn(const py::object& image, const py::object& params, const py::obje
     const int current = FrameNumberOf(frame, "frame");
     const FrameSpan span = range.is_none() ? FrameSpan{current, current} : SpanOf(range, "range");
     if (current < span.first || current > span.last)
-        throw Failure("range", "frame " + std::to_string(current) + " lies outside the filter's range " +
-                                   std::to_string(span.first) + "-" + std::to_string(span.last));
+        throw Failure("range",
+                      "frame " + std::to_string(current) + " lies outside the filter's range " +
+                          std::to_string(span.first) + "-" + std::to_string(span.last),
+                      FailureKind::Value);
     const AlphaMode mode = AlphaValue("alpha", WordOf(alpha, "alpha"));
     if (!py::isinstance<py::bool_>(premultiplied))
         ThrowTypeError("premultiplied", "True or False", premultiplied);
     const ColourAlpha colour = premultiplied.cast<bool>() ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
     const LoadedModule& module = SharedModule();
 
-    py::array result(source.dtype(), std::vector<py::ssize_t>{input.height, input.width, input.channels});
+    py::array result(source.dtype(), std::vector<py::ssize_t>(source.shape(), source.shape() + source.ndim()));
     PixelArray output = input;
     output.data = result.mutable_data();
     {
@@ -107,11 +112,16 @@ void AddTurn(py::module_& module)
 {
     module.def("turn", IssuingWarnings(&Turn), py::arg("image"), py::arg("params"), py::arg("frame") = 0,
                py::arg("range") = py::none(), py::arg("alpha") = "filter", py::arg("premultiplied") = false,
-               R"(The picture turned by the filter, as a new array of the same shape and dtype.
+               R"(turn(image, params, frame=0, range=None, alpha='filter', premultiplied=False)
+--
 
-image is a NumPy array of shape (height, width, 3) or (height, width, 4) and
-dtype uint8, uint16, float16 or float32; the fourth channel is alpha. The
-filter works on 16-bit values: 8-bit values are scaled by 257, float values
+The picture turned by the filter, as a new array of the same shape and dtype.
+
+image is a NumPy array of dtype uint8, uint16, float16 or float32 and shape
+(height, width) or (height, width, 1) for grey, (height, width, 2) for grey
+and alpha, (height, width, 3) for colour or (height, width, 4) for colour
+and alpha; grey is turned as veldra render turns grey files. The filter
+works on 16-bit values: 8-bit values are scaled by 257, float values
 clamped to 0..1, exactly as veldra render reads files, and the result is
 converted back as veldra render writes them, so the values equal what the
 command writes for the same picture and settings.

@@ -54,6 +54,12 @@ test_packages=(
   python3-numpy        # the arrays the Python package takes and gives
   python3-pytest       # the Python package's tests
   python3-openimageio  # pictures in the Python tests and the README's example
+  python3-venv         # the Python package installed by pip into a virtual environment, as its test does
+  python3-pip          # pip, which installs it there
+  python3-setuptools   # the Python package's build backend (setup.py drives the CMake build)
+  python3-wheel        # the wheel that pip and python3 -m build make
+  python3-build        # python3 -m build: scripts/release.sh's wheel
+  mypy                 # the Python tests check the package's types with mypy --strict
 )
 
 # The render benchmark times OpenCV's warp beside ours (bench/run-benchmarks.sh).

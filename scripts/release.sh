@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds a release into dist/: the Debian packages, veldra and
-# python3-veldra (checked with lintian),
-# the Windows installer (the 32-bit and the 64-bit module), the source
-# archive (git archive of HEAD) and
-# SHA256SUMS over the three. Installs what it needs first. The packages are
-# built from the working tree and the archive from HEAD, so the tree must
-# have no uncommitted changes.
+# python3-veldra (checked with lintian), the Windows installer (the 32-bit
+# and the 64-bit module), the source archive (git archive of HEAD), the
+# Python package's wheel for this platform (built from that archive, as pip
+# builds it) and SHA256SUMS over them. Installs what it needs first. The
+# packages are built from the working tree and the archive from HEAD, so the
+# tree must have no uncommitted changes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,6 +35,10 @@ rm -rf dist
 mkdir dist
 cp "${debs[@]}" "$installer" dist/
 git archive --format=tar.gz --prefix="veldra-$version/" -o "dist/veldra-$version.tar.gz" HEAD
-(cd dist && sha256sum -- *.deb *.exe *.tar.gz >SHA256SUMS)
+unpacked="$(mktemp -d)"
+trap 'rm -rf "$unpacked"' EXIT
+tar -C "$unpacked" -xzf "dist/veldra-$version.tar.gz"
+/usr/bin/python3 -m build --wheel --no-isolation --outdir dist "$unpacked/veldra-$version"
+(cd dist && sha256sum -- *.deb *.exe *.tar.gz *.whl >SHA256SUMS)
 echo "release.sh: dist/ holds veldra $version:"
 ls -l dist

@@ -85,7 +85,7 @@ Arguments ParseArguments(const std::vector<std::string>& words)
         arguments.command = Arguments::Command::Farm;
         arguments.farm = ParseFarmArguments(rest);
     } else {
-        throw Failure(command, "unknown command (see 'veldra --help')");
+        throw Failure(command, "unknown command (see 'veldra --help')", FailureKind::Usage);
     }
     return arguments;
 }

@@ -67,8 +67,10 @@ void RefuseFarmsOwnSbatchOptions(const std::string& command, const std::vector<s
     static const std::string shortNames = "aoedD";
     static const std::string flags = "HhkOQsVvW";  // short options without a value
     const auto refuse = [&](const std::string& word, const std::string& option) {
-        throw Failure(command, "'-- " + word + "': the farm sets " + option +
-                                   " itself for every job of the run, so it cannot be given to sbatch");
+        throw Failure(command,
+                      "'-- " + word + "': the farm sets " + option +
+                          " itself for every job of the run, so it cannot be given to sbatch",
+                      FailureKind::Usage);
     };
     for (const std::string& word : words) {
         if (word.compare(0, 2, "--") == 0 && word.size() > 2) {
@@ -114,9 +116,9 @@ void ReadSubmit(const std::vector<std::string>& words, FarmArguments& farm)
     TakeRenderWords(reader, "farm submit", words, farm, parsed);
     RefuseFarmsOwnSbatchOptions("farm submit", farm.sbatchExtra);
     if (farm.chunk == 0)
-        throw Failure("farm submit", "give --chunk N, the frames each array task renders");
+        throw Failure("farm submit", "give --chunk N, the frames each array task renders", FailureKind::Usage);
     if (parsed.dryRun)
-        throw Failure("farm submit", "--dry-run writes nothing; use it with veldra render");
+        throw Failure("farm submit", "--dry-run writes nothing; use it with veldra render", FailureKind::Usage);
     farm.saveParamsFile = parsed.saveParamsFile;
 }
 
@@ -134,7 +136,7 @@ void ReadChunk(const std::vector<std::string>& words, FarmArguments& farm)
     Arguments parsed;
     TakeRenderWords(render, "farm chunk", renderWords, farm, parsed);
     if (!farm.render.frames)
-        throw Failure("farm chunk", "give --frames");
+        throw Failure("farm chunk", "give --frames", FailureKind::Usage);
     farm.jobs = parsed.jobs > 0 ? parsed.jobs : 1;
     farm.sbatchExtra.clear();
 }
@@ -152,7 +154,7 @@ FarmArguments ParseFarmArguments(const std::vector<std::string>& words)
     const std::string action = words.empty() ? "" : words[0];
     const auto found = Actions().find(action);
     if (found == Actions().end())
-        throw Failure("farm " + action, "unknown action (see 'veldra farm --help')");
+        throw Failure("farm " + action, "unknown action (see 'veldra farm --help')", FailureKind::Usage);
     farm.action = found->second;
     const std::vector<std::string> rest(words.begin() + 1, words.end());
     if (farm.action == Action::Submit) {

@@ -180,7 +180,7 @@ std::string HelpText(const std::string& topic)
     for (const auto& [name, help] : kTopics)
         if (topic == name)
             return help;
-    throw Failure(topic, "unknown command (see 'veldra --help')");
+    throw Failure(topic, "unknown command (see 'veldra --help')", FailureKind::Usage);
 }
 
 std::string UsageText(const std::string& topic) { return topic.empty() ? kOverview : HelpText(topic); }

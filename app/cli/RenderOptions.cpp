@@ -129,5 +129,5 @@ void TakeRenderOperands(const std::string& command, const std::vector<std::strin
     render.input = operands[0];
     render.output = operands[1];
     if (render.frames && render.frame)
-        throw Failure("--frames and --frame", "give one or the other");
+        throw Failure("--frames and --frame", "give one or the other", FailureKind::Usage);
 }

@@ -51,33 +51,33 @@ std::vector<std::string> WordReader::Read(const std::vector<std::string>& words,
         } else {
             const auto longName = shortNames_.find(word.substr(0, 2));
             if (longName == shortNames_.end())
-                throw Failure(word.substr(0, 2), "unknown option for '" + command_ + "'");
+                throw Failure(word.substr(0, 2), "unknown option for '" + command_ + "'", FailureKind::Usage);
             name = longName->second;
             if (word.size() > 2)
                 attached = word.substr(2);
         }
         const auto found = options_.find(name);
         if (found == options_.end())
-            throw Failure(name, "unknown option for '" + command_ + "'");
+            throw Failure(name, "unknown option for '" + command_ + "'", FailureKind::Usage);
         const Option& option = found->second;
         const bool handOn = option.handOn == HandOn::Yes;
         if (option.flag) {
             if (attached)
-                throw Failure(name, "takes no value");
+                throw Failure(name, "takes no value", FailureKind::Usage);
             *option.flag = true;
             if (handOn)
                 handedOn_.push_back(word);
             continue;
         }
         if (!attached && i + 1 >= words.size())
-            throw Failure(name, "missing value");
+            throw Failure(name, "missing value", FailureKind::Usage);
         if (handOn)
             handedOn_.push_back(word);
         const std::string value = attached ? *attached : words[++i];
         if (handOn && !attached)
             handedOn_.push_back(value);
         if (value.empty())
-            throw Failure(name, "empty value");
+            throw Failure(name, "empty value", FailureKind::Value);
         option.handler(name, value);
     }
     return operands;
@@ -98,14 +98,14 @@ void ExpectOperands(const std::string& command, const std::vector<std::string>& 
                     std::size_t most)
 {
     if (operands.size() < least || operands.size() > most)
-        throw Failure(command, "wrong number of operands (see 'veldra " + command + " --help')");
+        throw Failure(command, "wrong number of operands (see 'veldra " + command + " --help')", FailureKind::Usage);
 }
 
 int IntegerValue(const std::string& option, const std::string& text, int low, int high, const std::string& expected)
 {
     const auto value = ParseInteger(text, low, high);
     if (!value)
-        throw Failure(option, "bad value '" + text + "' (expected " + expected + ")");
+        throw Failure(option, "bad value '" + text + "' (expected " + expected + ")", FailureKind::Value);
     return static_cast<int>(*value);
 }
 
@@ -116,6 +116,6 @@ float DegreesValue(const std::string& option, const std::string& text)
     const double value = text.empty() ? 0.0 : std::strtod(text.c_str(), &end);
     if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || errno != 0 || *end != '\0' ||
         !std::isfinite(value) || std::fabs(value) > 1e30)
-        throw Failure(option, "bad value '" + text + "' (expected an angle in degrees)");
+        throw Failure(option, "bad value '" + text + "' (expected an angle in degrees)", FailureKind::Value);
     return static_cast<float>(value);
 }

@@ -77,6 +77,6 @@ Value ChoiceValue(const std::string& option, const std::string& text, const std:
 {
     const auto found = choices.find(text);
     if (found == choices.end())
-        throw Failure(option, "bad value '" + text + "' (expected " + expected + ")");
+        throw Failure(option, "bad value '" + text + "' (expected " + expected + ")", FailureKind::Value);
     return found->second;
 }

@@ -62,7 +62,7 @@ void MakeFolder(const std::filesystem::path& folder)
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error)
-        throw Failure(folder.string(), "cannot make the output folder: " + error.message());
+        throw FileError::OfSystemError(folder.string(), "cannot make the output folder", error.value());
 }
 
 }  // namespace
@@ -101,7 +101,7 @@ int RunDemo(const Arguments& arguments)
     Progress progress(frameCount, !arguments.quiet);
     auto renderOne = [&](int worker, std::size_t index) {
         if (Interrupted())
-            throw Failure("demo interrupted; the frames written so far are complete");
+            throw Failure("demo interrupted; the frames written so far are complete", FailureKind::Interrupted);
         const FramePlan& plan = plans[index / kFramesPerTurn];
         const int frameNumber = static_cast<int>(index % kFramesPerTurn);
         const std::string path = plan.OutputOf(frameNumber);
@@ -118,7 +118,7 @@ int RunDemo(const Arguments& arguments)
     RunFrames(frameCount, static_cast<int>(filters.size()), renderOne, [&] { progress.FrameDone(); });
     progress.Finish();
     if (Interrupted())
-        throw Failure("demo interrupted; the frames written so far are complete");
+        throw Failure("demo interrupted; the frames written so far are complete", FailureKind::Interrupted);
 
     const std::string sheetPath = (folder / "contact-sheet.png").string();
     sheet.Write(sheetPath);

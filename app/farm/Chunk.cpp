@@ -61,7 +61,7 @@ int RunFarmChunk(const FarmArguments& arguments)
             request.frames = FrameList::Of({record.frame});
             for (int attempt = arguments.firstAttempt; !record.ok && attempt <= lastAttempt; ++attempt) {
                 if (Interrupted())
-                    throw Failure("interrupted before frame " + std::to_string(record.frame));
+                    throw Failure("interrupted before frame " + std::to_string(record.frame), FailureKind::Interrupted);
                 say(StartLine(record.frame, attempt));
                 record.attempts = attempt;
                 try {

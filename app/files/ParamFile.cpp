@@ -25,7 +25,7 @@ void CheckParamTag(const std::string& what, const ParamBlock& block)
         return;
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(tag));
-    throw Failure(what, std::string("not a parameter block of this filter (tag ") + text + ")");
+    throw Failure(what, std::string("not a parameter block of this filter (tag ") + text + ")", FailureKind::Data);
 }
 
 void WriteParamFile(const std::string& path, const ParamBlock& block, WriteAs kind)

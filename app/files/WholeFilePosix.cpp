@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <utility>
 #include <fcntl.h>
 #include <pwd.h>
@@ -17,8 +16,6 @@
 #include "files/TestFaults.h"
 
 namespace {
-
-std::string Cause(int error) { return std::strerror(error); }
 
 std::string KindOf(mode_t mode)
 {
@@ -35,7 +32,7 @@ std::string KindOf(mode_t mode)
 
 FileError NotAFile(const std::string& path, mode_t mode)
 {
-    return FileError(path, "is " + KindOf(mode) + ", not a file");
+    return FileError(path, "is " + KindOf(mode) + ", not a file", S_ISDIR(mode) ? EISDIR : 0);
 }
 
 std::string FolderOf(const std::string& path)
@@ -101,7 +98,7 @@ Descriptor OpenFolder(const std::string& path, int at, const std::string& folder
 {
     const int fd = openat(at, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        throw FileError(path, "cannot write: " + Cause(errno));
+        throw FileError::OfSystemError(path, "cannot write", errno);
     return Descriptor(fd);
 }
 
@@ -115,7 +112,7 @@ Landing WhereToWrite(const std::string& path, WriteAs kind)
     Landing landing{OpenFolder(path, AT_FDCWD, FolderOf(path)), FolderOf(path), NameOf(path)};
     for (int hops = 0; kind == WriteAs::UserFile; ++hops) {
         if (landing.name.empty() || landing.name == "." || landing.name == "..")
-            throw FileError(path, "is a folder, not a file");
+            throw FileError(path, "is a folder, not a file", EISDIR);
         const Descriptor entry(openat(landing.folder.Get(), landing.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
         struct stat link {};
         if (entry.Get() < 0 || fstat(entry.Get(), &link) != 0 || !S_ISLNK(link.st_mode))
@@ -124,17 +121,17 @@ Landing WhereToWrite(const std::string& path, WriteAs kind)
         const std::string which = linkPath == path ? "is a symbolic link"
                                                    : "leads through the symbolic link " + linkPath;
         if (hops >= 40)
-            throw FileError(path, which + ": " + Cause(ELOOP));
+            throw FileError::OfSystemError(path, which, ELOOP);
         struct stat folder {};
         if (fstat(landing.folder.Get(), &folder) != 0)
-            throw FileError(path, "cannot write: " + Cause(errno));
+            throw FileError::OfSystemError(path, "cannot write", errno);
         if (link.st_uid != geteuid() && link.st_uid != folder.st_uid)
             throw FileError(path, which + " owned by " + UserWords(link.st_uid) +
                                       ", neither you nor the folder's owner: not followed, nothing written");
         std::string target(PATH_MAX, '\0');
         const ssize_t length = readlinkat(entry.Get(), "", &target[0], target.size());
         if (length < 0)
-            throw FileError(path, which + " that cannot be read: " + Cause(errno));
+            throw FileError::OfSystemError(path, which + " that cannot be read", errno);
         target.resize(static_cast<std::size_t>(length));
         // A relative target is taken from the folder holding the link.
         Descriptor next = OpenFolder(path, landing.folder.Get(), FolderOf(target));
@@ -175,7 +172,7 @@ std::string RandomName(const std::string& target)
         for (int i = 0; i < 8; ++i)
             bytes[7 - i] = static_cast<unsigned char>(predictable >> (8 * i));
     } else if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
-        throw FileError(target, "cannot make a temporary name: " + Cause(errno));
+        throw FileError::OfSystemError(target, "cannot make a temporary name", errno);
     }
     static const char digits[] = "0123456789abcdef";
     std::string name = TemporaryNamePrefix(TemporaryNameTag());
@@ -202,11 +199,11 @@ public:
                 const int error = errno;
                 ReleasePendingFile(slot_);
                 if (error != EEXIST)
-                    throw FileError(target, "cannot write: " + Cause(error));
+                    throw FileError::OfSystemError(target, "cannot write", error);
             }
         }
         if (fd_ < 0)
-            throw FileError(target, "cannot write: " + Cause(EEXIST));
+            throw FileError::OfSystemError(target, "cannot write", EEXIST);
     }
     ~TemporaryFile()
     {
@@ -291,7 +288,7 @@ FileIdentity WriteWhole(const std::string& path, const void* data, std::size_t s
     struct stat old {};
     const bool exists = fstatat(landing.folder.Get(), landing.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists && !replace)
-        throw FileError(path, "exists already");
+        throw FileError(path, "exists already", EEXIST);
     // A record replaces whatever stands at its path in its own folder (a
     // link, a FIFO), never a folder, and keeps nothing of it.
     const bool replacing = exists && kind == WriteAs::UserFile;
@@ -314,9 +311,9 @@ FileIdentity WriteWhole(const std::string& path, const void* data, std::size_t s
     if (!error)
         error = PutInPlace(landing, temporary.Name(), replace);
     if (error == EEXIST && !replace)
-        throw FileError(path, "exists already");
+        throw FileError(path, "exists already", EEXIST);
     if (error)
-        throw FileError(path, "cannot write: " + Cause(error));
+        throw FileError::OfSystemError(path, "cannot write", error);
     // A new file is linked to its name: the temporary one goes.
     if (replace)
         temporary.Committed();
@@ -351,7 +348,7 @@ std::uint64_t RegularFileSize(const std::string& path)
 {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0)
-        throw FileError(path, "cannot open: " + Cause(errno));
+        throw FileError::OfSystemError(path, "cannot open", errno);
     if (!S_ISREG(info.st_mode))
         throw NotAFile(path, info.st_mode);
     return static_cast<std::uint64_t>(info.st_size);
@@ -363,7 +360,7 @@ std::string ReadFileHead(const std::string& path, std::size_t limit, Links links
     // than read it.
     struct stat before {};
     if ((links == Links::Follow ? stat(path.c_str(), &before) : lstat(path.c_str(), &before)) != 0)
-        throw FileError(path, "cannot open: " + Cause(errno));
+        throw FileError::OfSystemError(path, "cannot open", errno);
     if (S_ISLNK(before.st_mode))
         throw FileError(path, "is a symbolic link, not a file (not followed)");
     if (!S_ISREG(before.st_mode))
@@ -373,10 +370,10 @@ std::string ReadFileHead(const std::string& path, std::size_t limit, Links links
     const Descriptor file(
         open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == Links::Refuse ? O_NOFOLLOW : 0)));
     if (file.Get() < 0)
-        throw FileError(path, "cannot open: " + Cause(errno));
+        throw FileError::OfSystemError(path, "cannot open", errno);
     struct stat info {};
     if (fstat(file.Get(), &info) != 0)
-        throw FileError(path, "cannot read: " + Cause(errno));
+        throw FileError::OfSystemError(path, "cannot read", errno);
     if (!S_ISREG(info.st_mode))
         throw NotAFile(path, info.st_mode);
     // Room for what the file holds and a byte more (a file that grew shows
@@ -389,7 +386,7 @@ std::string ReadFileHead(const std::string& path, std::size_t limit, Links links
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            throw FileError(path, "cannot read: " + Cause(errno));
+            throw FileError::OfSystemError(path, "cannot read", errno);
         if (got == 0)
             break;
         done += static_cast<std::size_t>(got);

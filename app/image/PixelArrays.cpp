@@ -5,11 +5,54 @@
 #include <string>
 #include <vector>
 
+#include "image/io/ChannelPlan.h"
+
 namespace {
 
 constexpr OIIO::stride_t kFramePixel = sizeof(BMM_Color_64);
-// Rows of half values turned into floats at a time.
+// Rows converted at a time: the buffers a band needs stay a few rows long
+// whatever the frame's size.
 constexpr int kBandRows = 64;
+
+// The channels of an array as those of a file with the same channels: the
+// second of two and the fourth of four are alpha.
+ChannelPlan PlanOf(const PixelArray& pixels)
+{
+    OIIO::ImageSpec layout(pixels.width, pixels.height, pixels.channels, pixels.type);
+    layout.alpha_channel = pixels.channels == 2 || pixels.channels == 4 ? pixels.channels - 1 : -1;
+    return ChannelPlan::For(layout);
+}
+
+// `rows` rows of the array's values from `band` into 16-bit values at
+// `out`, each pixel `outStride` bytes after the one before. Half values
+// become float first, exactly, as the file reader reads them, through
+// `floats`, a band's worth. False when the library fails.
+bool BandToSixteenBits(const PixelArray& pixels, const void* band, int rows, std::vector<float>& floats,
+                       std::uint16_t* out, OIIO::stride_t outStride, bool& clamped)
+{
+    clamped = false;
+    if (pixels.type == OIIO::TypeDesc::FLOAT)
+        return FloatsToSixteenBits(static_cast<const float*>(band), pixels.channels, pixels.width, rows, out, outStride,
+                                   clamped);
+    if (pixels.type == OIIO::TypeDesc::HALF)
+        return OIIO::convert_image(pixels.channels, pixels.width, rows, 1, band, OIIO::TypeDesc::HALF, OIIO::AutoStride,
+                                   OIIO::AutoStride, OIIO::AutoStride, floats.data(), OIIO::TypeDesc::FLOAT,
+                                   OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride) &&
+               FloatsToSixteenBits(floats.data(), pixels.channels, pixels.width, rows, out, outStride, clamped);
+    return OIIO::convert_image(pixels.channels, pixels.width, rows, 1, band, pixels.type, OIIO::AutoStride,
+                               OIIO::AutoStride, OIIO::AutoStride, out, OIIO::TypeDesc::UINT16, outStride,
+                               OIIO::AutoStride, OIIO::AutoStride);
+}
+
+// `channels` of each of the frame's pixels, from `from` on (a channel of
+// its first pixel), into the array at `to`, each array pixel `toStride`
+// bytes after the one before.
+void StoreChannels(const std::uint16_t* from, int channels, const PixelArray& pixels, char* to, OIIO::stride_t toStride)
+{
+    OIIO::convert_image(channels, pixels.width, pixels.height, 1, from, OIIO::TypeDesc::UINT16, kFramePixel,
+                        OIIO::AutoStride, OIIO::AutoStride, to, pixels.type, toStride, OIIO::AutoStride,
+                        OIIO::AutoStride);
+}
 
 }  // namespace
 
@@ -26,39 +69,29 @@ bool FloatsToSixteenBits(const float* values, int channels, int width, int heigh
 Frame FrameOfPixels(const PixelArray& pixels, bool& clamped)
 {
     Frame frame = Frame::Make(static_cast<std::uint16_t>(pixels.width), static_cast<std::uint16_t>(pixels.height));
-    std::uint16_t* out = &frame.pixels[0].r;
-    bool converted = false;
+    // Red, green and blue lead each of the frame's pixels, so colour is
+    // converted into the frame in place; grey goes through a band of 16-bit
+    // values spread as a grey file's are.
+    const ChannelPlan plan = PlanOf(pixels);
+    const bool inPlace = pixels.channels >= 3;
+    const std::size_t rowValues = static_cast<std::size_t>(pixels.width) * pixels.channels;
+    const std::size_t bandValues = rowValues * std::min(pixels.height, kBandRows);
+    std::vector<float> floats(pixels.type == OIIO::TypeDesc::HALF ? bandValues : 0);
+    std::vector<std::uint16_t> values(inPlace ? 0 : bandValues);
     clamped = false;
-    if (pixels.type == OIIO::TypeDesc::FLOAT) {
-        converted = FloatsToSixteenBits(static_cast<const float*>(pixels.data), pixels.channels, pixels.width,
-                                        pixels.height, out, kFramePixel, clamped);
-    } else if (pixels.type == OIIO::TypeDesc::HALF) {
-        // Half values become float exactly, as the file reader reads them, a
-        // band of rows at a time, so that no whole frame of floats is held.
-        const std::size_t rowValues = static_cast<std::size_t>(pixels.width) * pixels.channels;
-        std::vector<float> values(rowValues * std::min(pixels.height, kBandRows));
-        converted = true;
-        for (int first = 0; converted && first < pixels.height; first += kBandRows) {
-            const int rows = std::min(kBandRows, pixels.height - first);
-            const char* band = static_cast<const char*>(pixels.data) + first * rowValues * sizeof(std::uint16_t);
-            bool bandClamped = false;
-            converted = OIIO::convert_image(pixels.channels, pixels.width, rows, 1, band, OIIO::TypeDesc::HALF,
-                                            OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride, values.data(),
-                                            OIIO::TypeDesc::FLOAT, OIIO::AutoStride, OIIO::AutoStride,
-                                            OIIO::AutoStride) &&
-                        FloatsToSixteenBits(values.data(), pixels.channels, pixels.width, rows,
-                                            &frame.pixels[static_cast<std::size_t>(first) * pixels.width].r,
-                                            kFramePixel, bandClamped);
-            clamped = clamped || bandClamped;
-        }
-    } else {
-        converted = OIIO::convert_image(pixels.channels, pixels.width, pixels.height, 1, pixels.data, pixels.type,
-                                        OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride, out,
-                                        OIIO::TypeDesc::UINT16, kFramePixel, OIIO::AutoStride, OIIO::AutoStride);
+    for (int first = 0; first < pixels.height; first += kBandRows) {
+        const int rows = std::min(kBandRows, pixels.height - first);
+        const char* band = static_cast<const char*>(pixels.data) + first * rowValues * pixels.type.size();
+        BMM_Color_64* target = frame.pixels + static_cast<std::size_t>(first) * pixels.width;
+        bool bandClamped = false;
+        // The library fails only for types it does not know.
+        if (!BandToSixteenBits(pixels, band, rows, floats, inPlace ? &target->r : values.data(),
+                               inPlace ? kFramePixel : OIIO::AutoStride, bandClamped))
+            throw std::logic_error(std::string("no conversion from ") + pixels.type.c_str());
+        clamped = clamped || bandClamped;
+        if (!inPlace)
+            plan.Spread(values.data(), pixels.channels, target, static_cast<std::size_t>(rows) * pixels.width);
     }
-    // The library fails only for types it does not know.
-    if (!converted)
-        throw std::logic_error(std::string("no conversion from ") + pixels.type.c_str());
     if (pixels.channels == 3)
         for (std::size_t i = 0; i < frame.PixelCount(); ++i)
             frame.pixels[i].a = 0xFFFF;
@@ -67,7 +100,11 @@ Frame FrameOfPixels(const PixelArray& pixels, bool& clamped)
 
 void StorePixels(const Frame& frame, const PixelArray& pixels)
 {
-    OIIO::convert_image(pixels.channels, pixels.width, pixels.height, 1, &frame.pixels[0].r, OIIO::TypeDesc::UINT16,
-                        kFramePixel, OIIO::AutoStride, OIIO::AutoStride, pixels.data, pixels.type, OIIO::AutoStride,
-                        OIIO::AutoStride, OIIO::AutoStride);
+    // Grey with alpha takes red and alpha, which are not side by side in
+    // the frame's pixels: each is stored on its own.
+    const OIIO::stride_t arrayPixel = static_cast<OIIO::stride_t>(pixels.channels * pixels.type.size());
+    char* out = static_cast<char*>(pixels.data);
+    StoreChannels(&frame.pixels[0].r, pixels.channels == 2 ? 1 : pixels.channels, pixels, out, arrayPixel);
+    if (pixels.channels == 2)
+        StoreChannels(&frame.pixels[0].a, 1, pixels, out + pixels.type.size(), arrayPixel);
 }

@@ -1,9 +1,9 @@
 // Pictures that other programs hold in memory (the Python package's NumPy
-// arrays): packed rows of RGB or RGBA pixels of 8- or 16-bit integers or
-// half or single floats, to and from the host's 16-bit frames. The numbers
-// are those files get: an array becomes the frame ReadImage makes of a file
-// of its type, and a frame becomes the values WriteImage's library stores in
-// one.
+// arrays): packed rows of grey, grey and alpha, RGB or RGBA pixels of 8- or
+// 16-bit integers or half or single floats, to and from the host's 16-bit
+// frames. The numbers are those files get: an array becomes the frame
+// ReadImage makes of a file of its type and channels, and a frame becomes
+// the values WriteImage's library stores in one.
 #pragma once
 
 #include <OpenImageIO/imageio.h>
@@ -17,18 +17,23 @@ struct PixelArray {
     OIIO::TypeDesc type;   // UINT8, UINT16, HALF or FLOAT
     int width = 0;
     int height = 0;
-    int channels = 4;  // 3: red, green, blue (opaque); 4: and alpha
+    // 1: grey (opaque); 2: grey and alpha; 3: red, green, blue (opaque);
+    // 4: and alpha. A file's channels mean that when the last of two or
+    // four is named alpha.
+    int channels = 4;
 };
 
 // A frame of the array's pixels: 8-bit values times 257, float values
 // clamped to 0..1 and rounded as the library rounds them (`clamped` says
-// whether any lay outside), RGB opaque. The size must have passed
+// whether any lay outside), grey in red, green and blue as a grey file
+// reads, without alpha opaque. The size must have passed
 // CheckFrameShape (image/io/InputChecks.h). Throws std::bad_alloc.
 Frame FrameOfPixels(const PixelArray& pixels, bool& clamped);
 
 // `frame`, of the array's size, stored into the array in its type, as the
-// library converts 16-bit values for a file of that type; a 3-channel array
-// gets no alpha.
+// library converts 16-bit values for a file of that type: red (grey), then
+// the rest of the array's channels, of which the last of two or four is
+// alpha.
 void StorePixels(const Frame& frame, const PixelArray& pixels);
 
 // What a warning says when float values were clamped.

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +16,7 @@ void KeepOutputIn(const std::string& path)
         return;
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0)
-        throw Failure(path, std::string("cannot write the log: ") + std::strerror(errno));
+        throw FileError::OfSystemError(path, "cannot write the log", errno);
     std::fflush(stdout);
     std::fflush(stderr);
     dup2(fd, STDOUT_FILENO);

@@ -36,7 +36,7 @@ RenderedFrame RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int fr
             warnings.alphaDropped.Say("the output format cannot hold alpha; transparent areas are written opaque");
         return RenderedFrame{*input, outcome.written};
     } catch (const std::bad_alloc&) {
-        throw Failure(inputPath, "not enough memory for this frame");
+        throw Failure(inputPath, "not enough memory for this frame", FailureKind::Memory);
     }
 }
 
@@ -52,7 +52,7 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
     auto renderOne = [&](int worker, std::size_t index) {
         const int frame = plan.frames.At(static_cast<std::int64_t>(index));
         if (stopped())
-            throw Failure("interrupted before frame " + std::to_string(frame));
+            throw Failure("interrupted before frame " + std::to_string(frame), FailureKind::Interrupted);
         RenderPlanFrame(plan, *filters[worker], frame, warnings);
     };
     try {
@@ -68,6 +68,7 @@ std::size_t RenderPlan(const FramePlan& plan, const LoadedModule& module, int jo
     }
     if (stopped())
         throw Failure("interrupted after the last frame; " + std::to_string(written) + " of " + std::to_string(count) +
-                      " frames written, each complete");
+                          " frames written, each complete",
+                      FailureKind::Interrupted);
     return written;
 }

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,27 +21,27 @@ void PlanInputs(const RenderRequest& request, FramePlan& plan)
     plan.inputFile = request.input;
     if (!plan.input) {
         if (request.frames)
-            throw Failure("--frames", request.input + " is a single image; give --frame N");
+            throw Failure("--frames", request.input + " is a single image; give --frame N", FailureKind::Value);
         plan.frames = FrameList::Of({request.frame.value_or(0)});
         if (access(request.input.c_str(), R_OK) != 0)
-            throw FileError(request.input, std::string("cannot open: ") + std::strerror(errno));
+            throw FileError::OfSystemError(request.input, "cannot open", errno);
         return;
     }
     if (request.frame)
-        throw Failure("--frame", request.input + " is a sequence pattern; give --frames A-B");
+        throw Failure("--frame", request.input + " is a sequence pattern; give --frames A-B", FailureKind::Value);
     // One listing of the folder serves for any width of --frames.
     const std::vector<int> onDisk = plan.input->FramesOnDisk();
     if (request.frames) {
         int missing = 0;
         if (request.frames->FirstMissing(onDisk, missing))
-            throw FileError(plan.input->PathOf(missing), std::string("cannot open: ") + std::strerror(ENOENT));
+            throw FileError::OfSystemError(plan.input->PathOf(missing), "cannot open", ENOENT);
         plan.frames = *request.frames;
         return;
     }
     if (onDisk.empty())
-        throw FileError(request.input, "no frames found");
+        throw FileError(request.input, "no frames found", ENOENT);
     if (!CountableSpan(onDisk.front(), onDisk.back()))
-        throw Failure(request.input, "the frames found span too many numbers to count");
+        throw Failure(request.input, "the frames found span too many numbers to count", FailureKind::Value);
     plan.frames = FrameList::Of(onDisk);
 }
 
@@ -56,16 +55,16 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
         plan.output = FramePattern::Parse(request.output);
     plan.outputFile = request.output;
     if (!plan.output && plan.Count() > 1)
-        throw Failure(request.output, "a sequence needs an output pattern such as out.####.png");
+        throw Failure(request.output, "a sequence needs an output pattern such as out.####.png", FailureKind::Value);
 
     const std::string first = plan.OutputOf(plan.frames.First());
     plan.outputFormat = OutputFormatOf(first);
     const std::filesystem::path parent = std::filesystem::path(first).parent_path();
     const std::string folder = parent.empty() ? "." : (parent / "").string();
     if (access(folder.c_str(), W_OK) != 0)
-        throw FileError(folder, std::string("cannot write to the output folder: ") + std::strerror(errno));
+        throw FileError::OfSystemError(folder, "cannot write to the output folder", errno);
     if (request.compression && plan.outputFormat != "png")
-        throw Failure("--compression", "applies to PNG output only, not " + request.output);
+        throw Failure("--compression", "applies to PNG output only, not " + request.output, FailureKind::Usage);
 
     plan.range = request.range.value_or(FrameSpan{plan.frames.First(), plan.frames.Last()});
     plan.alpha = request.alpha;

@@ -17,7 +17,8 @@ void RenderFrame(ImageFilter& filter, Frame& frame, const FrameRange& queue, con
     // With a source bitmap set, the filter refuses a frame only when it
     // cannot get its work buffer.
     if (rendered != 1)
-        throw Failure(what, "not enough memory for the filter's work buffer for frame " +
-                                std::to_string(queue.Current()) + " (" + std::to_string(frame.Width()) + " x " +
-                                std::to_string(frame.Height()) + ")");
+        throw Failure(what,
+                      "not enough memory for the filter's work buffer for frame " + std::to_string(queue.Current()) +
+                          " (" + std::to_string(frame.Width()) + " x " + std::to_string(frame.Height()) + ")",
+                      FailureKind::Memory);
 }

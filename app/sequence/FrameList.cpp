@@ -65,7 +65,7 @@ void FrameList::Add(Piece piece)
 FrameList FrameList::Parse(const std::string& subject, const std::string& text)
 {
     const auto bad = [&](const std::string& why) {
-        return Failure(subject, "bad frame list '" + text + "' (" + why + ")");
+        return Failure(subject, "bad frame list '" + text + "' (" + why + ")", FailureKind::Value);
     };
     FrameList list;
     for (const std::string& item : Split(text, ',')) {
@@ -73,7 +73,8 @@ FrameList FrameList::Parse(const std::string& subject, const std::string& text)
         if (const char* why = ReadPiece(item, piece))
             throw bad(why);
         if (piece.last < piece.first)
-            throw Failure(subject, "the frame range " + item.substr(0, item.find('x')) + " is empty");
+            throw Failure(subject, "the frame range " + item.substr(0, item.find('x')) + " is empty",
+                          FailureKind::Value);
         if (!list.pieces_.empty() && piece.first <= list.Last())
             throw bad("frames must increase from one piece to the next");
         // A piece ends on its last whole step, so that the list's last
@@ -82,7 +83,7 @@ FrameList FrameList::Parse(const std::string& subject, const std::string& text)
         list.Add(Piece{static_cast<int>(piece.first), static_cast<int>(piece.last), static_cast<int>(piece.step)});
     }
     if (!CountableSpan(list.First(), list.Last()))
-        throw Failure(subject, "the frames " + text + " span too many numbers");
+        throw Failure(subject, "the frames " + text + " span too many numbers", FailureKind::Value);
     return list;
 }
 
@@ -90,11 +91,11 @@ FrameSpan FrameList::ParseSpan(const std::string& subject, const std::string& te
 {
     WrittenPiece piece;
     if (text.find(',') != std::string::npos || ReadPiece(text, piece) || !piece.span || piece.stepped)
-        throw Failure(subject, "bad value '" + text + "' (expected A-B, two frame numbers)");
+        throw Failure(subject, "bad value '" + text + "' (expected A-B, two frame numbers)", FailureKind::Value);
     if (piece.last < piece.first)
-        throw Failure(subject, "the frame range " + text + " is empty");
+        throw Failure(subject, "the frame range " + text + " is empty", FailureKind::Value);
     if (!CountableSpan(piece.first, piece.last))
-        throw Failure(subject, "the frame range " + text + " is too long");
+        throw Failure(subject, "the frame range " + text + " is too long", FailureKind::Value);
     return FrameSpan{static_cast<int>(piece.first), static_cast<int>(piece.last)};
 }
 

@@ -60,7 +60,7 @@ std::optional<FramePattern> FramePattern::Parse(const std::string& path)
     if (FindConversion(name, 0, start, end)) {
         std::size_t again = 0, againEnd = 0;
         if (FindConversion(name, end, again, againEnd))
-            throw Failure(path, "a sequence pattern holds one frame number");
+            throw Failure(path, "a sequence pattern holds one frame number", FailureKind::Value);
         // At most two digits (FindConversion), so the width is 0 to 99.
         const std::string digits = name.substr(start + 1, end - start - 2);
         const int width = static_cast<int>(ParseInteger(digits, 0, 99).value_or(0));
@@ -74,7 +74,7 @@ std::optional<FramePattern> FramePattern::Parse(const std::string& path)
         return std::nullopt;
     const auto markEnd = std::find_if_not(mark, name.end(), IsFrameMark);
     if (std::find_if(markEnd, name.end(), IsFrameMark) != name.end())
-        throw Failure(path, "a sequence pattern holds one run of '#' or '@'");
+        throw Failure(path, "a sequence pattern holds one run of '#' or '@'", FailureKind::Value);
     return FramePattern(path, folder, std::string(name.begin(), mark), std::string(markEnd, name.end()),
                         static_cast<int>(markEnd - mark), Padding::Zeros, false);
 }
@@ -118,7 +118,7 @@ std::vector<int> FramePattern::FramesOnDisk() const
             frames.push_back(*frame);
     }
     if (error)
-        throw FileError(folder, "cannot read the folder of " + text_);
+        throw FileError::OfSystemError(folder, "cannot read the folder of " + text_, error.value());
     std::sort(frames.begin(), frames.end());
     return frames;
 }

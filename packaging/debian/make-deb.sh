@@ -94,17 +94,17 @@ CONTROL
 build veldra
 
 # python3-veldra: Debian's Python finds packaged modules in
-# /usr/lib/python3/dist-packages, and the module's name carries the version
-# of Python it is for (cpython-311: 3.11). From there, as from where
-# `cmake --install` puts it, its run path leads to /usr/lib/veldra.
+# /usr/lib/python3/dist-packages, and the package's extension's name carries
+# the version of Python it is for (cpython-311: 3.11). From there, as from
+# where `cmake --install` puts it, its run path leads to /usr/lib/veldra.
 python_root="$stage/debian/python3-veldra"
 stage_package python3-veldra python
 [ -d "$python_root/usr" ] || exit 0
 packaged="$python_root/usr/lib/python3/dist-packages"
 install -d "$packaged"
-find "$python_root/usr/lib" -path "$packaged" -prune -o -name 'veldra.cpython-*.so' -exec mv {} "$packaged" \;
+find "$python_root/usr/lib" -path "$packaged" -prune -o -type d -path '*-packages/veldra' -exec mv {} "$packaged" \; -prune
 find "$python_root/usr/lib" -mindepth 1 -type d -empty -delete
-module="$(ls "$packaged"/veldra.cpython-*.so)"
+module="$(ls "$packaged"/veldra/__init__.cpython-*.so)"
 python="$(sed -E 's/.*cpython-([0-9])([0-9]+)-.*/\1.\2/' <<<"$module")"
 python_next="${python%.*}.$((${python#*.} + 1))"
 depends="$(shlibs_depends python3-veldra "$module")"

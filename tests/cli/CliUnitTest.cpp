@@ -141,3 +141,52 @@ TEST(ParseIntegerUnit, DigitsWithinBoundsAndNothingElse)
     EXPECT_EQ(ParseInteger("101", 0, 100), std::nullopt);
     EXPECT_EQ(ParseInteger("-1", 0, 100), std::nullopt);
 }
+
+// Every mistake the command line's reader finds is a usage error or a bad
+// value, so veldra exits 2 for it, wherever it is caught.
+TEST(ErrorKinds, CommandLineMistakesExitTwo)
+{
+    const std::vector<std::vector<std::string>> mistakes = {
+        {"paint"},
+        {"render", "a.png"},
+        {"render", "a.png", "b.png", "--axis", "w"},
+        {"render", "a.png", "b.png", "-z"},
+        {"render", "a.png", "b.png", "--quiet=1"},
+        {"render", "a.png", "b.png", "--axis"},
+        {"render", "a.png", "b.png", "--params", ""},
+        {"render", "a.png", "b.png", "--frames", "3-1"},
+        {"render", "a.png", "b.png", "--frames", "1", "--frame", "1"},
+        {"help", "paint"},
+        {"farm", "paint"},
+        {"farm", "submit", "a.####.png", "b.####.png"},
+    };
+    for (const auto& words : mistakes) {
+        try {
+            ParseArguments(words);
+            ADD_FAILURE() << words[0] << " " << words.back() << " was taken";
+        } catch (const Failure& failure) {
+            EXPECT_TRUE(failure.Kind() == FailureKind::Usage || failure.Kind() == FailureKind::Value) << failure.what();
+            EXPECT_EQ(FactsOf(failure.Kind()).exitCode, 2) << failure.what();
+        }
+    }
+}
+
+// The README's table of errors is the code's: each kind's exit status and
+// Python exception, in the code's order.
+TEST(ErrorKinds, TheReadmeTableIsTheCodes)
+{
+    std::ifstream file(VELDRA_SOURCE_DIR "/README.md");
+    std::string readme((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::size_t place = readme.find("| kind | veldra exits | Python raises | for example |");
+    ASSERT_NE(place, std::string::npos) << "no table of errors in the README";
+    for (const FailureKindFacts& kind : kFailureKinds) {
+        const std::string row = std::string("| `") + kind.word + "` | " + std::to_string(kind.exitCode) + " | `" +
+                                kind.pythonError + "` | " + kind.examples + " |\n";
+        const std::size_t found = readme.find(row, place);
+        EXPECT_NE(found, std::string::npos) << "the README's table lacks, or misplaces, " << row;
+        if (found != std::string::npos)
+            place = found;
+    }
+    for (std::size_t i = 0; i < std::size(kFailureKinds); ++i)
+        EXPECT_EQ(FactsOf(kFailureKinds[i].kind).word, kFailureKinds[i].word) << "the table's order is the enum's";
+}

@@ -52,7 +52,9 @@ TEST(OtherCommands, ParamsShowsABlockInWords)
 
 // Each bad input ends in one line naming the culprit, a failed exit, and
 // no output file, finished or not. A command line veldra cannot take exits
-// 2, anything else that fails 1, in every command.
+// 2, anything else that fails 1, in every command, wherever the mistake is
+// found: an option that does not fit the files named is found only once the
+// files are looked at.
 TEST(OtherCommands, BadInputIsNamedAndWritesNothing)
 {
     const std::string folder = ScratchFolder("bad");
@@ -78,7 +80,7 @@ TEST(OtherCommands, BadInputIsNamedAndWritesNothing)
         {"render wide.png out.png", failed, "wide.png: the picture is 70000 x 1"},
         {"render tall.png out.png", failed, "tall.png: the picture is 1 x 70000"},
         {"render empty/f.####.png out.####.png", failed, "empty/f.####.png: no frames found"},
-        {"render good.png out.png --frames 1-2", failed, "--frames"},
+        {"render good.png out.png --frames 1-2", usage, "--frames"},
         {"render in.####.png out.####.png --frames 9-3", usage, "--frames: the frame range 9-3 is empty"},
         {"render in.####.png out.####.png --frames 1-3", failed, "in.0001.png: cannot open"},
         {"render good.png out.png --params short.bin", failed,
@@ -87,7 +89,7 @@ TEST(OtherCommands, BadInputIsNamedAndWritesNothing)
         {"render good.png out.png --module nowhere.flt", failed, "nowhere.flt: cannot open the module"},
         {"render good.png out.png --module not-a-module.flt", failed, "not-a-module.flt: not a usable module file"},
         {"render good.png no-such-folder/out.png", failed, "no-such-folder/: cannot write"},
-        {"render good.png out.xyz", failed, "out.xyz: cannot write this kind of file"},
+        {"render good.png out.xyz", usage, "out.xyz: cannot write this kind of file"},
         {"render good.png out.png --axis w", usage, "--axis: bad value 'w'"},
         {"render good.png out.png --pivot middle", usage, "--pivot: bad value 'middle'"},
         {"render good.png out.png --start 1e999", usage, "--start: bad value"},
@@ -95,7 +97,7 @@ TEST(OtherCommands, BadInputIsNamedAndWritesNothing)
         {"render good.png out.png --jobs 0", usage, "--jobs: bad value '0'"},
         {"render good.png out.png --frame x", usage, "--frame: bad value 'x'"},
         {"render good.png out.png --range 5", usage, "--range: bad value '5'"},
-        {"render good.png out.tif --compression 4", failed, "--compression: applies to PNG output only"},
+        {"render good.png out.tif --compression 4", usage, "--compression: applies to PNG output only"},
         {"render good.png out.png --compression 10", usage, "--compression: bad value '10'"},
         {"render good.png", usage, "render: wrong number of operands"},
         {"params short.bin", failed, "short.bin: not a parameter file: 19 bytes, not 20 bytes"},
@@ -112,7 +114,7 @@ TEST(OtherCommands, BadInputIsNamedAndWritesNothing)
         {"render good.png out.png --params ''", usage, "--params: empty value"},
         {"render good.png out.png --save-params=", usage, "--save-params: empty value"},
         {"info --module ''", usage, "--module: empty value"},
-        {"render good.png out.png --frames 1-5", failed, "--frames: good.png is a single image"},
+        {"render good.png out.png --frames 1-5", usage, "--frames: good.png is a single image"},
         {"render in.####.png out.####.png --frames 1-1000000000", failed, "in.0001.png: cannot open"},
         {"render good.png out.png --range -2147483648-2147483647", usage, "--range: the frame range"},
         // The filter counts a range's frames in an int: 2^31 frames are one

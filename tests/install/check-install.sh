@@ -41,8 +41,11 @@ veldra="$work/moved/bin/veldra"
 [ -s out/contact-sheet.png ] || fail "no contact sheet from the installed veldra"
 if [ -n "$python" ]; then
   python_turns "$work/moved/$python_folder" "$work/moved" || fail "the installed Python package does not work"
+  for file in __init__.pyi py.typed; do
+    [ -f "$work/moved/$python_folder/veldra/$file" ] || fail "the installed Python package has no $file"
+  done
 fi
-if readelf -d "$veldra" "$work"/moved/lib/veldra/* ${python:+"$work/moved/$python_folder"/veldra.*.so} \
+if readelf -d "$veldra" "$work"/moved/lib/veldra/* ${python:+"$work/moved/$python_folder"/veldra/*.so} \
     | grep -E 'R(UN)?PATH' | grep -q "$build"; then
   fail "an installed file still points into the build folder"
 fi
@@ -79,7 +82,7 @@ done
 "$root/usr/bin/veldra" info >/dev/null || fail "the packaged veldra does not load its module"
 [ -s "$root/usr/share/bash-completion/completions/veldra" ] || fail "no bash completion in the package"
 [ -x "$root/usr/lib/veldra/veldra-images" ] || fail "no image program in the package"
-for dll in "$root"/usr/lib/veldra/* "$root"/usr/lib/python3/dist-packages/*.so; do
+for dll in "$root"/usr/lib/veldra/* "$root"/usr/lib/python3/dist-packages/veldra/*.so; do
   [ -e "$dll" ] || continue
   [ -z "$(readelf -d "$dll" | grep -E 'R(UN)?PATH' | grep -v '\$ORIGIN')" ] || fail "$dll has a run path outside the package"
 done
@@ -90,6 +93,7 @@ if [ -n "$python" ]; then
     grep -qF "$package" <<<"$python_depends" || fail "python3-veldra does not depend on $package: $python_depends"
   done
   python_turns "$root/usr/lib/python3/dist-packages" "$root/usr" || fail "the packaged Python package does not work"
+  [ -f "$root/usr/lib/python3/dist-packages/veldra/py.typed" ] || fail "the packaged Python package has no py.typed"
 fi
 
 # The manual page renders without a complaint and holds every command and

@@ -36,6 +36,9 @@ def write_pixels(path, pixels, associated=False):
     height, width, channels = pixels.shape
     header = oiio.ImageSpec(width, height, channels, str(pixels.dtype).replace("float16", "half"))
     header.attribute("oiio:UnassociatedAlpha", 0 if associated else 1)
+    if channels <= 2:
+        header.channelnames = ("Y", "A")[:channels]
+        header.alpha_channel = channels - 1 if channels == 2 else -1
     output = oiio.ImageOutput.create(str(path))
     assert output.open(str(path), header), output.geterror()
     assert output.write_image(pixels), output.geterror()

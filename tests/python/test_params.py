@@ -75,4 +75,5 @@ def test_blocks_of_the_wrong_size(in_tmp):
     message = run_veldra("params", "short.blk", check=False).stderr.strip().removeprefix("veldra: ")
     with pytest.raises(OSError) as raised:
         veldra.Params.load("short.blk")
-    assert str(raised.value) == message == "short.blk: not a parameter file: 19 bytes, not 20 bytes"
+    error = raised.value
+    assert f"{error.filename}: {error.strerror}" == message == "short.blk: not a parameter file: 19 bytes, not 20 bytes"

@@ -68,6 +68,33 @@ def test_float_exr_equals_the_command(in_tmp, dtype, channels, height):
     assert same(turned, expected[..., :channels])
 
 
+# Grey and grey with alpha, turned as the command turns grey files: the
+# grey it writes, and its alpha where the array has one. (height, width)
+# is (height, width, 1). Pictures taller than a band of rows cross from one
+# band to the next.
+@pytest.mark.filterwarnings("ignore:the filter makes every pixel it covers opaque")
+@pytest.mark.parametrize("name,dtype,height", [("in.png", np.uint16, 20), ("in.png", np.uint8, 150),
+                                               ("in.exr", np.float16, 150), ("in.exr", np.float32, 20)])
+@pytest.mark.parametrize("channels", [1, 2])
+@pytest.mark.parametrize("alpha", ["filter", "keep"])
+def test_grey_equals_the_command(in_tmp, name, dtype, height, channels, alpha):
+    # Grey from the picture's blue noise, so that neighbours differ.
+    picture = coordinate_picture(33, height, 4, dtype, seed=5)[..., 2:][..., :channels]
+    write_pixels(name, picture, associated=name.endswith(".exr"))
+    out = "out" + name[name.index("."):]
+    run_veldra("render", name, out, "-q", "-a", "x", "-p", "lower", "-e", "70", "--frame", "5", "--range", "0-9",
+               "--alpha", alpha)
+    expected = read_pixels(out)[..., :channels]
+    params = veldra.Params(axis="x", pivot="lower", end=70)
+    premultiplied = name.endswith(".exr")
+    source = read_pixels(name)
+    turned = veldra.turn(source, params, frame=5, range=(0, 9), alpha=alpha, premultiplied=premultiplied)
+    assert same(turned, expected)
+    if channels == 1:
+        flat = veldra.turn(source[..., 0], params, frame=5, range=(0, 9), alpha=alpha, premultiplied=premultiplied)
+        assert same(flat, expected[..., 0])
+
+
 # Strided views and read-only arrays are read as their values, not their
 # memory.
 @pytest.mark.filterwarnings("ignore:the filter makes every pixel it covers opaque")

@@ -40,7 +40,7 @@ public:
     explicit MemoryFile(const std::string& path) : fd_(memfd_create("veldra-encoded", MFD_CLOEXEC))
     {
         if (fd_ < 0)
-            throw FileError(path, std::string("cannot encode: ") + std::strerror(errno));
+            throw FileError::OfSystemError(path, "cannot encode", errno);
     }
     ~MemoryFile() { close(fd_); }
     MemoryFile(const MemoryFile&) = delete;
@@ -54,7 +54,7 @@ public:
     {
         struct stat info {};
         if (fstat(fd_, &info) != 0)
-            throw FileError(path, std::string("cannot encode: ") + std::strerror(errno));
+            throw FileError::OfSystemError(path, "cannot encode", errno);
         const std::size_t size = static_cast<std::size_t>(info.st_size);
         if (size == 0) {
             deliver(nullptr, 0);
@@ -62,7 +62,7 @@ public:
         }
         void* bytes = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd_, 0);
         if (bytes == MAP_FAILED)
-            throw FileError(path, std::string("cannot encode: ") + std::strerror(errno));
+            throw FileError::OfSystemError(path, "cannot encode", errno);
         struct Unmap {
             void* at;
             std::size_t size;

@@ -78,9 +78,10 @@ void CheckFrameShape(const std::string& what, long long width, long long height,
 {
     const std::string size = std::to_string(width) + " x " + std::to_string(height);
     if (width > kMaxSide || height > kMaxSide)
-        throw Failure(what, "the picture is " + size + "; frames are at most 65535 x 65535");
+        throw Failure(what, "the picture is " + size + "; frames are at most 65535 x 65535", FailureKind::Data);
     if (width < 1 || height < 1 || depth > 1 || channels < 1)
-        throw Failure(what, "not a flat picture with pixels (" + size + ", " + std::to_string(channels) + " channels)");
+        throw Failure(what, "not a flat picture with pixels (" + size + ", " + std::to_string(channels) + " channels)",
+                      FailureKind::Data);
 }
 
 void CheckFrameMemory(const std::string& what, int width, int height, int channels)
@@ -90,9 +91,10 @@ void CheckFrameMemory(const std::string& what, int width, int height, int channe
     const std::uint64_t working = pixels * (kBytesPerPixelAtWork + 2 * static_cast<std::uint64_t>(channels));
     const std::uint64_t memory = PhysicalMemory();
     if (working > memory)
-        throw Failure(what, "not enough memory for this frame: a " + std::to_string(width) + " x " +
-                                std::to_string(height) + " picture needs about " + Megabytes(working) +
-                                ", this machine has " + Megabytes(memory));
+        throw Failure(what,
+                      "not enough memory for this frame: a " + std::to_string(width) + " x " + std::to_string(height) +
+                          " picture needs about " + Megabytes(working) + ", this machine has " + Megabytes(memory),
+                      FailureKind::Memory);
 }
 
 void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, const std::string& format,

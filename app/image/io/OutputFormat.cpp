@@ -41,5 +41,6 @@ std::string OutputFormatOf(const std::string& path)
     }
     throw Failure(path,
                   "cannot write this kind of file; veldra writes PNG, TIFF, OpenEXR, DPX and JPEG "
-                  "(.png, .tif, .tiff, .exr, .dpx, .jpg, .jpeg)");
+                  "(.png, .tif, .tiff, .exr, .dpx, .jpg, .jpeg)",
+                  FailureKind::Value);
 }

@@ -1,7 +1,6 @@
 #include "render/module/FilterModule.h"
 
 #include <cerrno>
-#include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
 #include <unistd.h>
@@ -43,7 +42,7 @@ std::unique_ptr<LoadedModule> LoadFilterModule(const std::string& path)
 {
     const std::string file = path.empty() ? DefaultModulePath() : path;
     if (access(file.c_str(), R_OK) != 0)
-        throw FileError(file, std::string("cannot open the module: ") + std::strerror(errno));
+        throw FileError::OfSystemError(file, "cannot open the module", errno);
     CheckModuleFile(file);
     try {
         return std::make_unique<LoadedModule>(file);
@@ -100,12 +99,14 @@ ParamBlock SettleParams(ImageFilter& filter, const std::string& paramsFile, cons
     const std::size_t size = filter.EvaluateConfigure();
     if (size != kParamBlockSize)
         throw Failure("the module's parameter block is " + std::to_string(size) + " bytes; this host stores " +
-                      std::to_string(kParamBlockSize));
+                          std::to_string(kParamBlockSize),
+                      FailureKind::Module);
     if (!paramsFile.empty()) {
         ParamBlock stored = ReadParamFile(paramsFile);
         CheckParamTag(paramsFile, stored);
         if (!filter.LoadConfigure(stored.data()))
-            throw Failure(paramsFile, "not a parameter block of this filter (its tag is not the filter's)");
+            throw Failure(paramsFile, "not a parameter block of this filter (its tag is not the filter's)",
+                          FailureKind::Data);
     }
 
     ParamBlock saved{};
@@ -124,5 +125,5 @@ void LoadParams(ImageFilter& filter, const ParamBlock& block)
 {
     ParamBlock copy = block;  // LoadConfigure takes a mutable block
     if (!filter.LoadConfigure(copy.data()))
-        throw Failure("the filter refused its parameter block");
+        throw Failure("the filter refused its parameter block", FailureKind::Module);
 }

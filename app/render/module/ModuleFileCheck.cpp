@@ -34,7 +34,8 @@ void Read(int fd, const std::string& path, void* buffer, std::size_t length, std
 {
     if (const int error = ReadAt(fd, buffer, length, offset))
         throw FileError(path,
-                        std::string("cannot read the module: ") + (error > 0 ? std::strerror(error) : "cut short"));
+                        std::string("cannot read the module: ") + (error > 0 ? std::strerror(error) : "cut short"),
+                        error > 0 ? error : 0);
 }
 
 void CheckHeaders(int fd, const std::string& path, std::uint64_t size)
@@ -73,7 +74,7 @@ void CheckModuleFile(const std::string& path)
     const std::uint64_t size = RegularFileSize(path);
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        throw FileError(path, std::string("cannot open the module: ") + std::strerror(errno));
+        throw FileError::OfSystemError(path, "cannot open the module", errno);
     try {
         CheckHeaders(fd, path, size);
     } catch (...) {
