@@ -92,7 +92,8 @@ py::array Turn(const py::object& image, const py::object& params, const py::obje
         if (!oneFrame.empty())
             Warn(oneFrame);
         bool clamped = false;
-        Frame picture = FrameOfPixels(input, clamped);
+        // A 16-bit RGBA picture is turned in the result itself.
+        Frame picture = FrameOfPixels(input, clamped, &output);
         if (clamped)
             Warn(kClampedWarning);
         if (mode == AlphaMode::Filter && !picture.IsOpaque())

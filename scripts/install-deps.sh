@@ -15,6 +15,9 @@ demo_packages=(
   ninja-build          # the presets' generator
   g++                  # the compiler
   libopenimageio-dev   # veldra reads and writes pictures with OpenImageIO
+  libdeflate-dev       # and the common kinds of PNG files directly: deflated with libdeflate
+  libisal-dev          # and inflated with ISA-L
+  pkg-config           # which CMake finds through pkg-config
   openimageio-tools    # Debian's OpenImageIO CMake package names these tools; configuring fails without them
   fonts-dejavu-core    # the test card's and contact sheet's lettering
   libgtest-dev         # GoogleTest, looked for when the native preset configures
@@ -54,6 +57,7 @@ test_packages=(
   python3-numpy        # the arrays the Python package takes and gives
   python3-pytest       # the Python package's tests
   python3-openimageio  # pictures in the Python tests and the README's example
+  ffmpeg               # the PNG files veldra writes directly are read back by another program
   python3-venv         # the Python package installed by pip into a virtual environment, as its test does
   python3-pip          # pip, which installs it there
   python3-setuptools   # the Python package's build backend (setup.py drives the CMake build)
@@ -62,7 +66,8 @@ test_packages=(
   mypy                 # the Python tests check the package's types with mypy --strict
 )
 
-# The render benchmark times OpenCV's warp beside ours (bench/run-benchmarks.sh).
+# The render benchmark times OpenCV's warp beside ours (bench/run-benchmarks.sh);
+# bench/frame-cost.sh times ffmpeg (a test package) beside veldra.
 bench_packages=(
   libopencv-dev
 )

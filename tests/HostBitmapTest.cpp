@@ -74,3 +74,26 @@ TEST(HostBitmap, NothingMovesOutsideTheBitmap)
     EXPECT_EQ(empty.GetPixels(0, 0, 1, &pixel), 0);
     EXPECT_EQ(empty.PutPixels(0, 0, 1, &pixel), 0);
 }
+
+// A bitmap over the caller's pixels reads and writes them in place, rows
+// packed, and leaves them to the caller when it ends.
+TEST(HostBitmap, ABitmapOverThePixelsOfItsCaller)
+{
+    std::vector<BMM_Color_64> pixels(4 * 3 + 1, BMM_Color_64{9, 9, 9, 9});
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x)
+            pixels[static_cast<std::size_t>(y) * 4 + x] = Marked(x, y);
+    {
+        auto bitmap = CreateBitmapOver(pixels.data(), 4, 3);
+        EXPECT_EQ(bitmap->Width(), 4);
+        EXPECT_EQ(bitmap->Height(), 3);
+        BMM_Color_64 got{};
+        EXPECT_EQ(bitmap->GetPixels(3, 2, 1, &got), 1);
+        EXPECT_TRUE(Same(got, Marked(3, 2)));
+        const BMM_Color_64 put[2] = {{1, 1, 1, 1}, {2, 2, 2, 2}};
+        EXPECT_EQ(bitmap->PutPixels(3, 1, 2, put), 1);  // the second lies past the row: clipped
+    }
+    EXPECT_TRUE(Same(pixels[1 * 4 + 3], BMM_Color_64{1, 1, 1, 1}));
+    EXPECT_TRUE(Same(pixels[2 * 4 + 0], Marked(0, 2)));
+    EXPECT_TRUE(Same(pixels[12], BMM_Color_64{9, 9, 9, 9}));
+}

@@ -31,4 +31,13 @@ struct Frame {
         frame.pixels = static_cast<MemoryBitmapStorage*>(frame.bitmap->Storage())->Pixels();
         return frame;
     }
+
+    // A frame over the caller's `pixels`, which must outlive it.
+    static Frame Over(BMM_Color_64* pixels, std::uint16_t width, std::uint16_t height)
+    {
+        Frame frame;
+        frame.bitmap = CreateBitmapOver(pixels, width, height);
+        frame.pixels = pixels;
+        return frame;
+    }
 };

@@ -27,13 +27,17 @@ struct PixelArray {
 // clamped to 0..1 and rounded as the library rounds them (`clamped` says
 // whether any lay outside), grey in red, green and blue as a grey file
 // reads, without alpha opaque. The size must have passed
-// CheckFrameShape (image/io/InputChecks.h). Throws std::bad_alloc.
-Frame FrameOfPixels(const PixelArray& pixels, bool& clamped);
+// CheckFrameShape (image/io/InputChecks.h). A 16-bit RGBA array's values
+// lie as a frame's pixels do: given `place`, an array of the same shape and
+// type that outlives the frame, they are copied there and the frame lies
+// over it, so that whatever is done to the frame is done in `place`.
+// Throws std::bad_alloc.
+Frame FrameOfPixels(const PixelArray& pixels, bool& clamped, const PixelArray* place = nullptr);
 
 // `frame`, of the array's size, stored into the array in its type, as the
 // library converts 16-bit values for a file of that type: red (grey), then
 // the rest of the array's channels, of which the last of two or four is
-// alpha.
+// alpha. Nothing is left to do for a frame that lies over the array.
 void StorePixels(const Frame& frame, const PixelArray& pixels);
 
 // What a warning says when float values were clamped.
@@ -45,3 +49,16 @@ constexpr const char* kClampedWarning = "float values outside 0..1 are clamped: 
 // whether any value lay outside 0..1. False when the library fails.
 bool FloatsToSixteenBits(const float* values, int channels, int width, int height, std::uint16_t* out,
                          OIIO::stride_t outStride, bool& clamped);
+
+// `count` half values, given as their 16 bits, turned in place into the
+// 16-bit values FloatsToSixteenBits makes of them, through a table of every
+// half value made once with it. `clamped` says whether any lay outside
+// 0..1.
+void HalvesToSixteenBits(std::uint16_t* values, std::size_t count, bool& clamped);
+
+// `count` pixels of `channels` 16-bit values, `stride` values from one
+// pixel to the next, turned into packed half values (their 16 bits) at
+// `halves`, as the library converts them, through a table of every 16-bit
+// value made once with it.
+void SixteenBitsToHalves(const std::uint16_t* values, std::size_t stride, int channels, std::size_t count,
+                         std::uint16_t* halves);

@@ -7,7 +7,11 @@ BitmapStorage::~BitmapStorage() = default;
 
 MemoryBitmapStorage::MemoryBitmapStorage(std::uint16_t width, std::uint16_t height)
     : BitmapStorage(BitmapInfo(width, height)),
-      pixels_(static_cast<std::size_t>(width) * height, BMM_Color_64{0, 0, 0, 0})
+      owned_(static_cast<std::size_t>(width) * height, BMM_Color_64{0, 0, 0, 0}), pixels_(owned_.data())
+{}
+
+MemoryBitmapStorage::MemoryBitmapStorage(std::uint16_t width, std::uint16_t height, BMM_Color_64* pixels)
+    : BitmapStorage(BitmapInfo(width, height)), pixels_(pixels)
 {}
 
 namespace {
@@ -37,7 +41,7 @@ int MemoryBitmapStorage::GetPixels(int x, int y, int count, BMM_Color_64* pixels
     if (!ClipRun(x, y, count, skip))
         return 0;
     const std::size_t start = static_cast<std::size_t>(y) * Info().Width() + (x + skip);
-    CopyRun(pixels_.data() + start, count, pixels + skip);
+    CopyRun(pixels_ + start, count, pixels + skip);
     return 1;
 }
 
@@ -47,11 +51,16 @@ int MemoryBitmapStorage::PutPixels(int x, int y, int count, const BMM_Color_64* 
     if (!ClipRun(x, y, count, skip))
         return 0;
     const std::size_t start = static_cast<std::size_t>(y) * Info().Width() + (x + skip);
-    CopyRun(pixels + skip, count, pixels_.data() + start);
+    CopyRun(pixels + skip, count, pixels_ + start);
     return 1;
 }
 
 std::unique_ptr<Bitmap> CreateMemoryBitmap(std::uint16_t width, std::uint16_t height)
 {
     return std::make_unique<Bitmap>(std::make_unique<MemoryBitmapStorage>(width, height));
+}
+
+std::unique_ptr<Bitmap> CreateBitmapOver(BMM_Color_64* pixels, std::uint16_t width, std::uint16_t height)
+{
+    return std::make_unique<Bitmap>(std::make_unique<MemoryBitmapStorage>(width, height, pixels));
 }

@@ -72,20 +72,26 @@ private:
     BitmapInfo info_;
 };
 
-// Pixels held in memory, row-major, rows without gaps.
+// Pixels held in memory, row-major, rows without gaps: the storage's own,
+// or the caller's.
 class BMM_API MemoryBitmapStorage : public BitmapStorage {
 public:
-    // Throws std::bad_alloc when the pixels cannot be allocated.
+    // Transparent black pixels of its own; throws std::bad_alloc when they
+    // cannot be allocated.
     MemoryBitmapStorage(std::uint16_t width, std::uint16_t height);
+    // Over the caller's `pixels`, width x height of them, which stay the
+    // caller's and must outlive the storage.
+    MemoryBitmapStorage(std::uint16_t width, std::uint16_t height, BMM_Color_64* pixels);
 
     int GetPixels(int x, int y, int count, BMM_Color_64* pixels) override;
     int PutPixels(int x, int y, int count, const BMM_Color_64* pixels) override;
 
-    BMM_Color_64* Pixels() { return pixels_.data(); }
-    const BMM_Color_64* Pixels() const { return pixels_.data(); }
+    BMM_Color_64* Pixels() { return pixels_; }
+    const BMM_Color_64* Pixels() const { return pixels_; }
 
 private:
-    std::vector<BMM_Color_64> pixels_;
+    std::vector<BMM_Color_64> owned_;
+    BMM_Color_64* pixels_;
 };
 
 // A frame as the host hands it to a filter. Without storage it is 0 x 0
@@ -114,3 +120,5 @@ private:
 
 // A bitmap with in-memory storage of the given size.
 BMM_API std::unique_ptr<Bitmap> CreateMemoryBitmap(std::uint16_t width, std::uint16_t height);
+// A bitmap whose storage is the caller's `pixels` (MemoryBitmapStorage).
+BMM_API std::unique_ptr<Bitmap> CreateBitmapOver(BMM_Color_64* pixels, std::uint16_t width, std::uint16_t height);

@@ -2,12 +2,14 @@
 
 #include <OpenImageIO/filesystem.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "image/PixelArrays.h"
 #include "messages/Failure.h"
 #include "messages/LibraryMessages.h"
 
@@ -75,10 +77,48 @@ private:
     int fd_;
 };
 
+// Rows handed to the writer at a time when they are converted here.
+constexpr int kBandRows = 64;
+
+bool AllHalf(const OIIO::ImageSpec& header)
+{
+    for (int channel = 0; channel < header.nchannels; ++channel)
+        if (header.channelformat(channel) != OIIO::TypeDesc::HALF)
+            return false;
+    return true;
+}
+
+// Half rows, converted here a band at a time through a table, much faster
+// than the library converts each value, to the same halves.
+bool WriteHalfRows(OIIO::ImageOutput& output, const OIIO::ImageSpec& header, const std::uint16_t* pixels,
+                   std::size_t stride)
+{
+    const std::size_t width = static_cast<std::size_t>(header.width);
+    std::vector<std::uint16_t> band(width * header.nchannels * std::min(header.height, kBandRows));
+    for (int first = 0; first < header.height; first += kBandRows) {
+        const int rows = std::min(kBandRows, header.height - first);
+        SixteenBitsToHalves(pixels + first * width * stride, stride, header.nchannels, rows * width, band.data());
+        if (!output.write_scanlines(header.y + first, header.y + first + rows, header.z, OIIO::TypeDesc::HALF,
+                                    band.data()))
+            return false;
+    }
+    return true;
+}
+
 bool Write(OIIO::ImageOutput& output, const std::string& name, const OIIO::ImageSpec& header, const void* pixels,
            OIIO::stride_t stride)
 {
-    return output.open(name, header) && output.write_image(OIIO::TypeDesc::UINT16, pixels, stride) && output.close();
+    if (!output.open(name, header))
+        return false;
+    // Only where the writer stores half values as they are: some (TIFF)
+    // store float values instead, converted from the 16-bit ones.
+    const bool written = header.tile_width == 0 && AllHalf(output.spec())
+                             ? WriteHalfRows(output, header, static_cast<const std::uint16_t*>(pixels),
+                                             stride == OIIO::AutoStride
+                                                 ? static_cast<std::size_t>(header.nchannels)
+                                                 : static_cast<std::size_t>(stride) / sizeof(std::uint16_t))
+                             : output.write_image(OIIO::TypeDesc::UINT16, pixels, stride);
+    return written && output.close();
 }
 
 }  // namespace

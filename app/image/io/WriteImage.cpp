@@ -8,6 +8,7 @@
 #include "image/io/Metadata.h"
 #include "image/Premultiply.h"
 #include "image/io/Encode.h"
+#include "image/png/DirectPngWriter.h"
 #include "messages/Failure.h"
 
 namespace {
@@ -131,8 +132,14 @@ WriteOutcome WriteImage(const std::string& path, const std::string& format, cons
         pixels = packed.data();
         stride = OIIO::AutoStride;
     }
-    EncodeInMemory(*output, path, header, pixels, stride, [&](const unsigned char* bytes, std::size_t size) {
+    const EncodedBytes replace = [&](const unsigned char* bytes, std::size_t size) {
         outcome.written = ReplaceFileContents(path, bytes, size);
-    });
+    };
+    // PNG files are deflated directly where the header holds only what that
+    // writer writes as the library does; any other file the library encodes.
+    const std::size_t valueStride = stride == OIIO::AutoStride ? static_cast<std::size_t>(channels)
+                                                               : static_cast<std::size_t>(stride) / 2;
+    if (format != "png" || !EncodePngDirectly(header, static_cast<const std::uint16_t*>(pixels), valueStride, replace))
+        EncodeInMemory(*output, path, header, pixels, stride, replace);
     return outcome;
 }
