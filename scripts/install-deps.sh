@@ -44,9 +44,12 @@ test_packages=(
   man-db               # `man -l`, which the package test renders the manual page with
   g++-mingw-w64-i686   # the 32-bit Windows build
   mingw-w64-i686-dev   # its Windows headers and import libraries
+  g++-mingw-w64-x86-64 # the 64-bit Windows build
+  mingw-w64-x86-64-dev # its Windows headers and import libraries
   nsis                 # makensis, the Windows installer
   wine                 # the Windows tests and the installer's tests
   wine32:i386          # Wine for 32-bit programs
+  wine64               # Wine's 64-bit loader: the 64-bit Windows tests, hosts of both widths
   xvfb                 # scripts/screenshots.sh: a display for the dialogs
   xdotool              # scripts/screenshots.sh: finds and closes the dialog windows
   imagemagick          # scripts/screenshots.sh: saves the windows as PNG
