@@ -78,7 +78,7 @@ WriteOutcome WriteImage(const std::string& path, const std::string& format, cons
 
     WriteOutcome outcome;
     const bool canHoldAlpha = output->supports("alpha");
-    const bool keepsAlpha = !source || source->hasAlpha;
+    const bool keepsAlpha = !source || source->hasAlpha || settings.alwaysAlpha;
     // The pixels are scanned only when they decide whether alpha is written
     // or reported lost.
     const bool transparent = !(canHoldAlpha && keepsAlpha) && !frame.IsOpaque();
