@@ -30,8 +30,9 @@ RenderedFrame RenderPlanFrame(const FramePlan& plan, ImageFilter& filter, int fr
         const ColourAlpha colour = image.associatedAlpha ? ColourAlpha::Premultiplied : ColourAlpha::Straight;
         RenderFrameWithAlpha(filter, image.frame, plan.alpha, colour, plan.QueueAt(frame), plan.RangeAt(frame),
                              inputPath);
-        const WriteOutcome outcome = WriteImage(plan.OutputOf(frame), plan.outputFormat, image.frame,
-                                                WriteSettings{plan.compression, &image, plan.depth, plan.output.has_value()});
+        const WriteOutcome outcome = WriteImage(
+            plan.OutputOf(frame), plan.outputFormat, image.frame,
+            WriteSettings{plan.compression, &image, plan.depth, plan.output.has_value()});
         if (outcome.alphaDropped)
             warnings.alphaDropped.Say("the output format cannot hold alpha; transparent areas are written opaque");
         return RenderedFrame{*input, outcome.written};
