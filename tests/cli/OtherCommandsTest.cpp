@@ -121,6 +121,7 @@ TEST(OtherCommands, BadInputIsNamedAndWritesNothing)
         {"paint good.png", usage, "paint: unknown command"},
         {"help paint", usage, "paint: unknown command"},
         {"farm paint", usage, "farm paint: unknown action"},
+        {"farm help paint", usage, "farm paint: unknown action"},
         {"farm status", usage, "farm status: wrong number of operands"},
         {"farm status empty", failed, "empty: no farm run here"},
         {"render good.png out.png --params ''", usage, "--params: empty value"},
