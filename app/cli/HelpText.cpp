@@ -189,6 +189,9 @@ std::string HelpText(const std::string& topic)
     for (const auto& [name, help] : kTopics)
         if (topic == name)
             return help;
+    // Worded as the command line itself says it of the same words.
+    if (topic.rfind("farm ", 0) == 0)
+        throw Failure(topic, "unknown action (see 'veldra farm --help')", FailureKind::Usage);
     throw Failure(topic, "unknown command (see 'veldra --help')", FailureKind::Usage);
 }
 

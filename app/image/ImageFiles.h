@@ -64,6 +64,10 @@ struct WriteSettings {
     // when the output has the input's format.
     const LoadedImage* source = nullptr;
     std::optional<ChannelFormat> depth;
+    // Alpha is written whenever the format holds it, even for an opaque
+    // input: the frames of a sequence share one channel layout, whether or
+    // not their own turn left a gap.
+    bool alwaysAlpha = false;
 };
 
 struct WriteOutcome {

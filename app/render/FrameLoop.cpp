@@ -19,8 +19,9 @@ namespace {
 // file as written.
 FileIdentity WritePlanFrame(const FramePlan& plan, int frame, const LoadedImage& image, RunWarnings& warnings)
 {
-    const WriteOutcome outcome = WriteImage(plan.OutputOf(frame), plan.outputFormat, image.frame,
-                                            WriteSettings{plan.compression, &image, plan.depth});
+    const WriteOutcome outcome = WriteImage(
+        plan.OutputOf(frame), plan.outputFormat, image.frame,
+        WriteSettings{plan.compression, &image, plan.depth, plan.output.has_value()});
     if (outcome.alphaDropped)
         warnings.alphaDropped.Say("the output format cannot hold alpha; transparent areas are written opaque");
     if (!outcome.droppedChannels.empty())

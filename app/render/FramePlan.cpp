@@ -1,6 +1,7 @@
 #include "render/FramePlan.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
@@ -233,9 +234,9 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
 
 std::string DegreesText(float angle)
 {
-    char text[48];
-    std::snprintf(text, sizeof text, "%g", angle);
-    return text;
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, angle).ptr;
+    return std::string(text, end);
 }
 
 std::string OneFrameRangeWarning(FrameSpan range, const RotationParams& params, int frame, const std::string& placing)

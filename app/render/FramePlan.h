@@ -58,7 +58,8 @@ struct FramePlan {
     FrameRange RangeAt(int frame) const;
 };
 
-// An angle as veldra prints it: degrees, "%g".
+// An angle as veldra shows it everywhere: the shortest decimal that reads
+// back as the same float (0.1, not 0.100000001; 123456792, not 1.23457e+08).
 std::string DegreesText(float angle);
 
 // What a warning says when the filter's `range` holds one frame and the two

@@ -687,4 +687,20 @@ TEST(Faults, HeaderSizeLimitAtItsEdge)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(OneLineNaming(run, "half.png: truncated or corrupt: its header claims a 4000 x 4000 picture"))
         << run.output;
+
+    // The widest frame the host's bitmaps hold is a picture; one pixel more
+    // is refused by name.
+    for (const std::uint32_t width : {65535u, 65536u}) {
+        const std::string row = std::string(1, '\0') + std::string((width + 7) / 8, '\0');
+        WriteBytes(folder + "/wide.png", PngFile(width, 2, 1, Deflated(row + row)));
+        run = RunVeldra(folder, "render wide.png wide-out.png --quiet");
+        if (width == 65535u) {
+            ASSERT_EQ(run.exitCode, 0) << run.output;
+            EXPECT_EQ(ReadHeader(folder + "/wide-out.png").width, 65535);
+        } else {
+            EXPECT_EQ(run.exitCode, 1);
+            EXPECT_TRUE(OneLineNaming(run, "wide.png: the picture is 65536 x 2; frames are at most 65535 x 65535"))
+                << run.output;
+        }
+    }
 }

@@ -89,9 +89,15 @@ done
 if [ -n "$python" ]; then
   python_deb="$(grep python3-veldra <<<"$debs")" || fail "no python3-veldra package"
   python_depends="$(dpkg-deb -f "$python_deb" Depends)"
-  for package in "veldra (= $version)" python3-numpy "python3 (>= " libopenimageio; do
+  for package in "veldra (= $version)" python3-numpy "python3 (>= " "python3 (<< " libopenimageio; do
     grep -qF "$package" <<<"$python_depends" || fail "python3-veldra does not depend on $package: $python_depends"
   done
+  # The extension is built for this machine's Python: its bounds must hold it.
+  python_version="$(dpkg-query -W -f '${Version}' python3)"
+  while read -r relation bound; do
+    dpkg --compare-versions "$python_version" "$relation" "$bound" ||
+      fail "python3-veldra asks for python3 ($relation $bound), which excludes this machine's $python_version"
+  done < <(grep -oE 'python3 \([<>=]+ [^)]+\)' <<<"$python_depends" | sed -E 's/python3 \(([^ ]+) ([^)]+)\)/\1 \2/')
   python_turns "$root/usr/lib/python3/dist-packages" "$root/usr" || fail "the packaged Python package does not work"
   [ -f "$root/usr/lib/python3/dist-packages/veldra/py.typed" ] || fail "the packaged Python package has no py.typed"
 fi

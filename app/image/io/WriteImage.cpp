@@ -88,7 +88,7 @@ void Prepare(OIIO::ImageOutput& output, const std::string& path, const std::stri
              const WriteSettings& settings, const LoadedImage* source, PreparedPicture& prepared, WriteOutcome& outcome)
 {
     const bool canHoldAlpha = output.supports("alpha");
-    const bool keepsAlpha = !source || source->hasAlpha;
+    const bool keepsAlpha = !source || source->hasAlpha || settings.alwaysAlpha;
     // The pixels are scanned only when they decide whether alpha is written
     // or reported lost.
     const bool transparent = !(canHoldAlpha && keepsAlpha) && !frame.IsOpaque();
