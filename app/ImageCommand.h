@@ -1,6 +1,8 @@
-// The commands that read or write pictures: render, demo, and the renderer
+// The commands that read or write pictures or movies: render, demo, the
+// farm's submission (which plans the shot from its input) and the renderer
 // of a farm task (farm chunk). They run in the image program, the one of
-// veldra's two programs that loads the image library (app/main.cpp).
+// veldra's two programs that loads the image and movie libraries
+// (app/main.cpp).
 #pragma once
 
 #include "cli/Arguments.h"

@@ -32,8 +32,11 @@ int RunImageCommand(const Arguments& arguments, char**)
     default: break;
     }
     switch (arguments.farm.action) {
+    case FarmArguments::Action::Chunk: return RunFarmChunk(arguments.farm);
+    case FarmArguments::Action::Retry: return RunFarmRetry(arguments.farm);
+    case FarmArguments::Action::Encode: return RunFarmEncode(arguments.farm);
     case FarmArguments::Action::Report: return RunFarmReport(arguments.farm);
     case FarmArguments::Action::Status: return RunFarmStatusPage(arguments.farm);
-    default: return RunFarmChunk(arguments.farm);
+    default: return RunFarmSubmit(arguments.farm);
     }
 }

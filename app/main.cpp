@@ -9,9 +9,10 @@
 //
 // Two programs are made from this file: veldra, and the image program
 // veldra-images (render/InstalledFiles.h), the only one that loads the
-// image library. The commands that read or write pictures run in the
-// image program (app/ImageCommand.h); everything else, the whole farm but
-// its renderer among it, starts in a few milliseconds.
+// image and movie libraries. The commands that read or write pictures or
+// movies run in the image program (app/ImageCommand.h); everything else,
+// the farm's status, tasks and reports among it, starts in a few
+// milliseconds.
 #include <cstdio>
 #include <new>
 #include <string>
@@ -40,7 +41,7 @@ int Run(const Arguments& arguments, char** argv)
     case Arguments::Command::Params: return RunParams(arguments);
     case Arguments::Command::Demo: return RunImageCommand(arguments, argv);
     case Arguments::Command::Farm:
-        if (FarmActionReadsPictures(arguments.farm))
+        if (RunsInImageProgram(arguments.farm))
             return RunImageCommand(arguments, argv);
         return RunFarm(arguments.farm);
     case Arguments::Command::Help:

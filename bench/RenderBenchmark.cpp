@@ -4,10 +4,11 @@
 // with a cv::warpPerspective (bilinear, 16-bit RGBA, one thread) of the same
 // frame onto the same corners, so that both see the same machine; the
 // benchmarks' repetitions are interleaved at random as well. With
-// --windows=FILE (what windows_benchmark.exe printed) the Windows module's
-// figures stand beside the native ones.
+// --windows=FILE and --windows64=FILE (what the 32-bit and the 64-bit
+// windows_benchmark.exe printed) the Windows modules' figures stand beside
+// the native ones.
 //
-//   render_benchmark [--module=VELDRA.FLT] [--windows=FILE] [Google Benchmark flags]
+//   render_benchmark [--module=VELDRA.FLT] [--windows=FILE] [--windows64=FILE] [Google Benchmark flags]
 //
 // The table at the end gives each figure as the best frame's nanoseconds per
 // pixel: the machine may be shared, and the least disturbed frame is the one
@@ -23,6 +24,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BenchFrames.h"
@@ -177,10 +179,13 @@ bool InTable(const FrameSize& size)
     return false;
 }
 
-// What windows_benchmark.exe printed: seconds per frame by Key().
+// What windows_benchmark.exe printed: seconds per frame by Key(); none
+// without a file.
 std::map<std::string, double> ReadWindowsFigures(const std::string& file)
 {
     std::map<std::string, double> seconds;
+    if (file.empty())
+        return seconds;
     std::ifstream in(file);
     if (!in)
         std::fprintf(stderr, "%s: cannot open the Windows figures\n", file.c_str());
@@ -222,29 +227,35 @@ std::string Ratio(const std::map<std::string, double>& top, const std::map<std::
     return text;
 }
 
-void PrintTable(const std::map<std::string, double>& windows)
+// `windows32` and `windows64`: the 32-bit and 64-bit Windows modules' figures.
+void PrintTable(const std::map<std::string, double>& windows32, const std::map<std::string, double>& windows64)
 {
     std::printf(
         "\nProcessFrame, best frame, nanoseconds per pixel, one thread (targets: ours/OpenCV <= 0.80, "
         "Windows/native <= 1.30)\n");
-    std::printf("%-14s %-10s %8s %8s %11s %9s %8s %15s\n", "case", "size", "native", "OpenCV", "ours/OpenCV",
-                "(CPU time)", "Windows", "Windows/native");
+    std::printf("%-14s %-10s %8s %8s %11s %9s %8s %9s %8s %9s\n", "case", "size", "native", "OpenCV", "ours/OpenCV",
+                "(CPU time)", "Win32", "Win32/nat", "Win64", "Win64/nat");
     for (const FrameSize& size : kTableSizes) {
         const double perPixel = NanosecondsPerPixel(size);
         for (const TurnCase& turn : kTurnCases) {
             const std::string key = Key(turn, size);
-            std::printf("%-14s %-10s %8s %8s %11s %9s %8s %15s\n", turn.name, SizeName(size).c_str(),
+            std::printf("%-14s %-10s %8s %8s %11s %9s %8s %9s %8s %9s\n", turn.name, SizeName(size).c_str(),
                         Cell(figures.ours, key, perPixel).c_str(), Cell(figures.openCv, key, perPixel).c_str(),
                         Ratio(figures.ours, figures.openCv, key).c_str(),
                         Ratio(figures.oursProcessor, figures.openCvProcessor, key).c_str(),
-                        Cell(windows, key, perPixel).c_str(), Ratio(windows, figures.ours, key).c_str());
+                        Cell(windows32, key, perPixel).c_str(), Ratio(windows32, figures.ours, key).c_str(),
+                        Cell(windows64, key, perPixel).c_str(), Ratio(windows64, figures.ours, key).c_str());
         }
     }
-    if (!windows.empty()) {
-        std::printf("Of each Windows frame, its memory fresh from the C library (calloc, a write to each page, free):");
+    for (const auto& [width, windows] : {std::pair{"32-bit", &windows32}, std::pair{"64-bit", &windows64}}) {
+        if (windows->empty())
+            continue;
+        std::printf(
+            "Of each %s Windows frame, its memory fresh from the C library (calloc, a write to each page, free):",
+            width);
         for (const FrameSize& size : kTableSizes)
             std::printf(" %s %s ns/px", SizeName(size).c_str(),
-                        Cell(windows, Key(kFreshMemory, size), NanosecondsPerPixel(size)).c_str());
+                        Cell(*windows, Key(kFreshMemory, size), NanosecondsPerPixel(size)).c_str());
         std::printf("\n");
     }
     std::printf("\nSize curve, native, best frame, nanoseconds per pixel\n%-10s", "size");
@@ -281,6 +292,7 @@ int main(int argc, char** argv)
 {
     const std::string modulePath = TakeOption(argc, argv, "module", VELDRA_BENCH_MODULE);
     const std::string windowsFile = TakeOption(argc, argv, "windows", "");
+    const std::string windows64File = TakeOption(argc, argv, "windows64", "");
     std::vector<char*> arguments(argv, argv + argc);
     char interleave[] = "--benchmark_enable_random_interleaving=true";
     arguments.insert(arguments.begin() + 1, interleave);  // flags given later win
@@ -304,7 +316,7 @@ int main(int argc, char** argv)
                     add("curve", kTurnCases[c], size, false);
         benchmark::Initialize(&count, arguments.data());
         benchmark::RunSpecifiedBenchmarks();
-        PrintTable(windowsFile.empty() ? std::map<std::string, double>{} : ReadWindowsFigures(windowsFile));
+        PrintTable(ReadWindowsFigures(windowsFile), ReadWindowsFigures(windows64File));
         benchmark::Shutdown();
     } catch (const ModuleLoadError& error) {
         std::fprintf(stderr, "%s\n", error.what());

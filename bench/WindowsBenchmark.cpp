@@ -1,17 +1,21 @@
-// Times ProcessFrame of the real 32-bit VELDRA.FLT as a Windows host runs it:
-// a host built in the platform's C++ ABI (clang in MSVC mode), freestanding,
-// with a bitmap storage of its own whose single-pixel read is a plain copy,
-// as the native host stand-in's is. For every case of BenchFrames.h at each
-// table size: one frame to warm up, then frames timed one by one with
-// QueryPerformanceCounter, at least kMinFrames of them and kMinSeconds in
-// all. Prints the best frame's nanoseconds per pixel, a line a case:
+// Times ProcessFrame of the real Windows VELDRA.FLT as a Windows host runs
+// it, in the width of its build (32-bit in the windows preset, 64-bit in
+// windows64): a host built in the platform's C++ ABI (clang in MSVC mode),
+// freestanding, with a bitmap storage of its own whose single-pixel read is a
+// plain copy, as the native host stand-in's is. For every case of
+// BenchFrames.h at each table size: one frame to warm up, then frames timed
+// one by one with QueryPerformanceCounter, at least kMinFrames of them and
+// kMinSeconds in all. Prints the best frame's nanoseconds per pixel, a line a
+// case:
 //
 //   CASE<TAB>WIDTHxHEIGHT<TAB>NANOSECONDS
 //
-// which the native benchmark reads (--windows=FILE) to set beside its own
-// figures. Under Wine, from anywhere (the module lies beside the program):
+// which the native benchmark reads (--windows=FILE, --windows64=FILE) to set
+// beside its own figures. Under Wine, from anywhere (the module lies beside
+// the program):
 //
 //   scripts/wine-run.sh build/windows/bin/windows_benchmark.exe
+//   scripts/wine-run.sh --win64 build/windows64/bin/windows_benchmark.exe
 #include "BenchFrames.h"
 #include "MsvcHostKit.h"
 
@@ -60,19 +64,19 @@ long long Now()
 // library the module uses (its calloc and free), every page written once.
 double BestFreshMemorySeconds(const FrameSize& size)
 {
-    typedef void* (*CallocFn)(unsigned count, unsigned bytes);
+    typedef void* (*CallocFn)(Size count, Size bytes);
     typedef void (*FreeFn)(void* memory);
     void* library = LoadLibraryA("msvcrt.dll");
     CallocFn zeroed = library ? reinterpret_cast<CallocFn>(GetProcAddress(library, "calloc")) : nullptr;
     FreeFn release = library ? reinterpret_cast<FreeFn>(GetProcAddress(library, "free")) : nullptr;
     if (!zeroed || !release)
         return 0;
-    const unsigned bytes = static_cast<unsigned>(size.width) * static_cast<unsigned>(size.height) * 8u;
+    const Size bytes = static_cast<Size>(size.width) * static_cast<Size>(size.height) * 8u;
     double best = 1e30;
     for (int round = 0; round < kMinFrames; ++round) {
         const long long start = Now();
         volatile char* memory = static_cast<char*>(zeroed(bytes, 1));
-        for (unsigned at = 0; memory && at < bytes; at += 4096)
+        for (Size at = 0; memory && at < bytes; at += 4096)
             memory[at] = 1;
         release(const_cast<char*>(memory));
         const double seconds = Seconds(Now() - start);

@@ -11,8 +11,8 @@ find_program(VELDRA_CLANGXX clang++ REQUIRED)
 # clang in MSVC mode over mingw-w64's headers and C++ library: the headers
 # are told that they serve a GNU compiler, which they then read correctly.
 set(VELDRA_MSVC_REFERENCE_FLAGS
-  --target=i686-pc-windows-msvc -std=c++17 -fno-exceptions -w
-  -U_MSC_VER -U_MSC_FULL_VER -D__GNUC__=12 -D__GNUC_MINOR__=0 -D__MINGW32__ -D_X86_=1 -D__i386__
+  --target=${VELDRA_MSVC_TARGET_${VELDRA_WINDOWS_WIDTH}} -std=c++17 -fno-exceptions -w
+  -U_MSC_VER -U_MSC_FULL_VER -D__GNUC__=12 -D__GNUC_MINOR__=0 -D__MINGW32__ ${VELDRA_MINGW_CPU_${VELDRA_WINDOWS_WIDTH}}
   -D__declspec=__declspec -D__GCC_ATOMIC_TEST_AND_SET_TRUEVAL=1
   -DWIN32_LEAN_AND_MEAN -DNOMINMAX)
 foreach(folder IN LISTS CMAKE_CXX_IMPLICIT_INCLUDE_DIRECTORIES)
@@ -37,7 +37,8 @@ function(veldra_decorate_exports library)
   add_custom_command(TARGET ${library} PRE_LINK
     COMMAND ${CMAKE_COMMAND} -E make_directory ${work}
     ${compile_commands}
-    COMMAND ${PROJECT_SOURCE_DIR}/host/abi/decorate-exports.sh ${library} ${work}
+    COMMAND ${CMAKE_COMMAND} -E env VELDRA_OBJDUMP=${CMAKE_OBJDUMP} VELDRA_OBJCOPY=${CMAKE_OBJCOPY}
+            ${PROJECT_SOURCE_DIR}/host/abi/decorate-exports.sh ${library} ${work}
             --objects $<TARGET_OBJECTS:${library}> --msvc ${reference_objects}
     VERBATIM COMMAND_EXPAND_LISTS)
   target_link_options(${library} PRIVATE ${work}/${library}-exports.def)

@@ -10,7 +10,7 @@
 #include "filter/Release.h"
 #define VELDRA_AUTHOR "Written by the Veldra developers"
 #define VELDRA_COPYRIGHT "Copyright (C) 2026 Veldra"
-#define VELDRA_NOTICE VELDRA_COPYRIGHT ". All rights reserved."
+#define VELDRA_NOTICE VELDRA_COPYRIGHT ". Apache License 2.0."
 #define VELDRA_LICENCE "Licensed under the Apache License, Version 2.0"
 #define VELDRA_WEB "https://veldra.example"
 #define VELDRA_DESCRIPTION VELDRA_PRODUCT ", turns each frame about X, Y or Z"

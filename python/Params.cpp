@@ -1,7 +1,6 @@
 #include "Params.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,6 +8,7 @@
 #include "cli/RenderOptions.h"
 #include "filter/ParamWords.h"
 #include "messages/Failure.h"
+#include "render/FramePlan.h"
 
 namespace {
 
@@ -36,16 +36,7 @@ Params CheckedParams(const std::string& what, const ParamBlock& block)
 
 // The shortest decimal that reads back as `value` in single precision,
 // written as Python writes that number: 0.1 rather than 0.10000000149011612.
-std::string FloatLiteral(float value)
-{
-    char text[32];
-    for (int digits = 1; digits <= 9; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
-        if (std::strtof(text, nullptr) == value)
-            break;
-    }
-    return py::repr(py::float_(std::strtod(text, nullptr)));
-}
+std::string FloatLiteral(float value) { return py::repr(py::float_(std::strtod(DegreesText(value).c_str(), nullptr))); }
 
 ParamBlock BytesToBlock(py::handle value)
 {

@@ -44,6 +44,19 @@ std::string IntegerText(py::handle value, const std::string& name)
     return py::str(py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr())));
 }
 
+std::string RateText(py::handle value, const std::string& name)
+{
+    if (IsInteger(value))
+        return IntegerText(value, name);
+    if (py::isinstance<py::str>(value))
+        return value.cast<std::string>();
+    if (py::hasattr(value, "numerator") && py::hasattr(value, "denominator"))
+        return IntegerText(value.attr("numerator"), name) + "/" + IntegerText(value.attr("denominator"), name);
+    if (py::isinstance<py::float_>(value))
+        return py::repr(value);
+    ThrowTypeError(name, "frames a second (an int, a Fraction, a float or a str)", value);
+}
+
 int FrameNumberOf(py::handle value, const std::string& name) { return FrameValue(name, IntegerText(value, name)); }
 
 float DegreesOf(py::handle value, const std::string& name)

@@ -25,6 +25,9 @@ std::string WordOf(py::handle value, const std::string& name);
 // A whole number (an int or another integer type, not a bool), as the
 // decimal text the command line would be given.
 std::string IntegerText(py::handle value, const std::string& name);
+// Frames a second as --fps takes them: a whole number, a fraction (a
+// fractions.Fraction or "24000/1001"), or a decimal such as 29.97.
+std::string RateText(py::handle value, const std::string& name);
 // A whole number read as a frame number (--frame).
 int FrameNumberOf(py::handle value, const std::string& name);
 // An angle in degrees (a real number), read as --start reads its value.

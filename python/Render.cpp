@@ -15,6 +15,7 @@
 #include "messages/Failure.h"
 #include "messages/Warnings.h"
 #include "render/FrameLoop.h"
+#include "movie/MovieReader.h"
 #include "render/FramePlan.h"
 
 namespace {
@@ -22,16 +23,37 @@ namespace {
 // How often the calling thread looks for Ctrl-C while frames render.
 constexpr std::chrono::milliseconds kSignalCheck{100};
 
+// The keywords of a movie output.
+struct MovieWords {
+    py::object codec, fps, timecode, quality;
+};
+
+MovieRequest MovieOf(const MovieWords& movie)
+{
+    MovieRequest request;
+    if (!movie.codec.is_none())
+        request.codec = CodecValue("codec", WordOf(movie.codec, "codec"));
+    if (!movie.fps.is_none())
+        request.fps = RateValue("fps", RateText(movie.fps, "fps"));
+    if (!movie.timecode.is_none())
+        request.timecode = TimecodeValue("timecode", WordOf(movie.timecode, "timecode"));
+    if (!movie.quality.is_none())
+        request.quality = QualityValue("quality", IntegerText(movie.quality, "quality"));
+    return request;
+}
+
 RenderRequest RequestOf(const py::object& input, const py::object& output, const py::object& frames,
                         const py::object& range, const py::object& params, const py::object& alpha,
-                        const py::object& depth)
+                        const py::object& depth, const MovieWords& movie, const py::object& colorconvert,
+                        const py::object& colorconfig)
 {
     RenderRequest request;
     request.input = PathOf(input, "input");
     request.output = PathOf(output, "output");
     if (!frames.is_none()) {
         const FrameList list = FramesOf(frames, "frames");
-        if (NamesSequence(request.input)) {
+        // A movie's frames are picked as a pattern's are.
+        if (NamesSequence(request.input) || IsMovie(request.input)) {
             request.frames = list;
         } else {
             if (list.Count() != 1)
@@ -51,6 +73,18 @@ RenderRequest RequestOf(const py::object& input, const py::object& output, const
     request.alpha = AlphaValue("alpha", WordOf(alpha, "alpha"));
     if (!depth.is_none())
         request.depth = DepthValue("depth", WordOf(depth, "depth"));
+    request.movie = MovieOf(movie);
+    if (!colorconvert.is_none()) {
+        if (!py::isinstance<py::tuple>(colorconvert) && !py::isinstance<py::list>(colorconvert))
+            ThrowTypeError("colorconvert", "a pair (from, to) of colour space names", colorconvert);
+        const py::sequence spaces = colorconvert;
+        if (spaces.size() != 2)
+            throw Failure("colorconvert", "expected a pair (from, to) of colour space names", FailureKind::Value);
+        request.colourFrom = WordOf(spaces[0], "colorconvert");
+        request.colourTo = WordOf(spaces[1], "colorconvert");
+    }
+    if (!colorconfig.is_none())
+        request.colourConfig = PathOf(colorconfig, "colorconfig");
     return request;
 }
 
@@ -117,9 +151,11 @@ private:
 
 py::list Render(const py::object& input, const py::object& output, const py::object& frames, const py::object& range,
                 const py::object& params, const py::object& alpha, const py::object& depth, const py::object& jobs,
-                const py::object& progress)
+                const py::object& progress, const py::object& codec, const py::object& fps, const py::object& timecode,
+                const py::object& quality, const py::object& colorconvert, const py::object& colorconfig)
 {
-    const RenderRequest request = RequestOf(input, output, frames, range, params, alpha, depth);
+    const RenderRequest request = RequestOf(input, output, frames, range, params, alpha, depth,
+                                            MovieWords{codec, fps, timecode, quality}, colorconvert, colorconfig);
     const int workers = jobs.is_none() ? 0 : JobsValue("jobs", IntegerText(jobs, "jobs"));
     if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
         ThrowTypeError("progress", "a function progress(done, total)", progress);
@@ -168,8 +204,8 @@ py::list Render(const py::object& input, const py::object& output, const py::obj
         std::rethrow_exception(failure);
 
     py::list written;
-    for (std::int64_t index = 0; index < plan.Count(); ++index)
-        written.append(plan.OutputOf(plan.frames.At(index)));
+    for (const std::string& file : plan.OutputFiles())
+        written.append(file);
     return written;
 }
 
@@ -181,23 +217,34 @@ void AddRender(py::module_& module)
         "render", IssuingWarnings(&Render), py::arg("input"), py::arg("output"), py::arg("frames") = py::none(),
         py::arg("range") = py::none(), py::arg("params") = py::none(), py::arg("alpha") = "filter",
         py::arg("depth") = py::none(), py::arg("jobs") = py::none(), py::arg("progress") = py::none(),
-        R"(render(input, output, frames=None, range=None, params=None, alpha='filter', depth=None, jobs=None, progress=None)
+        py::arg("codec") = py::none(), py::arg("fps") = py::none(), py::arg("timecode") = py::none(),
+        py::arg("quality") = py::none(), py::arg("colorconvert") = py::none(), py::arg("colorconfig") = py::none(),
+        R"(render(input, output, frames=None, range=None, params=None, alpha='filter', depth=None, jobs=None, progress=None, codec=None, fps=None, timecode=None, quality=None, colorconvert=None, colorconfig=None)
 --
 
-Runs a frame or a sequence of files through the filter, exactly as veldra render does.
+Runs a frame, a sequence of files or a movie through the filter, exactly as veldra render does.
 
-input and output are image files or sequence patterns (shot.####.exr,
-shot.%04d.png). frames: for a pattern, the frames to render ("1-100x2,150",
-a range(), frame numbers; by default those on disk); for a single image, its
-frame number (default 0). range=(first, last) is the filter's active range
-(default: the frames rendered). params is a veldra.Params or the path of a
-stored parameter block (default: the filter's defaults). alpha is "filter"
-or "keep"; depth "uint8", "uint16", "half" or "float" (default: the
-input's); jobs the frames rendered at once (default: one per core).
-progress(done, total), if given, is called on the calling thread after each
-frame written.
+input and output are image files, movies (.mov, .mp4, .mkv...) or sequence
+patterns (shot.####.exr, shot.%04d.png). frames: for a pattern or a movie,
+the frames to render ("1-100x2,150", a range(), frame numbers; by default
+those on disk, or every frame of the movie, numbered from 0); for a single
+image, its frame number (default 0). range=(first, last) is the filter's
+active range (default: the frames rendered; for a movie, the whole movie).
+params is a veldra.Params or the path of a stored parameter block (default:
+the filter's defaults). alpha is "filter" or "keep"; depth "uint8",
+"uint16", "half" or "float" (default: the input's); jobs the frames
+rendered at once (default: one per core). progress(done, total), if given,
+is called on the calling thread after each frame written.
 
-Every file is written whole or not at all. Returns the list of files written.
+A movie output takes codec ("prores4444", "prores422hq", "dnxhr_hq",
+"dnxhr_444", "h264"), fps (24, Fraction(24000, 1001), "24000/1001"),
+timecode ("HH:MM:SS:FF") and quality (h264, 0 to 51), each by default the
+input movie's or the container's. colorconvert=(from, to) converts the
+turned frames' colour before they are written, with the spaces of the
+OpenColorIO config colorconfig (default: $OCIO, else the built-in ones).
+
+Every file is written whole or not at all. Returns the list of files written
+(for a movie output, the movie).
 Raises OSError for files that cannot be read or written, ValueError for
 settings veldra cannot take, with veldra render's messages. Ctrl-C starts no
 new frame, lets the frames being written finish, and raises

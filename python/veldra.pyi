@@ -3,6 +3,7 @@
 # what each function does; the names with an underscore exist only here.
 import builtins
 import os
+from fractions import Fraction
 from typing import Callable, Iterable, Literal, Optional, TypedDict, TypeVar, Union
 
 import numpy as np
@@ -14,6 +15,7 @@ _Axis = Literal["x", "y", "z"]
 _Pivot = Literal["lower", "center", "centre", "upper"]
 _Alpha = Literal["filter", "keep"]
 _Depth = Literal["uint8", "uint16", "half", "float"]
+_Codec = Literal["prores4444", "prores422hq", "dnxhr_hq", "dnxhr_444", "h264"]
 # The element types a picture may have; turn() returns the type it is given.
 _Pixel = TypeVar("_Pixel", np.uint8, np.uint16, np.float16, np.float32)
 # The filter's active range: (first, last), or "A-B".
@@ -82,5 +84,11 @@ def render(
     depth: Optional[_Depth] = None,
     jobs: Optional[int] = None,
     progress: Optional[Callable[[int, int], None]] = None,
+    codec: Optional[_Codec] = None,
+    fps: Union[None, int, float, str, Fraction] = None,
+    timecode: Optional[str] = None,
+    quality: Optional[int] = None,
+    colorconvert: Optional[tuple[str, str]] = None,
+    colorconfig: Optional[_Path] = None,
 ) -> list[str]: ...
 def module_info() -> _ModuleInfo: ...

@@ -15,9 +15,13 @@ demo_packages=(
   ninja-build          # the presets' generator
   g++                  # the compiler
   libopenimageio-dev   # veldra reads and writes pictures with OpenImageIO
+  libavformat-dev      # veldra reads and writes movies: containers
+  libavcodec-dev       # ...their codecs
+  libswscale-dev       # ...their colour conversion
+  libavutil-dev        # ...and libav's utilities
   libdeflate-dev       # and the common kinds of PNG files directly: deflated with libdeflate
   libisal-dev          # and inflated with ISA-L
-  pkg-config           # which CMake finds through pkg-config
+  pkg-config           # CMake finds the libav libraries, libdeflate and ISA-L through pkg-config
   openimageio-tools    # Debian's OpenImageIO CMake package names these tools; configuring fails without them
   fonts-dejavu-core    # the test card's and contact sheet's lettering
   libgtest-dev         # GoogleTest, looked for when the native preset configures
@@ -41,9 +45,12 @@ test_packages=(
   man-db               # `man -l`, which the package test renders the manual page with
   g++-mingw-w64-i686   # the 32-bit Windows build
   mingw-w64-i686-dev   # its Windows headers and import libraries
+  g++-mingw-w64-x86-64 # the 64-bit Windows build
+  mingw-w64-x86-64-dev # its Windows headers and import libraries
   nsis                 # makensis, the Windows installer
   wine                 # the Windows tests and the installer's tests
   wine32:i386          # Wine for 32-bit programs
+  wine64               # Wine's 64-bit loader: the 64-bit Windows tests, hosts of both widths
   xvfb                 # scripts/screenshots.sh: a display for the dialogs
   xdotool              # scripts/screenshots.sh: finds and closes the dialog windows
   imagemagick          # scripts/screenshots.sh: saves the windows as PNG
@@ -58,7 +65,7 @@ test_packages=(
   python3-numpy        # the arrays the Python package takes and gives
   python3-pytest       # the Python package's tests
   python3-openimageio  # pictures in the Python tests and the README's example
-  ffmpeg               # the PNG files veldra writes directly are read back by another program
+  ffmpeg               # the movie tests' oracle (makes movies, decodes them, ffprobe says what they hold); reads back the PNG files veldra writes directly
   python3-venv         # the Python package installed by pip into a virtual environment, as its test does
   python3-pip          # pip, which installs it there
   python3-setuptools   # the Python package's build backend (setup.py drives the CMake build)

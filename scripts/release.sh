@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds a release into dist/: the Debian packages, veldra and
-# python3-veldra (checked with lintian), the Windows installer, the source
-# archive (git archive of HEAD), the Python package's wheel for this
-# platform (built from that archive, as pip builds it) and SHA256SUMS over
-# them. Installs what it needs first. The packages are built from the
-# working tree and the archive from HEAD, so the tree must have no
-# uncommitted changes.
+# python3-veldra (checked with lintian), the Windows installer (the 32-bit
+# and the 64-bit module), the source archive (git archive of HEAD), the
+# Python package's wheel for this platform (built from that archive, as pip
+# builds it) and SHA256SUMS over them. Installs what it needs first. The
+# packages are built from the working tree and the archive from HEAD, so the
+# tree must have no uncommitted changes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,7 +24,10 @@ for package in veldra python3-veldra; do
 done
 lintian --fail-on error,warning "${debs[@]}"
 
-cmake --preset windows >/dev/null
+for preset in windows64 windows; do
+  cmake --preset "$preset" >/dev/null
+done
+cmake --build --preset windows64 --target veldra_flt
 cmake --build --preset windows --target veldra_installer
 installer="build/windows/veldra-$version-setup.exe"
 

@@ -4,27 +4,34 @@
 # dialog once per axis. Uses a prefix of its own (build/wine-prefix-x11), so
 # the tests' prefix keeps its null display driver. Needs the windows build:
 #   cmake --preset windows && cmake --build --preset windows
+# With --win64, the 64-bit module's, from the windows64 build, in a 64-bit
+# prefix (build/wine-prefix64-x11), into build/screenshots/64/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
-bin="$root/build/windows/bin"
-out="$root/build/screenshots"
-prefix="$root/build/wine-prefix-x11"
+if [ "${1:-}" = --win64 ]; then
+  preset=windows64 width=64 arch=win64 flags=(--win64)
+else
+  preset=windows width="" arch=win32 flags=()
+fi
+bin="$root/build/$preset/bin"
+out="$root/build/screenshots${width:+/$width}"
+prefix="$root/build/wine-prefix$width-x11"
 
 if [ ! -f "$bin/veldra-dialogs.exe" ]; then
-  echo "screenshots.sh: $bin/veldra-dialogs.exe is missing; build the windows preset first" >&2
+  echo "screenshots.sh: $bin/veldra-dialogs.exe is missing; build the $preset preset first" >&2
   exit 1
 fi
 mkdir -p "$out"
 
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$prefix/.veldra-ready" ]; then
   # A copy of the tests' prefix with the default (X11) display driver, and
   # Wine drawing the window frames itself since Xvfb has no window manager.
   # The frame's buttons are drawn from Wine's Marlett font, which the prefix
   # does not pick up by itself.
   rm -rf "$prefix"
-  cp -a "$(scripts/wine-prefix.sh)" "$prefix"
+  cp -a "$(scripts/wine-prefix.sh "${flags[@]}")" "$prefix"
   rm -f "$prefix/.veldra-ready"
   cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/"
   wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 || true

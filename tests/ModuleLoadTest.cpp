@@ -74,6 +74,20 @@ TEST(ModuleLoad, FailuresNameTheFileAndCause)
 #endif
     const std::string noExports = LoadError(library);
     EXPECT_NE(noExports.find(library), std::string::npos) << noExports;
+
+#if defined(_WIN32)
+    // A program of the other processor width: the loader's words, with the
+    // file in place of their placeholder, and which width it is.
+    const std::string otherWidth = LoadError(VELDRA_OTHER_WIDTH_FILE);
+    EXPECT_EQ(otherWidth.find("%1"), std::string::npos) << otherWidth;
+    const std::size_t named = otherWidth.find(VELDRA_OTHER_WIDTH_FILE);
+    EXPECT_NE(otherWidth.find(VELDRA_OTHER_WIDTH_FILE, named + 1), std::string::npos)
+        << "the loader's words name the file: " << otherWidth;
+    EXPECT_NE(otherWidth.find(sizeof(void*) == 8 ? "it is a 32-bit module, and this 64-bit program"
+                                                 : "it is a 64-bit module, and this 32-bit program"),
+              std::string::npos)
+        << otherWidth;
+#endif
 }
 
 #if !defined(_WIN32)

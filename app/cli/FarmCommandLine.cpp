@@ -16,7 +16,7 @@ const std::map<std::string, Action>& Actions()
 {
     static const std::map<std::string, Action> actions = {
         {"submit", Action::Submit}, {"status", Action::Status}, {"retry", Action::Retry}, {"cancel", Action::Cancel},
-        {"task", Action::Task},     {"report", Action::Report}, {"chunk", Action::Chunk}};
+        {"task", Action::Task},     {"report", Action::Report}, {"chunk", Action::Chunk}, {"encode", Action::Encode}};
     return actions;
 }
 

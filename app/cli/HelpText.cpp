@@ -26,11 +26,12 @@ const char kRender[] =
     "usage: veldra render INPUT OUTPUT [options]\n"
     "\n"
     "Turns a frame or a sequence with the filter, frame by frame, as the host's queue does.\n"
-    "INPUT and OUTPUT are image files or sequence patterns. In a pattern, '#' and '@' stand\n"
-    "for one digit each (shot.####.png is shot.0012.png; a single # is one digit), and printf\n"
-    "conversions keep printf's meaning (%04d zero-pads, %4d pads with spaces, %d does not pad).\n"
-    "An INPUT that exists as a file is taken as written, and OUTPUT is a pattern only when\n"
-    "INPUT is one.\n"
+    "INPUT and OUTPUT are image files, movies or sequence patterns. In a pattern, '#' and '@'\n"
+    "stand for one digit each (shot.####.png is shot.0012.png; a single # is one digit), and\n"
+    "printf conversions keep printf's meaning (%04d zero-pads, %4d pads with spaces, %d does\n"
+    "not pad). An INPUT that exists as a file is taken as written. A movie INPUT (.mov, .mp4,\n"
+    ".mkv, .mxf, .avi...) is a sequence of frames numbered from 0; OUTPUT is a pattern only\n"
+    "when INPUT is a pattern or a movie, and a movie when it ends in .mov, .mp4 or .mkv.\n"
     "\n"
     "The angle moves in whole percents of the range: frame f of a range of n frames starting at\n"
     "A gets start + (end - start) * p / 100 with p = (f - A) * 100 / (n - 1), truncated.\n"
@@ -51,6 +52,14 @@ const char kRender[] =
     "      --params FILE     start from a stored parameter block\n"
     "      --save-params FILE  store the parameter block that was used\n"
     "      --compression 0..9  PNG deflate level (default 1: fast)\n"
+    "      --codec NAME      a movie's codec: prores4444 (default for .mov and .mkv, alpha kept),\n"
+    "                        prores422hq, dnxhr_hq, dnxhr_444, h264 (default for .mp4)\n"
+    "      --fps RATE        a movie's frame rate: 24, 25, 24000/1001... (default: the input movie's)\n"
+    "      --timecode HH:MM:SS:FF  a movie's first timecode (default: the input movie's)\n"
+    "      --quality 0..51   h264 quality, lower is better (default 18)\n"
+    "      --colorconvert FROM TO  convert the turned frames' colour before they are written\n"
+    "                        (OpenColorIO: linear, sRGB, Rec709, or the spaces of --colorconfig)\n"
+    "      --colorconfig FILE  the OpenColorIO config for --colorconvert (default: $OCIO)\n"
     "  -j, --jobs N          frames rendered in parallel (default: number of cores)\n"
     "      --module FILE     the filter module (default: the one installed with veldra)\n"
     "  -q, --quiet           no progress bar and no summary\n";
@@ -190,6 +199,9 @@ std::string HelpText(const std::string& topic)
     for (const auto& [name, help] : kTopics)
         if (topic == name)
             return help;
+    // Worded as the command line itself says it of the same words.
+    if (topic.rfind("farm ", 0) == 0)
+        throw Failure(topic, "unknown action (see 'veldra farm --help')", FailureKind::Usage);
     throw Failure(topic, "unknown command (see 'veldra --help')", FailureKind::Usage);
 }
 

@@ -64,6 +64,41 @@ int JobsValue(const std::string& option, const std::string& word)
     return IntegerValue(option, word, 1, 1024, "a number of jobs from 1 to 1024");
 }
 
+MovieCodec CodecValue(const std::string& option, const std::string& word)
+{
+    static const std::map<std::string, MovieCodec> codecs = [] {
+        std::map<std::string, MovieCodec> byWord;
+        for (const MovieCodecWord& codec : kMovieCodecWords)
+            byWord[codec.word] = codec.codec;
+        return byWord;
+    }();
+    return ChoiceValue(option, word, codecs, "prores4444, prores422hq, dnxhr_hq, dnxhr_444 or h264");
+}
+
+FrameRate RateValue(const std::string& option, const std::string& word)
+{
+    const auto rate = ParseFrameRate(word);
+    if (!rate)
+        throw Failure(option,
+                      "bad value '" + word + "' (expected frames a second from 1 to 1000: 24, 25, 24000/1001, 29.97)",
+                      FailureKind::Value);
+    return *rate;
+}
+
+Timecode TimecodeValue(const std::string& option, const std::string& word)
+{
+    const auto timecode = ParseTimecode(word);
+    if (!timecode)
+        throw Failure(option, "bad value '" + word + "' (expected HH:MM:SS:FF, or HH:MM:SS;FF for drop-frame)",
+                      FailureKind::Value);
+    return *timecode;
+}
+
+int QualityValue(const std::string& option, const std::string& word)
+{
+    return IntegerValue(option, word, 0, 51, "an H.264 quality from 0 (best) to 51");
+}
+
 int FrameValue(const std::string& option, const std::string& word)
 {
     return IntegerValue(option, word, INT_MIN, INT_MAX, "a frame number");
@@ -121,6 +156,22 @@ void ReadRenderOptions(WordReader& reader, Arguments& arguments)
     });
     reader.Value("--depth", "-d", [&](const std::string& o, const std::string& v) { render.depth = DepthValue(o, v); });
     reader.Flag("--dry-run", "-n", arguments.dryRun, HandOn::No);
+    reader.Pair("--colorconvert", [&](const std::string&, const std::string& from, const std::string& to) {
+        render.colourFrom = from;
+        render.colourTo = to;
+    });
+    reader.Value("--colorconfig", "", [&](const std::string&, const std::string& v) { render.colourConfig = v; });
+    ReadMovieOptions(reader, render.movie);
+}
+
+void ReadMovieOptions(WordReader& reader, MovieRequest& movie)
+{
+    reader.Value("--codec", "", [&](const std::string& o, const std::string& v) { movie.codec = CodecValue(o, v); });
+    reader.Value("--fps", "", [&](const std::string& o, const std::string& v) { movie.fps = RateValue(o, v); });
+    reader.Value("--timecode", "",
+                 [&](const std::string& o, const std::string& v) { movie.timecode = TimecodeValue(o, v); });
+    reader.Value("--quality", "",
+                 [&](const std::string& o, const std::string& v) { movie.quality = QualityValue(o, v); });
 }
 
 void TakeRenderOperands(const std::string& command, const std::vector<std::string>& operands, RenderRequest& render)

@@ -22,6 +22,8 @@ void ReadRunOptions(WordReader& reader, Arguments& arguments);
 void ReadModuleOption(WordReader& reader, Arguments& arguments);
 // --alpha.
 void ReadAlphaOption(WordReader& reader, RenderRequest& render);
+// --codec, --fps, --timecode and --quality: a movie output's.
+void ReadMovieOptions(WordReader& reader, MovieRequest& movie);
 
 // INPUT and OUTPUT from the operands `command` read, and the options
 // checked together; throws Failure when they do not fit.
@@ -36,3 +38,7 @@ AlphaMode AlphaValue(const std::string& option, const std::string& word);      /
 ChannelFormat DepthValue(const std::string& option, const std::string& word);  // uint8, uint16, half, float
 int JobsValue(const std::string& option, const std::string& word);             // 1 to 1024
 int FrameValue(const std::string& option, const std::string& word);            // any int
+MovieCodec CodecValue(const std::string& option, const std::string& word);     // prores4444, ..., h264
+FrameRate RateValue(const std::string& option, const std::string& word);       // 24, 24000/1001, 29.97
+Timecode TimecodeValue(const std::string& option, const std::string& word);    // HH:MM:SS:FF, HH:MM:SS;FF
+int QualityValue(const std::string& option, const std::string& word);          // 0 to 51

@@ -10,14 +10,19 @@
 
 void WordReader::Value(const std::string& option, const std::string& shortName, ValueHandler handler, HandOn handOn)
 {
-    options_[option] = Option{std::move(handler), nullptr, handOn};
+    options_[option] = Option{std::move(handler), nullptr, handOn, nullptr};
     if (!shortName.empty())
         shortNames_[shortName] = option;
 }
 
+void WordReader::Pair(const std::string& option, PairHandler handler, HandOn handOn)
+{
+    options_[option] = Option{nullptr, nullptr, handOn, std::move(handler)};
+}
+
 void WordReader::Flag(const std::string& option, const std::string& shortName, bool& target, HandOn handOn)
 {
-    options_[option] = Option{nullptr, &target, handOn};
+    options_[option] = Option{nullptr, &target, handOn, nullptr};
     if (!shortName.empty())
         shortNames_[shortName] = option;
 }
@@ -67,6 +72,17 @@ std::vector<std::string> WordReader::Read(const std::vector<std::string>& words,
             *option.flag = true;
             if (handOn)
                 handedOn_.push_back(word);
+            continue;
+        }
+        if (option.pairHandler) {
+            if (attached || i + 2 >= words.size())
+                throw Failure(name, "takes two values: " + name + " A B", FailureKind::Usage);
+            const std::string first = words[++i], second = words[++i];
+            if (first.empty() || second.empty())
+                throw Failure(name, "empty value", FailureKind::Value);
+            if (handOn)
+                handedOn_.insert(handedOn_.end(), {word, first, second});
+            option.pairHandler(name, first, second);
             continue;
         }
         if (!attached && i + 1 >= words.size())

@@ -16,6 +16,8 @@
 class WordReader {
 public:
     using ValueHandler = std::function<void(const std::string& option, const std::string& value)>;
+    using PairHandler =
+        std::function<void(const std::string& option, const std::string& first, const std::string& second)>;
 
     // Whether an option is among the words handed on to the processes that
     // do the same work (the renderer a farm task runs): they get every
@@ -29,6 +31,8 @@ public:
     void Value(const std::string& option, const std::string& shortName, ValueHandler handler,
                HandOn handOn = HandOn::Yes);
     void Flag(const std::string& option, const std::string& shortName, bool& target, HandOn handOn = HandOn::Yes);
+    // An option with two values, "--opt A B" only.
+    void Pair(const std::string& option, PairHandler handler, HandOn handOn = HandOn::Yes);
 
     // Reads `words`, the command's words after its name, calling the
     // handlers; returns the operands. With `rest`, "--" ends the reading and
@@ -46,6 +50,7 @@ private:
         ValueHandler handler;  // options with a value
         bool* flag = nullptr;  // flags
         HandOn handOn = HandOn::Yes;
+        PairHandler pairHandler;  // options with two values
     };
 
     std::string command_;

@@ -5,6 +5,7 @@
 #include "files/ParamFile.h"
 #include "filter/ParamWords.h"
 #include "filter/RotationParams.h"
+#include "render/FramePlan.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ int RunParams(const Arguments& arguments)
     std::printf("tag:          0x%08X\n", static_cast<unsigned>(params.tag));
     std::printf("axis:         %s (%d)\n", AxisName(params.axis).c_str(), static_cast<int>(params.axis));
     std::printf("pivot:        %s (%d)\n", PivotName(params.pivot).c_str(), static_cast<int>(params.pivot));
-    std::printf("start angle:  %.9g degrees\n", static_cast<double>(params.startAngle));
-    std::printf("end angle:    %.9g degrees\n", static_cast<double>(params.endAngle));
+    std::printf("start angle:  %s degrees\n", DegreesText(params.startAngle).c_str());
+    std::printf("end angle:    %s degrees\n", DegreesText(params.endAngle).c_str());
     return 0;
 }

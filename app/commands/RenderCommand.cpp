@@ -22,7 +22,7 @@ void ListFrames(const FramePlan& plan, const RotationParams& params)
         const int percent = ProgressPercentOf(frame, plan.range.first, plan.range.Count());
         const float angle = FrameAngle(params.startAngle, params.endAngle, percent);
         std::printf("frame %d  %d%%  %s deg  %s -> %s\n", frame, percent, DegreesText(angle).c_str(),
-                    plan.InputOf(frame).c_str(), plan.OutputOf(frame).c_str());
+                    plan.InputWords(frame).c_str(), plan.OutputOf(frame).c_str());
     }
 }
 
@@ -34,8 +34,9 @@ int RunRender(const Arguments& arguments)
     const FramePlan plan = PlanFrames(arguments.render, *module);
     const RotationParams params = ParamsOf(plan.block);
     const int first = plan.frames.First();
-    const std::string oneFrame = OneFrameRangeWarning(plan.range, params, first,
-                                                      "--frame " + std::to_string(first) + " --range A-B");
+    // A pattern picks its frame with -f; a single image is placed with --frame.
+    const std::string placing = (plan.input ? "-f " : "--frame ") + std::to_string(first) + " --range A-B";
+    const std::string oneFrame = OneFrameRangeWarning(plan.range, params, first, placing);
     if (!oneFrame.empty())
         Warn(oneFrame);
     if (arguments.dryRun) {

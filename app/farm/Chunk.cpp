@@ -81,9 +81,19 @@ int RunFarmChunk(const FarmArguments& arguments)
     } catch (const Failure&) {
     }
     int failures = 0;
+    const int workers = WorkerCount(arguments.jobs, frames.size());
+    // A movie's frames are decoded in order as they are handed out; a
+    // frame that cannot be is read again by its attempt, which records why.
+    std::vector<std::optional<DecodedFrame>> claimed(static_cast<std::size_t>(workers));
+    const auto claim = [&](int worker, std::size_t index) {
+        try {
+            claimed[static_cast<std::size_t>(worker)] = chunkPlan->movie->Decode(frames[index]);
+        } catch (const Failure&) {
+        }
+    };
     RunFrames(
-        frames.size(), WorkerCount(arguments.jobs, frames.size()),
-        [&](int, std::size_t index) {
+        frames.size(), workers,
+        [&](int worker, std::size_t index) {
             FrameRecord record = blank;
             record.frame = frames[index];
             if (!locks.Lock(record.frame))
@@ -118,7 +128,11 @@ int RunFarmChunk(const FarmArguments& arguments)
                     std::optional<FramePlan> own;
                     const FramePlan& plan = chunkPlan ? *chunkPlan : own.emplace(PlanFrames(request, *module));
                     const auto filters = MakeFilters(*module, 1, plan.block);
-                    const RenderedFrame files = RenderPlanFrame(plan, *filters[0], record.frame, warnings);
+                    std::optional<DecodedFrame> decoded;
+                    decoded.swap(claimed[static_cast<std::size_t>(worker)]);
+                    const RenderedFrame files = RenderPlanFrame(
+                        plan, *filters[0], record.frame, warnings,
+                        decoded ? std::optional<LoadedImage>(decoded->Convert()) : std::nullopt);
                     record.input = files.input;
                     record.output = files.output;
                     record.ok = true;
@@ -142,6 +156,6 @@ int RunFarmChunk(const FarmArguments& arguments)
             const std::lock_guard<std::mutex> lock(printing);
             failures += record.ok ? 0 : 1;
         },
-        [] {});
+        [] {}, chunkPlan && chunkPlan->movie ? claim : std::function<void(int, std::size_t)>());
     return failures == 0 ? 0 : 1;
 }

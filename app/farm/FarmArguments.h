@@ -10,11 +10,11 @@
 #include "render/RenderRequest.h"
 
 struct FarmArguments {
-    // Task, Report and Chunk are run by the run's own jobs.
-    enum class Action { Submit, Status, Retry, Cancel, Task, Report, Chunk };
+    // Task, Report, Chunk and Encode are run by the run's own jobs.
+    enum class Action { Submit, Status, Retry, Cancel, Task, Report, Chunk, Encode };
     Action action = Action::Status;
 
-    std::string dir;     // status, retry, cancel: a run or an output folder; task, report, chunk: the run
+    std::string dir;     // status, retry, cancel: a run or an output folder; task, report, chunk, encode: the run
     int submission = 0;  // task: which submission's chunks
 
     // submit: the shot, the module its block is settled with, and the

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -12,6 +13,7 @@
 
 #include "farm/FarmActions.h"
 #include "farm/WaitPatience.h"
+#include "farm/run/MovieRecords.h"
 #include "messages/Failure.h"
 #include "sequence/FramePattern.h"
 #include "sequence/ParseInteger.h"
@@ -107,8 +109,21 @@ RunView LookAtRun(const FarmFolder& folder, bool evenWithoutSlurm)
     const auto output = OutputPattern(folder, run.manifest);
     run.records = folder.ReadRecords(run.manifest.frames);
     run.tasks = folder.ReadTaskRecords(&notes);
+    // Once the run's movie is made, its frames live on in it: they are done
+    // while it is in place, though the frames the tasks wrote are gone.
+    const bool inMovie = IsMovieRun(folder) && MovieInPlace(folder);
+    std::map<int, FileIdentity> recorded;
+    if (inMovie)
+        for (const FrameRecord& record : run.records.records)
+            if (record.ok && record.output)
+                recorded[record.frame] = *record.output;
     run.state = ComputeRunState(run.manifest, run.submissions, run.records, run.tasks, run.live,
-                                [&](int frame) { return IdentityOf(output->PathOf(frame)); });
+                                [&](int frame) -> std::optional<FileIdentity> {
+                                    if (!inMovie)
+                                        return IdentityOf(output->PathOf(frame));
+                                    const auto found = recorded.find(frame);
+                                    return found == recorded.end() ? std::nullopt : std::optional(found->second);
+                                });
     std::vector<std::string>& remarks = run.state.remarks;
     if (!run.rendersInto.empty())
         remarks.insert(remarks.begin(), "note: this run renders into " + run.rendersInto + "; it is found in " +
@@ -123,7 +138,8 @@ RunView LookAtRun(const FarmFolder& folder, bool evenWithoutSlurm)
 
 std::string DescribeRun(const FarmFolder& folder, const RunView& run, bool verbose)
 {
-    return FormatRunState(run.state, run.manifest, run.submissions, folder.Path(), verbose, run.records.records);
+    return FormatRunState(run.state, run.manifest, run.submissions, folder.Path(), verbose, run.records.records) +
+           DescribeMovieStep(folder);
 }
 
 std::string StatusText(const FarmFolder& folder, const RunView& run, const FarmArguments& arguments)
@@ -154,10 +170,12 @@ int RunFarmStatus(const FarmArguments& arguments)
 
 struct RunWatch::Cached {
     std::pair<std::int64_t, std::int64_t> change;
-    std::optional<FileIdentity> output;  // of a done frame, as it stood when its record was read
+    std::optional<FileIdentity> output;    // of a done frame, as it stood when its record was read
+    std::optional<FileIdentity> recorded;  // of a done frame, as its record has it
 };
 
-RunWatch::RunWatch(const FarmFolder& folder) : folder_(folder), cached_(std::make_shared<std::map<int, Cached>>())
+RunWatch::RunWatch(const FarmFolder& folder)
+    : folder_(folder), cached_(std::make_shared<std::map<int, Cached>>()), movieRun_(IsMovieRun(folder))
 {
     run_.manifest = folder_.ReadManifestWhereFound(run_.rendersInto);
     OutputPattern(folder_, run_.manifest);
@@ -177,6 +195,7 @@ void RunWatch::ReadRecord(int frame)
         return;
     cached.change = change;
     cached.output = record->ok ? IdentityOf(OutputPattern(folder_, run_.manifest)->PathOf(frame)) : std::nullopt;
+    cached.recorded = record->ok ? record->output : std::nullopt;
     const auto at = recordAt_.find(frame);
     if (at == recordAt_.end()) {
         recordAt_[frame] = run_.records.records.size();
@@ -228,13 +247,39 @@ const RunView& RunWatch::Look()
         }
         lastActive_ = std::move(active);
     }
+    // A movie run's frames are done from their records once the movie is
+    // in place, as in a whole look.
+    const bool inMovie = movieRun_ && MovieInPlace(folder_);
     const auto cached = cached_;
-    run_.state = ComputeRunState(run_.manifest, run_.submissions, run_.records, {}, live, [cached](int frame) {
+    run_.state = ComputeRunState(run_.manifest, run_.submissions, run_.records, {}, live, [cached, inMovie](int frame) {
         const auto found = cached->find(frame);
-        return found == cached->end() ? std::nullopt : found->second.output;
+        if (found == cached->end())
+            return std::optional<FileIdentity>();
+        return inMovie ? found->second.recorded : found->second.output;
     });
     return run_;
 }
+
+namespace {
+
+// Whether Slurm still runs or holds the job that makes a run's movie (a
+// retry's, which no submission lists); a controller that does not answer
+// is waited for.
+bool MovieJobActive(const std::string& job)
+{
+    if (job.empty())
+        return false;
+    try {
+        for (const LiveJob& live : QueryJobs({job}))
+            if (IsActive(live.state))
+                return true;
+        return false;
+    } catch (const Failure&) {
+        return true;
+    }
+}
+
+}  // namespace
 
 int WaitForRun(const FarmFolder& folder)
 {
@@ -253,14 +298,23 @@ int WaitForRun(const FarmFolder& folder)
                                                         : patience.NoAnswer(now, trouble);
         for (const std::string& note : step.notes)
             std::fprintf(stderr, "veldra: %s\n", note.c_str());
-        if (step.end) {
+        // A movie run ends with its final job, which makes the movie once
+        // the frames are done, then the report, and then removes the
+        // frames.
+        const bool movieRun = IsMovieRun(folder);
+        const std::optional<MovieState> movie = movieRun ? ReadMovieState(folder) : std::nullopt;
+        const bool movieSettled = movie && (movie->state == MovieState::State::Written ||
+                                            movie->state == MovieState::State::Failed);
+        const bool movieAwaited = movieRun && step.exitCode == 0 &&
+                                  ((!movieSettled && !run.state.Finished()) || (movie && MovieJobActive(movie->job)));
+        if (step.end && !movieAwaited) {
             // The state that stays, from a whole look.
             const RunView last = LookAtRun(folder, true);
             std::fputs(DescribeRun(folder, last).c_str(), stdout);
             std::fflush(stdout);
             if (!step.failure.empty())
                 throw Failure(step.failure + "; the run goes on: veldra farm status " + folder.Path());
-            return last.state.AllDone() ? 0 : 1;
+            return last.state.AllDone() && (!movieRun || MovieInPlace(folder)) ? 0 : 1;
         }
         if (trouble.empty() && run.state.done.size() != shownDone) {
             shownDone = run.state.done.size();

@@ -28,6 +28,12 @@ struct RunView {
     std::string slurmTrouble;  // why Slurm could not be asked, when it could not
 };
 
+// Writes the run's report, report.txt (and standard output) and the page
+// report.html, from the records alone when Slurm cannot be asked; returns
+// 0 when it could. It reads the frames for the page's thumbnails, so only
+// the image program runs it (report/ReportActions.cpp).
+int ReportRun(const FarmFolder& folder);
+
 // Fills in the array job of each of `submissions` that has none (sbatch
 // did not answer in time), when Slurm knows the job by its comment
 // (FarmFolder::SubmissionComment), and records it in the run, saying so in
@@ -67,11 +73,13 @@ private:
     std::shared_ptr<std::map<int, Cached>> cached_;
     std::vector<std::pair<std::string, int>> lastActive_;  // tasks Slurm ran or held at the last look
     std::int64_t submissionsChanged_ = -2;                 // the submissions folder's time when last read
+    bool movieRun_;                                        // its frames end in a movie (farm/run/MovieRecords.h)
 };
 
 // Waits until Slurm holds no task of the run (its report job may still be
-// to run), riding out a controller that
-// does not answer and jobs held up for reasons that may pass (WaitPatience);
-// prints the run's state and returns 0 only when every frame is done.
+// to run; a movie run's final job, which makes the movie, is waited for),
+// riding out a controller that does not answer and jobs held up for
+// reasons that may pass (WaitPatience); prints the run's state and returns
+// 0 only when every frame is done, and a movie run's movie is in place.
 // Throws Failure when it stops waiting before the run has ended.
 int WaitForRun(const FarmFolder& folder);

@@ -18,6 +18,7 @@
 #include "farm/LeftoverFiles.h"
 #include "farm/run/FarmLock.h"
 #include "farm/run/KeptOutputs.h"
+#include "farm/run/MovieRecords.h"
 #include "farm/run/RunState.h"
 #include "farm/slurm/Slurm.h"
 #include "files/ParamFile.h"
@@ -96,14 +97,59 @@ std::vector<std::string> SbatchOptions(std::vector<std::string> options, const F
     return options;
 }
 
+// sbatch's words: the job's own options, those of every job of the run
+// (`options`, else the manifest's), then `last` (options that must win,
+// the script and its command). Logs are named so that Slurm reads no
+// pattern into the folder's path, and appended to, so that a task Slurm
+// starts again keeps the first one's words.
+std::vector<std::string> SbatchWords(const FarmManifest& manifest,
+                                     const std::optional<std::vector<std::string>>& options,
+                                     std::vector<std::string> own, const std::vector<std::string>& last)
+{
+    own.insert(own.end(), {"--chdir=" + manifest.workdir, "--export=ALL", "--open-mode=append"});
+    const std::vector<std::string>& every = options.value_or(manifest.sbatchOptions);
+    own.insert(own.end(), every.begin(), every.end());
+    own.insert(own.end(), last.begin(), last.end());
+    return own;
+}
+
+// Submits the run's final job, after `after` (an array job, "" for none),
+// with `comment` (its submission's, "" for none): the report, or for a run
+// that makes a movie the encoding, which ends with the report. Returns its
+// job id.
+std::string SubmitFinalJob(const FarmFolder& folder, const FarmManifest& manifest,
+                           const std::optional<std::vector<std::string>>& options, const std::string& program,
+                           const std::string& after, const std::string& comment)
+{
+    const bool movie = IsMovieRun(folder);
+    std::vector<std::string> own = {movie ? "--job-name=veldra-farm-movie" : "--job-name=veldra-farm-report",
+                                    "--output=" + SlurmOutputPath(folder.LogsPath(), "report-%j.log", "slurm.log")};
+    if (!comment.empty())
+        own.push_back(comment);
+    if (!after.empty())
+        own.insert(own.end(), {"--dependency=afterany:" + after, "--kill-on-invalid-dep=yes"});
+    // The report is light work, whatever a chunk needs; encoding a movie is
+    // not, and gets what a task gets.
+    std::vector<std::string> last = {folder.ScriptPath(), program, "farm", movie ? "encode" : "report", folder.Path()};
+    if (!movie)
+        last.insert(last.begin(), "--cpus-per-task=1");
+    const std::string job = SubmitBatch(SbatchWords(manifest, options, own, last));
+    if (movie) {
+        MovieState state;
+        state.job = job;
+        WriteMovieState(folder, state);
+    }
+    return job;
+}
+
 // Submits `submission` (its frames and options set): the array, then its
-// report job, each running `program`. The submission is on disk before the
+// final job, each running `program`. The submission is on disk before the
 // array exists, written only where none is (a second retry of the run
 // cannot take its number), so that a task never starts without knowing its
 // frames and no job of the run is ever unrecorded. A failed sbatch leaves
 // no trace, unless its request may have gone through: then the job is
 // looked for by its comment, and while it cannot be, the submission stays,
-// for status, retry and cancel to look for it. A failed report job takes
+// for status, retry and cancel to look for it. A failed final job takes
 // its array down with it.
 void SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, Submission& submission,
                   const std::string& program)
@@ -115,21 +161,10 @@ void SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, Submis
     std::string array = "--array=0-" + std::to_string(chunks - 1);
     if (manifest.maxParallel > 0)
         array += "%" + std::to_string(manifest.maxParallel);
-    // sbatch's words: the job's own options, those of every job of the
-    // run, then `last` (options that must win, the script and its command).
-    // Logs are named so that Slurm reads no pattern into the folder's path,
-    // and appended to, so that a task Slurm starts again keeps the first
-    // one's words.
-    const auto words = [&](std::vector<std::string> own, const std::vector<std::string>& last) {
-        own.insert(own.end(), {"--chdir=" + manifest.workdir, "--export=ALL", "--open-mode=append"});
-        const std::vector<std::string>& options = submission.sbatchOptions.value_or(manifest.sbatchOptions);
-        own.insert(own.end(), options.begin(), options.end());
-        own.insert(own.end(), last.begin(), last.end());
-        return own;
-    };
     const std::string logs = folder.LogsPath();
     try {
-        submission.arrayJob = SubmitBatch(words(
+        submission.arrayJob = SubmitBatch(SbatchWords(
+            manifest, submission.sbatchOptions,
             {"--job-name=veldra-farm", comment, array, "--output=" + SlurmOutputPath(logs, "%A_%a.log", "slurm.log")},
             {folder.ScriptPath(), program, "farm", "task", folder.Path(), index}));
     } catch (const Failure& failure) {
@@ -161,11 +196,8 @@ void SubmitFrames(const FarmFolder& folder, const FarmManifest& manifest, Submis
     folder.WriteSubmission(submission);
 
     try {
-        // The report is light work, whatever a chunk needs.
-        submission.reportJob = SubmitBatch(
-            words({"--job-name=veldra-farm-report", comment, "--dependency=afterany:" + submission.arrayJob,
-                   "--kill-on-invalid-dep=yes", "--output=" + SlurmOutputPath(logs, "report-%j.log", "slurm.log")},
-                  {"--cpus-per-task=1", folder.ScriptPath(), program, "farm", "report", folder.Path()}));
+        submission.reportJob = SubmitFinalJob(folder, manifest, submission.sbatchOptions, program, submission.arrayJob,
+                                              comment);
     } catch (const Failure& failure) {
         std::string outcome = "cancelled array job " + submission.arrayJob;
         try {
@@ -289,8 +321,14 @@ std::optional<FarmFolder> SubmitNewRun(const FarmArguments& arguments)
     const RenderRequest& render = arguments.render;
     const auto module = LoadFilterModule(arguments.modulePath);
     const FramePlan plan = PlanFrames(render, *module);
-    if (!plan.input || !plan.output)
-        throw Failure("farm", "INPUT and OUTPUT must be sequence patterns such as shot.####.png");
+    const bool movieOut = plan.movieOutput.has_value();
+    if ((!plan.input && !plan.movie) || (!plan.output && !movieOut))
+        throw Failure("farm",
+                      "INPUT must be a sequence pattern such as shot.####.png or a movie, and OUTPUT a sequence "
+                      "pattern or a movie (.mov, .mp4, .mkv)",
+                      FailureKind::Usage);
+    if (movieOut && arguments.keepExisting)
+        throw Failure("--keep-existing", "keeps the frames of a sequence; a movie is made whole", FailureKind::Usage);
     FarmManifest manifest;
     manifest.frames = FramesOfRun(plan.frames, "--frames");
     manifest.program = ThisProgram();
@@ -300,9 +338,6 @@ std::optional<FarmFolder> SubmitNewRun(const FarmArguments& arguments)
     manifest.input = Against(manifest.workdir, render.input);
     manifest.output = Against(manifest.workdir, render.output);
     const std::string modulePath = Against(manifest.workdir, module->Path());
-    manifest.renderWords = {manifest.input, manifest.output};
-    manifest.renderWords.insert(manifest.renderWords.end(), arguments.taskOptions.begin(), arguments.taskOptions.end());
-    manifest.renderWords.insert(manifest.renderWords.end(), {"--module", modulePath});
     manifest.rangeFirst = plan.range.first;
     manifest.rangeLast = plan.range.last;
     manifest.chunk = arguments.chunk;
@@ -320,8 +355,22 @@ std::optional<FarmFolder> SubmitNewRun(const FarmArguments& arguments)
             throw Failure(path, "holds a line break, which a farm run's records cannot hold");
     }
     std::vector<int> existing;
+    // A movie is one file, in or out.
+    if (plan.movie || movieOut) {
+        if (access(manifest.input.c_str(), R_OK) != 0)
+            throw Failure(render.input, std::string("cannot open: ") + std::strerror(errno));
+        if (SameFile(manifest.input, manifest.output))
+            throw Failure(render.output, "a farm run cannot render in place: give an output other than the input");
+    }
     for (const int frame : manifest.frames) {
+        if (movieOut)
+            break;
         const std::string path = plan.InputOf(frame), output = plan.OutputOf(frame);
+        if (plan.movie) {
+            if (access(output.c_str(), F_OK) == 0)
+                existing.push_back(frame);
+            continue;
+        }
         if (access(path.c_str(), R_OK) != 0)
             throw Failure(path, std::string("cannot open: ") + std::strerror(errno));
         if (SameFile(path, output))
@@ -379,6 +428,22 @@ std::optional<FarmFolder> SubmitNewRun(const FarmArguments& arguments)
     lock.Say("setting up run " + folder.Path());
     Submission submission = MakeSubmission(0, toRender, manifest.chunk);
     try {
+        // A movie's frames are written by the tasks into the run folder, in
+        // 16 bits whatever the input, for its final job to encode.
+        if (movieOut) {
+            MovieOutput movie = *plan.movieOutput;
+            movie.path = manifest.output;
+            if (!movie.copyFrom.empty())
+                movie.copyFrom = Against(manifest.workdir, movie.copyFrom);
+            WriteMovieStep(folder, movie);
+            manifest.output = MovieFramesPattern(folder);
+        }
+        manifest.renderWords = {manifest.input, manifest.output};
+        manifest.renderWords.insert(manifest.renderWords.end(), arguments.taskOptions.begin(),
+                                    arguments.taskOptions.end());
+        manifest.renderWords.insert(manifest.renderWords.end(), {"--module", modulePath});
+        if (movieOut)
+            manifest.renderWords.insert(manifest.renderWords.end(), {"--depth", "uint16"});
         WriteParamFile(folder.ParamsPath(), plan.block, WriteAs::PrivateRecord);
         ReplaceFileContents(folder.ScriptPath(), TaskScript, sizeof TaskScript - 1, WriteAs::PrivateRecord);
         folder.WriteManifest(manifest);
@@ -409,6 +474,16 @@ bool RetryRun(const FarmFolder& folder, const FarmArguments& arguments)
                                          " (the output folder was copied or moved): retry it where it renders, or "
                                          "submit the shot again here");
     const std::vector<int> frames = run.state.ToRender();
+    // Every frame done but the movie not made (its encoding failed, or it
+    // is gone since): the final job alone makes it again.
+    if (frames.empty() && IsMovieRun(folder) && !MovieInPlace(folder) && run.state.Finished()) {
+        const Submission* last = run.submissions.empty() ? nullptr : &run.submissions.back();
+        const std::string job = SubmitFinalJob(folder, run.manifest, last ? last->sbatchOptions : std::nullopt,
+                                               ThisProgram(), "", "");
+        std::printf("veldra: every frame is done; submitted job %s to make the movie\n", job.c_str());
+        std::fflush(stdout);
+        return true;
+    }
     if (frames.empty()) {
         std::printf("veldra: nothing to retry in %s: %zu frame%s done, %zu running or pending\n", folder.Path().c_str(),
                     run.state.done.size(), run.state.done.size() == 1 ? "" : "s",
@@ -437,6 +512,8 @@ bool RetryRun(const FarmFolder& folder, const FarmArguments& arguments)
                                       run.state.activeJobs.end())
             endedTasks.push_back(TemporaryTagOf(record.job, record.task, record.restart));
     }
+    if (IsMovieRun(folder))
+        MakeMovieFramesFolder(folder);
     RemoveLeftovers(FolderOfPattern(run.manifest.output), endedTasks);
 
     const Submission* last = run.submissions.empty() ? nullptr : &run.submissions.back();

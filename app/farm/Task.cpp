@@ -20,6 +20,7 @@
 #include "files/WholeFile.h"
 #include "farm/slurm/Slurm.h"
 #include "messages/Failure.h"
+#include "messages/Warnings.h"
 #include "process/ChildProcess.h"
 #include "process/Interrupt.h"
 #include "process/OwnOutput.h"
@@ -80,8 +81,7 @@ void RecordTask(const FarmFolder& folder, const TaskRecord& record)
     try {
         folder.WriteTaskRecord(record);
     } catch (const Failure& failure) {
-        std::printf("warning: cannot record the task: %s\n", failure.what());
-        std::fflush(stdout);
+        Warn(std::string("cannot record the task: ") + failure.what());
     }
 }
 
@@ -118,8 +118,8 @@ int RunFarmTask(const FarmArguments& arguments)
     // Every path of a run is absolute; a task that Slurm could not put in
     // the submitting folder says so, and renders on.
     if (chdir(manifest.workdir.c_str()) != 0)
-        std::printf("warning: cannot enter the submitting folder %s (%s); the run's paths are absolute\n",
-                    manifest.workdir.c_str(), std::strerror(errno));
+        Warn("cannot enter the submitting folder " + manifest.workdir + " (" + std::strerror(errno) +
+             "); the run's paths are absolute");
 
     // Frames this run has already rendered (a task Slurm started again)
     // stay as they are while their outputs and inputs do; the attempts an

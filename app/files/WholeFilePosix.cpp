@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <memory>
 #include <cstdlib>
 #include <utility>
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include "messages/Failure.h"
+#include "files/FileBeingWritten.h"
 #include "files/PendingFiles.h"
 #include "files/ReadAt.h"
 #include "files/TestFaults.h"
@@ -145,14 +147,17 @@ Landing WhereToWrite(const std::string& path, WriteAs kind)
     return landing;
 }
 
-// Writes everything or returns the error number of the write that failed.
-int WriteAll(int fd, const char* data, std::size_t size)
+// Writes everything at `offset`, or returns the error number of the write
+// that failed. A simulated full disk counts from the file's start.
+int WriteAll(int fd, const char* data, std::size_t size, std::uint64_t offset)
 {
-    const std::size_t room = SimulatedDiskBytes();
-    const std::size_t allowed = size < room ? size : room;
+    const std::uint64_t room = SimulatedDiskBytes();
+    const std::size_t allowed = offset >= room         ? 0
+                                : size < room - offset ? size
+                                                       : static_cast<std::size_t>(room - offset);
     std::size_t done = 0;
     while (done < allowed) {
-        const ssize_t written = write(fd, data + done, allowed - done);
+        const ssize_t written = pwrite(fd, data + done, allowed - done, static_cast<off_t>(offset + done));
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
@@ -281,10 +286,19 @@ FileIdentity IdentityFrom(const struct stat& info)
                         static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
-// ReplaceFileContents, or for `replace` false WriteNewFile.
-FileIdentity WriteWhole(const std::string& path, const void* data, std::size_t size, WriteAs kind, bool replace)
+}  // namespace
+
+struct FileBeingWritten::Temporary {
+    Temporary(const std::string& path, Landing where, mode_t mode)
+        : landing(std::move(where)), file(path, landing, mode)
+    {}
+    Landing landing;  // first: the file is made in its folder
+    TemporaryFile file;
+};
+
+FileBeingWritten::FileBeingWritten(const std::string& path, WriteAs kind, bool replace) : path_(path), replace_(replace)
 {
-    const Landing landing = WhereToWrite(path, kind);
+    Landing landing = WhereToWrite(path, kind);
     struct stat old {};
     const bool exists = fstatat(landing.folder.Get(), landing.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists && !replace)
@@ -294,14 +308,28 @@ FileIdentity WriteWhole(const std::string& path, const void* data, std::size_t s
     const bool replacing = exists && kind == WriteAs::UserFile;
     if (exists && (kind == WriteAs::UserFile ? !S_ISREG(old.st_mode) : S_ISDIR(old.st_mode)))
         throw NotAFile(path, old.st_mode);
-
-    TemporaryFile temporary(path, landing, kind == WriteAs::UserFile ? 0666 : 0644);
+    temporary_ = std::make_unique<Temporary>(path, std::move(landing), kind == WriteAs::UserFile ? 0666 : 0644);
     if (replacing)
-        KeepAttributes(temporary.Descriptor(), old);
-    int error = WriteAll(temporary.Descriptor(), static_cast<const char*>(data), size);
-    StallWhenAsked(path);
-    if (!error)
-        error = SyncToDisk(temporary.Descriptor());
+        KeepAttributes(temporary_->file.Descriptor(), old);
+}
+
+FileBeingWritten::~FileBeingWritten() = default;
+
+void FileBeingWritten::Write(const void* data, std::size_t size)
+{
+    const int error = WriteAll(temporary_->file.Descriptor(), static_cast<const char*>(data), size, position_);
+    if (error)
+        throw FileError::OfSystemError(path_, "cannot write", error);
+    position_ += size;
+    if (position_ > size_)
+        size_ = position_;
+}
+
+FileIdentity FileBeingWritten::Commit()
+{
+    TemporaryFile& temporary = temporary_->file;
+    StallWhenAsked(path_);
+    int error = SyncToDisk(temporary.Descriptor());
     struct stat written {};
     if (!error && fstat(temporary.Descriptor(), &written) != 0)
         error = errno;
@@ -309,19 +337,29 @@ FileIdentity WriteWhole(const std::string& path, const void* data, std::size_t s
     if (!error)
         error = closeError;
     if (!error)
-        error = PutInPlace(landing, temporary.Name(), replace);
-    if (error == EEXIST && !replace)
-        throw FileError(path, "exists already", EEXIST);
+        error = PutInPlace(temporary_->landing, temporary.Name(), replace_);
+    if (error == EEXIST && !replace_)
+        throw FileError(path_, "exists already", EEXIST);
     if (error)
-        throw FileError::OfSystemError(path, "cannot write", error);
+        throw FileError::OfSystemError(path_, "cannot write", error);
     // A new file is linked to its name: the temporary one goes.
-    if (replace)
+    if (replace_)
         temporary.Committed();
 
     // The rename itself reaches the disk only with the folder's entry.
     // Some file systems cannot sync a folder; the file is in place either way.
-    (void)!fsync(landing.folder.Get());
+    (void)!fsync(temporary_->landing.folder.Get());
     return IdentityFrom(written);
+}
+
+namespace {
+
+// ReplaceFileContents, or for `replace` false WriteNewFile.
+FileIdentity WriteWhole(const std::string& path, const void* data, std::size_t size, WriteAs kind, bool replace)
+{
+    FileBeingWritten file(path, kind, replace);
+    file.Write(data, size);
+    return file.Commit();
 }
 
 }  // namespace

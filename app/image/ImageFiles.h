@@ -12,11 +12,15 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "files/WholeFile.h"
 #include "image/ChannelFormat.h"
+#include "image/ChannelGroup.h"
 #include "image/Frame.h"
 
+// One picture of a file (the file's only one, or one of its parts or
+// pages) and the pictures after it.
 struct LoadedImage {
     Frame frame;
     std::string format;       // the library's format name, "png", "tiff"...
@@ -27,19 +31,29 @@ struct LoadedImage {
     bool hasAlpha = false;         // the file has a channel named as alpha
     bool associatedAlpha = false;  // colour is premultiplied by that alpha
     bool clamped = false;          // float values outside 0..1 were clamped
-    // What a warning says of the channels left out, "" when none are.
-    std::string droppedChannels;
+    // The file's names of the channels the frame holds: its one grey or
+    // three colour channels and its alpha (empty for two colours).
+    std::vector<std::string> channelNames;
+    // The channels beyond colour and alpha, in the file's order.
+    std::vector<ChannelGroup> groups;
+    // The file's pictures after this one (OpenEXR parts, TIFF pages), each
+    // read, turned and written as this one is; in the first picture only.
+    std::vector<LoadedImage> followingParts;
 };
 
-// Reads the first picture of `path`. 8-bit values are scaled by 257, float
-// values clamped to 0..1; a single colour channel fills red, green and
-// blue, two fill red and green; channels past the first three colours and
-// the alpha are left out (said in `droppedChannels`, for the caller to
-// warn of once in a run). The frame is the file's data window. Throws
-// Failure naming the file when it is missing, not a regular
-// file, unreadable, not an image, truncated or corrupt (whatever the
-// library says went wrong while reading), wider or higher than 65535, or
-// too large for memory.
+// The names of `image`'s channels beyond colour and alpha, "Z, N.x, N.y";
+// "" when it has none.
+std::string DataChannelNames(const LoadedImage& image);
+
+// Reads every picture of `path` (a multi-part OpenEXR's parts, a TIFF's
+// pages): 8-bit values are scaled by 257, float values clamped to 0..1; a
+// single colour channel fills red, green and blue, two fill red and green;
+// every other channel is read into a channel group. Each frame is its
+// picture's data window. Throws Failure naming the file when it is
+// missing, not a regular file, unreadable, not an image, truncated or
+// corrupt (whatever the library says went wrong while reading), wider or
+// higher than 65535, too large for memory, or holds what veldra cannot
+// carry (deep samples, MIP-map levels), or is a movie.
 LoadedImage ReadImage(const std::string& path);
 
 struct WriteSettings {
@@ -50,11 +64,18 @@ struct WriteSettings {
     // when the output has the input's format.
     const LoadedImage* source = nullptr;
     std::optional<ChannelFormat> depth;
+    // Alpha is written whenever the format holds it, even for an opaque
+    // input: the frames of a sequence share one channel layout, whether or
+    // not their own turn left a gap.
+    bool alwaysAlpha = false;
 };
 
 struct WriteOutcome {
     bool alphaDropped = false;  // the frame had transparency the format cannot hold
-    FileIdentity written;       // the file as written (files/WholeFile.h)
+    // What a warning says of the source's channels the format cannot hold,
+    // "" when it holds them all.
+    std::string droppedChannels;
+    FileIdentity written;  // the file as written (files/WholeFile.h)
 };
 
 // Fast deflate: a 16-bit 1080p frame is written in a fraction of the time

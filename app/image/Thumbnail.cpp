@@ -52,7 +52,7 @@ std::string ThumbnailPng(const std::string& path, int longestSide)
     header.attribute("oiio:UnassociatedAlpha", 1);
     std::string png;
     EncodeInMemory(
-        *output, name, header, pixels.data(), OIIO::AutoStride,
+        *output, name, {EncodedPicture{header, pixels.data()}},
         [&](const unsigned char* bytes, std::size_t size) { png.assign(reinterpret_cast<const char*>(bytes), size); });
     return png;
 }

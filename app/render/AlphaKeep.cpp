@@ -1,19 +1,11 @@
 #include "render/AlphaKeep.h"
 
-#include <algorithm>
-
 #include "image/Premultiply.h"
 #include "render/RenderFrame.h"
 
 namespace {
 
 constexpr std::uint32_t kOpaque = 65535;
-
-std::uint16_t Unpremultiply(std::uint16_t channel, std::uint16_t alpha)
-{
-    const std::uint64_t value = (std::uint64_t{channel} * kOpaque + alpha / 2) / alpha;
-    return static_cast<std::uint16_t>(std::min<std::uint64_t>(value, kOpaque));
-}
 
 }  // namespace
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 void RunFrames(std::size_t count, int workers, const std::function<void(int worker, std::size_t index)>& task,
-               const std::function<void()>& done)
+               const std::function<void()>& done, const std::function<void(int worker, std::size_t index)>& claim)
 {
     std::mutex mutex;
     std::size_t next = 0;
@@ -21,6 +21,15 @@ void RunFrames(std::size_t count, int workers, const std::function<void(int work
                 if (failure.Any() || next >= count)
                     return;
                 index = next++;
+                // A claim that fails is recorded before the lock is let go,
+                // so that no later index is claimed after it.
+                try {
+                    if (claim)
+                        claim(worker, index);
+                } catch (...) {
+                    failure.Record(index, std::current_exception());
+                    return;
+                }
             }
             try {
                 task(worker, index);

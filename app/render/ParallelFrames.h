@@ -8,12 +8,15 @@
 
 // Calls task(worker, index) for every index below `count`, on `workers`
 // threads (worker 0 .. workers-1; each worker calls one task at a time).
-// Indexes start in increasing order. After a task throws, no further index
+// Indexes start in increasing order; `claim`, when given, is called for
+// each index as it is handed out, one call at a time and in index order,
+// before its task (the serial part of the work, such as decoding the
+// frame from a movie). After a claim or a task throws, no further index
 // starts; those already running finish. Then the exception of the lowest
 // failing index is rethrown (LowestFailure). `done` is called after each
 // successful task, one call at a time.
 void RunFrames(std::size_t count, int workers, const std::function<void(int worker, std::size_t index)>& task,
-               const std::function<void()>& done);
+               const std::function<void()>& done, const std::function<void(int worker, std::size_t index)>& claim = {});
 
 // The number of workers to use: `requested`, or one per core when 0, and
 // never more than there are frames.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "image/ChannelFormat.h"
+#include "movie/MovieSettings.h"
 #include "render/AlphaKeep.h"
 #include "sequence/FrameList.h"
 
@@ -21,8 +22,8 @@ struct SettingOverrides {
 };
 
 struct RenderRequest {
-    std::string input;                // an image file or a sequence pattern
-    std::string output;               // the same
+    std::string input;                // an image file, a movie or a sequence pattern
+    std::string output;               // an image file, a movie (.mov, .mp4, .mkv) or a sequence pattern
     std::optional<FrameList> frames;  // which frames of a pattern; none: those on disk
     std::optional<int> frame;         // the frame number of a single image; none: 0
     std::optional<FrameSpan> range;   // the filter's active range; none: the frames run
@@ -31,4 +32,9 @@ struct RenderRequest {
     std::optional<int> compression;      // PNG deflate level 0..9
     std::optional<ChannelFormat> depth;  // none: the input's own
     AlphaMode alpha = AlphaMode::Filter;
+    MovieRequest movie;  // a movie OUTPUT's codec, rate, timecode and quality
+    // The colour conversion of the turned frames (--colorconvert FROM TO),
+    // "" for none, and the OpenColorIO config it uses ("": $OCIO, else the
+    // built-in spaces).
+    std::string colourFrom, colourTo, colourConfig;
 };

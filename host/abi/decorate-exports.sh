@@ -5,6 +5,8 @@
 #
 #   decorate-exports.sh LIBRARY OUT-DIR --objects G++-OBJECTS... --msvc MSVC-OBJECTS...
 #
+# with VELDRA_OBJDUMP and VELDRA_OBJCOPY naming the build's binutils (those of
+# its processor).
 # G++-OBJECTS are the library's objects as built; MSVC-OBJECTS are the same
 # sources compiled with clang in MSVC mode. The functions each set exports
 # are paired through their demangled declarations. Writes:
@@ -16,6 +18,8 @@
 # Fails when an exported g++ function has no decorated counterpart.
 set -euo pipefail
 export LC_ALL=C
+objdump="${VELDRA_OBJDUMP:?names the objdump of the build}"
+objcopy="${VELDRA_OBJCOPY:?names the objcopy of the build}"
 library="$1" out="$2"
 shift 2
 
@@ -38,9 +42,9 @@ exports_of() {
   for object in "$@"; do
     # Read the headers whole first: grep -q would stop reading early and
     # fail the pipeline.
-    headers=$(i686-w64-mingw32-objdump -h "$object")
+    headers=$("$objdump" -h "$object")
     grep -q ' \.drectve ' <<<"$headers" || continue
-    i686-w64-mingw32-objcopy --dump-section .drectve="$scratch/directives" "$object" "$scratch/copy.o"
+    "$objcopy" --dump-section .drectve="$scratch/directives" "$object" "$scratch/copy.o"
     { tr ' \0' '\n\n' <"$scratch/directives"; echo; } |
       sed -nE 's/^(-export:|\/EXPORT:)"?([^",]+)"?(,data)?$/\2\3/ip'
   done | sed 's/,DATA$/,data/' | sort -u

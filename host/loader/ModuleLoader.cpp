@@ -5,6 +5,10 @@
 #include "loader/ModuleExports.h"
 
 #if defined(_WIN32)
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -13,16 +17,39 @@
 namespace {
 
 #if defined(_WIN32)
-std::string LastErrorText()
+// The system's words for error `code`, where "%1" stands for the file.
+std::string ErrorText(DWORD code, const std::string& path)
 {
     char text[512] = "";
-    const DWORD code = GetLastError();
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text,
                    nullptr);
     std::string message = text;
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+    while (!message.empty() && std::strchr("\r\n .", message.back()))
         message.pop_back();
+    for (std::size_t at = message.find("%1"); at != std::string::npos; at = message.find("%1", at + path.size()))
+        message.replace(at, 2, path);
     return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+// Why the loader refuses a module of the other processor width, which its
+// words do not say: read from the machine field of the file's PE header.
+// Empty when the file is no such module.
+std::string OtherWidthNote(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    unsigned char dos[64] = {};
+    if (!file.read(reinterpret_cast<char*>(dos), sizeof dos) || dos[0] != 'M' || dos[1] != 'Z')
+        return "";
+    const std::uint32_t header = dos[60] | dos[61] << 8 | dos[62] << 16 | static_cast<std::uint32_t>(dos[63]) << 24;
+    unsigned char pe[6] = {};
+    if (!file.seekg(header) || !file.read(reinterpret_cast<char*>(pe), sizeof pe) || std::memcmp(pe, "PE\0\0", 4) != 0)
+        return "";
+    const unsigned machine = pe[4] | pe[5] << 8u;
+    const bool program64 = sizeof(void*) == 8;
+    if (machine == (program64 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64))
+        return program64 ? "; it is a 32-bit module, and this 64-bit program loads only 64-bit modules"
+                         : "; it is a 64-bit module, and this 32-bit program loads only 32-bit modules";
+    return "";
 }
 
 void* OpenModule(const std::string& path)
@@ -30,8 +57,10 @@ void* OpenModule(const std::string& path)
     // The Windows loader delivers process attach itself; a refused attach
     // makes LoadLibrary fail.
     HMODULE module = LoadLibraryA(path.c_str());
-    if (!module)
-        throw ModuleLoadError(path + ": cannot load module: " + LastErrorText());
+    if (!module) {
+        const DWORD code = GetLastError();
+        throw ModuleLoadError(path + ": cannot load module: " + ErrorText(code, path) + OtherWidthNote(path));
+    }
     return reinterpret_cast<void*>(module);
 }
 

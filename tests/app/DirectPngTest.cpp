@@ -81,7 +81,7 @@ Bytes LibraryPng(const OIIO::ImageSpec& header, const std::vector<std::uint16_t>
 {
     Bytes file;
     auto output = OIIO::ImageOutput::create("png");
-    EncodeInMemory(*output, "library.png", header, values.data(), OIIO::AutoStride,
+    EncodeInMemory(*output, "library.png", {EncodedPicture{header, values.data()}},
                    [&](const unsigned char* bytes, std::size_t size) { file.assign(bytes, bytes + size); });
     return file;
 }

@@ -93,7 +93,7 @@ TEST(HalfValues, WrittenAsTheLibraryConvertsThem)
             values[i] = static_cast<std::uint16_t>(i * 2654435761u >> 7);
         std::vector<unsigned char> ours;
         auto output = OIIO::ImageOutput::create(name);
-        EncodeInMemory(*output, name, header, values.data(), OIIO::AutoStride,
+        EncodeInMemory(*output, name, {EncodedPicture{header, values.data()}},
                        [&](const unsigned char* bytes, std::size_t size) { ours.assign(bytes, bytes + size); });
         const auto library = EncodedBy(
             [&](OIIO::ImageOutput& writer, const std::string& file) {

@@ -185,3 +185,28 @@ std::vector<std::string> FolderEntries(const std::string& folder)
     std::sort(names.begin(), names.end());
     return names;
 }
+
+std::vector<std::string> Leftovers(const std::string& folder)
+{
+    std::vector<std::string> found;
+    for (const std::string& name : FolderEntries(folder))
+        if (Has(name, ".tmp"))
+            found.push_back(name);
+    return found;
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+bool OneLineNaming(const RunResult& run, const std::string& text)
+{
+    std::string said;
+    std::size_t start = 0;
+    while (start < run.output.size()) {
+        const std::size_t end = run.output.find('\n', start);
+        const std::string line = run.output.substr(start, end - start);
+        start = end == std::string::npos ? run.output.size() : end + 1;
+        if (line.rfind("veldra: warning: ", 0) != 0)
+            said += line + "\n";
+    }
+    return Has(said, "veldra: " + text) && said.find('\n') == said.size() - 1;
+}

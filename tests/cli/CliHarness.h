@@ -78,3 +78,9 @@ bool Exists(const std::string& path);
 void MakeFolder(const std::string& path);
 // Names of the entries of `folder`, sorted.
 std::vector<std::string> FolderEntries(const std::string& folder);
+// The temporary files (".tmp" in the name) left in `folder`.
+std::vector<std::string> Leftovers(const std::string& folder);
+
+bool Has(const std::string& text, const std::string& part);
+// Warnings aside, the run said one line, and it names `text`.
+bool OneLineNaming(const RunResult& run, const std::string& text);

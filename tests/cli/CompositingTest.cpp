@@ -11,8 +11,6 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 std::size_t Occurrences(const std::string& text, const std::string& part)
 {
     std::size_t count = 0;
@@ -217,6 +215,13 @@ TEST(Compositing, ChannelFormatsAreKept)
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(Occurrences(run.output, "clamped"), 1u) << run.output;
     EXPECT_EQ(ReadHeader(folder + "/float-out.exr").format, OIIO::TypeDesc::FLOAT);
+    // Values read band by band: a bright value in the first band of a tall
+    // picture is said too, not only one in the last.
+    std::vector<float> tall(2 * 200 * 4, 0.5f);
+    tall[0] = 3.0f;
+    WriteFloatPicture(folder + "/tall.exr", OIIO::TypeDesc::FLOAT, tall, 2);
+    run = RunVeldra(folder, "render tall.exr tall-out.exr -q");
+    EXPECT_EQ(Occurrences(run.output, "clamped"), 1u) << run.output;
     run = RunVeldra(folder, "render half.exr half-out.exr -q");
     EXPECT_FALSE(Has(run.output, "clamped")) << run.output;
     EXPECT_EQ(ReadHeader(folder + "/half-out.exr").format, OIIO::TypeDesc::HALF);
@@ -241,6 +246,35 @@ TEST(Compositing, ChannelFormatsAreKept)
     EXPECT_EQ(ReadHeader(folder + "/plate.jpg").nchannels, 3);
     run = RunVeldra(folder, "render plate.png plate8.png -q -d uint8");
     EXPECT_EQ(ReadHeader(folder + "/plate8.png").format, OIIO::TypeDesc::UINT8);
+}
+
+// An opaque sequence comes out with one channel layout: a frame at 0 degrees
+// leaves no gap, yet carries alpha like the turned frames after it, so
+// that whatever reads the sequence next meets the same channels throughout.
+// A single opaque picture left whole stays as it came.
+TEST(Compositing, ASequenceHasOneChannelLayout)
+{
+    const std::string folder = ScratchFolder("layout");
+    Picture colour{8, 6, 3, std::vector<std::uint16_t>(8 * 6 * 3, 40000)};
+    Picture grey{8, 6, 1, std::vector<std::uint16_t>(8 * 6, 20000)};
+    for (int frame = 1; frame <= 3; ++frame) {
+        WritePicture(folder + "/rgb." + std::to_string(frame) + ".png", colour);
+        WritePicture(folder + "/grey." + std::to_string(frame) + ".png", grey);
+    }
+    ASSERT_EQ(RunVeldra(folder, "render rgb.#.png out.#.png -q --end 90").exitCode, 0);
+    ASSERT_EQ(RunVeldra(folder, "render grey.#.png g.#.png -q --end 90").exitCode, 0);
+    for (int frame = 1; frame <= 3; ++frame) {
+        EXPECT_EQ(ReadHeader(folder + "/out." + std::to_string(frame) + ".png").nchannels, 4) << frame;
+        EXPECT_EQ(ReadHeader(folder + "/g." + std::to_string(frame) + ".png").nchannels, 2) << frame;
+    }
+    ASSERT_EQ(RunVeldra(folder, "render rgb.1.png still.png -q").exitCode, 0);
+    EXPECT_EQ(ReadHeader(folder + "/still.png").nchannels, 3);
+
+    // One frame of a pattern is placed in a range with -f, which is what
+    // the warning then advises.
+    const RunResult run = RunVeldra(folder, "render rgb.#.png out.#.png -n --end 90 -f 2");
+    EXPECT_TRUE(Has(run.output, "give -f 2 --range A-B")) << run.output;
+    EXPECT_EQ(RunVeldra(folder, "render rgb.#.png out.#.png -n --end 90 -f 2 --range 1-3").exitCode, 0);
 }
 
 // An EXR's data window keeps its place inside the display window, and the

@@ -26,8 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // A block whose unknown axis passes frames through unchanged.
 void WritePassThroughBlock(const std::string& path)
 {
@@ -35,30 +33,6 @@ void WritePassThroughBlock(const std::string& path)
     std::string bytes(sizeof params, '\0');
     std::memcpy(&bytes[0], &params, sizeof params);
     WriteBytes(path, bytes);
-}
-
-// Warnings aside, the run said one line, and it names `text`.
-bool OneLineNaming(const RunResult& run, const std::string& text)
-{
-    std::string said;
-    std::size_t start = 0;
-    while (start < run.output.size()) {
-        const std::size_t end = run.output.find('\n', start);
-        const std::string line = run.output.substr(start, end - start);
-        start = end == std::string::npos ? run.output.size() : end + 1;
-        if (line.rfind("veldra: warning: ", 0) != 0)
-            said += line + "\n";
-    }
-    return Has(said, "veldra: " + text) && said.find('\n') == said.size() - 1;
-}
-
-std::vector<std::string> Leftovers(const std::string& folder)
-{
-    std::vector<std::string> found;
-    for (const std::string& name : FolderEntries(folder))
-        if (Has(name, ".tmp"))
-            found.push_back(name);
-    return found;
 }
 
 // Runs veldra directly (no shell) and reports its exit code and the peak
@@ -600,7 +574,8 @@ TEST(Faults, ChannelsMeanWhatTheFileSays)
     writeExr("rg.exr", {"R", "G"}, {0.25f, 0.5f});
     RunResult run = RunVeldra(folder, "render rgbz.exr rgbz.png --params pass.bin -d uint16 --quiet");
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_TRUE(Has(run.output, "veldra: warning: rgbz.exr: channels Z dropped")) << run.output;
+    EXPECT_TRUE(Has(run.output, "veldra: warning: rgbz.png: channels Z are not written: png holds colour and alpha"))
+        << run.output;
     EXPECT_EQ(ReadPicture(folder + "/rgbz.png").values, (std::vector<std::uint16_t>{16384, 32768, 49151}));
     ASSERT_EQ(RunVeldra(folder, "render rg.exr rg.png --params pass.bin -d uint16 --quiet").exitCode, 0);
     EXPECT_EQ(ReadPicture(folder + "/rg.png").values, (std::vector<std::uint16_t>{16384, 32768, 0}));
@@ -712,4 +687,20 @@ TEST(Faults, HeaderSizeLimitAtItsEdge)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(OneLineNaming(run, "half.png: truncated or corrupt: its header claims a 4000 x 4000 picture"))
         << run.output;
+
+    // The widest frame the host's bitmaps hold is a picture; one pixel more
+    // is refused by name.
+    for (const std::uint32_t width : {65535u, 65536u}) {
+        const std::string row = std::string(1, '\0') + std::string((width + 7) / 8, '\0');
+        WriteBytes(folder + "/wide.png", PngFile(width, 2, 1, Deflated(row + row)));
+        run = RunVeldra(folder, "render wide.png wide-out.png --quiet");
+        if (width == 65535u) {
+            ASSERT_EQ(run.exitCode, 0) << run.output;
+            EXPECT_EQ(ReadHeader(folder + "/wide-out.png").width, 65535);
+        } else {
+            EXPECT_EQ(run.exitCode, 1);
+            EXPECT_TRUE(OneLineNaming(run, "wide.png: the picture is 65536 x 2; frames are at most 65535 x 65535"))
+                << run.output;
+        }
+    }
 }

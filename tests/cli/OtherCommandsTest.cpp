@@ -8,12 +8,6 @@
 #include "CliHarness.h"
 #include "filter/RotationParams.h"
 
-namespace {
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-}  // namespace
-
 // info reports what the module says about itself through its exports.
 TEST(OtherCommands, InfoShowsWhatTheModuleReports)
 {
@@ -41,6 +35,18 @@ TEST(OtherCommands, ParamsShowsABlockInWords)
     EXPECT_TRUE(Has(run.output, "pivot:        upper (1015)")) << run.output;
     EXPECT_TRUE(Has(run.output, "start angle:  -12.5 degrees")) << run.output;
     EXPECT_TRUE(Has(run.output, "end angle:    370 degrees")) << run.output;
+
+    // Angles read as the user typed them, and as --dry-run shows them.
+    params.startAngle = 0.1f;
+    params.endAngle = 123456789.0f;
+    std::memcpy(&bytes[0], &params, 20);
+    WriteBytes(folder + "/tenth.bin", bytes);
+    run = RunVeldra(folder, "params tenth.bin");
+    EXPECT_TRUE(Has(run.output, "start angle:  0.1 degrees")) << run.output;
+    EXPECT_TRUE(Has(run.output, "end angle:    123456792 degrees")) << run.output;
+    WritePicture(folder + "/tenth.png", CoordinatePicture(4, 4, 1));
+    run = RunVeldra(folder, "render tenth.png t.png -n --start 0.1");
+    EXPECT_TRUE(Has(run.output, "frame 0  0%  0.1 deg")) << run.output;
 
     params.axis = 5;
     std::memcpy(&bytes[0], &params, 20);
@@ -109,6 +115,7 @@ TEST(OtherCommands, BadInputIsNamedAndWritesNothing)
         {"paint good.png", usage, "paint: unknown command"},
         {"help paint", usage, "paint: unknown command"},
         {"farm paint", usage, "farm paint: unknown action"},
+        {"farm help paint", usage, "farm paint: unknown action"},
         {"farm status", usage, "farm status: wrong number of operands"},
         {"farm status empty", failed, "empty: no farm run here"},
         {"render good.png out.png --params ''", usage, "--params: empty value"},

@@ -55,8 +55,6 @@ bool WaitFor(double seconds, Check done, int poll = 100)
     return done();
 }
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // A shot to render, its reference render and what to look at in a run.
 class FarmShot : public testing::Test {
 protected:
@@ -1281,7 +1279,7 @@ TEST(FarmSubmit, RefusesBeforeSubmitting)
     } refusals[] = {
         {"in/f.#.png in/f.#.png --chunk 2", 1, "veldra: in/f.#.png: a farm run cannot render in place"},
         {"in/f.#.png out/f.#.png --chunk 2 --frames 1-4", 1, "veldra: in/f.4.png: cannot open"},
-        {"in/f.1.png out/f.1.png --chunk 2", 1, "veldra: farm: INPUT and OUTPUT must be sequence patterns"},
+        {"in/f.1.png out/f.1.png --chunk 2", 2, "veldra: farm: INPUT must be a sequence pattern"},
         {"in/f.#.png out/f.#.png", 2, "veldra: farm submit: give --chunk N"},
         {"in/f.#.png out/f.#.png --chunk 2 -n", 2, "veldra: farm submit: --dry-run writes nothing"},
         {"in/f.#.png nowhere/f.#.png --chunk 2", 1, "veldra: nowhere/: cannot write to the output folder"},
@@ -1336,6 +1334,68 @@ TEST(FarmRuns, RunsOfOthersAreRefused)
     EXPECT_EQ(writable.output, "veldra: " + run +
                                    ": others can write to it (mode 0775): veldra farm acts only on "
                                    "runs no one else can change\n");
+}
+
+// Movies on the farm: a movie in is a shot whose tasks each decode only
+// their chunk, by seeking; a movie out is encoded by the run's final job
+// from the frames the tasks wrote into the run folder, byte for byte the
+// movie a local render writes (its audio copied alike). When the final
+// job cannot write the movie, --wait and status say so and retry makes it
+// alone.
+TEST_F(FarmCluster, MoviesInAndOutMatchALocalRender)
+{
+    const std::string folder = ScratchFolder("farm-movie");
+    MakeFolder(folder + "/out");
+    const RunResult made = RunInShell(folder,
+                                      "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=48x32:rate=24:"
+                                      "duration=1 -f lavfi -i sine=duration=1 -c:v libx264 -pix_fmt yuv420p "
+                                      "-g 7 -bf 3 -c:a aac -shortest in.mp4");
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    const std::string turn = " " + Turn() + " -q";
+    ASSERT_EQ(RunVeldra(folder, "render in.mp4 local.####.png" + turn).exitCode, 0);
+    ASSERT_EQ(RunVeldra(folder, "render in.mp4 local.mov" + turn).exitCode, 0);
+
+    RunResult run = RunVeldra(folder, "farm submit in.mp4 out/shot.####.png" + turn + " --chunk 7 --wait");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    for (int frame = 0; frame < 24; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof name, "shot.%04d.png", frame);
+        EXPECT_EQ(FileBytes(folder + "/out/" + name), FileBytes(folder + "/local." + std::string(name).substr(5)))
+            << name;
+    }
+
+    run = RunVeldra(folder, "farm submit in.mp4 out/review.mov" + turn + " --chunk 7 --wait");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(Has(run.output, "movie:     " + folder + "/out/review.mov (prores4444, 24 fps): written (job "))
+        << run.output;
+    EXPECT_EQ(FileBytes(folder + "/out/review.mov"), FileBytes(folder + "/local.mov"));
+    EXPECT_FALSE(Exists(LatestRun(folder) + "/frames")) << "the frames are in the movie now";
+    // The page was written while they were there, with their thumbnails.
+    const std::string page = FileBytes(LatestRun(folder) + "/report.html");
+    EXPECT_TRUE(Has(page, "<h1>" + folder + "/out/review.mov</h1>")) << page.substr(0, 2000);
+    EXPECT_TRUE(Has(page, "<img alt=\"frame 0\"") && Has(page, "<img alt=\"frame 23\""));
+    EXPECT_FALSE(Has(page, "cannot read"));
+    run = RunVeldra(folder, "farm status out --html " + folder + "/later.html");
+    EXPECT_TRUE(Has(FileBytes(folder + "/later.html"), "The frames are in the movie " + folder + "/out/review.mov now"))
+        << run.output;
+    run = RunVeldra(folder, "farm status out");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(Has(run.output, "done:      24 frames: 0-23")) << run.output;
+    EXPECT_FALSE(Has(run.output, "copied or moved")) << run.output;
+
+    // A disk that fills once a file passes 50000 bytes: the frames (48 x 32)
+    // are written, the movie is not, and the final job says why.
+    run = RunInShell(folder, "VELDRA_TEST_DISK_BYTES=50000 \"$VELDRA\" farm submit in.mp4 out/blocked.mov" + turn +
+                                 " --chunk 12 --wait");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_TRUE(Has(run.output, "done:      24 frames: 0-23")) << run.output;
+    EXPECT_TRUE(Has(run.output, "/out/blocked.mov (prores4444, 24 fps): not made (job ")) << run.output;
+    EXPECT_TRUE(Has(run.output, "blocked.mov: cannot write: No space left on device")) << run.output;
+    EXPECT_FALSE(Exists(folder + "/out/blocked.mov"));
+    run = RunVeldra(folder, "farm retry out --wait");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(Has(run.output, "every frame is done; submitted job ")) << run.output;
+    EXPECT_EQ(FileBytes(folder + "/out/blocked.mov"), FileBytes(folder + "/local.mov"));
 }
 
 }  // namespace

@@ -403,6 +403,26 @@ TEST(FarmFolder, RunsAreLookedAtWhereTheyAreFound)
     EXPECT_EQ(rendersInto, output);
 }
 
+// A movie run renders into its own frames/ and is in place while its run
+// folder is, also once the frames are encoded and their folder is gone.
+TEST(FarmFolder, AMovieRunsFramesAreLookedForInItsRunFolder)
+{
+    const std::string output = ScratchFolder("farm-movie-found");
+    const FarmFolder run = FarmFolder::Create(output);
+    FarmManifest manifest = SmallManifest(output);
+    manifest.output = run.FramesPath() + "/f.########.tif";
+    run.WriteManifest(manifest);
+    std::string rendersInto = "?";
+    EXPECT_EQ(run.ReadManifestWhereFound(rendersInto).output, manifest.output);
+    EXPECT_EQ(rendersInto, "");
+
+    const std::string copy = ScratchFolder("farm-movie-found-copy");
+    fs::copy(output + "/.veldra-farm", copy + "/.veldra-farm", fs::copy_options::recursive);
+    const FarmFolder copied = FarmFolder::Find(copy);
+    EXPECT_EQ(copied.ReadManifestWhereFound(rendersInto).output, copied.FramesPath() + "/f.########.tif");
+    EXPECT_EQ(rendersInto, run.FramesPath());
+}
+
 // The temporary files a killed renderer left are found by their tag and
 // removed; the files of other tasks and of other programs stay.
 TEST(FarmFolder, LeftoversOfAKilledRendererAreRemoved)

@@ -52,11 +52,11 @@ fi
 for file in share/man/man1/veldra.1 share/bash-completion/completions/veldra; do
   [ -s "$work/moved/$file" ] || fail "cmake --install did not install $file"
 done
-# veldra hands pictures to the image program, so that it starts without
-# loading the image library.
+# veldra hands pictures and movies to the image program, so that it starts
+# without loading the image and movie libraries.
 [ -x "$work/moved/lib/veldra/veldra-images" ] || fail "no image program in lib/veldra"
-if readelf -d "$veldra" | grep NEEDED | grep -q OpenImageIO; then
-  fail "veldra loads the image library at start; only veldra-images may"
+if readelf -d "$veldra" | grep NEEDED | grep -qE 'OpenImageIO|libav|libswscale'; then
+  fail "veldra loads the image or movie libraries at start; only veldra-images may"
 fi
 
 debs="$("$here/../../packaging/debian/make-deb.sh" "$build" "$version" "$work/package" 2>"$work/make-deb.log")" \
@@ -89,9 +89,15 @@ done
 if [ -n "$python" ]; then
   python_deb="$(grep python3-veldra <<<"$debs")" || fail "no python3-veldra package"
   python_depends="$(dpkg-deb -f "$python_deb" Depends)"
-  for package in "veldra (= $version)" python3-numpy "python3 (>= " libopenimageio; do
+  for package in "veldra (= $version)" python3-numpy "python3 (>= " "python3 (<< " libopenimageio; do
     grep -qF "$package" <<<"$python_depends" || fail "python3-veldra does not depend on $package: $python_depends"
   done
+  # The extension is built for this machine's Python: its bounds must hold it.
+  python_version="$(dpkg-query -W -f '${Version}' python3)"
+  while read -r relation bound; do
+    dpkg --compare-versions "$python_version" "$relation" "$bound" ||
+      fail "python3-veldra asks for python3 ($relation $bound), which excludes this machine's $python_version"
+  done < <(grep -oE 'python3 \([<>=]+ [^)]+\)' <<<"$python_depends" | sed -E 's/python3 \(([^ ]+) ([^)]+)\)/\1 \2/')
   python_turns "$root/usr/lib/python3/dist-packages" "$root/usr" || fail "the packaged Python package does not work"
   [ -f "$root/usr/lib/python3/dist-packages/veldra/py.typed" ] || fail "the packaged Python package has no py.typed"
 fi

@@ -6,8 +6,12 @@
 // filters through every operation in table order, renders the cross-build
 // frames on bitmaps whose storage it implements itself and compares their
 // digests with the golden file, and ends filters through the destructor slot.
+// Built for the other processor width, it shows that such a host is refused
+// the module by the loader, with the loader's error, before any of the
+// module's code runs.
 //
 //   msvc_host.exe GOLDEN-FILE        (run in the folder that holds the module)
+//   msvc_host.exe --refused          (the module is of the other width)
 
 #include "MsvcHostKit.h"
 
@@ -249,8 +253,33 @@ void CheckRenders(ClassDescriptor* d, const char* golden)
     Report(summary);
 }
 
+// The loader must refuse the module as not for this processor (error 193,
+// ERROR_BAD_EXE_FORMAT), and the host goes on to say so.
+int ExpectRefused()
+{
+    void* module = LoadLibraryA("VELDRA.FLT");
+    const unsigned long error = GetLastError();
+    Check(module == nullptr, "VELDRA.FLT of the other width does not load");
+    Check(error == 193, "the loader's error is ERROR_BAD_EXE_FORMAT (193)");
+    char text[256] = "";
+    FormatMessageA(0x1000 | 0x200 /* from the system, inserts left as they are */, nullptr, error, 0, text, sizeof text,
+                   nullptr);
+    for (unsigned end = Length(text); end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r'); --end)
+        text[end - 1] = 0;
+    char line[320];
+    char* at = Append(line, "loader refused VELDRA.FLT: error ");
+    at = AppendNumber(at, static_cast<int>(error));
+    at = Append(at, ": ");
+    Append(at, text);
+    Report(line);
+    Print(failures ? "msvc_host: FAILED\n" : "msvc_host: refused as it should be\n");
+    return failures ? 1 : 0;
+}
+
 int Run()
 {
+    if (Same(LastArgument(), "--refused"))
+        return ExpectRefused();
     const char* goldenFile = LastArgument();
     char* golden = ReadFileText(goldenFile);
     Check(golden != nullptr, "the golden digest file opens");

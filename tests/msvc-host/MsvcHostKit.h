@@ -4,13 +4,21 @@
 // so that a host built on it checks the module's layout instead of sharing it.
 // Shared by the test host (MsvcHost.cpp) and the Windows benchmark
 // (bench/windows); each program is one source file that includes this once.
+// The same source builds a 32-bit and a 64-bit host: sizes and addresses are
+// Size, as wide as a pointer.
 #pragma once
+
+typedef decltype(sizeof 0) Size;
 
 // ---- The few Windows calls, declared here: no headers, no C runtime. ----
 extern "C" {
 __declspec(dllimport) void* __stdcall LoadLibraryA(const char* file);
 __declspec(dllimport) void* __stdcall GetProcAddress(void* module, const char* name);
 __declspec(dllimport) int __stdcall FreeLibrary(void* module);
+__declspec(dllimport) unsigned long __stdcall GetLastError();
+__declspec(dllimport) unsigned long __stdcall FormatMessageA(unsigned long flags, const void* source,
+                                                             unsigned long message, unsigned long language, char* text,
+                                                             unsigned long size, void* arguments);
 __declspec(dllimport) void* __stdcall GetStdHandle(unsigned long which);
 __declspec(dllimport) int __stdcall WriteFile(void* file, const void* data, unsigned long size, unsigned long* written,
                                               void* overlapped);
@@ -22,7 +30,7 @@ __declspec(dllimport) int __stdcall ReadFile(void* file, void* data, unsigned lo
 __declspec(dllimport) unsigned long __stdcall GetFileSize(void* file, unsigned long* high);
 __declspec(dllimport) int __stdcall CloseHandle(void* handle);
 __declspec(dllimport) void* __stdcall GetProcessHeap();
-__declspec(dllimport) void* __stdcall HeapAlloc(void* heap, unsigned long flags, unsigned long size);
+__declspec(dllimport) void* __stdcall HeapAlloc(void* heap, unsigned long flags, Size size);
 __declspec(dllimport) int __stdcall HeapFree(void* heap, unsigned long flags, void* memory);
 __declspec(dllimport) char* __stdcall GetCommandLineA();
 __declspec(dllimport) __declspec(noreturn) void __stdcall ExitProcess(unsigned code);
@@ -31,22 +39,22 @@ __declspec(dllimport) int __stdcall QueryPerformanceFrequency(long long* frequen
 
 // What the compiler may call on its own in a program without a C runtime.
 int _fltused = 0;
-void* memset(void* to, int value, unsigned size)
+void* memset(void* to, int value, Size size)
 {
-    for (unsigned i = 0; i < size; ++i)
+    for (Size i = 0; i < size; ++i)
         static_cast<unsigned char*>(to)[i] = static_cast<unsigned char>(value);
     return to;
 }
 // Word by word where both ends are aligned: the module's whole-row reads and
 // writes come through here, and a byte loop would cost the host more than the
 // module's own work on the row.
-void* memcpy(void* to, const void* from, unsigned size)
+void* memcpy(void* to, const void* from, Size size)
 {
-    typedef unsigned __attribute__((may_alias)) Word;
+    typedef Size __attribute__((may_alias)) Word;
     unsigned char* target = static_cast<unsigned char*>(to);
     const unsigned char* source = static_cast<const unsigned char*>(from);
-    unsigned i = 0;
-    if (((reinterpret_cast<unsigned>(target) | reinterpret_cast<unsigned>(source)) & (sizeof(Word) - 1)) == 0)
+    Size i = 0;
+    if (((reinterpret_cast<Size>(target) | reinterpret_cast<Size>(source)) & (sizeof(Word) - 1)) == 0)
         for (; i + sizeof(Word) <= size; i += sizeof(Word))
             *reinterpret_cast<Word*>(target + i) = *reinterpret_cast<const Word*>(source + i);
     for (; i < size; ++i)
@@ -55,9 +63,9 @@ void* memcpy(void* to, const void* from, unsigned size)
 }
 }
 
-void* operator new(unsigned size) { return HeapAlloc(GetProcessHeap(), 8 /* zeroed */, size); }
+void* operator new(Size size) { return HeapAlloc(GetProcessHeap(), 8 /* zeroed */, size); }
 void operator delete(void* memory) noexcept { HeapFree(GetProcessHeap(), 0, memory); }
-void operator delete(void* memory, unsigned) noexcept { HeapFree(GetProcessHeap(), 0, memory); }
+void operator delete(void* memory, Size) noexcept { HeapFree(GetProcessHeap(), 0, memory); }
 
 // ---- The module's interfaces as the host's tables give them. ----
 typedef unsigned short u16;

@@ -1,13 +1,16 @@
 // The actions that write the run's report page: the report job that ends
-// each submission (`veldra farm report`, report.txt and report.html) and
-// `veldra farm status --html`. The page's thumbnails are read from the
-// frames, so these run in the image program (app/main.cpp).
+// each submission (`veldra farm report`, report.txt and report.html), the
+// movie run's final job once its movie is made (Encode.cpp), and `veldra
+// farm status --html`. The page's thumbnails are read from the frames (a
+// movie run's from the frames its tasks wrote into the run folder, while
+// they are there), so these run in the image program (app/main.cpp).
 #include <cstdio>
 #include <cstdlib>
 
 #include "farm/FarmActions.h"
 #include "farm/Follow.h"
 #include "farm/report/ReportPage.h"
+#include "farm/run/MovieRecords.h"
 #include "files/ParamFile.h"
 #include "files/WholeFile.h"
 #include "filter/ParamWords.h"
@@ -47,7 +50,20 @@ void WritePage(const FarmFolder& folder, const RunView& run, const std::string& 
     inputs.parameters = ParametersInWords(folder);
     inputs.now = SecondsNow();
     const auto output = FramePattern::Parse(run.manifest.output);
-    for (const int frame : ThumbnailFrames(run.state.done, kMostThumbnails)) {
+    std::vector<int> shown = ThumbnailFrames(run.state.done, kMostThumbnails);
+    if (IsMovieRun(folder)) {
+        inputs.moviePath = ReadMovieStep(folder).path;
+        const std::string step = DescribeMovieStep(folder);  // "movie:     PATH ...\n"
+        inputs.movieStep = step.substr(step.find_first_not_of(' ', step.find(':') + 1));
+        inputs.movieStep.pop_back();
+        // The final job removes the frames once its page has shown them.
+        if (!shown.empty() && !PathExists(folder.FramesPath())) {
+            inputs.noThumbnails = "The frames are in the movie " + inputs.moviePath +
+                                  " now; the run keeps them no longer.";
+            shown.clear();
+        }
+    }
+    for (const int frame : shown) {
         ReportThumbnail thumbnail;
         thumbnail.frame = frame;
         try {
@@ -63,18 +79,23 @@ void WritePage(const FarmFolder& folder, const RunView& run, const std::string& 
 
 }  // namespace
 
+int ReportRun(const FarmFolder& folder)
+{
+    const RunView run = LookAtRun(folder, true);
+    const std::string report = "veldra farm report, " + UtcTimeText(SecondsNow()) + "\n" +
+                               StatusText(folder, run, FarmArguments());
+    ReplaceFileContents(folder.ReportPath(), report.data(), report.size(), WriteAs::PrivateRecord);
+    WritePage(folder, run, folder.ReportPagePath());
+    std::fputs(report.c_str(), stdout);
+    return run.slurmTrouble.empty() ? 0 : 1;
+}
+
 int RunFarmReport(const FarmArguments& arguments)
 {
     const FarmFolder folder = FarmFolder::Find(arguments.dir);
     if (const char* job = std::getenv("SLURM_JOB_ID"))
         KeepOutputIn(folder.ReportLogPath(job));
-    const RunView run = LookAtRun(folder, true);
-    const std::string report = "veldra farm report, " + UtcTimeText(SecondsNow()) + "\n" +
-                               StatusText(folder, run, arguments);
-    ReplaceFileContents(folder.ReportPath(), report.data(), report.size(), WriteAs::PrivateRecord);
-    WritePage(folder, run, folder.ReportPagePath());
-    std::fputs(report.c_str(), stdout);
-    return run.slurmTrouble.empty() ? 0 : 1;
+    return ReportRun(folder);
 }
 
 int RunFarmStatusPage(const FarmArguments& arguments)

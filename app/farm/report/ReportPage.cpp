@@ -142,11 +142,10 @@ public:
 
     std::string Html()
     {
-        const std::string title = "veldra farm: " + run_.manifest.output;
-        html_ = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + Escape(title) +
-                "</title>\n<style>\n" + Styles() + "</style>\n</head>\n<body>\n";
-        html_ += "<header><h1>" + Escape(run_.manifest.output) + "</h1>\n<p id=\"summary\">" + Escape(Summary()) +
-                 "</p></header>\n";
+        const std::string& shot = in_.moviePath.empty() ? run_.manifest.output : in_.moviePath;
+        html_ = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
+                Escape("veldra farm: " + shot) + "</title>\n<style>\n" + Styles() + "</style>\n</head>\n<body>\n";
+        html_ += "<header><h1>" + Escape(shot) + "</h1>\n<p id=\"summary\">" + Escape(Summary()) + "</p></header>\n";
         Shot();
         Progress();
         Frames();
@@ -221,6 +220,8 @@ private:
         html_ += "<section id=\"shot\"><h2>Shot</h2>\n<table class=\"facts\">\n";
         Row("input", "<code>" + Escape(manifest.input) + "</code>");
         Row("output", "<code>" + Escape(manifest.output) + "</code>");
+        if (!in_.movieStep.empty())
+            Row("movie", Escape(in_.movieStep));
         Row("frames", Escape(Plural(manifest.frames.size(), "frame") + ": " + StretchText(manifest.frames, 12)));
         Row("range", std::to_string(manifest.rangeFirst) + " to " + std::to_string(manifest.rangeLast));
         Row("parameters", Escape(in_.parameters));
@@ -679,7 +680,8 @@ private:
     {
         html_ += "<section id=\"sheet-section\"><h2>Frames rendered</h2>\n";
         if (in_.thumbnails.empty()) {
-            html_ += "<p class=\"note\">No frame is done yet.</p></section>\n";
+            html_ += "<p class=\"note\">" +
+                     Escape(in_.noThumbnails.empty() ? "No frame is done yet." : in_.noThumbnails) + "</p></section>\n";
             return;
         }
         html_ += "<p class=\"note\">" + std::to_string(in_.thumbnails.size()) + " of the " +

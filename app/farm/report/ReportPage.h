@@ -32,8 +32,12 @@ struct ReportInputs {
     std::string runPath;
     const RunView* run = nullptr;
     std::string parameters;  // the parameter block in words
-    double now = 0;          // when the page is written, seconds since the epoch
+    // A movie run's movie, and how its making goes in words; "" for a run
+    // of frames.
+    std::string moviePath, movieStep;
+    double now = 0;  // when the page is written, seconds since the epoch
     std::vector<ReportThumbnail> thumbnails;
+    std::string noThumbnails;  // why there are none of done frames, when there cannot be
 };
 
 std::string ReportPage(const ReportInputs& inputs);

@@ -372,10 +372,17 @@ FarmManifest FarmFolder::ReadManifestWhereFound(std::string& rendersInto) const
     FarmManifest manifest = ReadManifest();
     const std::size_t slash = manifest.output.rfind('/');
     const std::string submitted = manifest.output.substr(0, slash);
+    // A run that renders into its own frames/ is where it was submitted
+    // when its run folder is: the frames themselves are gone once encoded.
+    const std::string ownFrames = "/" + Name() + "/frames";
+    const bool intoOwnFrames = submitted.size() > ownFrames.size() &&
+                               submitted.compare(submitted.size() - ownFrames.size(), ownFrames.size(), ownFrames) == 0;
+    const std::string submittedFolder = intoOwnFrames ? submitted.substr(0, submitted.size() - std::strlen("/frames"))
+                                                      : submitted;
     rendersInto.clear();
-    if (!SameFile(submitted.empty() ? "/" : submitted, OutputFolder())) {
+    if (!SameFile(submittedFolder.empty() ? "/" : submittedFolder, intoOwnFrames ? path_ : OutputFolder())) {
         rendersInto = submitted;
-        manifest.output = OutputFolder() + manifest.output.substr(slash);
+        manifest.output = (intoOwnFrames ? FramesPath() : OutputFolder()) + manifest.output.substr(slash);
     }
     return manifest;
 }

@@ -14,6 +14,8 @@
 //                       (farm/run/FrameLocks.h); it holds no data
 //   report.txt          written by each submission's final job, with
 //   report.html         the same as a page (farm/report/ReportPage.h)
+//   frames/             a movie run's frames, written by its tasks for its
+//                       final job to encode (farm/run/MovieRecords.h)
 //
 // Every text file holds "key=value" lines (farm/run/KeyValues.h); frame
 // sets are written as frame lists (sequence/FrameList.h), "1-5,7,9-12".
@@ -25,7 +27,8 @@
 //
 // A run renders into the output folder it was submitted for; it looks for
 // its outputs in the folder it is found in (OutputFolder()), so that a
-// copied or moved output folder is checked where it is.
+// copied or moved output folder is checked where it is. A movie run renders
+// into its own frames/ and looks for them in the run folder it is found in.
 //
 // A run is trusted only when it is the user's own: the farm folder, the run
 // folder, its rooms and the files that say what to run must belong to the
@@ -145,6 +148,7 @@ public:
     std::string ReportPagePath() const { return path_ + "/report.html"; }
     std::string FrameLocksPath() const { return path_ + "/frames.lock"; }
     std::string LogsPath() const { return path_ + "/logs"; }
+    std::string FramesPath() const { return path_ + "/frames"; }
     std::string RecordPath(int frame) const { return path_ + "/status/" + std::to_string(frame) + ".txt"; }
     // The comment the jobs of submission `index` carry, by which a job that
     // sbatch did not live to name is found.
@@ -159,8 +163,9 @@ public:
     // The manifest as submitted.
     FarmManifest ReadManifest() const;
     // The manifest with its output pattern in the folder the run is found
-    // in (OutputFolder()); when that is not the folder the run renders into
-    // (the output folder was copied or moved), `rendersInto` is set to the
+    // in (OutputFolder(), or FramesPath() for a run that renders into its
+    // own frames/); when that is not the folder the run renders into (the
+    // output folder was copied or moved), `rendersInto` is set to the
     // latter, else cleared.
     FarmManifest ReadManifestWhereFound(std::string& rendersInto) const;
 

@@ -15,9 +15,9 @@ ChannelPlan ChannelPlan::For(const OIIO::ImageSpec& header)
             colours.push_back(channel);
             continue;
         }
-        const std::string name = channel < static_cast<int>(header.channelnames.size()) ? header.channelnames[channel]
-                                                                                        : "#" + std::to_string(channel);
-        plan.dropped += (plan.dropped.empty() ? "" : ", ") + name;
+        if (plan.groups.empty() || plan.groups.back().size() == 3)
+            plan.groups.emplace_back();
+        plan.groups.back().push_back(channel);
     }
     if (colours.size() == 1)
         colours.assign(3, colours[0]);  // grey
@@ -36,12 +36,4 @@ void ChannelPlan::Spread(const std::uint16_t* values, int stride, BMM_Color_64* 
         const auto take = [&](int channel, std::uint16_t otherwise) { return channel >= 0 ? v[channel] : otherwise; };
         pixels[i] = {take(source[0], 0), take(source[1], 0), take(source[2], 0), take(source[3], 0xFFFF)};
     }
-}
-
-std::string ChannelPlan::DroppedWarning(const std::string& path) const
-{
-    if (dropped.empty())
-        return "";
-    const char* why = source[3] >= 0 ? "only colour and alpha are used" : "no channel is alpha: taken as opaque";
-    return path + ": channels " + dropped + " dropped (" + why + ")";
 }

@@ -1,7 +1,9 @@
-// Which channels of a file become a frame's red, green, blue and alpha.
-// Alpha is the channel the file names as alpha, never merely the fourth;
-// without one the frame is opaque. One colour channel is grey, two are red
-// and green; colour channels past the third are left out.
+// Which channels of a file become a frame's red, green, blue and alpha,
+// and which are carried beside it. Alpha is the channel the file names as
+// alpha, never merely the fourth; without one the frame is opaque. One
+// colour channel is grey, two are red and green. Every other channel
+// (AOVs, depth, normals, IDs; colour channels past the third) is carried
+// in groups of up to three, in the file's order (image/ChannelGroup.h).
 #pragma once
 
 #include <OpenImageIO/imageio.h>
@@ -16,7 +18,8 @@ struct ChannelPlan {
     // The file's channel for red, green, blue and alpha; -1 for none
     // (colour 0, alpha opaque).
     int source[4] = {-1, -1, -1, -1};
-    std::string dropped;  // names of the channels left out, "" when none
+    // The other channels, up to three a group.
+    std::vector<std::vector<int>> groups;
 
     static ChannelPlan For(const OIIO::ImageSpec& header);
 
@@ -26,8 +29,4 @@ struct ChannelPlan {
     bool IsRgbaInOrder() const;
     // Fills `count` pixels from `values`, `stride` 16-bit values per pixel.
     void Spread(const std::uint16_t* values, int stride, BMM_Color_64* pixels, std::size_t count) const;
-    // What a warning says of the channels of `path` left out, so that a
-    // depth or object channel is not silently mistaken for anything; ""
-    // when none are.
-    std::string DroppedWarning(const std::string& path) const;
 };

@@ -105,26 +105,44 @@ bool WriteHalfRows(OIIO::ImageOutput& output, const OIIO::ImageSpec& header, con
     return true;
 }
 
-bool Write(OIIO::ImageOutput& output, const std::string& name, const OIIO::ImageSpec& header, const void* pixels,
-           OIIO::stride_t stride)
+// Writes the pixels of the picture `output` was just opened for.
+bool WritePixels(OIIO::ImageOutput& output, const EncodedPicture& picture)
 {
-    if (!output.open(name, header))
+    // 16-bit values become halves here only where the writer stores half
+    // values as they are: some (TIFF) store float values instead, converted
+    // from the 16-bit ones.
+    const OIIO::ImageSpec& header = picture.header;
+    if (picture.type == OIIO::TypeDesc::UINT16 && header.tile_width == 0 && AllHalf(output.spec()))
+        return WriteHalfRows(output, header, static_cast<const std::uint16_t*>(picture.pixels),
+                             picture.stride == OIIO::AutoStride
+                                 ? static_cast<std::size_t>(header.nchannels)
+                                 : static_cast<std::size_t>(picture.stride) / sizeof(std::uint16_t));
+    return output.write_image(picture.type, picture.pixels, picture.stride);
+}
+
+bool Write(OIIO::ImageOutput& output, const std::string& name, const std::vector<EncodedPicture>& pictures)
+{
+    if (pictures.size() == 1)
+        return output.open(name, pictures[0].header) && WritePixels(output, pictures[0]) && output.close();
+    // Formats that hold several pictures are told them all first.
+    std::vector<OIIO::ImageSpec> headers;
+    for (const EncodedPicture& picture : pictures)
+        headers.push_back(picture.header);
+    if (!output.open(name, static_cast<int>(headers.size()), headers.data()))
         return false;
-    // Only where the writer stores half values as they are: some (TIFF)
-    // store float values instead, converted from the 16-bit ones.
-    const bool written = header.tile_width == 0 && AllHalf(output.spec())
-                             ? WriteHalfRows(output, header, static_cast<const std::uint16_t*>(pixels),
-                                             stride == OIIO::AutoStride
-                                                 ? static_cast<std::size_t>(header.nchannels)
-                                                 : static_cast<std::size_t>(stride) / sizeof(std::uint16_t))
-                             : output.write_image(OIIO::TypeDesc::UINT16, pixels, stride);
-    return written && output.close();
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        if (i > 0 && !output.open(name, headers[i], OIIO::ImageOutput::AppendSubimage))
+            return false;
+        if (!WritePixels(output, pictures[i]))
+            return false;
+    }
+    return output.close();
 }
 
 }  // namespace
 
-void EncodeInMemory(OIIO::ImageOutput& output, const std::string& path, const OIIO::ImageSpec& header,
-                    const void* pixels, OIIO::stride_t stride, const EncodedBytes& deliver)
+void EncodeInMemory(OIIO::ImageOutput& output, const std::string& path, const std::vector<EncodedPicture>& pictures,
+                    const EncodedBytes& deliver)
 {
     LibraryMessages messages;
     // On failure the writer is closed here, while what it writes to still
@@ -135,21 +153,29 @@ void EncodeInMemory(OIIO::ImageOutput& output, const std::string& path, const OI
         output.set_ioproxy(nullptr);
         return failed;
     };
+    // A writer that wrote nothing did not write the file.
+    const auto checked = [&](const unsigned char* bytes, std::size_t size) {
+        if (size == 0)
+            throw FileError(path, "cannot write: the encoder wrote nothing");
+        deliver(bytes, size);
+    };
     // The TIFF writer of this library version loses its first directory
-    // when it adds Exif data through an I/O proxy; it gets a file in memory.
-    if (std::string(output.format_name()) == "tiff") {
+    // when it adds Exif data through an I/O proxy, and the OpenEXR writer
+    // writes a file of several parts by its name, past any proxy: they get
+    // a file in memory.
+    if (std::string(output.format_name()) == "tiff" || pictures.size() > 1) {
         const MemoryFile file(path);
-        if (!Write(output, file.Name(), header, pixels, stride))
+        if (!Write(output, file.Name(), pictures))
             throw failure();
-        file.Deliver(path, deliver);
+        file.Deliver(path, checked);
         return;
     }
     // The others write through a proxy, on the real name (some choose their
     // codec by it).
     MemoryOutput encoded;
     output.set_ioproxy(&encoded);
-    if (!Write(output, path, header, pixels, stride))
+    if (!Write(output, path, pictures))
         throw failure();
     output.set_ioproxy(nullptr);
-    deliver(encoded.buffer().data(), encoded.buffer().size());
+    checked(encoded.buffer().data(), encoded.buffer().size());
 }

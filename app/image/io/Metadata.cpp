@@ -6,10 +6,11 @@ bool StartsWith(const std::string& text, const char* start) { return text.rfind(
 
 bool Carried(const std::string& name, const std::string& outputFormat)
 {
-    // Colour space and gamma say how to read the pixels; the reader's other
-    // notes (bits per sample, alpha handling...) are settled by the writer.
+    // Colour space and gamma say how to read the pixels, and a part's name
+    // which part it is; the reader's other notes (bits per sample, alpha
+    // handling...) are settled by the writer.
     if (StartsWith(name, "oiio:"))
-        return name == "oiio:ColorSpace" || name == "oiio:Gamma";
+        return name == "oiio:ColorSpace" || name == "oiio:Gamma" || name == "oiio:subimagename";
     // The writer picks the compression and the photometric reading of the
     // channels it writes; WriteImage settles the date (the input's own, never
     // the time of writing).

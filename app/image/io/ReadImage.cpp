@@ -6,10 +6,12 @@
 #include <optional>
 #include <vector>
 
+#include "files/WholeFile.h"
 #include "image/PixelArrays.h"
 #include "image/io/ChannelPlan.h"
-#include "files/WholeFile.h"
+#include "image/io/DataChannels.h"
 #include "image/io/InputChecks.h"
+#include "image/io/ReadRows.h"
 #include "image/png/DirectPngReader.h"
 #include "messages/Failure.h"
 #include "messages/LibraryMessages.h"
@@ -22,23 +24,6 @@ bool IsFloat(OIIO::TypeDesc type)
            type.basetype == OIIO::TypeDesc::DOUBLE;
 }
 
-// Rows asked of the reader at a time. The library converts through buffers
-// the size of what it is asked for: a whole frame at once would hold two
-// more frames' worth while it reads, a band only a few rows.
-constexpr int kBandRows = 64;
-
-// Rows [first, first + rows) of channels 0 .. channels - 1 as `type`;
-// a tiled picture is read by whole rows of tiles.
-bool ReadRows(OIIO::ImageInput& input, const OIIO::ImageSpec& header, int first, int rows, int channels,
-              OIIO::TypeDesc type, void* out)
-{
-    const int top = header.y + first;
-    if (header.tile_width > 0)
-        return input.read_tiles(0, 0, header.x, header.x + header.width, top, top + rows, header.z, header.z + 1, 0,
-                                channels, type, out);
-    return input.read_scanlines(0, 0, top, top + rows, header.z, 0, channels, type, out);
-}
-
 // Whether channels 0 .. channels - 1 are all half.
 bool AllHalf(const OIIO::ImageSpec& header, int channels)
 {
@@ -48,21 +33,20 @@ bool AllHalf(const OIIO::ImageSpec& header, int channels)
     return true;
 }
 
-// Fills the frame's pixels from the picture, band by band: straight into
-// the frame when the file's first four channels are its own, else through
-// the plan. Float pictures are read as float, to find values the 16-bit
-// frame must clamp, then converted as the library converts; half values
-// are read as they are stored and converted to the same values through a
-// table, much faster.
-bool ReadPixels(OIIO::ImageInput& input, const OIIO::ImageSpec& header, const ChannelPlan& plan, Frame& frame,
-                bool& clamped)
+// Fills the frame's pixels from picture `subimage`, band by band: straight
+// into the frame when the file's first four channels are its own, else
+// through the plan. Float pictures are read as float, to find values the
+// 16-bit frame must clamp, then converted as the library converts; half
+// values are read as they are stored and converted to the same values
+// through a table, much faster.
+bool ReadPixels(OIIO::ImageInput& input, int subimage, const OIIO::ImageSpec& header, const ChannelPlan& plan,
+                Frame& frame, bool& clamped)
 {
     const bool direct = plan.IsRgbaInOrder();
     const int channels = direct ? 4 : plan.Highest() + 1;
     const bool isHalf = AllHalf(header, channels);
     const bool isFloat = IsFloat(header.format) && !isHalf;
-    // Tiles come whole, so a band is a row of them.
-    const int bandRows = std::min(header.height, header.tile_width > 0 ? header.tile_height : kBandRows);
+    const int bandRows = BandRows(header);
     const std::size_t bandValues = static_cast<std::size_t>(header.width) * channels * bandRows;
     std::vector<std::uint16_t> values(direct ? 0 : bandValues);
     std::vector<float> floats(isFloat ? bandValues : 0);
@@ -73,23 +57,49 @@ bool ReadPixels(OIIO::ImageInput& input, const OIIO::ImageSpec& header, const Ch
         std::uint16_t* out = direct ? &pixels->r : values.data();
         if (isHalf) {
             bool bandClamped = false;
-            if (!ReadRows(input, header, first, rows, channels, OIIO::TypeDesc::HALF, out))
+            if (!ReadRows(input, subimage, header, first, rows, 0, channels, OIIO::TypeDesc::HALF, out))
                 return false;
             HalvesToSixteenBits(out, static_cast<std::size_t>(rows) * header.width * channels, bandClamped);
             clamped = clamped || bandClamped;
         } else if (isFloat) {
             bool bandClamped = false;
-            if (!ReadRows(input, header, first, rows, channels, OIIO::TypeDesc::FLOAT, floats.data()) ||
+            if (!ReadRows(input, subimage, header, first, rows, 0, channels, OIIO::TypeDesc::FLOAT, floats.data()) ||
                 !FloatsToSixteenBits(floats.data(), channels, header.width, rows, out, OIIO::AutoStride, bandClamped))
                 return false;
             clamped = clamped || bandClamped;
-        } else if (!ReadRows(input, header, first, rows, channels, OIIO::TypeDesc::UINT16, out)) {
+        } else if (!ReadRows(input, subimage, header, first, rows, 0, channels, OIIO::TypeDesc::UINT16, out)) {
             return false;
         }
         if (!direct)
             plan.Spread(values.data(), channels, pixels, static_cast<std::size_t>(rows) * header.width);
     }
     return true;
+}
+
+// How many pictures the file holds, by the library's counting: pictures
+// (EXR parts, TIFF pages, GIF frames) or, with `levels`, MIP-map levels of
+// the first. Leaves the reader on the first.
+int CountOf(OIIO::ImageInput& input, bool levels)
+{
+    int count = 1;
+    while (levels ? input.seek_subimage(0, count) : input.seek_subimage(count, 0))
+        ++count;
+    input.seek_subimage(0, 0);
+    // The seek past the last picture leaves an error behind, which would
+    // later read as damage.
+    input.geterror();
+    return count;
+}
+
+// Refuses, naming it, what the file holds that a frame cannot carry,
+// rather than turning less of it.
+void RefuseWhatIsNotCarried(OIIO::ImageInput& input, const std::string& path, const std::string& format)
+{
+    if (format == "ffmpeg")
+        throw FileError(path, "is a movie; give it as INPUT on its own, not as a frame of a pattern");
+    if (const int levels = CountOf(input, true); levels > 1)
+        throw FileError(
+            path, "holds " + std::to_string(levels) + " MIP-map levels; veldra turns a picture of " + "one level only");
 }
 
 // The frame-to-be of a picture whose reader gave `header`, checked first
@@ -103,9 +113,13 @@ LoadedImage Describe(const std::string& path, const OIIO::ImageSpec& header, con
     image.compression = header.get_string_attribute("compression");
     image.header = header;
     const ChannelPlan plan = ChannelPlan::For(header);
-    image.droppedChannels = plan.DroppedWarning(path);
     image.grey = plan.source[0] == plan.source[1] && plan.source[1] == plan.source[2];
     image.hasAlpha = plan.source[3] >= 0;
+    const int colourChannels = plan.source[0] < 0 ? 0 : image.grey ? 1 : plan.source[2] >= 0 ? 3 : 0;
+    for (int k = 0; k < colourChannels; ++k)
+        image.channelNames.push_back(header.channel_name(plan.source[k]));
+    if (colourChannels > 0 && image.hasAlpha)
+        image.channelNames.push_back(header.channel_name(plan.source[3]));
     // With the hint the readers are given, straight alpha stays as stored
     // and is said to be; any other alpha is associated, as stored.
     image.associatedAlpha = image.hasAlpha && header.get_int_attribute("oiio:UnassociatedAlpha") == 0;
@@ -113,7 +127,39 @@ LoadedImage Describe(const std::string& path, const OIIO::ImageSpec& header, con
     return image;
 }
 
+// Picture `subimage` of the file, its header checked before its pixels are
+// allocated.
+LoadedImage ReadPicture(OIIO::ImageInput& input, int subimage, const std::string& path, std::uint64_t fileSize,
+                        int pngBits, LibraryMessages& messages)
+{
+    if (!input.seek_subimage(subimage, 0))
+        throw FileError(path, "truncated or corrupt: " + messages.OneLine(input.geterror(), "a part cannot be read"));
+    const OIIO::ImageSpec header = input.spec();
+    if (header.deep)
+        throw FileError(path, "a deep picture (several samples a pixel); veldra turns flat pictures only");
+    LoadedImage image = Describe(path, header, input.format_name(), fileSize, pngBits);
+    const ChannelPlan plan = ChannelPlan::For(header);
+    const bool read = ReadPixels(input, subimage, header, plan, image.frame, image.clamped);
+    // Readers of cut files may fill the missing rows and only leave an
+    // error behind (JPEG, TIFF strips): any error means a damaged picture.
+    const std::string error = input.geterror();
+    if (!read || !error.empty())
+        throw FileError(path, "truncated or corrupt: " + messages.OneLine(error, "the pixels could not all be read"));
+    for (const std::vector<int>& channels : plan.groups)
+        image.groups.push_back(ReadChannelGroup(input, subimage, header, channels, image.frame, path));
+    return image;
+}
+
 }  // namespace
+
+std::string DataChannelNames(const LoadedImage& image)
+{
+    std::string names;
+    for (const ChannelGroup& group : image.groups)
+        for (const int channel : group.channels)
+            names += (names.empty() ? "" : ", ") + std::string(image.header.channel_name(channel));
+    return names;
+}
 
 LoadedImage ReadImage(const std::string& path)
 {
@@ -137,15 +183,11 @@ LoadedImage ReadImage(const std::string& path)
     if (!input)
         throw FileError(path,
                         "not an image that can be read: " + messages.OneLine(OIIO::geterror(), "no reader knows it"));
-
-    const OIIO::ImageSpec& header = input->spec();
-    LoadedImage image = Describe(path, header, input->format_name(), fileSize, pngBits);
-    const bool read = ReadPixels(*input, header, ChannelPlan::For(header), image.frame, image.clamped);
-    // Readers of cut files may fill the missing rows and only leave an
-    // error behind (JPEG, TIFF strips): any error means a damaged picture.
-    const std::string error = input->geterror();
-    if (!read || !error.empty())
-        throw FileError(path, "truncated or corrupt: " + messages.OneLine(error, "the pixels could not all be read"));
+    RefuseWhatIsNotCarried(*input, path, input->format_name());
+    const int pictures = CountOf(*input, false);
+    LoadedImage image = ReadPicture(*input, 0, path, fileSize, pngBits, messages);
+    for (int subimage = 1; subimage < pictures; ++subimage)
+        image.followingParts.push_back(ReadPicture(*input, subimage, path, fileSize, pngBits, messages));
     input->close();
     return image;
 }

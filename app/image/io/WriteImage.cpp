@@ -5,9 +5,10 @@
 #include <vector>
 
 #include "files/WholeFile.h"
-#include "image/io/Metadata.h"
 #include "image/Premultiply.h"
+#include "image/io/DataChannels.h"
 #include "image/io/Encode.h"
+#include "image/io/Metadata.h"
 #include "image/png/DirectPngWriter.h"
 #include "messages/Failure.h"
 
@@ -15,6 +16,7 @@ namespace {
 
 constexpr int kPngFilterNone = 8;
 constexpr int kPngFilterSub = 16;
+constexpr OIIO::stride_t kFramePixel = sizeof(BMM_Color_64);
 
 // Straight colour multiplied by alpha, for formats that only hold
 // associated alpha.
@@ -40,15 +42,17 @@ OIIO::TypeDesc TypeOf(ChannelFormat format)
     return OIIO::TypeDesc::UINT16;
 }
 
-// The chosen format, else the source's own where it is one of ours (a
-// double picture becomes float, other integers 16-bit), else 16-bit.
-OIIO::TypeDesc OutputType(const WriteSettings& settings)
+// The chosen format, else the source's colour format where it is one of
+// ours (a double picture becomes float, other integers 16-bit), else
+// 16-bit. A file whose channels differ in format (an OpenEXR part with a
+// float depth beside half colour) has its colour first, after any alpha.
+OIIO::TypeDesc OutputType(const WriteSettings& settings, const LoadedImage* source)
 {
     if (settings.depth)
         return TypeOf(*settings.depth);
-    if (!settings.source)
+    if (!source)
         return OIIO::TypeDesc::UINT16;
-    const OIIO::TypeDesc input = settings.source->header.format;
+    const OIIO::TypeDesc input = source->header.channelformat(source->header.alpha_channel == 0 ? 1 : 0);
     if (input.basetype == OIIO::TypeDesc::UINT8 || input.basetype == OIIO::TypeDesc::HALF ||
         input.basetype == OIIO::TypeDesc::FLOAT)
         return input;
@@ -67,33 +71,46 @@ std::vector<std::uint16_t> GreyWithAlpha(const Frame& frame)
     return values;
 }
 
-}  // namespace
+// The formats that hold channels beyond colour and alpha.
+bool HoldsDataChannels(const std::string& format) { return format == "openexr" || format == "tiff"; }
 
-WriteOutcome WriteImage(const std::string& path, const std::string& format, const Frame& frame,
-                        const WriteSettings& settings)
+// One picture of the file being written, ready for the encoder, with the
+// buffers its pixels live in.
+struct PreparedPicture {
+    EncodedPicture encoded;
+    Frame premultiplied;
+    std::vector<std::uint16_t> packed;
+    std::vector<unsigned char> native;
+};
+
+// The picture `frame` (turned from `source`, if any) becomes in `format`.
+void Prepare(OIIO::ImageOutput& output, const std::string& path, const std::string& format, const Frame& frame,
+             const WriteSettings& settings, const LoadedImage* source, PreparedPicture& prepared, WriteOutcome& outcome)
 {
-    auto output = OIIO::ImageOutput::create(format);
-    if (!output)
-        throw FileError(path, "cannot write: no " + format + " writer");
-    const LoadedImage* source = settings.source;
-
-    WriteOutcome outcome;
-    const bool canHoldAlpha = output->supports("alpha");
-    const bool keepsAlpha = !source || source->hasAlpha;
+    const bool canHoldAlpha = output.supports("alpha");
+    const bool keepsAlpha = !source || source->hasAlpha || settings.alwaysAlpha;
     // The pixels are scanned only when they decide whether alpha is written
     // or reported lost.
     const bool transparent = !(canHoldAlpha && keepsAlpha) && !frame.IsOpaque();
     const bool alpha = canHoldAlpha && (keepsAlpha || transparent);
-    outcome.alphaDropped = !canHoldAlpha && transparent;
+    outcome.alphaDropped = outcome.alphaDropped || (!canHoldAlpha && transparent);
     const int colours = source && source->grey ? 1 : 3;
     const int channels = colours + (alpha ? 1 : 0);
 
-    OIIO::ImageSpec header(frame.Width(), frame.Height(), channels, OutputType(settings));
+    const OIIO::TypeDesc type = OutputType(settings, source);
+    OIIO::ImageSpec& header = prepared.encoded.header;
+    header = OIIO::ImageSpec(frame.Width(), frame.Height(), channels, type);
     if (source)
         CarryFileDetails(source->header, header, format);
-    header.channelnames = colours == 1 ? std::vector<std::string>{"Y"} : std::vector<std::string>{"R", "G", "B"};
-    if (alpha)
-        header.channelnames.push_back("A");
+    // A file of the input's kind keeps the input's names for them (an
+    // OpenEXR part's "diffuse.R"...), others get the usual ones.
+    if (source && format == source->format && source->channelNames.size() == static_cast<std::size_t>(channels)) {
+        header.channelnames = source->channelNames;
+    } else {
+        header.channelnames = colours == 1 ? std::vector<std::string>{"Y"} : std::vector<std::string>{"R", "G", "B"};
+        if (alpha)
+            header.channelnames.push_back("A");
+    }
     header.alpha_channel = alpha ? colours : -1;
     // Writers that store straight alpha convert from what the frame holds
     // (PNG divides associated colour by alpha); TIFF labels it; OpenEXR
@@ -119,27 +136,100 @@ WriteOutcome WriteImage(const std::string& path, const std::string& format, cons
     } else if (source && format == source->format && !source->compression.empty())
         header.attribute("compression", source->compression);
 
-    // Red, green, blue and alpha lead each of the frame's pixels, so every
-    // layout but grey with alpha is read from the frame in place, without a
-    // second copy of the picture.
-    const Frame premultiplied = premultiply ? Premultiplied(frame) : Frame{};
-    const Frame& values = premultiply ? premultiplied : frame;
-    std::vector<std::uint16_t> packed;
-    const void* pixels = values.pixels;
-    OIIO::stride_t stride = sizeof(BMM_Color_64);
-    if (colours == 1 && alpha) {
-        packed = GreyWithAlpha(values);
-        pixels = packed.data();
-        stride = OIIO::AutoStride;
+    if (premultiply)
+        prepared.premultiplied = Premultiplied(frame);
+    const Frame& values = premultiply ? prepared.premultiplied : frame;
+    const bool hasData = source && !source->groups.empty();
+    if (hasData && !HoldsDataChannels(format))
+        outcome.droppedChannels = path + ": channels " + DataChannelNames(*source) +
+                                  " are not written: " + output.format_name() +
+                                  " holds colour and alpha only (OpenEXR and TIFF hold them)";
+    if (!hasData || !HoldsDataChannels(format)) {
+        // Red, green, blue and alpha lead each of the frame's pixels, so
+        // every layout but grey with alpha is read from the frame in place,
+        // without a second copy of the picture.
+        prepared.encoded.pixels = values.pixels;
+        prepared.encoded.stride = kFramePixel;
+        if (colours == 1 && alpha) {
+            prepared.packed = GreyWithAlpha(values);
+            prepared.encoded.pixels = prepared.packed.data();
+            prepared.encoded.stride = OIIO::AutoStride;
+        }
+        return;
     }
+
+    // The data channels follow colour and alpha, each in its own format
+    // where the file holds one a channel (OpenEXR), and every channel is
+    // converted into one buffer of the file's own layout.
+    for (const ChannelGroup& group : source->groups)
+        for (const int channel : group.channels) {
+            header.channelnames.push_back(std::string(source->header.channel_name(channel)));
+            if (format == "openexr") {
+                header.channelformats.resize(header.nchannels, type);
+                header.channelformats.push_back(source->header.channelformat(channel));
+            }
+            ++header.nchannels;
+        }
+    const std::size_t pixelBytes = header.pixel_bytes(true);
+    prepared.native.resize(pixelBytes * frame.PixelCount());
+    unsigned char* at = prepared.native.data();
+    const auto next = [&](int channel) {
+        unsigned char* start = at;
+        at += header.channelformat(channel).size();
+        return start;
+    };
+    for (int channel = 0; channel < channels; ++channel) {
+        const int frameChannel = channel < colours ? channel : 3;
+        OIIO::convert_image(1, frame.Width(), frame.Height(), 1, &values.pixels[0].r + frameChannel,
+                            OIIO::TypeDesc::UINT16, kFramePixel, kFramePixel * frame.Width(), OIIO::AutoStride,
+                            next(channel), header.channelformat(channel), static_cast<OIIO::stride_t>(pixelBytes),
+                            static_cast<OIIO::stride_t>(pixelBytes) * frame.Width(), OIIO::AutoStride);
+    }
+    int channel = channels;
+    for (const ChannelGroup& group : source->groups)
+        for (std::size_t k = 0; k < group.channels.size(); ++k, ++channel)
+            StoreGroupChannel(group, static_cast<int>(k), header.channelformat(channel), next(channel), pixelBytes);
+    prepared.encoded.pixels = prepared.native.data();
+    prepared.encoded.type = OIIO::TypeUnknown;
+    prepared.encoded.stride = OIIO::AutoStride;
+}
+
+}  // namespace
+
+WriteOutcome WriteImage(const std::string& path, const std::string& format, const Frame& frame,
+                        const WriteSettings& settings)
+{
+    auto output = OIIO::ImageOutput::create(format);
+    if (!output)
+        throw FileError(path, "cannot write: no " + format + " writer");
+    const LoadedImage* source = settings.source;
+    const std::size_t parts = source ? 1 + source->followingParts.size() : 1;
+    if (parts > 1 && !output->supports("multiimage"))
+        throw FileError(path, std::string(output->format_name()) + " holds one picture a file; the input holds " +
+                                  std::to_string(parts) + " (parts or pages): write OpenEXR or TIFF");
+
+    WriteOutcome outcome;
+    std::vector<PreparedPicture> prepared(parts);
+    Prepare(*output, path, format, frame, settings, source, prepared[0], outcome);
+    for (std::size_t part = 1; part < parts; ++part) {
+        const LoadedImage& following = source->followingParts[part - 1];
+        Prepare(*output, path, format, following.frame, settings, &following, prepared[part], outcome);
+    }
+    std::vector<EncodedPicture> pictures;
+    for (const PreparedPicture& picture : prepared)
+        pictures.push_back(picture.encoded);
     const EncodedBytes replace = [&](const unsigned char* bytes, std::size_t size) {
         outcome.written = ReplaceFileContents(path, bytes, size);
     };
-    // PNG files are deflated directly where the header holds only what that
-    // writer writes as the library does; any other file the library encodes.
-    const std::size_t valueStride = stride == OIIO::AutoStride ? static_cast<std::size_t>(channels)
-                                                               : static_cast<std::size_t>(stride) / 2;
-    if (format != "png" || !EncodePngDirectly(header, static_cast<const std::uint16_t*>(pixels), valueStride, replace))
-        EncodeInMemory(*output, path, header, pixels, stride, replace);
+    // PNG files (one picture of colour and alpha) are deflated directly
+    // where the header holds only what that writer writes as the library
+    // does; any other file the library encodes.
+    const EncodedPicture& first = pictures[0];
+    const std::size_t valueStride = first.stride == OIIO::AutoStride
+                                        ? static_cast<std::size_t>(first.header.nchannels)
+                                        : static_cast<std::size_t>(first.stride) / sizeof(std::uint16_t);
+    if (format != "png" || pictures.size() > 1 || first.type != OIIO::TypeDesc::UINT16 ||
+        !EncodePngDirectly(first.header, static_cast<const std::uint16_t*>(first.pixels), valueStride, replace))
+        EncodeInMemory(*output, path, pictures, replace);
     return outcome;
 }
