@@ -8,7 +8,7 @@
 #include "cli/RenderOptions.h"
 #include "filter/ParamWords.h"
 #include "messages/Failure.h"
-#include "render/FramePlan.h"
+#include "messages/DegreesText.h"
 
 namespace {
 

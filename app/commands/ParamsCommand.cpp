@@ -5,7 +5,7 @@
 #include "files/ParamFile.h"
 #include "filter/ParamWords.h"
 #include "filter/RotationParams.h"
-#include "render/FramePlan.h"
+#include "messages/DegreesText.h"
 
 namespace {
 

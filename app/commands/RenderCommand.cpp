@@ -7,6 +7,7 @@
 #include "commands/Progress.h"
 #include "engine/FrameProgress.h"
 #include "filter/FrameAngle.h"
+#include "messages/DegreesText.h"
 #include "messages/Warnings.h"
 #include "render/FrameLoop.h"
 #include "render/FramePlan.h"

@@ -1,13 +1,13 @@
 #include "render/FramePlan.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "image/OutputFormat.h"
+#include "messages/DegreesText.h"
 #include "messages/Failure.h"
 #include "messages/Warnings.h"
 #include "render/module/FilterModule.h"
@@ -231,13 +231,6 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
 }
 
 }  // namespace
-
-std::string DegreesText(float angle)
-{
-    char text[64];
-    const auto end = std::to_chars(text, text + sizeof text, angle).ptr;
-    return std::string(text, end);
-}
 
 std::string OneFrameRangeWarning(FrameSpan range, const RotationParams& params, int frame, const std::string& placing)
 {

@@ -58,10 +58,6 @@ struct FramePlan {
     FrameRange RangeAt(int frame) const;
 };
 
-// An angle as veldra shows it everywhere: the shortest decimal that reads
-// back as the same float (0.1, not 0.100000001; 123456792, not 1.23457e+08).
-std::string DegreesText(float angle);
-
 // What a warning says when the filter's `range` holds one frame and the two
 // angles of `params` differ: `frame` gets the start angle. "" otherwise.
 // `placing` says how the caller's user puts that frame in a longer range.

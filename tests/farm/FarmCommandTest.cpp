@@ -341,7 +341,12 @@ TEST_F(FarmCluster, CopiedAndMovedOutputFoldersAreCheckedWhereTheyAre)
     const std::string folder = ScratchFolder("farm-copied");
     MakeShot(folder, 4);
     ASSERT_EQ(SubmitShot(folder, Turn() + " --frames 1-4 --chunk 2 --wait").exitCode, 0);
-    ASSERT_EQ(RunInShell(folder, "cp -a out bak && rm bak/shot.0003.png").exitCode, 0);
+    // The run's report job may still be writing its report (a temporary
+    // file renamed into place) after --wait: copy the folder once it ended.
+    const std::string farm = LatestRun(folder);
+    ASSERT_TRUE(WaitFor(120, [&] { return ActiveJobs(SubmissionValue(farm, 0, "report-job")).empty(); }));
+    const RunResult copy = RunInShell(folder, "cp -a out bak 2>&1 && rm bak/shot.0003.png");
+    ASSERT_EQ(copy.exitCode, 0) << copy.output;
     const RunResult copied = RunVeldra(folder, "farm status bak");
     EXPECT_TRUE(Has(copied.output, "done:      0 frames\n")) << copied.output;
     EXPECT_TRUE(Has(copied.output, "  3: " + folder + "/bak/shot.0003.png is gone\n")) << copied.output;
