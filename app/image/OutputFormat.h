@@ -5,6 +5,9 @@
 
 #include <string>
 
+// The extension of the file name in `path`, in lower case; "" for none.
+std::string ExtensionOf(const std::string& path);
+
 // The format `path` is written in, by the library's name for it ("png",
 // "tiff", "openexr", "dpx", "jpeg"), as its file name's extension chooses;
 // throws Failure naming `path` for any other kind of file. A run decides

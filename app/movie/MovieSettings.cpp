@@ -1,10 +1,10 @@
 #include "movie/MovieSettings.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <numeric>
 
+#include "image/OutputFormat.h"
 #include "sequence/ParseInteger.h"
 
 const MovieCodecWord kMovieCodecWords[5] = {
@@ -172,13 +172,7 @@ const MovieCodecWord& WordOf(MovieCodec codec)
 
 std::string MovieContainerOf(const std::string& path)
 {
-    const std::size_t name = path.find_last_of('/') + 1;
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot < name)
-        return "";
-    std::string extension = path.substr(dot + 1);
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string extension = ExtensionOf(path);
     return extension == "mov" || extension == "mp4" || extension == "mkv" ? extension : "";
 }
 

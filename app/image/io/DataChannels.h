@@ -12,7 +12,7 @@
 #include "image/ChannelGroup.h"
 
 // Reads channels `channels` of picture `subimage` of `input` (`header` its
-// spec) into a group whose alpha is `picture`'s, as read. Each channel
+// header) into a group whose alpha is `picture`'s, as read. Each channel
 // gets the range its values need (ChannelRange): floating-point values
 // within 0..1 and 8- or 16-bit ones convert as colour does, whole numbers
 // up to 65535 are kept as they are, and anything larger is spread over

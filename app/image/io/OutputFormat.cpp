@@ -17,7 +17,8 @@ const std::pair<const char*, const char*> kWrittenExtensions[] = {
     {"jpe", "jpeg"}, {"jpeg", "jpeg"},   {"jif", "jpeg"},    {"jfif", "jpeg"},   {"jfi", "jpeg"},
 };
 
-// The extension of the file name in `path`, in lower case; "" for none.
+}  // namespace
+
 std::string ExtensionOf(const std::string& path)
 {
     const std::size_t name = path.find_last_of('/') + 1;
@@ -29,8 +30,6 @@ std::string ExtensionOf(const std::string& path)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return extension;
 }
-
-}  // namespace
 
 std::string OutputFormatOf(const std::string& path)
 {

@@ -5,7 +5,7 @@
 #include <OpenImageIO/imageio.h>
 
 // Rows [first, first + rows) of the data window of picture `subimage`
-// (`header` its spec), channels [firstChannel, endChannel), as `type`
+// (`header` its header), channels [firstChannel, endChannel), as `type`
 // (TypeUnknown: each channel in its own format), packed. A tiled picture
 // is read by whole rows of tiles. False when the reader fails.
 bool ReadRows(OIIO::ImageInput& input, int subimage, const OIIO::ImageSpec& header, int first, int rows,
