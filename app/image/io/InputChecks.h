@@ -4,10 +4,10 @@
 // allocated.
 #pragma once
 
-#include <OpenImageIO/imageio.h>
-
 #include <cstdint>
 #include <string>
+
+#include "image/PictureHeader.h"
 
 // Throws Failure naming `path` when it is a PNG file whose chunks do not
 // lie whole within the file up to its end chunk. The PNG reader finds a cut
@@ -16,6 +16,11 @@
 // PNG header gives (1, 2, 4, 8 or 16; the library reports none below 8),
 // or 0 for a file that is no PNG.
 int CheckPngChunks(const std::string& path, std::uint64_t fileSize);
+
+// Whether the regular file `path` is a PNG file (by its signature) with no
+// animation control chunk before its pixel data: a still picture, which
+// no movie reader takes for a movie. A file cut short is still one.
+bool IsStillPng(const std::string& path);
 
 // Throws Failure naming `what` (a file, or the argument that holds the
 // picture) when a picture of `width` x `height` with `depth` layers and
@@ -33,5 +38,5 @@ void CheckFrameMemory(const std::string& what, int width, int height, int channe
 // `fileSize` bytes in the file's compression, or one whose frame would not
 // fit in memory. `storedBits` is a sample's bits in the file when known
 // (0: as the header says).
-void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, const std::string& format,
+void CheckPictureSize(const std::string& path, const PictureHeader& header, const std::string& format,
                       std::uint64_t fileSize, int storedBits);
