@@ -449,8 +449,13 @@ TEST(Faults, AMissingOrBrokenFormatsPluginIsNamed)
 {
     const std::string folder = ScratchFolder("plugin");
     MakeFolder(folder + "/programs");
-    for (const char* file : {"veldra", "veldra-images", "VELDRA.FLT"})
-        ASSERT_EQ(RunInShell(folder, "cp -p '" + BinFile(file) + "' programs/").exitCode, 0) << file;
+    // The programs, the module and the host libraries, without the plugin.
+    ASSERT_EQ(
+        RunInShell(folder, "cd '" + BinFolder() +
+                               "' && cp -p veldra veldra-images VELDRA.FLT $(ls *.so | grep -v veldra-formats) '" +
+                               folder + "/programs/'")
+            .exitCode,
+        0);
     WritePicture(folder + "/pic.png", CoordinatePicture(40, 30, 1));
     ASSERT_EQ(RunVeldra(folder, "render pic.png expected.png --end 30 --quiet").exitCode, 0);
 
@@ -458,13 +463,15 @@ TEST(Faults, AMissingOrBrokenFormatsPluginIsNamed)
     EXPECT_EQ(direct.exitCode, 0) << direct.output;
     EXPECT_EQ(FileBytes(folder + "/out.png"), FileBytes(folder + "/expected.png"));
 
+    // Missing beside the program, it is looked for where it is installed.
     const std::string plugin = folder + "/programs/veldra-formats.so";
     for (const char* broken : {"", "not a shared library"}) {
         if (*broken)
             WriteBytes(plugin, broken);
         const RunResult run = RunInShell(folder, "programs/veldra render pic.png out.tif --quiet");
         EXPECT_EQ(run.exitCode, 1) << run.output;
-        EXPECT_TRUE(OneLineNaming(run, plugin + ": cannot load veldra's image and movie formats plugin: "))
+        const std::string where = *broken ? plugin : folder + "/programs/../lib/veldra/veldra-formats.so";
+        EXPECT_TRUE(OneLineNaming(run, where + ": cannot load veldra's image and movie formats plugin: "))
             << run.output;
         EXPECT_FALSE(Exists(folder + "/out.tif"));
     }
