@@ -4,60 +4,14 @@
 #include <cstdint>
 #include <map>
 
-#include "filter/ParamWords.h"
-#include "filter/RotationParams.h"
 #include "messages/Failure.h"
+#include "render/SettingWords.h"
 
 namespace {
 
 using HandOn = WordReader::HandOn;
 
-template <typename Word, std::size_t count>
-std::map<std::string, std::int32_t> CodesByWord(const Word (&words)[count])
-{
-    std::map<std::string, std::int32_t> codes;
-    for (const Word& word : words)
-        codes[word.word] = word.code;
-    return codes;
-}
-
-// The pivot words, and "centre" for "center".
-std::map<std::string, std::int32_t> PivotCodesByWord()
-{
-    std::map<std::string, std::int32_t> codes = CodesByWord(kPivotWords);
-    codes["centre"] = PivotCenter;
-    return codes;
-}
-
 }  // namespace
-
-std::int32_t AxisValue(const std::string& option, const std::string& word)
-{
-    static const std::map<std::string, std::int32_t> axes = CodesByWord(kAxisWords);
-    return ChoiceValue(option, word, axes, "x, y or z");
-}
-
-std::int32_t PivotValue(const std::string& option, const std::string& word)
-{
-    static const std::map<std::string, std::int32_t> pivots = PivotCodesByWord();
-    return ChoiceValue(option, word, pivots, "lower, center or upper");
-}
-
-AlphaMode AlphaValue(const std::string& option, const std::string& word)
-{
-    static const std::map<std::string, AlphaMode> alphaModes = {{"filter", AlphaMode::Filter},
-                                                                {"keep", AlphaMode::Keep}};
-    return ChoiceValue(option, word, alphaModes, "keep or filter");
-}
-
-ChannelFormat DepthValue(const std::string& option, const std::string& word)
-{
-    static const std::map<std::string, ChannelFormat> depths = {{"uint8", ChannelFormat::UInt8},
-                                                                {"uint16", ChannelFormat::UInt16},
-                                                                {"half", ChannelFormat::Half},
-                                                                {"float", ChannelFormat::Float}};
-    return ChoiceValue(option, word, depths, "uint8, uint16, half or float");
-}
 
 int JobsValue(const std::string& option, const std::string& word)
 {

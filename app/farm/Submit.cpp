@@ -26,6 +26,7 @@
 #include "messages/Failure.h"
 #include "render/FramePlan.h"
 #include "render/InstalledFiles.h"
+#include "render/SettingWords.h"
 #include "render/module/FilterModule.h"
 #include "sequence/FramePattern.h"
 
@@ -65,9 +66,8 @@ bool HoldsLineBreak(const std::string& text) { return text.find_first_of("\r\n")
 // What besides the block decides an output's bytes, as one line.
 std::string SettingsOf(const FramePlan& plan, const std::string& module)
 {
-    static const char* const depths[] = {"uint8", "uint16", "half", "float"};
-    return "format=" + plan.outputFormat + " alpha=" + (plan.alpha == AlphaMode::Keep ? "keep" : "filter") +
-           " depth=" + (plan.depth ? depths[static_cast<int>(*plan.depth)] : "input") +
+    return "format=" + plan.outputFormat + " alpha=" + AlphaWord(plan.alpha) +
+           " depth=" + (plan.depth ? DepthWord(*plan.depth) : "input") +
            " compression=" + (plan.compression ? std::to_string(*plan.compression) : "default") + " module=" + module;
 }
 
@@ -443,7 +443,7 @@ std::optional<FarmFolder> SubmitNewRun(const FarmArguments& arguments)
                                     arguments.taskOptions.end());
         manifest.renderWords.insert(manifest.renderWords.end(), {"--module", modulePath});
         if (movieOut)
-            manifest.renderWords.insert(manifest.renderWords.end(), {"--depth", "uint16"});
+            manifest.renderWords.insert(manifest.renderWords.end(), {"--depth", DepthWord(ChannelFormat::UInt16)});
         WriteParamFile(folder.ParamsPath(), plan.block, WriteAs::PrivateRecord);
         ReplaceFileContents(folder.ScriptPath(), TaskScript, sizeof TaskScript - 1, WriteAs::PrivateRecord);
         folder.WriteManifest(manifest);

@@ -8,7 +8,9 @@
 #include <fstream>
 
 #include "cli/Arguments.h"
+#include "filter/RotationParams.h"
 #include "messages/Failure.h"
+#include "render/SettingWords.h"
 #include "sequence/FrameList.h"
 #include "sequence/FramePattern.h"
 #include "sequence/ParseInteger.h"
@@ -126,6 +128,37 @@ TEST(ArgumentsUnit, OptionsAndRefusals)
     EXPECT_EQ(FailureOf({"render", "a", "b", "--params="}), "--params: empty value");
     EXPECT_EQ(FailureOf({"render", "a", "b", "-x"}), "-x: unknown option for 'render'");
     EXPECT_EQ(FailureOf({"render", "a", "b", "--quiet=1"}), "--quiet: takes no value");
+}
+
+// The settings' words read back as the values they were written for, the
+// farm's run files and the command line alike, and a word that is none
+// of them names where it was given and what would do.
+TEST(SettingWords, WordsReadBackAndStrangersAreNamed)
+{
+    for (const AlphaMode mode : {AlphaMode::Filter, AlphaMode::Keep})
+        EXPECT_EQ(AlphaValue("alpha", AlphaWord(mode)), mode);
+    for (const ChannelFormat depth :
+         {ChannelFormat::UInt8, ChannelFormat::UInt16, ChannelFormat::Half, ChannelFormat::Float})
+        EXPECT_EQ(DepthValue("depth", DepthWord(depth)), depth);
+    EXPECT_EQ(PivotValue("--pivot", "centre"), PivotCenter);
+    EXPECT_EQ(PivotValue("--pivot", "upper"), PivotUpper);
+    EXPECT_EQ(AxisValue("-a", "z"), AxisZ);
+    EXPECT_EQ(Parse({"render", "a", "b", "--depth", DepthWord(ChannelFormat::Float)}).render.depth,
+              ChannelFormat::Float);
+
+    const auto refusal = [](auto read) {
+        try {
+            read();
+        } catch (const Failure& failure) {
+            return std::string(failure.what()) + (failure.Kind() == FailureKind::Value ? "" : " (not a value error)");
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(refusal([] { AlphaValue("alpha", "Keep"); }), "alpha: bad value 'Keep' (expected keep or filter)");
+    EXPECT_EQ(refusal([] { DepthValue("--depth", "16"); }),
+              "--depth: bad value '16' (expected uint8, uint16, half or float)");
+    EXPECT_EQ(refusal([] { AxisValue("axis", "w"); }), "axis: bad value 'w' (expected x, y or z)");
+    EXPECT_EQ(refusal([] { PivotValue("-p", ""); }), "-p: bad value '' (expected lower, center or upper)");
 }
 
 // One reader of whole numbers for every option, list, name and record: a
