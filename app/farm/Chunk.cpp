@@ -18,7 +18,7 @@
 #include "farm/run/FarmFolder.h"
 #include "farm/run/KeptOutputs.h"
 #include "farm/run/FrameLocks.h"
-#include "files/PendingFiles.h"
+#include "files/TemporaryNames.h"
 #include "messages/Failure.h"
 #include "process/Interrupt.h"
 #include "render/FrameLoop.h"

@@ -20,7 +20,7 @@
 #include "farm/run/KeptOutputs.h"
 #include "farm/run/RunState.h"
 #include "farm/slurm/Slurm.h"
-#include "files/PendingFiles.h"
+#include "files/TemporaryNames.h"
 #include "messages/Failure.h"
 #include "process/ChildProcess.h"
 #include "sequence/FrameList.h"
@@ -429,13 +429,15 @@ TEST(FarmFolder, LeftoversOfAKilledRendererAreRemoved)
 {
     const std::string folder = ScratchFolder("farm-leftovers");
     const std::string tag = TemporaryTagOf("120", "3");
-    for (const std::string& name : {TemporaryNamePrefix(tag) + "0123456789abcdef.tmp",
-                                    TemporaryNamePrefix(TemporaryTagOf("120", "30")) + "0123456789abcdef.tmp",
-                                    TemporaryNamePrefix() + "0123456789abcdef.tmp", std::string("f.3.png")})
+    const std::string mine = TemporaryName(0x0123456789abcdef, tag);
+    EXPECT_EQ(mine, ".veldra-farm120_3-0123456789abcdef.tmp");
+    for (const std::string& name :
+         std::vector<std::string>{mine, TemporaryName(7, TemporaryTagOf("120", "30")), TemporaryName(7), mine + ".png",
+                                  ".veldra-farm120_3-notdigits.tmp", "f.3.png"})
         WriteBytes(folder + "/" + name, "x");
     EXPECT_EQ(RemoveLeftovers(FolderOfPattern(folder + "/f.#.png"), tag), 1);
-    EXPECT_EQ(FolderEntries(folder).size(), 3u);
-    EXPECT_FALSE(Exists(folder + "/" + TemporaryNamePrefix(tag) + "0123456789abcdef.tmp"));
+    EXPECT_EQ(FolderEntries(folder).size(), 5u);
+    EXPECT_FALSE(Exists(folder + "/" + mine));
 }
 
 // squeue's lines become one entry per array task, pending ranges and
