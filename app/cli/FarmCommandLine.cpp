@@ -5,6 +5,7 @@
 
 #include "cli/RenderOptions.h"
 #include "cli/WordReader.h"
+#include "farm/RendererProtocol.h"
 #include "messages/Failure.h"
 
 namespace {
@@ -123,22 +124,22 @@ void ReadSubmit(const std::vector<std::string>& words, FarmArguments& farm)
     farm.saveParamsFile = parsed.saveParamsFile;
 }
 
-// RUN, the attempt numbers, then after "--" the words of the render.
+// A task's order (farm/RendererProtocol.h): its run, attempts, frames,
+// range, block and jobs, and the words of the render, read as a render
+// reads them.
 void ReadChunk(const std::vector<std::string>& words, FarmArguments& farm)
 {
-    WordReader reader("farm chunk");
-    ReadCount(reader, "--attempt", farm.firstAttempt, 1, 1000);
-    ReadRetries(reader, farm.retries);
-    std::vector<std::string> renderWords;
-    const auto operands = reader.Read(words, &renderWords);
-    ExpectOperands("farm chunk", operands, 1, 1);
-    farm.dir = operands[0];
+    const ChunkOrder order = DecodeChunkOrder(words);
+    farm.dir = order.run;
+    farm.firstAttempt = order.firstAttempt;
+    farm.retries = order.retries;
+    farm.jobs = order.jobs;
     WordReader render("farm chunk");
     Arguments parsed;
-    TakeRenderWords(render, "farm chunk", renderWords, farm, parsed);
-    if (!farm.render.frames)
-        throw Failure("farm chunk", "give --frames", FailureKind::Usage);
-    farm.jobs = parsed.jobs > 0 ? parsed.jobs : 1;
+    TakeRenderWords(render, "farm chunk", order.renderWords, farm, parsed);
+    farm.render.frames = FrameList::Of(order.frames);
+    farm.render.range = order.range;
+    farm.render.paramsFile = order.params;
     farm.sbatchExtra.clear();
 }
 

@@ -150,7 +150,7 @@ int RunFarmChunk(const FarmArguments& arguments)
                 // Not recorded, the frame cannot be seen done: it fails,
                 // once, saying why, and the chunk goes on.
                 record.ok = false;
-                record.message = kUnrecorded + std::string(failure.what());
+                record.message = UnrecordedMessage(failure.what());
             }
             say(FinishLine(record.frame, record.ok, record.message));
             const std::lock_guard<std::mutex> lock(printing);

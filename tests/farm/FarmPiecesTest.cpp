@@ -3,6 +3,7 @@
 // command line and the runner of other programs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "cli/Arguments.h"
 #include "cli/CliHarness.h"
 #include "farm/ChunkAttempts.h"
+#include "farm/RendererProtocol.h"
 #include "farm/FarmActions.h"
 #include "farm/LeftoverFiles.h"
 #include "farm/WaitPatience.h"
@@ -21,6 +23,7 @@
 #include "farm/run/RunState.h"
 #include "farm/slurm/Slurm.h"
 #include "files/TemporaryNames.h"
+#include "filter/RotationParams.h"
 #include "messages/Failure.h"
 #include "process/ChildProcess.h"
 #include "sequence/FrameList.h"
@@ -811,21 +814,68 @@ TEST(FarmArguments, TaskOptionsDropWhatTheFarmSets)
     EXPECT_EQ(shortly.taskOptions, (std::vector<std::string>{"-a", "x", "-s", "-30"}));
     EXPECT_EQ(shortly.modulePath, "m.flt");
     EXPECT_THROW(Farm({"submit", "in.#.png", "out.#.png", "-n", "--chunk", "3"}), Failure);
+}
 
-    const FarmArguments chunk = Farm(
-        {"chunk",     "/run",       "--attempt", "2",        "--retries",       "1",      "--",
-         "/in.#.png", "/out.#.png", "-a",        "x",        "--module",        "/m.flt", "--frames",
-         "4,6-7",     "--range",    "1-20",      "--params", "/run/params.blk", "--jobs", "2",
-         "--quiet"});
+// A task's order reaches its render process whole: every field back as
+// sent, render words that look like the order's own options included, and
+// the renderer's command line reads the render from it as a render would.
+TEST(RendererProtocol, ChunkOrdersRoundTrip)
+{
+    ChunkOrder order;
+    order.run = "/out/.veldra-farm/20261208-120000";
+    order.firstAttempt = 2;
+    order.retries = 1;
+    order.frames = {-3, 4, 6, 7};
+    order.range = {-10, -1};
+    order.params = "/run/params.blk";
+    order.jobs = 2;
+    order.renderWords = {"/in.#.png", "/out.#.png", "-a", "x", "--module", "/m.flt", "--start", "--frames"};
+    const std::vector<std::string> words = EncodeChunkOrder(order);
+    const ChunkOrder back = DecodeChunkOrder(words);
+    EXPECT_EQ(back.run, order.run);
+    EXPECT_EQ(back.firstAttempt, 2);
+    EXPECT_EQ(back.retries, 1);
+    EXPECT_EQ(back.frames, order.frames);
+    EXPECT_EQ(back.range.first, -10);
+    EXPECT_EQ(back.range.last, -1);
+    EXPECT_EQ(back.params, order.params);
+    EXPECT_EQ(back.jobs, 2);
+    EXPECT_EQ(back.renderWords, order.renderWords);
+
+    order.renderWords = {"/in.#.png", "/out.#.png", "-a", "x", "--module", "/m.flt"};
+    std::vector<std::string> command = {"chunk"};
+    for (const std::string& word : EncodeChunkOrder(order))
+        command.push_back(word);
+    const FarmArguments chunk = Farm(command);
     EXPECT_EQ(chunk.action, FarmArguments::Action::Chunk);
-    EXPECT_EQ(chunk.dir, "/run");
+    EXPECT_EQ(chunk.dir, order.run);
     EXPECT_EQ(chunk.firstAttempt, 2);
     EXPECT_EQ(chunk.retries, 1);
     EXPECT_EQ(chunk.jobs, 2);
-    EXPECT_EQ(chunk.render.frames->Text(), "4,6-7");
+    EXPECT_EQ(chunk.render.frames->Text(), "-3,4,6-7");
+    EXPECT_EQ(chunk.render.range->first, -10);
     EXPECT_EQ(chunk.render.input, "/in.#.png");
     EXPECT_EQ(chunk.render.paramsFile, "/run/params.blk");
+    EXPECT_EQ(chunk.render.settings.axis, std::optional<std::int32_t>(AxisX));
     EXPECT_EQ(chunk.modulePath, "/m.flt");
+
+    // An order short of what the farm gives, or with a stray option, is refused.
+    const auto refused = [&](std::vector<std::string> changed) {
+        try {
+            DecodeChunkOrder(changed);
+        } catch (const Failure& failure) {
+            return std::string(failure.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(refused({"/run", "--attempt", "1", "--", "/in.#.png"}),
+              "farm chunk: give --frames, --range and --params");
+    EXPECT_EQ(refused({"/run", "--frames"}), "farm chunk: --frames needs a value");
+    EXPECT_EQ(refused({"/run", "--attempt", "0", "--"}), "farm chunk: --attempt: bad value '0'");
+    EXPECT_EQ(refused({"/run", "--axis", "x", "--"}), "farm chunk: unknown option --axis");
+    std::vector<std::string> cut = words;
+    cut.erase(std::find(cut.begin(), cut.end(), "--"), cut.end());
+    EXPECT_EQ(refused(cut), "farm chunk: give the render's words after --");
 }
 
 // A chunk's render process says what it starts and finishes; a process
@@ -844,6 +894,18 @@ TEST(ChunkAttempts, ACrashCostsOnlyItsOwnFrame)
         EXPECT_EQ(event->attempt, attempt);
         EXPECT_EQ(event->finished, finished);
     }
+    // A failure's message comes back whole, and says when the frame could
+    // not be recorded.
+    const auto failed = ReadProgressLine(FinishLine(5, false, "in.5.png: failed: bad"));
+    ASSERT_TRUE(failed);
+    EXPECT_FALSE(failed->ok);
+    EXPECT_EQ(failed->message, "in.5.png: failed: bad");
+    EXPECT_EQ(failed->unrecorded, "");
+    const auto unrecorded = ReadProgressLine(FinishLine(5, false, UnrecordedMessage("status/5.txt: disk full")));
+    ASSERT_TRUE(unrecorded);
+    EXPECT_EQ(unrecorded->unrecorded, "status/5.txt: disk full");
+    EXPECT_EQ(ReadErrorLine("veldra: in.png: cannot open"), "in.png: cannot open");
+    EXPECT_EQ(ReadErrorLine("veldra: warning: in.png: no alpha"), std::nullopt);
     for (const char* other : {"frame 7, attempt 1 failed: in.png: rendering", "frame x: done", "veldra: warning",
                               "frame 7, attempt 0: rendering", "frame 7, attempt 1: rendering later"})
         EXPECT_FALSE(ReadProgressLine(other)) << other;
@@ -853,23 +915,23 @@ TEST(ChunkAttempts, ACrashCostsOnlyItsOwnFrame)
     ASSERT_TRUE(run);
     EXPECT_EQ(run->frames, (std::vector<int>{1, 2, 3, 4}));
     EXPECT_EQ(run->firstAttempt, 1);
-    chunk.Heard({1, 1, false});
-    chunk.Heard({1, 0, true});
-    chunk.Heard({2, 1, false});  // and then the process dies
+    chunk.Heard(*ReadProgressLine(StartLine(1, 1)));
+    chunk.Heard(*ReadProgressLine(FinishLine(1, true, "")));
+    chunk.Heard(*ReadProgressLine(StartLine(2, 1)));  // and then the process dies
     run = chunk.Next();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->frames, std::vector<int>{2});
     EXPECT_EQ(run->firstAttempt, 2);
-    chunk.Heard({2, 2, false});  // dies again: its attempts are spent
+    chunk.Heard(*ReadProgressLine(StartLine(2, 2)));  // dies again: its attempts are spent
     run = chunk.Next();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->frames, (std::vector<int>{3, 4}));
     EXPECT_EQ(chunk.TakeGivenUp(), (std::vector<std::pair<int, int>>{{2, 2}}));
     EXPECT_TRUE(chunk.TakeGivenUp().empty());
-    chunk.Heard({3, 1, false});
-    chunk.Heard({3, 0, true});
-    chunk.Heard({4, 1, false});
-    chunk.Heard({4, 0, true});
+    chunk.Heard(*ReadProgressLine(StartLine(3, 1)));
+    chunk.Heard(*ReadProgressLine(FinishLine(3, true, "")));
+    chunk.Heard(*ReadProgressLine(StartLine(4, 1)));
+    chunk.Heard(*ReadProgressLine(FinishLine(4, true, "")));
     EXPECT_FALSE(chunk.Next());
 
     ChunkAttempts mute({5, 6}, 3);
