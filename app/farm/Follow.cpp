@@ -14,6 +14,7 @@
 #include "farm/FarmActions.h"
 #include "farm/WaitPatience.h"
 #include "farm/run/MovieRecords.h"
+#include "farm/run/RunFiles.h"
 #include "messages/Failure.h"
 #include "sequence/FramePattern.h"
 #include "sequence/ParseInteger.h"

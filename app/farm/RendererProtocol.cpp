@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "farm/run/FarmFolder.h"
+#include "farm/run/RunManifest.h"
 #include "messages/Failure.h"
 #include "sequence/ParseInteger.h"
 

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <unordered_set>
@@ -22,6 +21,7 @@
 #include "farm/run/RunState.h"
 #include "farm/slurm/Slurm.h"
 #include "files/ParamFile.h"
+#include "files/PathParts.h"
 #include "files/WholeFile.h"
 #include "messages/Failure.h"
 #include "render/FramePlan.h"
@@ -55,10 +55,11 @@ std::string ThisProgram()
     return path;
 }
 
-std::string FolderOf(const std::string& path)
+// `path` made absolute against `folder`: a task relies on no folder of its
+// own.
+std::string Against(const std::string& folder, const std::string& path)
 {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    return parent.empty() ? "." : parent.string();
+    return path.empty() || path[0] == '/' ? path : folder + "/" + path;
 }
 
 bool HoldsLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
@@ -254,10 +255,9 @@ bool SameFiles(const FarmManifest& manifest, const std::vector<int>& frames, con
     const auto mine = FramePattern::Parse(manifest.output), theirs = FramePattern::Parse(other.output);
     if (!mine || !theirs)
         return false;
-    const auto name = [](const std::string& path) { return path.substr(path.rfind('/') + 1); };
     for (const int frame : frames) {
         if (std::binary_search(other.frames.begin(), other.frames.end(), frame) &&
-            name(mine->PathOf(frame)) == name(theirs->PathOf(frame)))
+            NameOf(mine->PathOf(frame)) == NameOf(theirs->PathOf(frame)))
             return true;
     }
     return false;
@@ -466,7 +466,7 @@ std::optional<FarmFolder> SubmitNewRun(const FarmArguments& arguments)
 // retries of one run at once submit its frames once.
 bool RetryRun(const FarmFolder& folder, const FarmArguments& arguments)
 {
-    const FarmLock lock(folder.Path().substr(0, folder.Path().rfind('/')), "retrying run " + folder.Path());
+    const FarmLock lock(FolderOf(folder.Path()), "retrying run " + folder.Path());
     const RunView run = LookAtRun(folder);
     if (!run.rendersInto.empty())
         throw Failure(folder.Path(), "this run renders into " + run.rendersInto + ", and it is found in " +

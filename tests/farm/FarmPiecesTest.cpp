@@ -20,6 +20,8 @@
 #include "farm/WaitPatience.h"
 #include "farm/run/FarmFolder.h"
 #include "farm/run/KeptOutputs.h"
+#include "farm/run/RunFiles.h"
+#include "farm/run/RunNames.h"
 #include "farm/run/RunState.h"
 #include "farm/slurm/Slurm.h"
 #include "files/TemporaryNames.h"
@@ -51,7 +53,7 @@ FarmManifest SmallManifest(const std::string& folder)
     FarmManifest manifest;
     manifest.program = "/bin/veldra";
     manifest.workdir = folder;
-    manifest.input = "in.####.png";
+    manifest.input = folder + "/in.####.png";
     manifest.output = folder + "/out.####.png";
     manifest.frames = {1, 2, 3};
     manifest.chunk = 2;
@@ -161,7 +163,8 @@ TEST(FarmFolder, RecordsRoundTrip)
     EXPECT_EQ(taskBack.node, "n7");
     EXPECT_EQ(taskBack.restart, 1);
     EXPECT_EQ(taskBack.endedAt, 1796712081.5);
-    EXPECT_THROW(ParseTaskRecord("job=1\ntask=2\nstate=maybe\n", "test"), Failure);
+    EXPECT_THROW(ParseTaskRecord("job=1\ntask=2\nrestart=0\nstate=maybe\n", "test"), Failure);
+    EXPECT_THROW(ParseTaskRecord("job=1\ntask=2\nstate=ended\n", "test"), Failure);  // no restart
 }
 
 // A record that is not whole, not this run's or not its frame's proves
@@ -191,8 +194,9 @@ TEST(FarmFolder, DamagedRecordsAreRefusedWithTheirReason)
     EXPECT_NE(why(whole.substr(0, whole.find("output-inode")) + "end=3\n").find("without its output's and input's"),
               std::string::npos);
     EXPECT_NE(why(FormatRecord(record, "run-b")).find("another run ('run-b')"), std::string::npos);
-    EXPECT_EQ(why("frame=3\nstate=ok\nattempts=1\noutput-size=5\noutput-mtime=1.000000000\n"),
-              "status/3.txt: was written by an earlier veldra, and lacks what a record now holds");
+    std::string noRestart = whole;
+    noRestart.erase(noRestart.find("restart=0\n"), 10);
+    EXPECT_EQ(why(noRestart), "status/3.txt: has a bad or missing restart");
     EXPECT_EQ(why(whole, 4), "status/3.txt: is the record of frame 3");  // frame 3's record as frame 4's
     std::string renamed = whole;
     renamed.replace(0, 7, "frame=4");
@@ -214,6 +218,12 @@ TEST(FarmFolder, LatestRunByTimeThenSequence)
     EXPECT_EQ(LatestRun({"20261208-002931-9", "20261208-002932"}), "20261208-002932");
     EXPECT_EQ(LatestRun({"notes", "20261208-00293", "20261208-002931-", "2026120x-002931"}), std::nullopt);
     EXPECT_EQ(LatestRun({}), std::nullopt);
+    // A name made for a time reads back as that time, in UTC, and a name
+    // that is no date is no run's.
+    EXPECT_EQ(RunNameAt(1796731200, 1), "20261208-120000");
+    EXPECT_EQ(RunNameAt(1796731200, 3), "20261208-120000-3");
+    EXPECT_EQ(ReadRunName(RunNameAt(1796731259, 3)), std::make_pair(std::time_t{1796731259}, 3L));
+    EXPECT_EQ(ReadRunName("20261340-120000"), std::nullopt);
 }
 
 // Runs made one after the other are found from the output folder as the
@@ -236,7 +246,7 @@ TEST(FarmFolder, FindsARunFromItsFolderOrTheOutputFolder)
 
     const FarmManifest back = FarmFolder::Find(output).ReadManifest();
     EXPECT_EQ(back.frames, manifest.frames);
-    EXPECT_EQ(back.input, output + "/in.####.png");  // made absolute against the submitting folder
+    EXPECT_EQ(back.input, manifest.input);
     EXPECT_EQ(back.renderWords, manifest.renderWords);
     EXPECT_EQ(back.sbatchOptions, manifest.sbatchOptions);
 
@@ -245,6 +255,48 @@ TEST(FarmFolder, FindsARunFromItsFolderOrTheOutputFolder)
     second.Discard();
     EXPECT_FALSE(fs::exists(second.Path()));
     EXPECT_EQ(FarmFolder::Find(output).Path(), first.Path());
+}
+
+// A run of another format is refused by name, never read as this one's:
+// found itself, it says so; among an output folder's runs, it is left out
+// with that note while the others are found.
+TEST(FarmFolder, RunsOfAnotherFormatAreRefusedByName)
+{
+    const std::string output = ScratchFolder("farm-format");
+    const FarmFolder old = FarmFolder::Create(output);
+    old.WriteManifest(SmallManifest(output));
+    const FarmFolder current = FarmFolder::Create(output);
+    current.WriteManifest(SmallManifest(output + "/other"));
+    const std::string text = FileBytes(old.ManifestPath());
+    ASSERT_NE(text.find("run-format=1\n"), std::string::npos);
+    const auto refusal = [&](const std::string& manifest) {
+        WriteBytes(old.ManifestPath(), manifest);
+        try {
+            old.ReadManifest();
+        } catch (const Failure& failure) {
+            return std::string(failure.what());
+        }
+        return std::string("accepted");
+    };
+    std::string other = text;
+    other.replace(other.find("run-format=1"), 12, "run-format=2");
+    EXPECT_EQ(refusal(other),
+              old.Path() + ": a farm run of another format (2; this veldra reads format 1): submit the shot again");
+    std::string none = text;
+    none.erase(none.find("run-format=1\n"), 13);
+    EXPECT_EQ(refusal(none),
+              old.Path() + ": a farm run of another format (none; this veldra reads format 1): submit the shot again");
+    std::string relative = text;
+    relative.replace(relative.find("input=/"), 7, "input=");
+    EXPECT_EQ(refusal(relative), old.ManifestPath() + ": not a complete farm manifest");
+
+    refusal(none);
+    std::vector<std::string> notes;
+    const std::vector<FarmFolder> latest = FarmFolder::LatestOfEachShot(output, notes);
+    ASSERT_EQ(latest.size(), 1u);
+    EXPECT_EQ(latest[0].Path(), current.Path());
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("left out " + old.Path() + ": a farm run of another format"), std::string::npos);
 }
 
 // A run folder that belongs to someone else, or that others may write to,
