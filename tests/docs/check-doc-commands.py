@@ -10,6 +10,7 @@ Every code block is a fenced block whose info string says how it is checked:
   console           each `$ ` line is run there too, and what it prints
                     (standard output and error together) must be the lines
                     that follow it, up to the next `$ ` line.
+  text              no command: usage lines and grammar, shown as they are.
   LANG checked-by=FILE
                     run by another test or script, named by FILE. This
                     check holds the block to the tree: FILE, every file of
@@ -219,6 +220,8 @@ def main():
             blocks = blocks_of(page, problems)
             folder = None
             for block in blocks:
+                if block.language == "text" and not block.marks:
+                    continue
                 if block.checked_by():
                     problems += hold_to_tree(block, targets, presets)
                 elif block.language == "console" or (block.language == "sh" and block.marks == ["run"]):
@@ -231,7 +234,7 @@ def main():
                     ran += 1
                 else:
                     problems.append(f"{block.where()}: a ```{block.language} {' '.join(block.marks)}``` block: "
-                                    "mark it `sh run`, `console` or `checked-by=FILE`")
+                                    "mark it `sh run`, `console`, `checked-by=FILE` or `text`")
     for problem in problems:
         print(problem, file=sys.stderr)
     print(f"{ran} blocks run, {len(problems)} problems")
