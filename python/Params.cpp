@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "PythonValues.h"
-#include "cli/RenderOptions.h"
 #include "filter/ParamWords.h"
 #include "messages/Failure.h"
 #include "messages/DegreesText.h"
+#include "render/SettingWords.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include "render/FrameLoop.h"
 #include "movie/MovieReader.h"
 #include "render/FramePlan.h"
+#include "render/SettingWords.h"
 
 namespace {
 

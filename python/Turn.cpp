@@ -9,13 +9,13 @@
 #include "Params.h"
 #include "PythonValues.h"
 #include "SharedModule.h"
-#include "cli/RenderOptions.h"
 #include "image/PixelArrays.h"
 #include "image/io/InputChecks.h"
 #include "messages/Failure.h"
 #include "messages/Warnings.h"
 #include "render/AlphaKeep.h"
 #include "render/FramePlan.h"
+#include "render/SettingWords.h"
 #include "render/module/FilterModule.h"
 
 namespace {

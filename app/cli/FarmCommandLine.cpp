@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <map>
 
+#include "cli/CommandOptions.h"
 #include "cli/RenderOptions.h"
 #include "cli/WordReader.h"
+#include "farm/RendererProtocol.h"
 #include "messages/Failure.h"
 
 namespace {
 
 using Action = FarmArguments::Action;
-using HandOn = WordReader::HandOn;
 
 const std::map<std::string, Action>& Actions()
 {
@@ -18,40 +19,6 @@ const std::map<std::string, Action>& Actions()
         {"submit", Action::Submit}, {"status", Action::Status}, {"retry", Action::Retry}, {"cancel", Action::Cancel},
         {"task", Action::Task},     {"report", Action::Report}, {"chunk", Action::Chunk}, {"encode", Action::Encode}};
     return actions;
-}
-
-void ReadCount(WordReader& reader, const std::string& option, int& target, int low, int high)
-{
-    reader.Value(
-        option, "",
-        [&target, low, high](const std::string& o, const std::string& v) {
-            target = IntegerValue(o, v, low, high,
-                                  "a number from " + std::to_string(low) + " to " + std::to_string(high));
-        },
-        HandOn::No);
-}
-
-void ReadRetries(WordReader& reader, std::optional<int>& target)
-{
-    reader.Value(
-        "--retries", "",
-        [&target](const std::string& o, const std::string& v) {
-            target = IntegerValue(o, v, 0, 100, "a number from 0 to 100");
-        },
-        HandOn::No);
-}
-
-// The options of every submission: submit's, and retry's for the
-// submission it makes.
-void ReadSlurmOptions(WordReader& reader, FarmArguments& farm)
-{
-    ReadRetries(reader, farm.retries);
-    ReadCount(reader, "--cpus-per-task", farm.cpusPerTask, 1, 100000);
-    reader.Value(
-        "--partition", "", [&](const std::string&, const std::string& v) { farm.partition = v; }, HandOn::No);
-    reader.Value(
-        "--time", "", [&](const std::string&, const std::string& v) { farm.timeLimit = v; }, HandOn::No);
-    reader.Flag("--wait", "", farm.wait, HandOn::No);
 }
 
 // Throws Failure naming `command` when the sbatch words after "--" hold an
@@ -92,28 +59,23 @@ void RefuseFarmsOwnSbatchOptions(const std::string& command, const std::vector<s
 }
 
 // The render options of `words` (INPUT, OUTPUT and options, as `veldra
-// render` reads them) into `farm`: read from the same table, which also
+// render` reads them) into `farm`: read from render's table, which also
 // marks the ones a task is handed.
 void TakeRenderWords(WordReader& reader, const std::string& command, const std::vector<std::string>& words,
                      FarmArguments& farm, Arguments& parsed)
 {
-    ReadRenderOptions(reader, parsed);
+    AddOptions(reader, OptionsOf("render"), parsed);
     TakeRenderOperands(command, reader.Read(words, &farm.sbatchExtra), parsed.render);
     farm.render = parsed.render;
     farm.modulePath = parsed.modulePath;
     farm.taskOptions = reader.HandedOn();
 }
 
-// INPUT OUTPUT, the render options and the farm's own; the words after
-// "--" go to sbatch.
-void ReadSubmit(const std::vector<std::string>& words, FarmArguments& farm)
+// INPUT OUTPUT, the render options and the farm's own (which `reader`
+// already has, read into `parsed`); the words after "--" go to sbatch.
+void ReadSubmit(WordReader& reader, const std::vector<std::string>& words, Arguments& parsed)
 {
-    WordReader reader("farm submit");
-    Arguments parsed;
-    ReadCount(reader, "--chunk", farm.chunk, 1, 1000000);
-    ReadCount(reader, "--max-parallel", farm.maxParallel, 1, 1000000);
-    ReadSlurmOptions(reader, farm);
-    reader.Flag("--keep-existing", "", farm.keepExisting, HandOn::No);
+    FarmArguments& farm = parsed.farm;
     TakeRenderWords(reader, "farm submit", words, farm, parsed);
     RefuseFarmsOwnSbatchOptions("farm submit", farm.sbatchExtra);
     if (farm.chunk == 0)
@@ -123,22 +85,22 @@ void ReadSubmit(const std::vector<std::string>& words, FarmArguments& farm)
     farm.saveParamsFile = parsed.saveParamsFile;
 }
 
-// RUN, the attempt numbers, then after "--" the words of the render.
+// A task's order (farm/RendererProtocol.h): its run, attempts, frames,
+// range, block and jobs, and the words of the render, read as a render
+// reads them.
 void ReadChunk(const std::vector<std::string>& words, FarmArguments& farm)
 {
-    WordReader reader("farm chunk");
-    ReadCount(reader, "--attempt", farm.firstAttempt, 1, 1000);
-    ReadRetries(reader, farm.retries);
-    std::vector<std::string> renderWords;
-    const auto operands = reader.Read(words, &renderWords);
-    ExpectOperands("farm chunk", operands, 1, 1);
-    farm.dir = operands[0];
+    const ChunkOrder order = DecodeChunkOrder(words);
+    farm.dir = order.run;
+    farm.firstAttempt = order.firstAttempt;
+    farm.retries = order.retries;
+    farm.jobs = order.jobs;
     WordReader render("farm chunk");
     Arguments parsed;
-    TakeRenderWords(render, "farm chunk", renderWords, farm, parsed);
-    if (!farm.render.frames)
-        throw Failure("farm chunk", "give --frames", FailureKind::Usage);
-    farm.jobs = parsed.jobs > 0 ? parsed.jobs : 1;
+    TakeRenderWords(render, "farm chunk", order.renderWords, farm, parsed);
+    farm.render.frames = FrameList::Of(order.frames);
+    farm.render.range = order.range;
+    farm.render.paramsFile = order.params;
     farm.sbatchExtra.clear();
 }
 
@@ -151,34 +113,29 @@ bool IsFarmAction(const std::string& word)
 
 FarmArguments ParseFarmArguments(const std::vector<std::string>& words)
 {
-    FarmArguments farm;
+    // The action's table reads into the farm's part of these.
+    Arguments parsed;
+    FarmArguments& farm = parsed.farm;
     const std::string action = words.empty() ? "" : words[0];
     const auto found = Actions().find(action);
     if (found == Actions().end())
         throw Failure("farm " + action, "unknown action (see 'veldra farm --help')", FailureKind::Usage);
     farm.action = found->second;
+    const std::string command = "farm " + action;
     const std::vector<std::string> rest(words.begin() + 1, words.end());
+    WordReader reader(command);
+    AddOptions(reader, OptionsOf(command), parsed);
     if (farm.action == Action::Submit) {
-        ReadSubmit(rest, farm);
+        ReadSubmit(reader, rest, parsed);
         return farm;
     }
     if (farm.action == Action::Chunk) {
         ReadChunk(rest, farm);
         return farm;
     }
-    WordReader reader("farm " + action);
     const bool retry = farm.action == Action::Retry;
-    if (retry)
-        ReadSlurmOptions(reader, farm);
-    if (farm.action == Action::Status || farm.action == Action::Cancel)
-        reader.Flag("--verbose", "-v", farm.verbose, HandOn::No);
-    if (farm.action == Action::Status) {
-        reader.Value(
-            "--node", "", [&](const std::string&, const std::string& v) { farm.node = v; }, HandOn::No);
-        reader.Flag("--html", "", farm.page, HandOn::No);
-    }
     const auto operands = reader.Read(rest, retry ? &farm.sbatchExtra : nullptr);
-    RefuseFarmsOwnSbatchOptions("farm " + action, farm.sbatchExtra);
+    RefuseFarmsOwnSbatchOptions(command, farm.sbatchExtra);
     if (farm.action == Action::Task) {
         ExpectOperands("farm task", operands, 2, 2);
         farm.submission = IntegerValue("farm task", operands[1], 0, 1000000, "a submission number");
@@ -196,7 +153,7 @@ FarmArguments ParseFarmArguments(const std::vector<std::string>& words)
             return farm;
         }
     } else {
-        ExpectOperands("farm " + action, operands, 1, 1);
+        ExpectOperands(command, operands, 1, 1);
     }
     farm.dir = operands[0];
     return farm;

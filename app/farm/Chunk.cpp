@@ -18,7 +18,7 @@
 #include "farm/run/FarmFolder.h"
 #include "farm/run/KeptOutputs.h"
 #include "farm/run/FrameLocks.h"
-#include "files/PendingFiles.h"
+#include "files/TemporaryNames.h"
 #include "messages/Failure.h"
 #include "process/Interrupt.h"
 #include "render/FrameLoop.h"
@@ -150,7 +150,7 @@ int RunFarmChunk(const FarmArguments& arguments)
                 // Not recorded, the frame cannot be seen done: it fails,
                 // once, saying why, and the chunk goes on.
                 record.ok = false;
-                record.message = kUnrecorded + std::string(failure.what());
+                record.message = UnrecordedMessage(failure.what());
             }
             say(FinishLine(record.frame, record.ok, record.message));
             const std::lock_guard<std::mutex> lock(printing);

@@ -2,7 +2,7 @@
 // task runs next. A render process (`veldra farm chunk`) renders the frames
 // it is given in order, tries a failing frame again itself, records each
 // frame, and says on its standard output when it starts an attempt and
-// when it has finished a frame (the lines below). When a process ends
+// when it has finished a frame (farm/RendererProtocol.h). When a process ends
 // without finishing its frames (it crashed, or was killed), each frame it
 // was rendering is tried alone in a process of its own, so that a frame
 // that brings the renderer down costs only its own attempts; the frames it
@@ -18,22 +18,7 @@
 #include <utility>
 #include <vector>
 
-// What a render process says of a frame: "frame 7, attempt 2: rendering"
-// as it starts an attempt, "frame 7: done" or "frame 7: failed" (and the
-// message) once the frame is recorded.
-std::string StartLine(int frame, int attempt);
-std::string FinishLine(int frame, bool ok, const std::string& message);
-// How the message of a frame whose record could not be written starts.
-constexpr const char* kUnrecorded = "cannot record it: ";
-
-struct ProgressEvent {
-    int frame = 0;
-    int attempt = 0;  // 0 for a finished frame
-    bool finished = false;
-};
-// The event a line of a render process's output tells, or nothing for
-// anything else it prints.
-std::optional<ProgressEvent> ReadProgressLine(const std::string& line);
+#include "farm/RendererProtocol.h"
 
 class ChunkAttempts {
 public:

@@ -7,13 +7,14 @@
 #include <cstdio>
 #include <map>
 #include <optional>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <thread>
 
 #include "farm/FarmActions.h"
 #include "farm/WaitPatience.h"
 #include "farm/run/MovieRecords.h"
+#include "farm/run/RunFiles.h"
+#include "files/WholeFile.h"
 #include "messages/Failure.h"
 #include "sequence/FramePattern.h"
 #include "sequence/ParseInteger.h"
@@ -54,17 +55,6 @@ std::optional<std::string> FullDiskWarning(const FarmFolder& folder)
         return std::nullopt;
     return "warning: the farm folder's disk is full (" + std::to_string(free) + " bytes free where " + folder.Path() +
            " is): tasks cannot record their frames or write their logs; make room, then veldra farm retry";
-}
-
-// A file's modification time in nanoseconds and its size, or -1 when it
-// cannot be seen: enough to tell that it has been replaced.
-std::pair<std::int64_t, std::int64_t> ChangeOf(const std::string& path)
-{
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0)
-        return {-1, -1};
-    return {static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-            static_cast<std::int64_t>(info.st_size)};
 }
 
 }  // namespace
@@ -169,7 +159,7 @@ int RunFarmStatus(const FarmArguments& arguments)
 }
 
 struct RunWatch::Cached {
-    std::pair<std::int64_t, std::int64_t> change;
+    std::optional<FileIdentity> seen;      // the record's file as it stood when read
     std::optional<FileIdentity> output;    // of a done frame, as it stood when its record was read
     std::optional<FileIdentity> recorded;  // of a done frame, as its record has it
 };
@@ -186,14 +176,15 @@ RunWatch::RunWatch(const FarmFolder& folder)
 void RunWatch::ReadRecord(int frame)
 {
     const std::string path = folder_.RecordPath(frame);
-    const auto change = ChangeOf(path);
+    // A record is renamed into place whole: another file when rewritten.
+    const std::optional<FileIdentity> seen = IdentityOf(path);
     Cached& cached = (*cached_)[frame];
-    if (cached.change == change && recordAt_.count(frame))
+    if (cached.seen == seen && recordAt_.count(frame))
         return;
-    const std::optional<FrameRecord> record = change.first < 0 ? std::nullopt : folder_.ReadRecord(frame);
+    const std::optional<FrameRecord> record = seen ? folder_.ReadRecord(frame) : std::nullopt;
     if (!record)
         return;
-    cached.change = change;
+    cached.seen = seen;
     cached.output = record->ok ? IdentityOf(OutputPattern(folder_, run_.manifest)->PathOf(frame)) : std::nullopt;
     cached.recorded = record->ok ? record->output : std::nullopt;
     const auto at = recordAt_.find(frame);
@@ -209,9 +200,9 @@ const RunView& RunWatch::Look()
 {
     // A retry made meanwhile brings a submission: its jobs are asked after
     // too.
-    const std::int64_t changed = ChangeOf(folder_.Path() + "/submissions").first;
-    if (changed != submissionsChanged_) {
-        submissionsChanged_ = changed;
+    const std::optional<FileIdentity> submissions = IdentityOf(folder_.Path() + "/submissions");
+    if (!submissionsSeen_ || *submissionsSeen_ != submissions) {
+        submissionsSeen_ = submissions;
         run_.submissions = folder_.ReadSubmissions(run_.manifest.chunk);
         jobs_ = RunJobs(run_.submissions);
     }

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "farm/FarmArguments.h"
 #include "farm/run/FarmFolder.h"
 #include "farm/run/RunState.h"
+#include "files/WholeFile.h"
 
 // A run as its folder and Slurm tell it now.
 struct RunView {
@@ -72,8 +74,9 @@ private:
     std::map<int, std::size_t> recordAt_;  // frame -> index in run_.records
     std::shared_ptr<std::map<int, Cached>> cached_;
     std::vector<std::pair<std::string, int>> lastActive_;  // tasks Slurm ran or held at the last look
-    std::int64_t submissionsChanged_ = -2;                 // the submissions folder's time when last read
-    bool movieRun_;                                        // its frames end in a movie (farm/run/MovieRecords.h)
+    // The submissions folder as it stood when last read; none before.
+    std::optional<std::optional<FileIdentity>> submissionsSeen_;
+    bool movieRun_;  // its frames end in a movie (farm/run/MovieRecords.h)
 };
 
 // Waits until Slurm holds no task of the run (its report job may still be

@@ -1,7 +1,7 @@
 // Temporary files a render process leaves when it is killed outright (out
 // of memory, say), with no chance to remove them itself: its task, and
 // later a retry, remove them by the tag the process named them with
-// (files/PendingFiles.h).
+// (files/TemporaryNames.h).
 #pragma once
 
 #include <string>

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <unordered_set>
@@ -22,10 +21,12 @@
 #include "farm/run/RunState.h"
 #include "farm/slurm/Slurm.h"
 #include "files/ParamFile.h"
+#include "files/PathParts.h"
 #include "files/WholeFile.h"
 #include "messages/Failure.h"
 #include "render/FramePlan.h"
 #include "render/InstalledFiles.h"
+#include "render/SettingWords.h"
 #include "render/module/FilterModule.h"
 #include "sequence/FramePattern.h"
 
@@ -54,10 +55,11 @@ std::string ThisProgram()
     return path;
 }
 
-std::string FolderOf(const std::string& path)
+// `path` made absolute against `folder`: a task relies on no folder of its
+// own.
+std::string Against(const std::string& folder, const std::string& path)
 {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    return parent.empty() ? "." : parent.string();
+    return path.empty() || path[0] == '/' ? path : folder + "/" + path;
 }
 
 bool HoldsLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
@@ -65,9 +67,8 @@ bool HoldsLineBreak(const std::string& text) { return text.find_first_of("\r\n")
 // What besides the block decides an output's bytes, as one line.
 std::string SettingsOf(const FramePlan& plan, const std::string& module)
 {
-    static const char* const depths[] = {"uint8", "uint16", "half", "float"};
-    return "format=" + plan.outputFormat + " alpha=" + (plan.alpha == AlphaMode::Keep ? "keep" : "filter") +
-           " depth=" + (plan.depth ? depths[static_cast<int>(*plan.depth)] : "input") +
+    return "format=" + plan.outputFormat + " alpha=" + AlphaWord(plan.alpha) +
+           " depth=" + (plan.depth ? DepthWord(*plan.depth) : "input") +
            " compression=" + (plan.compression ? std::to_string(*plan.compression) : "default") + " module=" + module;
 }
 
@@ -254,10 +255,9 @@ bool SameFiles(const FarmManifest& manifest, const std::vector<int>& frames, con
     const auto mine = FramePattern::Parse(manifest.output), theirs = FramePattern::Parse(other.output);
     if (!mine || !theirs)
         return false;
-    const auto name = [](const std::string& path) { return path.substr(path.rfind('/') + 1); };
     for (const int frame : frames) {
         if (std::binary_search(other.frames.begin(), other.frames.end(), frame) &&
-            name(mine->PathOf(frame)) == name(theirs->PathOf(frame)))
+            NameOf(mine->PathOf(frame)) == NameOf(theirs->PathOf(frame)))
             return true;
     }
     return false;
@@ -443,7 +443,7 @@ std::optional<FarmFolder> SubmitNewRun(const FarmArguments& arguments)
                                     arguments.taskOptions.end());
         manifest.renderWords.insert(manifest.renderWords.end(), {"--module", modulePath});
         if (movieOut)
-            manifest.renderWords.insert(manifest.renderWords.end(), {"--depth", "uint16"});
+            manifest.renderWords.insert(manifest.renderWords.end(), {"--depth", DepthWord(ChannelFormat::UInt16)});
         WriteParamFile(folder.ParamsPath(), plan.block, WriteAs::PrivateRecord);
         ReplaceFileContents(folder.ScriptPath(), TaskScript, sizeof TaskScript - 1, WriteAs::PrivateRecord);
         folder.WriteManifest(manifest);
@@ -466,7 +466,7 @@ std::optional<FarmFolder> SubmitNewRun(const FarmArguments& arguments)
 // retries of one run at once submit its frames once.
 bool RetryRun(const FarmFolder& folder, const FarmArguments& arguments)
 {
-    const FarmLock lock(folder.Path().substr(0, folder.Path().rfind('/')), "retrying run " + folder.Path());
+    const FarmLock lock(FolderOf(folder.Path()), "retrying run " + folder.Path());
     const RunView run = LookAtRun(folder);
     if (!run.rendersInto.empty())
         throw Failure(folder.Path(), "this run renders into " + run.rendersInto + ", and it is found in " +

@@ -14,6 +14,7 @@
 #include "farm/ChunkAttempts.h"
 #include "farm/FarmActions.h"
 #include "farm/LeftoverFiles.h"
+#include "farm/RendererProtocol.h"
 #include "farm/TaskEnvironment.h"
 #include "farm/run/FarmFolder.h"
 #include "farm/run/KeptOutputs.h"
@@ -145,7 +146,6 @@ int RunFarmTask(const FarmArguments& arguments)
 
     const char* cpus = std::getenv("SLURM_CPUS_PER_TASK");
     const auto cpuCount = cpus ? ParseInteger(cpus, 1, 1024) : std::nullopt;
-    const std::string range = std::to_string(manifest.rangeFirst) + "-" + std::to_string(manifest.rangeLast);
     const std::string renderer = InstalledFile(kImageProgram);
     const std::string tag = TemporaryTagOf(job, task, place.restart);
     const std::string outputFolder = output ? FolderOfPattern(manifest.output) : "";
@@ -158,29 +158,31 @@ int RunFarmTask(const FarmArguments& arguments)
         const auto run = attempts.Next();
         if (!run)
             break;
-        std::vector<std::string> argv = {renderer,    "farm",
-                                         "chunk",     folder.Path(),
-                                         "--attempt", std::to_string(run->firstAttempt),
-                                         "--retries", std::to_string(run->lastAttempt - run->firstAttempt),
-                                         "--"};
-        argv.insert(argv.end(), manifest.renderWords.begin(), manifest.renderWords.end());
-        argv.insert(argv.end(), {"--frames", FrameList::Of(run->frames).Text(), "--range", range, "--params",
-                                 folder.ParamsPath(), "--jobs", std::to_string(cpuCount.value_or(1)), "--quiet"});
+        ChunkOrder order;
+        order.run = folder.Path();
+        order.firstAttempt = run->firstAttempt;
+        order.retries = run->lastAttempt - run->firstAttempt;
+        order.frames = run->frames;
+        order.range = {manifest.rangeFirst, manifest.rangeLast};
+        order.params = folder.ParamsPath();
+        order.jobs = cpuCount.value_or(1);
+        order.renderWords = manifest.renderWords;
+        std::vector<std::string> argv = {renderer, "farm", "chunk"};
+        const std::vector<std::string> words = EncodeChunkOrder(order);
+        argv.insert(argv.end(), words.begin(), words.end());
         std::string lastError;
         const ProgramResult result = RunProgramLines(argv, [&](int stream, const std::string& line) {
             std::fprintf(stream == 1 ? stdout : stderr, "%s\n", line.c_str());
             std::fflush(stream == 1 ? stdout : stderr);
             // veldra's errors, not its warnings, say why a process gave up.
-            if (stream == 2 && line.compare(0, 8, "veldra: ") == 0 && line.compare(0, 17, "veldra: warning: ") != 0)
-                lastError = line.substr(8);
-            if (const auto event = ReadProgressLine(line)) {
+            if (const auto error = stream == 2 ? ReadErrorLine(line) : std::nullopt)
+                lastError = *error;
+            if (const auto event = stream == 1 ? ReadProgressLine(line) : std::nullopt) {
                 attempts.Heard(*event);
-                const std::size_t failure = line.find(": failed: ");
-                if (event->finished && failure != std::string::npos) {
+                if (event->finished && !event->ok) {
                     ++failed;
-                    const std::string message = line.substr(failure + 10);
-                    if (unrecorded.empty() && message.compare(0, std::strlen(kUnrecorded), kUnrecorded) == 0)
-                        unrecorded = message.substr(std::strlen(kUnrecorded));
+                    if (unrecorded.empty())
+                        unrecorded = event->unrecorded;
                 }
             }
         });
@@ -203,7 +205,7 @@ int RunFarmTask(const FarmArguments& arguments)
             try {
                 folder.WriteRecord(record);
             } catch (const Failure& failure) {
-                record.message = kUnrecorded + std::string(failure.what());
+                record.message = UnrecordedMessage(failure.what());
                 if (unrecorded.empty())
                     unrecorded = failure.what();
             }

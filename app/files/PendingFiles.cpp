@@ -43,22 +43,6 @@ void ReleasePendingFile(int slot)
         slots[slot].state = kFree;
 }
 
-namespace {
-
-std::string& Tag()
-{
-    static std::string tag;
-    return tag;
-}
-
-}  // namespace
-
-void SetTemporaryNameTag(const std::string& tag) { Tag() = tag; }
-
-const std::string& TemporaryNameTag() { return Tag(); }
-
-std::string TemporaryNamePrefix(const std::string& tag) { return tag.empty() ? ".veldra-" : ".veldra-" + tag + "-"; }
-
 void RemovePendingFiles()
 {
     for (Slot& slot : slots) {

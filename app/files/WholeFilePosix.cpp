@@ -13,8 +13,10 @@
 
 #include "messages/Failure.h"
 #include "files/FileBeingWritten.h"
+#include "files/PathParts.h"
 #include "files/PendingFiles.h"
 #include "files/ReadAt.h"
+#include "files/TemporaryNames.h"
 #include "files/TestFaults.h"
 
 namespace {
@@ -35,20 +37,6 @@ std::string KindOf(mode_t mode)
 FileError NotAFile(const std::string& path, mode_t mode)
 {
     return FileError(path, "is " + KindOf(mode) + ", not a file", S_ISDIR(mode) ? EISDIR : 0);
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // A descriptor closed when it goes out of scope.
@@ -167,25 +155,17 @@ int WriteAll(int fd, const char* data, std::size_t size, std::uint64_t offset)
     return allowed < size ? ENOSPC : 0;
 }
 
-// TemporaryNamePrefix() (files/PendingFiles.h) and 16 hexadecimal digits,
+// A temporary name (files/TemporaryNames.h) with this process's tag,
 // random unless a test asks for predictable names (files/TestFaults.h).
 std::string RandomName(const std::string& target)
 {
-    unsigned char bytes[8] = {};
+    std::uint64_t number = 0;
     const long long predictable = PredictableNameNumber();
-    if (predictable >= 0) {
-        for (int i = 0; i < 8; ++i)
-            bytes[7 - i] = static_cast<unsigned char>(predictable >> (8 * i));
-    } else if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+    if (predictable >= 0)
+        number = static_cast<std::uint64_t>(predictable);
+    else if (getrandom(&number, sizeof number, 0) != static_cast<ssize_t>(sizeof number))
         throw FileError::OfSystemError(target, "cannot make a temporary name", errno);
-    }
-    static const char digits[] = "0123456789abcdef";
-    std::string name = TemporaryNamePrefix(TemporaryNameTag());
-    for (const unsigned char byte : bytes) {
-        name += digits[byte >> 4];
-        name += digits[byte & 15];
-    }
-    return name + ".tmp";
+    return TemporaryName(number, TemporaryNameTag());
 }
 
 // A temporary file in the landing's folder, made exclusively (O_EXCL

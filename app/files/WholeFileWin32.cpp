@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "files/TemporaryNames.h"
 #include "messages/Failure.h"
 
 namespace {
@@ -23,7 +24,11 @@ std::string Cause(DWORD code)
     return cause.empty() ? "error " + std::to_string(code) : cause;
 }
 
-std::string FolderOf(const std::string& path)
+// The folder part of `path` as written, up to and with its last separator
+// ("" for a bare name), to put before the temporary file's name. Unlike
+// files/PathParts.h's FolderOf, Windows paths also split at '\\', and a
+// root keeps its separator ("C:\"), which "C:" alone would not mean.
+std::string FolderPrefixOf(const std::string& path)
 {
     const std::size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? "" : path.substr(0, slash + 1);
@@ -31,16 +36,14 @@ std::string FolderOf(const std::string& path)
 
 std::string RandomName()
 {
-    std::string name = ".veldra-";
+    std::uint64_t number = 0;
     for (int i = 0; i < 2; ++i) {
         unsigned int value = 0;
         if (rand_s(&value) != 0)
             value = GetTickCount() ^ (GetCurrentProcessId() << 16) ^ static_cast<unsigned>(i);
-        char hex[9];
-        std::snprintf(hex, sizeof hex, "%08x", value);
-        name += hex;
+        number = (number << 32) | value;
     }
-    return name + ".tmp";
+    return TemporaryName(number);
 }
 
 // The identity of the open file `file`: the volume and file index stand
@@ -93,7 +96,7 @@ FileIdentity WriteWhole(const std::string& path, const void* data, std::size_t s
     std::string temporary;
     HANDLE file = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        temporary = FolderOf(path) + RandomName();
+        temporary = FolderPrefixOf(path) + RandomName();
         file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
             break;

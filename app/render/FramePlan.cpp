@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "files/PathParts.h"
 #include "image/ImageLibrary.h"
 #include "image/OutputFormat.h"
 #include "messages/DegreesText.h"
@@ -209,8 +209,9 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
     PlanOtherStreams(plan);
 
     const std::string first = plan.OutputOf(plan.frames.First());
-    const std::filesystem::path parent = std::filesystem::path(first).parent_path();
-    const std::string folder = parent.empty() ? "." : (parent / "").string();
+    // Named with its slash, a file where the folder should be fails too.
+    const std::string parent = FolderOf(first);
+    const std::string folder = parent == "." || parent == "/" ? parent : parent + "/";
     if (access(folder.c_str(), W_OK) != 0)
         throw FileError::OfSystemError(folder, "cannot write to the output folder", errno);
     if (request.compression && plan.outputFormat != "png")

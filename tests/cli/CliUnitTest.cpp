@@ -8,7 +8,9 @@
 #include <fstream>
 
 #include "cli/Arguments.h"
+#include "filter/RotationParams.h"
 #include "messages/Failure.h"
+#include "render/SettingWords.h"
 #include "sequence/FrameList.h"
 #include "sequence/FramePattern.h"
 #include "sequence/ParseInteger.h"
@@ -128,6 +130,37 @@ TEST(ArgumentsUnit, OptionsAndRefusals)
     EXPECT_EQ(FailureOf({"render", "a", "b", "--quiet=1"}), "--quiet: takes no value");
 }
 
+// The settings' words read back as the values they were written for, the
+// farm's run files and the command line alike, and a word that is none
+// of them names where it was given and what would do.
+TEST(SettingWords, WordsReadBackAndStrangersAreNamed)
+{
+    for (const AlphaMode mode : {AlphaMode::Filter, AlphaMode::Keep})
+        EXPECT_EQ(AlphaValue("alpha", AlphaWord(mode)), mode);
+    for (const ChannelFormat depth :
+         {ChannelFormat::UInt8, ChannelFormat::UInt16, ChannelFormat::Half, ChannelFormat::Float})
+        EXPECT_EQ(DepthValue("depth", DepthWord(depth)), depth);
+    EXPECT_EQ(PivotValue("--pivot", "centre"), PivotCenter);
+    EXPECT_EQ(PivotValue("--pivot", "upper"), PivotUpper);
+    EXPECT_EQ(AxisValue("-a", "z"), AxisZ);
+    EXPECT_EQ(Parse({"render", "a", "b", "--depth", DepthWord(ChannelFormat::Float)}).render.depth,
+              ChannelFormat::Float);
+
+    const auto refusal = [](auto read) {
+        try {
+            read();
+        } catch (const Failure& failure) {
+            return std::string(failure.what()) + (failure.Kind() == FailureKind::Value ? "" : " (not a value error)");
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(refusal([] { AlphaValue("alpha", "Keep"); }), "alpha: bad value 'Keep' (expected keep or filter)");
+    EXPECT_EQ(refusal([] { DepthValue("--depth", "16"); }),
+              "--depth: bad value '16' (expected uint8, uint16, half or float)");
+    EXPECT_EQ(refusal([] { AxisValue("axis", "w"); }), "axis: bad value 'w' (expected x, y or z)");
+    EXPECT_EQ(refusal([] { PivotValue("-p", ""); }), "-p: bad value '' (expected lower, center or upper)");
+}
+
 // One reader of whole numbers for every option, list, name and record: a
 // sign and digits, nothing around them, within the bounds given.
 TEST(ParseIntegerUnit, DigitsWithinBoundsAndNothingElse)
@@ -176,19 +209,19 @@ TEST(ErrorKinds, CommandLineMistakesExitTwo)
     }
 }
 
-// The README's table of errors is the code's: each kind's exit status and
+// The errors page's table is the code's: each kind's exit status and
 // Python exception, in the code's order.
-TEST(ErrorKinds, TheReadmeTableIsTheCodes)
+TEST(ErrorKinds, TheErrorsPageTableIsTheCodes)
 {
-    std::ifstream file(VELDRA_SOURCE_DIR "/README.md");
-    std::string readme((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::size_t place = readme.find("| kind | veldra exits | Python raises | for example |");
-    ASSERT_NE(place, std::string::npos) << "no table of errors in the README";
+    std::ifstream file(VELDRA_SOURCE_DIR "/docs/errors.md");
+    std::string page((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::size_t place = page.find("| kind | veldra exits | Python raises | for example |");
+    ASSERT_NE(place, std::string::npos) << "no table of errors in docs/errors.md";
     for (const FailureKindFacts& kind : kFailureKinds) {
         const std::string row = std::string("| `") + kind.word + "` | " + std::to_string(kind.exitCode) + " | `" +
                                 kind.pythonError + "` | " + kind.examples + " |\n";
-        const std::size_t found = readme.find(row, place);
-        EXPECT_NE(found, std::string::npos) << "the README's table lacks, or misplaces, " << row;
+        const std::size_t found = page.find(row, place);
+        EXPECT_NE(found, std::string::npos) << "the errors page's table lacks, or misplaces, " << row;
         if (found != std::string::npos)
             place = found;
     }

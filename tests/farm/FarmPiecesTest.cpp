@@ -3,6 +3,7 @@
 // command line and the runner of other programs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,14 +14,18 @@
 #include "cli/Arguments.h"
 #include "cli/CliHarness.h"
 #include "farm/ChunkAttempts.h"
+#include "farm/RendererProtocol.h"
 #include "farm/FarmActions.h"
 #include "farm/LeftoverFiles.h"
 #include "farm/WaitPatience.h"
 #include "farm/run/FarmFolder.h"
 #include "farm/run/KeptOutputs.h"
+#include "farm/run/RunFiles.h"
+#include "farm/run/RunNames.h"
 #include "farm/run/RunState.h"
 #include "farm/slurm/Slurm.h"
-#include "files/PendingFiles.h"
+#include "files/TemporaryNames.h"
+#include "filter/RotationParams.h"
 #include "messages/Failure.h"
 #include "process/ChildProcess.h"
 #include "sequence/FrameList.h"
@@ -48,7 +53,7 @@ FarmManifest SmallManifest(const std::string& folder)
     FarmManifest manifest;
     manifest.program = "/bin/veldra";
     manifest.workdir = folder;
-    manifest.input = "in.####.png";
+    manifest.input = folder + "/in.####.png";
     manifest.output = folder + "/out.####.png";
     manifest.frames = {1, 2, 3};
     manifest.chunk = 2;
@@ -158,7 +163,8 @@ TEST(FarmFolder, RecordsRoundTrip)
     EXPECT_EQ(taskBack.node, "n7");
     EXPECT_EQ(taskBack.restart, 1);
     EXPECT_EQ(taskBack.endedAt, 1796712081.5);
-    EXPECT_THROW(ParseTaskRecord("job=1\ntask=2\nstate=maybe\n", "test"), Failure);
+    EXPECT_THROW(ParseTaskRecord("job=1\ntask=2\nrestart=0\nstate=maybe\n", "test"), Failure);
+    EXPECT_THROW(ParseTaskRecord("job=1\ntask=2\nstate=ended\n", "test"), Failure);  // no restart
 }
 
 // A record that is not whole, not this run's or not its frame's proves
@@ -188,8 +194,9 @@ TEST(FarmFolder, DamagedRecordsAreRefusedWithTheirReason)
     EXPECT_NE(why(whole.substr(0, whole.find("output-inode")) + "end=3\n").find("without its output's and input's"),
               std::string::npos);
     EXPECT_NE(why(FormatRecord(record, "run-b")).find("another run ('run-b')"), std::string::npos);
-    EXPECT_EQ(why("frame=3\nstate=ok\nattempts=1\noutput-size=5\noutput-mtime=1.000000000\n"),
-              "status/3.txt: was written by an earlier veldra, and lacks what a record now holds");
+    std::string noRestart = whole;
+    noRestart.erase(noRestart.find("restart=0\n"), 10);
+    EXPECT_EQ(why(noRestart), "status/3.txt: has a bad or missing restart");
     EXPECT_EQ(why(whole, 4), "status/3.txt: is the record of frame 3");  // frame 3's record as frame 4's
     std::string renamed = whole;
     renamed.replace(0, 7, "frame=4");
@@ -211,6 +218,12 @@ TEST(FarmFolder, LatestRunByTimeThenSequence)
     EXPECT_EQ(LatestRun({"20261208-002931-9", "20261208-002932"}), "20261208-002932");
     EXPECT_EQ(LatestRun({"notes", "20261208-00293", "20261208-002931-", "2026120x-002931"}), std::nullopt);
     EXPECT_EQ(LatestRun({}), std::nullopt);
+    // A name made for a time reads back as that time, in UTC, and a name
+    // that is no date is no run's.
+    EXPECT_EQ(RunNameAt(1796731200, 1), "20261208-120000");
+    EXPECT_EQ(RunNameAt(1796731200, 3), "20261208-120000-3");
+    EXPECT_EQ(ReadRunName(RunNameAt(1796731259, 3)), std::make_pair(std::time_t{1796731259}, 3L));
+    EXPECT_EQ(ReadRunName("20261340-120000"), std::nullopt);
 }
 
 // Runs made one after the other are found from the output folder as the
@@ -233,7 +246,7 @@ TEST(FarmFolder, FindsARunFromItsFolderOrTheOutputFolder)
 
     const FarmManifest back = FarmFolder::Find(output).ReadManifest();
     EXPECT_EQ(back.frames, manifest.frames);
-    EXPECT_EQ(back.input, output + "/in.####.png");  // made absolute against the submitting folder
+    EXPECT_EQ(back.input, manifest.input);
     EXPECT_EQ(back.renderWords, manifest.renderWords);
     EXPECT_EQ(back.sbatchOptions, manifest.sbatchOptions);
 
@@ -242,6 +255,48 @@ TEST(FarmFolder, FindsARunFromItsFolderOrTheOutputFolder)
     second.Discard();
     EXPECT_FALSE(fs::exists(second.Path()));
     EXPECT_EQ(FarmFolder::Find(output).Path(), first.Path());
+}
+
+// A run of another format is refused by name, never read as this one's:
+// found itself, it says so; among an output folder's runs, it is left out
+// with that note while the others are found.
+TEST(FarmFolder, RunsOfAnotherFormatAreRefusedByName)
+{
+    const std::string output = ScratchFolder("farm-format");
+    const FarmFolder old = FarmFolder::Create(output);
+    old.WriteManifest(SmallManifest(output));
+    const FarmFolder current = FarmFolder::Create(output);
+    current.WriteManifest(SmallManifest(output + "/other"));
+    const std::string text = FileBytes(old.ManifestPath());
+    ASSERT_NE(text.find("run-format=1\n"), std::string::npos);
+    const auto refusal = [&](const std::string& manifest) {
+        WriteBytes(old.ManifestPath(), manifest);
+        try {
+            old.ReadManifest();
+        } catch (const Failure& failure) {
+            return std::string(failure.what());
+        }
+        return std::string("accepted");
+    };
+    std::string other = text;
+    other.replace(other.find("run-format=1"), 12, "run-format=2");
+    EXPECT_EQ(refusal(other),
+              old.Path() + ": a farm run of another format (2; this veldra reads format 1): submit the shot again");
+    std::string none = text;
+    none.erase(none.find("run-format=1\n"), 13);
+    EXPECT_EQ(refusal(none),
+              old.Path() + ": a farm run of another format (none; this veldra reads format 1): submit the shot again");
+    std::string relative = text;
+    relative.replace(relative.find("input=/"), 7, "input=");
+    EXPECT_EQ(refusal(relative), old.ManifestPath() + ": not a complete farm manifest");
+
+    refusal(none);
+    std::vector<std::string> notes;
+    const std::vector<FarmFolder> latest = FarmFolder::LatestOfEachShot(output, notes);
+    ASSERT_EQ(latest.size(), 1u);
+    EXPECT_EQ(latest[0].Path(), current.Path());
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("left out " + old.Path() + ": a farm run of another format"), std::string::npos);
 }
 
 // A run folder that belongs to someone else, or that others may write to,
@@ -429,13 +484,15 @@ TEST(FarmFolder, LeftoversOfAKilledRendererAreRemoved)
 {
     const std::string folder = ScratchFolder("farm-leftovers");
     const std::string tag = TemporaryTagOf("120", "3");
-    for (const std::string& name : {TemporaryNamePrefix(tag) + "0123456789abcdef.tmp",
-                                    TemporaryNamePrefix(TemporaryTagOf("120", "30")) + "0123456789abcdef.tmp",
-                                    TemporaryNamePrefix() + "0123456789abcdef.tmp", std::string("f.3.png")})
+    const std::string mine = TemporaryName(0x0123456789abcdef, tag);
+    EXPECT_EQ(mine, ".veldra-farm120_3-0123456789abcdef.tmp");
+    for (const std::string& name :
+         std::vector<std::string>{mine, TemporaryName(7, TemporaryTagOf("120", "30")), TemporaryName(7), mine + ".png",
+                                  ".veldra-farm120_3-notdigits.tmp", "f.3.png"})
         WriteBytes(folder + "/" + name, "x");
     EXPECT_EQ(RemoveLeftovers(FolderOfPattern(folder + "/f.#.png"), tag), 1);
-    EXPECT_EQ(FolderEntries(folder).size(), 3u);
-    EXPECT_FALSE(Exists(folder + "/" + TemporaryNamePrefix(tag) + "0123456789abcdef.tmp"));
+    EXPECT_EQ(FolderEntries(folder).size(), 5u);
+    EXPECT_FALSE(Exists(folder + "/" + mine));
 }
 
 // squeue's lines become one entry per array task, pending ranges and
@@ -809,21 +866,68 @@ TEST(FarmArguments, TaskOptionsDropWhatTheFarmSets)
     EXPECT_EQ(shortly.taskOptions, (std::vector<std::string>{"-a", "x", "-s", "-30"}));
     EXPECT_EQ(shortly.modulePath, "m.flt");
     EXPECT_THROW(Farm({"submit", "in.#.png", "out.#.png", "-n", "--chunk", "3"}), Failure);
+}
 
-    const FarmArguments chunk = Farm(
-        {"chunk",     "/run",       "--attempt", "2",        "--retries",       "1",      "--",
-         "/in.#.png", "/out.#.png", "-a",        "x",        "--module",        "/m.flt", "--frames",
-         "4,6-7",     "--range",    "1-20",      "--params", "/run/params.blk", "--jobs", "2",
-         "--quiet"});
+// A task's order reaches its render process whole: every field back as
+// sent, render words that look like the order's own options included, and
+// the renderer's command line reads the render from it as a render would.
+TEST(RendererProtocol, ChunkOrdersRoundTrip)
+{
+    ChunkOrder order;
+    order.run = "/out/.veldra-farm/20261208-120000";
+    order.firstAttempt = 2;
+    order.retries = 1;
+    order.frames = {-3, 4, 6, 7};
+    order.range = {-10, -1};
+    order.params = "/run/params.blk";
+    order.jobs = 2;
+    order.renderWords = {"/in.#.png", "/out.#.png", "-a", "x", "--module", "/m.flt", "--start", "--frames"};
+    const std::vector<std::string> words = EncodeChunkOrder(order);
+    const ChunkOrder back = DecodeChunkOrder(words);
+    EXPECT_EQ(back.run, order.run);
+    EXPECT_EQ(back.firstAttempt, 2);
+    EXPECT_EQ(back.retries, 1);
+    EXPECT_EQ(back.frames, order.frames);
+    EXPECT_EQ(back.range.first, -10);
+    EXPECT_EQ(back.range.last, -1);
+    EXPECT_EQ(back.params, order.params);
+    EXPECT_EQ(back.jobs, 2);
+    EXPECT_EQ(back.renderWords, order.renderWords);
+
+    order.renderWords = {"/in.#.png", "/out.#.png", "-a", "x", "--module", "/m.flt"};
+    std::vector<std::string> command = {"chunk"};
+    for (const std::string& word : EncodeChunkOrder(order))
+        command.push_back(word);
+    const FarmArguments chunk = Farm(command);
     EXPECT_EQ(chunk.action, FarmArguments::Action::Chunk);
-    EXPECT_EQ(chunk.dir, "/run");
+    EXPECT_EQ(chunk.dir, order.run);
     EXPECT_EQ(chunk.firstAttempt, 2);
     EXPECT_EQ(chunk.retries, 1);
     EXPECT_EQ(chunk.jobs, 2);
-    EXPECT_EQ(chunk.render.frames->Text(), "4,6-7");
+    EXPECT_EQ(chunk.render.frames->Text(), "-3,4,6-7");
+    EXPECT_EQ(chunk.render.range->first, -10);
     EXPECT_EQ(chunk.render.input, "/in.#.png");
     EXPECT_EQ(chunk.render.paramsFile, "/run/params.blk");
+    EXPECT_EQ(chunk.render.settings.axis, std::optional<std::int32_t>(AxisX));
     EXPECT_EQ(chunk.modulePath, "/m.flt");
+
+    // An order short of what the farm gives, or with a stray option, is refused.
+    const auto refused = [&](std::vector<std::string> changed) {
+        try {
+            DecodeChunkOrder(changed);
+        } catch (const Failure& failure) {
+            return std::string(failure.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(refused({"/run", "--attempt", "1", "--", "/in.#.png"}),
+              "farm chunk: give --frames, --range and --params");
+    EXPECT_EQ(refused({"/run", "--frames"}), "farm chunk: --frames needs a value");
+    EXPECT_EQ(refused({"/run", "--attempt", "0", "--"}), "farm chunk: --attempt: bad value '0'");
+    EXPECT_EQ(refused({"/run", "--axis", "x", "--"}), "farm chunk: unknown option --axis");
+    std::vector<std::string> cut = words;
+    cut.erase(std::find(cut.begin(), cut.end(), "--"), cut.end());
+    EXPECT_EQ(refused(cut), "farm chunk: give the render's words after --");
 }
 
 // A chunk's render process says what it starts and finishes; a process
@@ -842,6 +946,18 @@ TEST(ChunkAttempts, ACrashCostsOnlyItsOwnFrame)
         EXPECT_EQ(event->attempt, attempt);
         EXPECT_EQ(event->finished, finished);
     }
+    // A failure's message comes back whole, and says when the frame could
+    // not be recorded.
+    const auto failed = ReadProgressLine(FinishLine(5, false, "in.5.png: failed: bad"));
+    ASSERT_TRUE(failed);
+    EXPECT_FALSE(failed->ok);
+    EXPECT_EQ(failed->message, "in.5.png: failed: bad");
+    EXPECT_EQ(failed->unrecorded, "");
+    const auto unrecorded = ReadProgressLine(FinishLine(5, false, UnrecordedMessage("status/5.txt: disk full")));
+    ASSERT_TRUE(unrecorded);
+    EXPECT_EQ(unrecorded->unrecorded, "status/5.txt: disk full");
+    EXPECT_EQ(ReadErrorLine("veldra: in.png: cannot open"), "in.png: cannot open");
+    EXPECT_EQ(ReadErrorLine("veldra: warning: in.png: no alpha"), std::nullopt);
     for (const char* other : {"frame 7, attempt 1 failed: in.png: rendering", "frame x: done", "veldra: warning",
                               "frame 7, attempt 0: rendering", "frame 7, attempt 1: rendering later"})
         EXPECT_FALSE(ReadProgressLine(other)) << other;
@@ -851,23 +967,23 @@ TEST(ChunkAttempts, ACrashCostsOnlyItsOwnFrame)
     ASSERT_TRUE(run);
     EXPECT_EQ(run->frames, (std::vector<int>{1, 2, 3, 4}));
     EXPECT_EQ(run->firstAttempt, 1);
-    chunk.Heard({1, 1, false});
-    chunk.Heard({1, 0, true});
-    chunk.Heard({2, 1, false});  // and then the process dies
+    chunk.Heard(*ReadProgressLine(StartLine(1, 1)));
+    chunk.Heard(*ReadProgressLine(FinishLine(1, true, "")));
+    chunk.Heard(*ReadProgressLine(StartLine(2, 1)));  // and then the process dies
     run = chunk.Next();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->frames, std::vector<int>{2});
     EXPECT_EQ(run->firstAttempt, 2);
-    chunk.Heard({2, 2, false});  // dies again: its attempts are spent
+    chunk.Heard(*ReadProgressLine(StartLine(2, 2)));  // dies again: its attempts are spent
     run = chunk.Next();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->frames, (std::vector<int>{3, 4}));
     EXPECT_EQ(chunk.TakeGivenUp(), (std::vector<std::pair<int, int>>{{2, 2}}));
     EXPECT_TRUE(chunk.TakeGivenUp().empty());
-    chunk.Heard({3, 1, false});
-    chunk.Heard({3, 0, true});
-    chunk.Heard({4, 1, false});
-    chunk.Heard({4, 0, true});
+    chunk.Heard(*ReadProgressLine(StartLine(3, 1)));
+    chunk.Heard(*ReadProgressLine(FinishLine(3, true, "")));
+    chunk.Heard(*ReadProgressLine(StartLine(4, 1)));
+    chunk.Heard(*ReadProgressLine(FinishLine(4, true, "")));
     EXPECT_FALSE(chunk.Next());
 
     ChunkAttempts mute({5, 6}, 3);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "farm/report/ReportPage.h"
+#include "farm/run/RunNames.h"
 
 namespace {
 

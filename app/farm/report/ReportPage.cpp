@@ -8,6 +8,8 @@
 #include <map>
 #include <set>
 
+#include "farm/run/RunNames.h"
+#include "files/PathParts.h"
 #include "sequence/FrameList.h"
 #include "sequence/ParseInteger.h"
 
@@ -97,9 +99,7 @@ std::string LogLink(const std::string& path, const std::string& runPath)
 {
     if (path.empty())
         return "";
-    const std::size_t slash = path.rfind('/');
-    return "<a href=\"" + Escape(HrefOf(path, runPath)) + "\">" +
-           Escape(slash == std::string::npos ? path : path.substr(slash + 1)) + "</a>";
+    return "<a href=\"" + Escape(HrefOf(path, runPath)) + "\">" + Escape(NameOf(path)) + "</a>";
 }
 
 std::string Plural(std::size_t count, const std::string& word)
@@ -259,7 +259,7 @@ private:
 
     std::string TimesText() const
     {
-        const double made = RunMadeAt(in_.runPath.substr(in_.runPath.rfind('/') + 1));
+        const double made = RunMadeAt(NameOf(in_.runPath));
         double firstStart = 0, lastEnd = 0;
         for (const FrameRecord& record : run_.records.records) {
             if (record.started > 0 && (firstStart == 0 || record.started < firstStart))
@@ -724,12 +724,4 @@ std::vector<int> ThumbnailFrames(const std::vector<int>& done, std::size_t most)
     for (std::size_t i = 0; i < most; ++i)
         frames.push_back(done[most == 1 ? done.size() - 1 : i * (done.size() - 1) / (most - 1)]);
     return frames;
-}
-
-double RunMadeAt(const std::string& runName)
-{
-    std::tm utc{};
-    if (runName.size() < 15 || !strptime(runName.substr(0, 15).c_str(), "%Y%m%d-%H%M%S", &utc))
-        return 0;
-    return static_cast<double>(timegm(&utc));
 }

@@ -45,7 +45,3 @@ std::string ReportPage(const ReportInputs& inputs);
 // The frames a contact sheet of at most `most` thumbnails shows of the done
 // frames `done` (in order): spread evenly from the first to the last.
 std::vector<int> ThumbnailFrames(const std::vector<int>& done, std::size_t most);
-
-// When run `runName` (as FarmFolder::Create names runs) was made, in
-// seconds since the epoch; 0 for another name.
-double RunMadeAt(const std::string& runName);

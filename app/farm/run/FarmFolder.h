@@ -1,11 +1,12 @@
 // The farm folder of one run, OUTPUT_DIR/.veldra-farm/<run>/, shared by
 // the submitting machine and every node:
 //
-//   manifest.txt        the run: program, paths, options (written once)
+//   manifest.txt        the run: its format, program, paths, options
+//                       (written once; farm/run/RunManifest.h)
 //   params.blk          the parameter block every frame is rendered with
 //   task.sh             the batch script: runs its arguments
 //   submissions/N.txt   submission N: its frames, job ids and the options
-//                       it was submitted with
+//                       it was submitted with (farm/run/Submissions.h)
 //   status/F.txt        the latest record of frame F (farm/run/Records.h)
 //   tasks/J_T.txt       what task T of array job J said of itself; J_T-R.txt
 //                       when Slurm started it again for the R-th time
@@ -17,13 +18,13 @@
 //   frames/             a movie run's frames, written by its tasks for its
 //                       final job to encode (farm/run/MovieRecords.h)
 //
-// Every text file holds "key=value" lines (farm/run/KeyValues.h); frame
-// sets are written as frame lists (sequence/FrameList.h), "1-5,7,9-12".
-// Each is written whole and private (WriteAs::PrivateRecord: never through
-// a link, writable by its owner alone) and read only as a regular file,
-// never through a link, without waiting on a FIFO and up to a size no file
-// of a run reaches. Files of the rooms whose names are no record's are
-// ignored, with a note.
+// The run folder is named after the UTC time it was made
+// (farm/run/RunNames.h). Every text file holds "key=value" lines
+// (farm/run/KeyValues.h); frame sets are written as frame lists
+// (sequence/FrameList.h), "1-5,7,9-12". Each is written whole and private
+// (WriteAs::PrivateRecord: never through a link, writable by its owner
+// alone) and read as farm/run/RunFiles.h says. Files of the rooms whose
+// names are no record's are ignored, with a note.
 //
 // A run renders into the output folder it was submitted for; it looks for
 // its outputs in the folder it is found in (OutputFolder()), so that a
@@ -37,79 +38,14 @@
 // another user's veldra run a program of theirs or act on a run of theirs.
 #pragma once
 
-#include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "farm/run/Records.h"
-#include "sequence/FrameList.h"
-
-// The most bytes a run's manifest or submission may hold (a million frames
-// listed one by one fit), and a frame's or task's record.
-constexpr std::size_t kMostRunFileBytes = 64 << 20;
-constexpr std::size_t kMostRecordBytes = 64 << 10;
-
-// The most frames a run takes. Each gets a manifest entry and a status
-// record, so a shot far beyond what a cluster renders is a typing slip, and
-// a list of more in a run's files is damage: either is refused before
-// anything is allocated for it.
-constexpr std::int64_t kMostFramesInRun = 1000000;
-
-// The frames of `list`; throws Failure naming `subject` when there are more
-// than kMostFramesInRun.
-std::vector<int> FramesOfRun(const FrameList& list, const std::string& subject);
-
-// Everything a task needs to render its frames, as submitted.
-struct FarmManifest {
-    std::string program;                     // absolute path of the veldra that submitted the run
-    std::string workdir;                     // the submitting folder
-    std::string input, output;               // the patterns; absolute (made so against workdir when read)
-    std::vector<std::string> renderWords;    // INPUT, OUTPUT and the options every frame is rendered with
-    std::vector<int> frames;                 // the shot's frames
-    int rangeFirst = 0, rangeLast = 0;       // the filter's active range
-    int chunk = 1;                           // frames per array task
-    int retries = 0;                         // further attempts at a failing frame
-    int maxParallel = 0;                     // 0: no throttle
-    std::vector<std::string> sbatchOptions;  // partition, time, CPUs, extra
-    // What besides the parameter block decides an output's bytes (format,
-    // channels, alpha, compression, module), as one line: two runs of the
-    // same shot with the same block and settings write the same files.
-    std::string settings;
-};
-
-// A frame's record that proves nothing, and why ("PATH: is empty").
-struct DamagedRecord {
-    int frame = 0;
-    std::string why;
-};
-
-// The frame records of a run, as its status room holds them.
-struct RunRecords {
-    std::vector<FrameRecord> records;    // the whole ones, by frame
-    std::vector<DamagedRecord> damaged;  // by frame
-    std::vector<std::string> strays;     // names in the room that are no frame's record
-};
-
-// One sbatch of an array over some of the shot's frames.
-struct Submission {
-    int index = 0;
-    std::vector<int> frames;
-    // The frames cut into consecutive chunks of the run's chunk size (the
-    // last possibly shorter): array task i renders chunks[i].
-    std::vector<std::vector<int>> chunks;
-    std::string arrayJob;   // empty until submitted
-    std::string reportJob;  // empty until submitted
-    // What a retry changed for this submission; none: the manifest's.
-    std::optional<int> retries;
-    std::optional<std::vector<std::string>> sbatchOptions;
-};
-
-// Submission `index` of `frames` (in increasing order), cut into chunks of
-// `chunkSize` (at least 1).
-Submission MakeSubmission(int index, std::vector<int> frames, int chunkSize);
+#include "farm/run/RecordFiles.h"
+#include "farm/run/RunManifest.h"
+#include "farm/run/Submissions.h"
 
 class FarmFolder {
 public:
@@ -156,11 +92,13 @@ public:
     {
         return "veldra-farm " + path_ + " submission " + std::to_string(index);
     }
+    std::string SubmissionPath(int index) const;
     std::string LogPath(const std::string& job, const std::string& task) const;
     std::string ReportLogPath(const std::string& job) const;
 
     void WriteManifest(const FarmManifest& manifest) const;
-    // The manifest as submitted.
+    // The manifest as submitted; throws Failure naming the run when it is
+    // of another run format.
     FarmManifest ReadManifest() const;
     // The manifest with its output pattern in the folder the run is found
     // in (OutputFolder(), or FramesPath() for a run that renders into its
@@ -205,24 +143,6 @@ private:
     std::string path_;
 };
 
-// The name of the latest run among the names of a .veldra-farm folder's
-// entries (run names as Create makes them; other names are ignored).
-std::optional<std::string> LatestRun(const std::vector<std::string>& names);
-
 // Where array task `task` of job `job` writes its output, in the run folder
 // `runPath`.
 std::string TaskLogPath(const std::string& runPath, const std::string& job, const std::string& task);
-
-// Throws Failure naming `path` unless it belongs to the user running
-// veldra and no one else may write to it. A symbolic link must belong to
-// the user too, and what it points to is checked.
-void CheckOwnPath(const std::string& path);
-
-// `path` made absolute against `folder`; an absolute or empty path as it is.
-// (Runs made before paths were stored absolute name them as given in the
-// submitting folder.)
-std::string Against(const std::string& folder, const std::string& path);
-
-// The contents of the run's file `path`, a regular file (no link) of at
-// most `limit` bytes; throws Failure naming it.
-std::string ReadRunFile(const std::string& path, std::size_t limit = kMostRunFileBytes);

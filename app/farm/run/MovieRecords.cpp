@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "farm/run/KeyValues.h"
+#include "farm/run/RunFiles.h"
 #include "files/WholeFile.h"
 #include "messages/Failure.h"
 #include "sequence/ParseInteger.h"

@@ -93,11 +93,11 @@ double SecondsOf(const std::string& text)
     return !text.empty() && end && *end == '\0' && std::isfinite(seconds) ? seconds : 0;
 }
 
-// A count that records from before it was kept lack: 0 then.
-int CountOf(const KeyValues& values, const std::string& key)
+// A count from 0 up, or nothing when it is missing or malformed.
+std::optional<int> CountOf(const KeyValues& values, const std::string& key)
 {
     const auto count = ParseInteger(ValueOf(values, key), 0, INT_MAX);
-    return count ? static_cast<int>(*count) : 0;
+    return count ? std::optional<int>(static_cast<int>(*count)) : std::nullopt;
 }
 
 }  // namespace
@@ -155,10 +155,6 @@ FrameRecord ParseRecord(const std::string& text, const std::string& what, int fr
     const std::string named = ValueOf(values, "frame");
     if (!named.empty() && named != std::to_string(frame))
         throw Failure(what, "is the record of frame " + named);
-    // Records from before records named their run and ended so prove too
-    // little to be kept.
-    if (ValueOf(values, "run").empty() && ValueOf(values, "end").empty() && !ValueOf(values, "state").empty())
-        throw Failure(what, "was written by an earlier veldra, and lacks what a record now holds");
     // Written whole, a record ends with its end line: anything else was
     // cut short, or written by hand.
     const std::string end = "end=" + std::to_string(frame) + "\n";
@@ -173,15 +169,18 @@ FrameRecord ParseRecord(const std::string& text, const std::string& what, int fr
         throw Failure(what, "has a bad or missing state '" + state + "'");
     record.ok = state == "ok";
     record.rendering = state == "rendering";
-    const auto attempts = ParseInteger(ValueOf(values, "attempts"), 0, INT_MAX);
+    const auto attempts = CountOf(values, "attempts");
     if (!attempts)
         throw Failure(what, "has a bad or missing attempts");
-    record.attempts = static_cast<int>(*attempts);
+    record.attempts = *attempts;
     record.host = ValueOf(values, "host");
     record.node = ValueOf(values, "node");
     record.job = ValueOf(values, "job");
     record.task = ValueOf(values, "task");
-    record.restart = CountOf(values, "restart");
+    const auto restart = CountOf(values, "restart");
+    if (!restart)
+        throw Failure(what, "has a bad or missing restart");
+    record.restart = *restart;
     record.log = ValueOf(values, "log");
     record.message = ValueOf(values, "message");
     record.started = SecondsOf(ValueOf(values, "started"));
@@ -217,12 +216,13 @@ TaskRecord ParseTaskRecord(const std::string& text, const std::string& what)
     record.task = ValueOf(values, "task");
     record.host = ValueOf(values, "host");
     record.node = ValueOf(values, "node");
-    record.restart = CountOf(values, "restart");
+    const auto restart = CountOf(values, "restart");
     record.started = SecondsOf(ValueOf(values, "started"));
     record.endedAt = SecondsOf(ValueOf(values, "ended"));
     const std::string state = ValueOf(values, "state");
-    if (record.job.empty() || record.task.empty() || (state != "running" && state != "ended"))
+    if (record.job.empty() || record.task.empty() || !restart || (state != "running" && state != "ended"))
         throw Failure(what, "not a task record");
+    record.restart = *restart;
     record.ended = state == "ended";
     record.ending = ValueOf(values, "ending");
     return record;
