@@ -32,6 +32,26 @@ std::string AbsolutePath(const std::string& path)
     return result;
 }
 
+// A run's folder as its output folder holds it: the output folder resolved,
+// the farm folder and the run as they stand, so that a farm folder that is
+// the user's own link to another disk still belongs to the output folder it
+// stands in.
+std::string RunPath(const std::string& outputFolder, const std::string& name)
+{
+    return AbsolutePath(outputFolder) + "/" + FarmFolderName + "/" + name;
+}
+
+// The same for a run's folder named itself, when it is named through an
+// output folder's farm folder; any other path is resolved whole.
+std::string RunPathOf(const std::string& dir)
+{
+    const std::filesystem::path lexical = std::filesystem::absolute(dir).lexically_normal();
+    const std::filesystem::path run = lexical.has_filename() ? lexical : lexical.parent_path();
+    if (run.parent_path().filename() != FarmFolderName)
+        return AbsolutePath(dir);
+    return RunPath(run.parent_path().parent_path().string(), run.filename().string());
+}
+
 void MakeFolder(const std::string& path)
 {
     if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
@@ -228,13 +248,13 @@ FarmFolder FarmFolder::Find(const std::string& dir)
 {
     std::optional<FarmFolder> found;
     if (IsFile(dir + "/manifest.txt")) {
-        found = FarmFolder(AbsolutePath(dir));
+        found = FarmFolder(RunPathOf(dir));
     } else {
         const std::string farms = dir + "/" + FarmFolderName;
         if (access(farms.c_str(), F_OK) == 0) {
             const auto latest = LatestRun(FolderEntries(farms));
             if (latest && IsFile(farms + "/" + *latest + "/manifest.txt"))
-                found = FarmFolder(AbsolutePath(farms + "/" + *latest));
+                found = FarmFolder(RunPath(dir, *latest));
         }
     }
     if (!found)
@@ -257,7 +277,7 @@ std::vector<FarmFolder> FarmFolder::AllRuns(const std::string& outputFolder, std
     std::sort(named.begin(), named.end());
     std::vector<FarmFolder> runs;
     for (const auto& [order, name] : named) {
-        const FarmFolder run(AbsolutePath(farms + "/" + name));
+        const FarmFolder run(RunPath(outputFolder, name));
         try {
             run.CheckTrusted();
             runs.push_back(run);
