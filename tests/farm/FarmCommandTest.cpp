@@ -567,6 +567,15 @@ TEST_F(FarmCluster, CancelStopsEveryRunOfTheOutput)
         << both.output;
     // Cancel once the first task has started: some frames done, most not.
     ASSERT_TRUE(WaitFor([&] { return !FolderEntries(first + "/status").empty(); }));
+    // With squeue failing, cancel says so and fails; it does not take the
+    // silence for runs with nothing left to cancel.
+    MakeFolder(folder + "/silent");
+    WriteBytes(folder + "/silent/squeue",
+               "#!/bin/sh\necho 'squeue: error: Unable to contact slurm controller (connect failure)' >&2\nexit 1\n");
+    fs::permissions(folder + "/silent/squeue", fs::perms::owner_exec, fs::perm_options::add);
+    const RunResult silent = RunInShell(folder, "PATH=\"$PWD/silent:$PATH\" \"$VELDRA\" farm cancel out");
+    EXPECT_EQ(silent.exitCode, 1) << silent.output;
+    EXPECT_EQ(silent.output, "veldra: squeue failed: error: Unable to contact slurm controller (connect failure)\n");
     const RunResult cancel = RunVeldra(folder, "farm cancel out");
     ASSERT_EQ(cancel.exitCode, 0) << cancel.output;
     EXPECT_TRUE(Has(cancel.output, "cancelled run " + first + " (jobs ")) << cancel.output;
