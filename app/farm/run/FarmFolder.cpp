@@ -95,18 +95,6 @@ std::optional<std::pair<std::string, long>> RunOrder(const std::string& name)
     return std::make_pair(name.substr(0, 15), static_cast<long>(*sequence));
 }
 
-}  // namespace
-
-std::vector<int> FramesOfRun(const FrameList& list, const std::string& subject)
-{
-    if (list.Count() > kMostFramesInRun)
-        throw Failure(subject, std::to_string(list.Count()) + " frames is more than a farm run takes (" +
-                                   std::to_string(kMostFramesInRun) + ")");
-    return list.Frames();
-}
-
-namespace {
-
 // The frames of a frame list in the run's file `path`, as FramesOfRun
 // allows them.
 std::vector<int> FramesIn(const std::string& text, const std::string& path)

@@ -44,6 +44,7 @@
 #include <utility>
 #include <vector>
 
+#include "farm/RunFrames.h"
 #include "farm/run/Records.h"
 #include "sequence/FrameList.h"
 
@@ -51,16 +52,6 @@
 // listed one by one fit), and a frame's or task's record.
 constexpr std::size_t kMostRunFileBytes = 64 << 20;
 constexpr std::size_t kMostRecordBytes = 64 << 10;
-
-// The most frames a run takes. Each gets a manifest entry and a status
-// record, so a shot far beyond what a cluster renders is a typing slip, and
-// a list of more in a run's files is damage: either is refused before
-// anything is allocated for it.
-constexpr std::int64_t kMostFramesInRun = 1000000;
-
-// The frames of `list`; throws Failure naming `subject` when there are more
-// than kMostFramesInRun.
-std::vector<int> FramesOfRun(const FrameList& list, const std::string& subject);
 
 // Everything a task needs to render its frames, as submitted.
 struct FarmManifest {
