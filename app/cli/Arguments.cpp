@@ -1,5 +1,6 @@
 #include "cli/Arguments.h"
 
+#include "cli/CommandOptions.h"
 #include "cli/FarmCommandLine.h"
 #include "cli/HelpText.h"
 #include "cli/RenderOptions.h"
@@ -56,13 +57,12 @@ Arguments ParseArguments(const std::vector<std::string>& words)
     }
 
     WordReader reader(command);
+    AddOptions(reader, OptionsOf(command), arguments);
     if (command == "render") {
         arguments.command = Arguments::Command::Render;
-        ReadRenderOptions(reader, arguments);
         TakeRenderOperands(command, reader.Read(rest), arguments.render);
     } else if (command == "info") {
         arguments.command = Arguments::Command::Info;
-        ReadModuleOption(reader, arguments);
         ExpectOperands(command, reader.Read(rest), 0, 0);
     } else if (command == "params") {
         arguments.command = Arguments::Command::Params;
@@ -71,8 +71,6 @@ Arguments ParseArguments(const std::vector<std::string>& words)
         arguments.blockFile = operands[0];
     } else if (command == "demo") {
         arguments.command = Arguments::Command::Demo;
-        ReadRunOptions(reader, arguments);
-        ReadAlphaOption(reader, arguments.render);
         const auto operands = reader.Read(rest);
         ExpectOperands(command, operands, 0, 1);
         arguments.demoFolder = operands.empty() ? "veldra-demo" : operands[0];

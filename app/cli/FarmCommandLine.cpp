@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "cli/CommandOptions.h"
 #include "cli/RenderOptions.h"
 #include "cli/WordReader.h"
 #include "messages/Failure.h"
@@ -10,7 +11,6 @@
 namespace {
 
 using Action = FarmArguments::Action;
-using HandOn = WordReader::HandOn;
 
 const std::map<std::string, Action>& Actions()
 {
@@ -18,40 +18,6 @@ const std::map<std::string, Action>& Actions()
         {"submit", Action::Submit}, {"status", Action::Status}, {"retry", Action::Retry}, {"cancel", Action::Cancel},
         {"task", Action::Task},     {"report", Action::Report}, {"chunk", Action::Chunk}, {"encode", Action::Encode}};
     return actions;
-}
-
-void ReadCount(WordReader& reader, const std::string& option, int& target, int low, int high)
-{
-    reader.Value(
-        option, "",
-        [&target, low, high](const std::string& o, const std::string& v) {
-            target = IntegerValue(o, v, low, high,
-                                  "a number from " + std::to_string(low) + " to " + std::to_string(high));
-        },
-        HandOn::No);
-}
-
-void ReadRetries(WordReader& reader, std::optional<int>& target)
-{
-    reader.Value(
-        "--retries", "",
-        [&target](const std::string& o, const std::string& v) {
-            target = IntegerValue(o, v, 0, 100, "a number from 0 to 100");
-        },
-        HandOn::No);
-}
-
-// The options of every submission: submit's, and retry's for the
-// submission it makes.
-void ReadSlurmOptions(WordReader& reader, FarmArguments& farm)
-{
-    ReadRetries(reader, farm.retries);
-    ReadCount(reader, "--cpus-per-task", farm.cpusPerTask, 1, 100000);
-    reader.Value(
-        "--partition", "", [&](const std::string&, const std::string& v) { farm.partition = v; }, HandOn::No);
-    reader.Value(
-        "--time", "", [&](const std::string&, const std::string& v) { farm.timeLimit = v; }, HandOn::No);
-    reader.Flag("--wait", "", farm.wait, HandOn::No);
 }
 
 // Throws Failure naming `command` when the sbatch words after "--" hold an
@@ -92,28 +58,23 @@ void RefuseFarmsOwnSbatchOptions(const std::string& command, const std::vector<s
 }
 
 // The render options of `words` (INPUT, OUTPUT and options, as `veldra
-// render` reads them) into `farm`: read from the same table, which also
+// render` reads them) into `farm`: read from render's table, which also
 // marks the ones a task is handed.
 void TakeRenderWords(WordReader& reader, const std::string& command, const std::vector<std::string>& words,
                      FarmArguments& farm, Arguments& parsed)
 {
-    ReadRenderOptions(reader, parsed);
+    AddOptions(reader, OptionsOf("render"), parsed);
     TakeRenderOperands(command, reader.Read(words, &farm.sbatchExtra), parsed.render);
     farm.render = parsed.render;
     farm.modulePath = parsed.modulePath;
     farm.taskOptions = reader.HandedOn();
 }
 
-// INPUT OUTPUT, the render options and the farm's own; the words after
-// "--" go to sbatch.
-void ReadSubmit(const std::vector<std::string>& words, FarmArguments& farm)
+// INPUT OUTPUT, the render options and the farm's own (which `reader`
+// already has, read into `parsed`); the words after "--" go to sbatch.
+void ReadSubmit(WordReader& reader, const std::vector<std::string>& words, Arguments& parsed)
 {
-    WordReader reader("farm submit");
-    Arguments parsed;
-    ReadCount(reader, "--chunk", farm.chunk, 1, 1000000);
-    ReadCount(reader, "--max-parallel", farm.maxParallel, 1, 1000000);
-    ReadSlurmOptions(reader, farm);
-    reader.Flag("--keep-existing", "", farm.keepExisting, HandOn::No);
+    FarmArguments& farm = parsed.farm;
     TakeRenderWords(reader, "farm submit", words, farm, parsed);
     RefuseFarmsOwnSbatchOptions("farm submit", farm.sbatchExtra);
     if (farm.chunk == 0)
@@ -123,12 +84,10 @@ void ReadSubmit(const std::vector<std::string>& words, FarmArguments& farm)
     farm.saveParamsFile = parsed.saveParamsFile;
 }
 
-// RUN, the attempt numbers, then after "--" the words of the render.
-void ReadChunk(const std::vector<std::string>& words, FarmArguments& farm)
+// RUN and the chunk's own options (which `reader` already has), then after
+// "--" the words of the render.
+void ReadChunk(WordReader& reader, const std::vector<std::string>& words, FarmArguments& farm)
 {
-    WordReader reader("farm chunk");
-    ReadCount(reader, "--attempt", farm.firstAttempt, 1, 1000);
-    ReadRetries(reader, farm.retries);
     std::vector<std::string> renderWords;
     const auto operands = reader.Read(words, &renderWords);
     ExpectOperands("farm chunk", operands, 1, 1);
@@ -151,34 +110,29 @@ bool IsFarmAction(const std::string& word)
 
 FarmArguments ParseFarmArguments(const std::vector<std::string>& words)
 {
-    FarmArguments farm;
+    // The action's table reads into the farm's part of these.
+    Arguments parsed;
+    FarmArguments& farm = parsed.farm;
     const std::string action = words.empty() ? "" : words[0];
     const auto found = Actions().find(action);
     if (found == Actions().end())
         throw Failure("farm " + action, "unknown action (see 'veldra farm --help')", FailureKind::Usage);
     farm.action = found->second;
+    const std::string command = "farm " + action;
     const std::vector<std::string> rest(words.begin() + 1, words.end());
+    WordReader reader(command);
+    AddOptions(reader, OptionsOf(command), parsed);
     if (farm.action == Action::Submit) {
-        ReadSubmit(rest, farm);
+        ReadSubmit(reader, rest, parsed);
         return farm;
     }
     if (farm.action == Action::Chunk) {
-        ReadChunk(rest, farm);
+        ReadChunk(reader, rest, farm);
         return farm;
     }
-    WordReader reader("farm " + action);
     const bool retry = farm.action == Action::Retry;
-    if (retry)
-        ReadSlurmOptions(reader, farm);
-    if (farm.action == Action::Status || farm.action == Action::Cancel)
-        reader.Flag("--verbose", "-v", farm.verbose, HandOn::No);
-    if (farm.action == Action::Status) {
-        reader.Value(
-            "--node", "", [&](const std::string&, const std::string& v) { farm.node = v; }, HandOn::No);
-        reader.Flag("--html", "", farm.page, HandOn::No);
-    }
     const auto operands = reader.Read(rest, retry ? &farm.sbatchExtra : nullptr);
-    RefuseFarmsOwnSbatchOptions("farm " + action, farm.sbatchExtra);
+    RefuseFarmsOwnSbatchOptions(command, farm.sbatchExtra);
     if (farm.action == Action::Task) {
         ExpectOperands("farm task", operands, 2, 2);
         farm.submission = IntegerValue("farm task", operands[1], 0, 1000000, "a submission number");
@@ -196,7 +150,7 @@ FarmArguments ParseFarmArguments(const std::vector<std::string>& words)
             return farm;
         }
     } else {
-        ExpectOperands("farm " + action, operands, 1, 1);
+        ExpectOperands(command, operands, 1, 1);
     }
     farm.dir = operands[0];
     return farm;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <iterator>
-#include <utility>
 
+#include "cli/CommandOptions.h"
 #include "messages/Failure.h"
 
 namespace {
@@ -34,35 +34,7 @@ const char kRender[] =
     "when INPUT is a pattern or a movie, and a movie when it ends in .mov, .mp4 or .mkv.\n"
     "\n"
     "The angle moves in whole percents of the range: frame f of a range of n frames starting at\n"
-    "A gets start + (end - start) * p / 100 with p = (f - A) * 100 / (n - 1), truncated.\n"
-    "\n"
-    "options:\n"
-    "  -f, --frames LIST     frames of a pattern: 1-100, 1-100x2, 1-10,20 (default: those on disk)\n"
-    "      --frame N         frame number of a single image (default 0)\n"
-    "  -r, --range A-B       the filter's active range (default: the frames rendered)\n"
-    "  -a, --axis x|y|z      axis to turn about\n"
-    "  -p, --pivot lower|center|upper\n"
-    "  -s, --start DEG       angle at the first frame of the range\n"
-    "  -e, --end DEG         angle at the last frame of the range\n"
-    "      --alpha keep      carry the picture's alpha through the turn (default: filter, which\n"
-    "                        makes every covered pixel opaque)\n"
-    "  -d, --depth uint8|uint16|half|float\n"
-    "                        output channel format (default: the input's, where the format holds it)\n"
-    "  -n, --dry-run         list each frame's percent, angle and files; write nothing\n"
-    "      --params FILE     start from a stored parameter block\n"
-    "      --save-params FILE  store the parameter block that was used\n"
-    "      --compression 0..9  PNG deflate level (default 1: fast)\n"
-    "      --codec NAME      a movie's codec: prores4444 (default for .mov and .mkv, alpha kept),\n"
-    "                        prores422hq, dnxhr_hq, dnxhr_444, h264 (default for .mp4)\n"
-    "      --fps RATE        a movie's frame rate: 24, 25, 24000/1001... (default: the input movie's)\n"
-    "      --timecode HH:MM:SS:FF  a movie's first timecode (default: the input movie's)\n"
-    "      --quality 0..51   h264 quality, lower is better (default 18)\n"
-    "      --colorconvert FROM TO  convert the turned frames' colour before they are written\n"
-    "                        (OpenColorIO: linear, sRGB, Rec709, or the spaces of --colorconfig)\n"
-    "      --colorconfig FILE  the OpenColorIO config for --colorconvert (default: $OCIO)\n"
-    "  -j, --jobs N          frames rendered in parallel (default: number of cores)\n"
-    "      --module FILE     the filter module (default: the one installed with veldra)\n"
-    "  -q, --quiet           no progress bar and no summary\n";
+    "A gets start + (end - start) * p / 100 with p = (f - A) * 100 / (n - 1), truncated.\n";
 
 const char kInfo[] =
     "usage: veldra info [--module FILE]\n"
@@ -78,13 +50,7 @@ const char kDemo[] =
     "usage: veldra demo [DIR] [options]\n"
     "\n"
     "Turns the built-in test card through all nine axis and pivot turns, writes the frames\n"
-    "and a contact sheet to DIR (default: veldra-demo).\n"
-    "\n"
-    "options:\n"
-    "      --alpha keep      carry the card's alpha through the turn (as for render)\n"
-    "  -j, --jobs N          frames rendered in parallel (default: number of cores)\n"
-    "      --module FILE     the filter module\n"
-    "  -q, --quiet           no progress bar\n";
+    "and a contact sheet to DIR (default: veldra-demo).\n";
 
 const char kFarm[] =
     "usage: veldra farm ACTION ...   (veldra farm ACTION --help for its options)\n"
@@ -114,20 +80,7 @@ const char kFarmSubmit[] =
     "INPUT and OUTPUT are sequence patterns; every frame is rendered, outputs that exist\n"
     "included, unless --keep-existing. Refused while another run of the shot is active.\n"
     "sbatch options may not set what the farm sets: --array, --output, --error, --open-mode,\n"
-    "--dependency, --chdir, --export, --comment.\n"
-    "\n"
-    "farm options:\n"
-    "      --chunk N             frames per array task\n"
-    "      --max-parallel P      array tasks running at once (default: no limit)\n"
-    "      --retries R           further attempts at a failing frame (default 2)\n"
-    "      --partition NAME      the Slurm partition (sbatch --partition)\n"
-    "      --time LIMIT          each task's time limit (sbatch --time)\n"
-    "      --cpus-per-task C     CPUs a task has; it renders C frames at once\n"
-    "      --keep-existing       keep the outputs an earlier run of this shot wrote with the same\n"
-    "                            parameter block and settings from inputs unchanged since, and\n"
-    "                            render the rest; refused when another output exists\n"
-    "      --wait                wait for the run (through Slurm outages of up to 10 minutes);\n"
-    "                            exit 0 only when every frame is done\n";
+    "--dependency, --chdir, --export, --comment.\n";
 
 const char kFarmStatus[] =
     "usage: veldra farm status DIR [--verbose] [--node NAME] [--html [FILE]]\n"
@@ -136,69 +89,67 @@ const char kFarmStatus[] =
     "run (with how their task ended), missing since done (an output gone or replaced) and\n"
     "record damaged, from the run's records, its outputs and Slurm's live states, and what\n"
     "each node did. For an output folder, each shot's latest run. Frames are listed as\n"
-    "stretches, failures a line per reason. Exits 1 when Slurm cannot be asked.\n"
-    "\n"
-    "options:\n"
-    "  -v, --verbose             every stretch, a line for each failed frame and task, and a\n"
-    "                            line for every frame of the shot\n"
-    "      --node NAME           the frames node NAME rendered, failed or lost, and its time\n"
-    "      --html [FILE]         also write the run's report page (report.html in the run\n"
-    "                            folder, or FILE): progress, tasks, failures, timings, thumbnails\n";
+    "stretches, failures a line per reason. Exits 1 when Slurm cannot be asked.\n";
 
 const char kFarmRetry[] =
     "usage: veldra farm retry DIR [options] [-- sbatch options]\n"
     "\n"
     "Submits again only the frames of the run that failed, never ran, went missing or lost\n"
     "their record, with the run's options unless given here (a hold is not carried over).\n"
-    "For an output folder, each shot's latest run.\n"
-    "\n"
-    "options:\n"
-    "      --retries R           further attempts at a failing frame\n"
-    "      --partition NAME      the Slurm partition (sbatch --partition)\n"
-    "      --time LIMIT          each task's time limit (sbatch --time)\n"
-    "      --cpus-per-task C     CPUs a task has; it renders C frames at once\n"
-    "      --wait                wait for the run (through Slurm outages of up to 10 minutes);\n"
-    "                            exit 0 only when every frame is done\n";
+    "For an output folder, each shot's latest run.\n";
 
 const char kFarmCancel[] =
     "usage: veldra farm cancel DIR [--verbose]\n"
     "\n"
     "Cancels every job Slurm still holds of the run, or, for an output folder, of every run\n"
-    "of it, says which, then shows the state of each run cancelled (--verbose: in full, as\n"
-    "veldra farm status --verbose does).\n";
+    "of it, says which, then shows the state of each run cancelled.\n";
+
+struct Topic {
+    const char* name;
+    const char* text;            // the usage and what the command does
+    const char* optionsHeading;  // over its option table, where it has options
+};
 
 // The topics in the order the whole program's help gives them.
-const std::pair<const char*, const char*> kTopics[] = {
-    {"render", kRender},
-    {"info", kInfo},
-    {"params", kParams},
-    {"demo", kDemo},
-    {"farm", kFarm},
-    {"farm submit", kFarmSubmit},
-    {"farm status", kFarmStatus},
-    {"farm retry", kFarmRetry},
-    {"farm cancel", kFarmCancel},
+const Topic kTopics[] = {
+    {"render", kRender, "options"},
+    {"info", kInfo, "options"},
+    {"params", kParams, ""},
+    {"demo", kDemo, "options"},
+    {"farm", kFarm, ""},
+    {"farm submit", kFarmSubmit, "farm options"},
+    {"farm status", kFarmStatus, "options"},
+    {"farm retry", kFarmRetry, "options"},
+    {"farm cancel", kFarmCancel, "options"},
 };
+
+std::string TextOf(const Topic& topic)
+{
+    const OptionTable& options = OptionsOf(topic.name);
+    if (options.empty())
+        return topic.text;
+    return std::string(topic.text) + "\n" + topic.optionsHeading + ":\n" + OptionLines(options);
+}
 
 }  // namespace
 
 bool IsCommand(const std::string& name)
 {
     return !name.empty() && name.find(' ') == std::string::npos &&
-           std::any_of(std::begin(kTopics), std::end(kTopics), [&](const auto& topic) { return name == topic.first; });
+           std::any_of(std::begin(kTopics), std::end(kTopics), [&](const Topic& topic) { return name == topic.name; });
 }
 
 std::string HelpText(const std::string& topic)
 {
     if (topic.empty()) {
         std::string text = kOverview;
-        for (const auto& [name, help] : kTopics)
-            text += std::string("\n") + help;
+        for (const Topic& each : kTopics)
+            text += "\n" + TextOf(each);
         return text;
     }
-    for (const auto& [name, help] : kTopics)
-        if (topic == name)
-            return help;
+    for (const Topic& each : kTopics)
+        if (topic == each.name)
+            return TextOf(each);
     // Worded as the command line itself says it of the same words.
     if (topic.rfind("farm ", 0) == 0)
         throw Failure(topic, "unknown action (see 'veldra farm --help')", FailureKind::Usage);

@@ -10,8 +10,6 @@
 
 namespace {
 
-using HandOn = WordReader::HandOn;
-
 template <typename Word, std::size_t count>
 std::map<std::string, std::int32_t> CodesByWord(const Word (&words)[count])
 {
@@ -102,76 +100,6 @@ int QualityValue(const std::string& option, const std::string& word)
 int FrameValue(const std::string& option, const std::string& word)
 {
     return IntegerValue(option, word, INT_MIN, INT_MAX, "a frame number");
-}
-
-void ReadModuleOption(WordReader& reader, Arguments& arguments)
-{
-    reader.Value(
-        "--module", "", [&](const std::string&, const std::string& v) { arguments.modulePath = v; }, HandOn::No);
-}
-
-void ReadRunOptions(WordReader& reader, Arguments& arguments)
-{
-    ReadModuleOption(reader, arguments);
-    reader.Value(
-        "--jobs", "-j", [&](const std::string& o, const std::string& v) { arguments.jobs = JobsValue(o, v); },
-        HandOn::No);
-    reader.Flag("--quiet", "-q", arguments.quiet, HandOn::No);
-}
-
-void ReadAlphaOption(WordReader& reader, RenderRequest& render)
-{
-    reader.Value("--alpha", "", [&](const std::string& o, const std::string& v) { render.alpha = AlphaValue(o, v); });
-}
-
-void ReadRenderOptions(WordReader& reader, Arguments& arguments)
-{
-    RenderRequest& render = arguments.render;
-    ReadRunOptions(reader, arguments);
-    ReadAlphaOption(reader, render);
-    reader.Value(
-        "--frames", "-f", [&](const std::string& o, const std::string& v) { render.frames = FrameList::Parse(o, v); },
-        HandOn::No);
-    reader.Value(
-        "--frame", "", [&](const std::string& o, const std::string& v) { render.frame = FrameValue(o, v); },
-        HandOn::No);
-    reader.Value(
-        "--range", "-r", [&](const std::string& o, const std::string& v) { render.range = FrameList::ParseSpan(o, v); },
-        HandOn::No);
-    reader.Value("--axis", "-a",
-                 [&](const std::string& o, const std::string& v) { render.settings.axis = AxisValue(o, v); });
-    reader.Value("--pivot", "-p",
-                 [&](const std::string& o, const std::string& v) { render.settings.pivot = PivotValue(o, v); });
-    reader.Value("--start", "-s",
-                 [&](const std::string& o, const std::string& v) { render.settings.startAngle = DegreesValue(o, v); });
-    reader.Value("--end", "-e",
-                 [&](const std::string& o, const std::string& v) { render.settings.endAngle = DegreesValue(o, v); });
-    reader.Value(
-        "--params", "", [&](const std::string&, const std::string& v) { render.paramsFile = v; }, HandOn::No);
-    reader.Value(
-        "--save-params", "", [&](const std::string&, const std::string& v) { arguments.saveParamsFile = v; },
-        HandOn::No);
-    reader.Value("--compression", "", [&](const std::string& o, const std::string& v) {
-        render.compression = IntegerValue(o, v, 0, 9, "a PNG compression level from 0 to 9");
-    });
-    reader.Value("--depth", "-d", [&](const std::string& o, const std::string& v) { render.depth = DepthValue(o, v); });
-    reader.Flag("--dry-run", "-n", arguments.dryRun, HandOn::No);
-    reader.Pair("--colorconvert", [&](const std::string&, const std::string& from, const std::string& to) {
-        render.colourFrom = from;
-        render.colourTo = to;
-    });
-    reader.Value("--colorconfig", "", [&](const std::string&, const std::string& v) { render.colourConfig = v; });
-    ReadMovieOptions(reader, render.movie);
-}
-
-void ReadMovieOptions(WordReader& reader, MovieRequest& movie)
-{
-    reader.Value("--codec", "", [&](const std::string& o, const std::string& v) { movie.codec = CodecValue(o, v); });
-    reader.Value("--fps", "", [&](const std::string& o, const std::string& v) { movie.fps = RateValue(o, v); });
-    reader.Value("--timecode", "",
-                 [&](const std::string& o, const std::string& v) { movie.timecode = TimecodeValue(o, v); });
-    reader.Value("--quality", "",
-                 [&](const std::string& o, const std::string& v) { movie.quality = QualityValue(o, v); });
 }
 
 void TakeRenderOperands(const std::string& command, const std::vector<std::string>& operands, RenderRequest& render)

@@ -1,9 +1,7 @@
-// The options of `veldra render` (and the few `demo` shares), as one table
-// for the word reader: what each takes, and whether a farm task gets it as
-// given. A task is given its frames, the shot's range, the settled block
-// and the module's absolute path by the farm itself, and runs quietly with
-// as many frames at once as it has CPUs, so those options, --save-params
-// and --dry-run are not handed on.
+// What `veldra render`'s options and operands take (its option table, with
+// farm submit's and every other command's, is cli/CommandOptions.cpp): the
+// values read from their words, and INPUT and OUTPUT checked together with
+// the options.
 #pragma once
 
 #include <cstdint>
@@ -11,19 +9,6 @@
 
 #include "cli/Arguments.h"
 #include "cli/WordReader.h"
-
-// Every option of render: the request's, and --save-params, --dry-run,
-// --module, --jobs and --quiet.
-void ReadRenderOptions(WordReader& reader, Arguments& arguments);
-
-// --module, --jobs and --quiet: how the program runs.
-void ReadRunOptions(WordReader& reader, Arguments& arguments);
-// --module alone.
-void ReadModuleOption(WordReader& reader, Arguments& arguments);
-// --alpha.
-void ReadAlphaOption(WordReader& reader, RenderRequest& render);
-// --codec, --fps, --timecode and --quality: a movie output's.
-void ReadMovieOptions(WordReader& reader, MovieRequest& movie);
 
 // INPUT and OUTPUT from the operands `command` read, and the options
 // checked together; throws Failure when they do not fit.

@@ -8,21 +8,10 @@
 
 #include "sequence/ParseInteger.h"
 
-void WordReader::Value(const std::string& option, const std::string& shortName, ValueHandler handler, HandOn handOn)
+void WordReader::Add(const std::string& option, const std::string& shortName, int valueCount, Handler handler,
+                     HandOn handOn)
 {
-    options_[option] = Option{std::move(handler), nullptr, handOn, nullptr};
-    if (!shortName.empty())
-        shortNames_[shortName] = option;
-}
-
-void WordReader::Pair(const std::string& option, PairHandler handler, HandOn handOn)
-{
-    options_[option] = Option{nullptr, nullptr, handOn, std::move(handler)};
-}
-
-void WordReader::Flag(const std::string& option, const std::string& shortName, bool& target, HandOn handOn)
-{
-    options_[option] = Option{nullptr, &target, handOn, nullptr};
+    options_[option] = Option{valueCount, std::move(handler), handOn};
     if (!shortName.empty())
         shortNames_[shortName] = option;
 }
@@ -66,15 +55,15 @@ std::vector<std::string> WordReader::Read(const std::vector<std::string>& words,
             throw Failure(name, "unknown option for '" + command_ + "'", FailureKind::Usage);
         const Option& option = found->second;
         const bool handOn = option.handOn == HandOn::Yes;
-        if (option.flag) {
+        if (option.valueCount == 0) {
             if (attached)
                 throw Failure(name, "takes no value", FailureKind::Usage);
-            *option.flag = true;
             if (handOn)
                 handedOn_.push_back(word);
+            option.handler(name, {});
             continue;
         }
-        if (option.pairHandler) {
+        if (option.valueCount == 2) {
             if (attached || i + 2 >= words.size())
                 throw Failure(name, "takes two values: " + name + " A B", FailureKind::Usage);
             const std::string first = words[++i], second = words[++i];
@@ -82,7 +71,7 @@ std::vector<std::string> WordReader::Read(const std::vector<std::string>& words,
                 throw Failure(name, "empty value", FailureKind::Value);
             if (handOn)
                 handedOn_.insert(handedOn_.end(), {word, first, second});
-            option.pairHandler(name, first, second);
+            option.handler(name, {first, second});
             continue;
         }
         if (!attached && i + 1 >= words.size())
@@ -94,7 +83,7 @@ std::vector<std::string> WordReader::Read(const std::vector<std::string>& words,
             handedOn_.push_back(value);
         if (value.empty())
             throw Failure(name, "empty value", FailureKind::Value);
-        option.handler(name, value);
+        option.handler(name, {value});
     }
     return operands;
 }

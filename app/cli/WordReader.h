@@ -15,9 +15,9 @@
 
 class WordReader {
 public:
-    using ValueHandler = std::function<void(const std::string& option, const std::string& value)>;
-    using PairHandler =
-        std::function<void(const std::string& option, const std::string& first, const std::string& second)>;
+    // Called with the option's long name and the values it took (none for
+    // a flag), each non-empty.
+    using Handler = std::function<void(const std::string& option, const std::vector<std::string>& values)>;
 
     // Whether an option is among the words handed on to the processes that
     // do the same work (the renderer a farm task runs): they get every
@@ -27,12 +27,10 @@ public:
     // `command` names the command in messages: "render", "farm submit".
     explicit WordReader(std::string command) : command_(std::move(command)) {}
 
-    // `shortName` is "" or a dash and one letter.
-    void Value(const std::string& option, const std::string& shortName, ValueHandler handler,
-               HandOn handOn = HandOn::Yes);
-    void Flag(const std::string& option, const std::string& shortName, bool& target, HandOn handOn = HandOn::Yes);
-    // An option with two values, "--opt A B" only.
-    void Pair(const std::string& option, PairHandler handler, HandOn handOn = HandOn::Yes);
+    // An option taking `valueCount` values: 0 (a flag), 1 ("--opt V",
+    // "--opt=V", "-o V", "-oV") or 2 ("--opt A B" only). `shortName` is ""
+    // or a dash and one letter.
+    void Add(const std::string& option, const std::string& shortName, int valueCount, Handler handler, HandOn handOn);
 
     // Reads `words`, the command's words after its name, calling the
     // handlers; returns the operands. With `rest`, "--" ends the reading and
@@ -47,10 +45,9 @@ public:
 
 private:
     struct Option {
-        ValueHandler handler;  // options with a value
-        bool* flag = nullptr;  // flags
+        int valueCount = 0;
+        Handler handler;
         HandOn handOn = HandOn::Yes;
-        PairHandler pairHandler;  // options with two values
     };
 
     std::string command_;

@@ -18,8 +18,10 @@ function quoted(text) { gsub(/\047/, "", text); return "\047" text "\047" }
   }
 }
 # An option line: its forms ("-f, --frames LIST") come before the two
-# spaces that start its description.
-section != "" && /^ +-/ {
+# spaces that start its description. They start within six columns; a
+# description's own lines start further in, and may start with an option
+# they mention.
+section != "" && /^ +-/ && index($0, "-") <= 7 {
   forms = $0; sub(/^ +/, "", forms); sub(/  .*/, "", forms)
   count = split(forms, items, /, /)
   for (i = count; i >= 1; i--) {
