@@ -64,7 +64,7 @@ test_packages=(
   python3-dev          # Python's headers, for the Python package
   python3-numpy        # the arrays the Python package takes and gives
   python3-pytest       # the Python package's tests
-  python3-openimageio  # pictures in the Python tests and the README's example
+  python3-openimageio  # pictures in the Python tests and the Python page's example
   ffmpeg               # the movie tests' oracle (makes movies, decodes them, ffprobe says what they hold); reads back the PNG files veldra writes directly
   python3-venv         # the Python package installed by pip into a virtual environment, as its test does
   python3-pip          # pip, which installs it there

@@ -2,7 +2,7 @@
 // it: the exit status of `veldra` and the exception the Python package
 // raises. A failure carries its kind from where it is thrown, so the same
 // mistake gets the same status and exception wherever it is caught. The
-// README's table of errors lists these rows, word for word.
+// table of docs/errors.md lists these rows, word for word.
 #pragma once
 
 #include <cstddef>
@@ -20,10 +20,10 @@ enum class FailureKind {
 
 struct FailureKindFacts {
     FailureKind kind;
-    const char* word;         // the kind as the README's table names it
+    const char* word;         // the kind as the errors page's table names it
     int exitCode;             // veldra's exit status
     const char* pythonError;  // the built-in exception the Python package raises
-    const char* examples;     // what it covers, for the README's table
+    const char* examples;     // what it covers, for the errors page's table
 };
 
 // 2 says that veldra could not take what it was asked; 1 that the work

@@ -176,19 +176,19 @@ TEST(ErrorKinds, CommandLineMistakesExitTwo)
     }
 }
 
-// The README's table of errors is the code's: each kind's exit status and
+// The errors page's table is the code's: each kind's exit status and
 // Python exception, in the code's order.
-TEST(ErrorKinds, TheReadmeTableIsTheCodes)
+TEST(ErrorKinds, TheErrorsPageTableIsTheCodes)
 {
-    std::ifstream file(VELDRA_SOURCE_DIR "/README.md");
-    std::string readme((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::size_t place = readme.find("| kind | veldra exits | Python raises | for example |");
-    ASSERT_NE(place, std::string::npos) << "no table of errors in the README";
+    std::ifstream file(VELDRA_SOURCE_DIR "/docs/errors.md");
+    std::string page((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::size_t place = page.find("| kind | veldra exits | Python raises | for example |");
+    ASSERT_NE(place, std::string::npos) << "no table of errors in docs/errors.md";
     for (const FailureKindFacts& kind : kFailureKinds) {
         const std::string row = std::string("| `") + kind.word + "` | " + std::to_string(kind.exitCode) + " | `" +
                                 kind.pythonError + "` | " + kind.examples + " |\n";
-        const std::size_t found = readme.find(row, place);
-        EXPECT_NE(found, std::string::npos) << "the README's table lacks, or misplaces, " << row;
+        const std::size_t found = page.find(row, place);
+        EXPECT_NE(found, std::string::npos) << "the errors page's table lacks, or misplaces, " << row;
         if (found != std::string::npos)
             place = found;
     }

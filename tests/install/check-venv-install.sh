@@ -2,7 +2,7 @@
 # What a pipeline engineer does: unpack a source archive of this tree, make
 # a virtual environment that sees Debian's packages (its NumPy), install
 # the Python package into it with pip, from no package index, and use it
-# from elsewhere: the pytest suite, with the README's example and the type
+# from elsewhere: the pytest suite, with the Python page's example and the type
 # check, runs against the installed package, which carries its own module.
 # Everything happens in a temporary folder.
 # Usage: check-venv-install.sh SOURCE_FOLDER VELDRA_PROGRAM VERSION
