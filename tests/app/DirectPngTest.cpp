@@ -19,9 +19,9 @@
 #include "image/ImageFiles.h"
 #include "image/io/ChannelPlan.h"
 #include "image/io/Encode.h"
-#include "image/png/DirectPngReader.h"
-#include "image/png/DirectPngWriter.h"
-#include "image/png/PngChunks.h"
+#include "image/io/png/DirectPngReader.h"
+#include "image/io/png/DirectPngWriter.h"
+#include "image/io/png/PngChunks.h"
 #include "messages/Failure.h"
 
 namespace {

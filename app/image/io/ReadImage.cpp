@@ -12,7 +12,7 @@
 #include "image/io/DataChannels.h"
 #include "image/io/InputChecks.h"
 #include "image/io/ReadRows.h"
-#include "image/png/DirectPngReader.h"
+#include "image/io/png/DirectPngReader.h"
 #include "messages/Failure.h"
 #include "messages/LibraryMessages.h"
 

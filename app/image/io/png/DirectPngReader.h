@@ -17,7 +17,7 @@
 
 #include "image/Frame.h"
 #include "image/io/ChannelPlan.h"
-#include "image/png/PngChunks.h"
+#include "image/io/png/PngChunks.h"
 
 class DirectPngReader {
 public:
