@@ -57,10 +57,11 @@ launch() {
   echo $! >"$dir/$name.pid"
 }
 
-# Waits up to 10 s for `$@` to succeed.
+# Waits for `$@` to succeed, up to two minutes: daemons start slowly on a
+# loaded machine, and only one that never answers should fail the start.
 wait_for() {
   local i
-  for i in $(seq 100); do
+  for i in $(seq 1200); do
     "$@" >/dev/null 2>&1 && return 0
     sleep 0.1
   done

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "farm/run/RunManifest.h"
+#include "farm/RunFrames.h"
 #include "messages/Failure.h"
 #include "sequence/ParseInteger.h"
 

@@ -11,7 +11,7 @@ extern "C" {
 #include <new>
 
 #include "files/WholeFile.h"
-#include "image/io/InputChecks.h"
+#include "image/FrameChecks.h"
 #include "messages/Failure.h"
 #include "movie/FrameIndex.h"
 #include "movie/LibavMessages.h"

@@ -20,9 +20,9 @@
 #include "image/io/ChannelPlan.h"
 #include "image/io/Encode.h"
 #include "image/io/LibraryHeaders.h"
-#include "image/png/DirectPngReader.h"
-#include "image/png/DirectPngWriter.h"
-#include "image/png/PngChunks.h"
+#include "image/io/png/DirectPngReader.h"
+#include "image/io/png/DirectPngWriter.h"
+#include "image/io/png/PngChunks.h"
 #include "messages/Failure.h"
 
 namespace {

@@ -27,6 +27,10 @@ RunResult RunVeldra(const std::string& folder, const std::string& arguments);
 
 // Runs a shell command line in `folder`, where "$VELDRA" is the program.
 RunResult RunInShell(const std::string& folder, const std::string& commandLine);
+// Shell words that wait, after `"$VELDRA" ... &`, until a temporary file
+// is being written in the current folder or the program has ended.
+inline const std::string kWaitForTemporary =
+    "while kill -0 $! 2>/dev/null && ! ls -A | grep -q '[.]tmp$'; do sleep 0.01; done; ";
 
 // A fresh, empty folder for one test; returns its absolute path.
 std::string ScratchFolder(const std::string& name);

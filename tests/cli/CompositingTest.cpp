@@ -135,6 +135,31 @@ TEST(Compositing, AlphaKeepTurnsPremultipliedColourAsItIs)
     auto input = OIIO::ImageInput::open(folder + "/plate-out.tif");
     ASSERT_TRUE(input);
     EXPECT_EQ(input->spec().get_int_attribute("oiio:UnassociatedAlpha"), 0) << "labelled straight";
+
+    // EXR colour is premultiplied by the format's own rule: the same values
+    // as floats turn alike and stay premultiplied, neither divided by the
+    // turned alpha nor multiplied by it again.
+    std::vector<float> floats(associated.values.begin(), associated.values.end());
+    for (float& value : floats)
+        value /= 65535.0f;
+    output = OIIO::ImageOutput::create(folder + "/plate.exr");
+    const OIIO::ImageSpec floatHeader(associated.width, associated.height, 4, OIIO::TypeDesc::FLOAT);
+    ASSERT_TRUE(output && output->open(folder + "/plate.exr", floatHeader) &&
+                output->write_image(OIIO::TypeDesc::FLOAT, floats.data()) && output->close());
+    const RunResult exr = RunVeldra(folder, "render plate.exr plate-out.exr --alpha keep" + turn);
+    ASSERT_EQ(exr.exitCode, 0) << exr.output;
+    EXPECT_EQ(ReadPictureAs16(folder + "/plate-out.exr").values, ReadPicture(folder + "/plate-out.tif").values);
+    // Straight alpha into EXR (of floats, which hold every 16-bit value):
+    // the colour is premultiplied on the way out.
+    WritePicture(folder + "/straight.png", plate);
+    for (const char* out : {"straight-out.png", "straight-out.exr -d float"})
+        ASSERT_EQ(RunVeldra(folder, std::string("render straight.png ") + out + " --alpha keep" + turn).exitCode, 0);
+    Picture premultiplied = ReadPicture(folder + "/straight-out.png");
+    for (std::size_t i = 0; i < premultiplied.values.size(); i += 4)
+        for (int c = 0; c < 3; ++c)
+            premultiplied.values[i + c] = static_cast<std::uint16_t>(
+                (std::uint32_t{premultiplied.values[i + c]} * premultiplied.values[i + 3] + 32767) / 65535);
+    EXPECT_EQ(ReadPictureAs16(folder + "/straight-out.exr").values, premultiplied.values);
 }
 
 // Without --alpha the output is the filter's own, every covered pixel

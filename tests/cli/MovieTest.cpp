@@ -458,9 +458,8 @@ TEST(Movies, FailuresLeaveNoPartialMovie)
     // The movie held back just before it is put in place: a signal there,
     // or earlier while frames are encoded, ends the run without it.
     run = RunInShell(folder,
-                     "VELDRA_TEST_STALL_WRITE=60 VELDRA_TEST_STALL_ONLY=.mov \"$VELDRA\" render in.mov out.mov -q & "
-                     "for i in $(seq 3000); do ls -A | grep -q '[.]tmp$' && break; sleep 0.01; done; "
-                     "kill -TERM $!; wait $!");
+                     "VELDRA_TEST_STALL_WRITE=600 VELDRA_TEST_STALL_ONLY=.mov \"$VELDRA\" render in.mov out.mov -q & " +
+                         kWaitForTemporary + "kill -TERM $!; wait $!");
     // Before every frame is encoded the run stops (1); after, the grace
     // period ends it by the signal.
     EXPECT_TRUE(run.exitCode == 1 || run.exitCode == 128 + SIGTERM) << run.output;

@@ -217,10 +217,11 @@ TEST(RenderCommand, InterruptLeavesOnlyWholeFrames)
         std::filesystem::create_symlink("big.tif", folder + name);
     }
     MakeFolder(folder + "/out");
-    const RunResult run = RunInShell(folder,
-                                     "\"$VELDRA\" render in.####.tif out/f.####.tif --axis z --end 90 "
-                                     "--jobs 2 --quiet & while [ -z \"$(ls out)\" ]; do sleep 0.01; done; "
-                                     "kill -TERM $!; wait $!");
+    const RunResult run = RunInShell(
+        folder,
+        "\"$VELDRA\" render in.####.tif out/f.####.tif --axis z --end 90 "
+        "--jobs 2 --quiet & while [ -z \"$(ls out)\" ] && kill -0 $!; do sleep 0.01; done; "
+        "kill -TERM $!; wait $!");
     EXPECT_NE(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("interrupted before frame"), std::string::npos) << run.output;
     const std::vector<std::string> written = FolderEntries(folder + "/out");

@@ -50,15 +50,16 @@ TEST(AboutBox, ShowsTheFiltersOwnTextsAndLogo)
     auto filter = module.CreateFilter();
     std::vector<std::string> texts;
     bool logoShown = false;
-    RunDialog([&] { return filter->OpenAboutBox(nullptr); },
-              [&](HWND dialog) {
-                  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-                      texts.push_back(TextOf(child));
-                      if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
-                          logoShown = SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0;
-                  }
-                  Click(dialog, IDOK);
-              });
+    const DialogRun run = RunDialog([&] { return filter->OpenAboutBox(nullptr); },
+                                    [&](HWND dialog) {
+                                        for (HWND control : ControlsOf(dialog)) {
+                                            texts.push_back(TextOf(control));
+                                            if ((GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
+                                                logoShown = SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0;
+                                        }
+                                        Click(dialog, IDOK);
+                                    });
+    EXPECT_TRUE(run.appeared);
     auto has = [&](const std::string& text) { return std::find(texts.begin(), texts.end(), text) != texts.end(); };
     EXPECT_TRUE(has(filter->AuthorText()));
     EXPECT_TRUE(has(filter->NoticeText()));

@@ -1,5 +1,6 @@
 #include "DialogDriver.h"
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -9,8 +10,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kAppearTimeout = std::chrono::seconds(10);
-constexpr auto kCloseTimeout = std::chrono::seconds(5);
+// Only against a hang: dialogs appear, fill in and close on events, so no
+// normal run, however loaded the machine, waits this long.
+constexpr auto kPatience = std::chrono::minutes(2);
 constexpr auto kPoll = std::chrono::milliseconds(10);
 
 // A visible dialog other than `except`, of `process` unless that is 0.
@@ -35,29 +37,66 @@ BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM lParam)
     return TRUE;
 }
 
-HWND WaitForDialog(DWORD thread)
+// The controls of a dialog, its direct children only.
+struct Controls {
+    HWND dialog;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK AddControl(HWND child, LPARAM lParam)
 {
-    const auto deadline = Clock::now() + kAppearTimeout;
-    while (Clock::now() < deadline) {
-        if (HWND dialog = FindDialog(thread))
-            return dialog;
-        std::this_thread::sleep_for(kPoll);
+    auto* controls = reinterpret_cast<Controls*>(lParam);
+    if (GetAncestor(child, GA_PARENT) == controls->dialog)
+        controls->found.push_back(child);
+    return TRUE;
+}
+
+// Whether the dialog has its controls and every static that shows text
+// rather than a picture has its text.
+bool TextsShown(HWND dialog)
+{
+    const std::vector<HWND> controls = ControlsOf(dialog);
+    for (HWND control : controls) {
+        char name[16] = "";
+        GetClassNameA(control, name, sizeof name);
+        const LONG type = GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK;
+        if (lstrcmpiA(name, "Static") == 0 && type != SS_BITMAP && type != SS_ICON &&
+            GetWindowTextLengthA(control) == 0)
+            return false;
     }
-    return nullptr;
+    return !controls.empty();
+}
+
+// Whether the dialog's thread takes a message within a moment: it has
+// finished making the dialog and sits in its message loop.
+bool Answers(HWND dialog)
+{
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &ignored) != 0;
 }
 
 bool WaitUntilGone(HWND dialog)
 {
-    const auto deadline = Clock::now() + kCloseTimeout;
-    while (Clock::now() < deadline) {
-        if (!IsWindow(dialog))
-            return true;
-        std::this_thread::sleep_for(kPoll);
-    }
-    return !IsWindow(dialog);
+    return WaitUntil([&] { return !IsWindow(dialog); });
 }
 
 }  // namespace
+
+bool WaitUntil(const std::function<bool()>& done)
+{
+    const auto deadline = Clock::now() + kPatience;
+    while (!done()) {
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(kPoll);
+    }
+    return true;
+}
+
+bool WaitUntilReady(HWND dialog)
+{
+    return WaitUntil([&] { return !IsWindow(dialog) || (Answers(dialog) && TextsShown(dialog)); }) && IsWindow(dialog);
+}
 
 HWND FindDialog(DWORD thread, HWND except)
 {
@@ -77,12 +116,15 @@ DialogRun RunDialog(const std::function<int()>& open, const std::function<void(H
 {
     DialogRun run;
     const DWORD opener = GetCurrentThreadId();
+    std::atomic<bool> returned{false};
     std::thread driver([&] {
-        HWND dialog = WaitForDialog(opener);
+        HWND dialog = nullptr;
+        WaitUntil([&] { return (dialog = FindDialog(opener)) != nullptr || returned; });
         if (!dialog)
             return;
         run.appeared = true;
-        user(dialog);
+        if (WaitUntilReady(dialog))
+            user(dialog);
         run.userClosed = WaitUntilGone(dialog);
         if (!run.userClosed) {
             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -96,6 +138,7 @@ DialogRun RunDialog(const std::function<int()>& open, const std::function<void(H
         }
     });
     run.result = open();
+    returned = true;
     driver.join();
     return run;
 }
@@ -138,6 +181,13 @@ std::string TextOf(HWND window)
     std::vector<char> text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1);
     GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
     return text.data();
+}
+
+std::vector<HWND> ControlsOf(HWND dialog)
+{
+    Controls controls{dialog, {}};
+    EnumChildWindows(dialog, AddControl, reinterpret_cast<LPARAM>(&controls));
+    return controls.found;
 }
 
 std::string ShownPreviews(HWND dialog)

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -18,11 +19,21 @@ struct DialogRun {
 };
 
 // Calls `open` on this thread; `user` runs on a second thread with the
-// dialog's window once it is visible. A dialog that does not appear within a
-// few seconds skips the user; one the user leaves open is cancelled, or ended
-// with kForcedClose (it and any dialog opened over it) when it ignores
-// Cancel, so a failing test never hangs.
+// dialog's window once it is visible, answers messages and shows all its
+// texts. When `open` returns without a dialog the user is skipped. A dialog
+// the user leaves open is cancelled, or ended with kForcedClose (it and any
+// dialog opened over it) when it ignores Cancel, so a failing test never
+// hangs.
 DialogRun RunDialog(const std::function<int()>& open, const std::function<void(HWND)>& user);
+
+// Waits until `done` is true, looking every few milliseconds, however slow
+// the machine; false only when a few minutes pass without it, which no
+// working dialog takes: the limit keeps a fault from hanging the test.
+bool WaitUntil(const std::function<bool()>& done);
+
+// Waits until `dialog` (of this process or another) answers messages and
+// every text control it has shows its text; false when it never does.
+bool WaitUntilReady(HWND dialog);
 
 // A visible dialog of `thread` other than `except`, or null.
 HWND FindDialog(DWORD thread, HWND except = nullptr);
@@ -40,5 +51,8 @@ void PressCloseBox(HWND dialog);
 bool IsShown(HWND dialog, int id);  // the control's own visibility
 bool IsChecked(HWND dialog, int id);
 std::string TextOf(HWND window);
+// The dialog's controls, listed at once rather than walked one after the
+// other while the dialog may still be changing them.
+std::vector<HWND> ControlsOf(HWND dialog);
 // The ids of the preview statics that are shown, in ascending order.
 std::string ShownPreviews(HWND dialog);

@@ -2,7 +2,6 @@
 // test finds and operates, then the parameter file is checked.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -42,7 +41,8 @@ Bytes BlockBytes(const RotationParams& params)
 }
 
 // Runs veldra-dialogs with `argument`; `user` operates its dialog if one
-// appears within a few seconds (it is cancelled if the user leaves it open).
+// appears before the program ends (a program the user leaves running is
+// ended, failing the test).
 ProgramRun RunDialogsProgram(const std::string& argument, const std::function<void(HWND)>& user)
 {
     ProgramRun run;
@@ -65,15 +65,14 @@ ProgramRun RunDialogsProgram(const std::string& argument, const std::function<vo
     CloseHandle(errors);
 
     HWND dialog = nullptr;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!dialog && std::chrono::steady_clock::now() < deadline &&
-           WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT)
-        dialog = FindDialogOfProcess(process.dwProcessId);
+    const auto ended = [&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; };
+    WaitUntil([&] { return (dialog = FindDialogOfProcess(process.dwProcessId)) != nullptr || ended(); });
     if (dialog) {
         run.dialogAppeared = true;
-        user(dialog);
+        if (WaitUntilReady(dialog))
+            user(dialog);
     }
-    if (WaitForSingleObject(process.hProcess, 10000) == WAIT_TIMEOUT) {
+    if (!WaitUntil(ended)) {
         ADD_FAILURE() << "veldra-dialogs did not end";
         TerminateProcess(process.hProcess, 99);
         WaitForSingleObject(process.hProcess, 5000);

@@ -234,8 +234,8 @@ TEST_F(SetupDialog, ModalAndCentredOverTheParent)
         [&](HWND dialog) {
             GetWindowRect(dialog, &dialogRect);
             parentDisabled = !IsWindowEnabled(parent);
-            for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-                noticeShown = noticeShown || TextOf(child) == notice;
+            for (HWND control : ControlsOf(dialog))
+                noticeShown = noticeShown || TextOf(control) == notice;
             Click(dialog, IDCANCEL);
         },
         parent);
@@ -256,18 +256,17 @@ struct SecondOpener {
     std::atomic<int> result{-2};
 };
 
-// Waits for the second opening to return; a second dialog that opened
-// instead is cancelled so that the run can end.
+// Waits for the second opening to return, or for a second dialog, which
+// is then cancelled so that the opening returns and the run can end.
 void AwaitSecondOpening(HWND first, SecondOpener& opener)
 {
-    for (int i = 0; i < 300 && opener.result == -2; ++i)
-        Sleep(10);
-    if (opener.result != -2)
-        return;
-    if (HWND second = FindDialog(GetWindowThreadProcessId(first, nullptr), first))
+    const DWORD thread = GetWindowThreadProcessId(first, nullptr);
+    HWND second = nullptr;
+    WaitUntil([&] { return opener.result != -2 || (second = FindDialog(thread, first)) != nullptr; });
+    if (second) {
         PostMessageA(second, WM_COMMAND, IDCANCEL, 0);
-    for (int i = 0; i < 300 && opener.result == -2; ++i)
-        Sleep(10);
+        WaitUntil([&] { return opener.result != -2; });
+    }
 }
 
 LRESULT CALLBACK SecondOpenerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

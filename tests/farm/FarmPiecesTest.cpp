@@ -456,6 +456,22 @@ TEST(FarmFolder, RunsAreLookedAtWhereTheyAreFound)
     EXPECT_EQ(copied.OutputFolder(), copy);
     EXPECT_EQ(copied.ReadManifestWhereFound(rendersInto).output, copy + "/beauty.####.png");
     EXPECT_EQ(rendersInto, output);
+
+    // A farm folder that is the user's own link to a folder elsewhere (a
+    // scratch disk) is theirs to make: its runs still render into the
+    // output folder the link stands in, however they are found.
+    const std::string linked = ScratchFolder("farm-found-linked");
+    fs::create_symlink(ScratchFolder("farm-found-store"), linked + "/.veldra-farm");
+    const FarmManifest shot = SmallManifest(linked);
+    const FarmFolder made = FarmFolder::Create(linked);
+    made.WriteManifest(shot);
+    for (const FarmFolder& found :
+         {FarmFolder::Find(linked), FarmFolder::Find(made.Path()), FarmFolder::LatestOfEachShot(linked, notes).at(0)}) {
+        EXPECT_EQ(found.Path(), made.Path());
+        EXPECT_EQ(found.ReadManifestWhereFound(rendersInto).output, shot.output);
+        EXPECT_EQ(rendersInto, "");
+    }
+    EXPECT_TRUE(notes.empty());
 }
 
 // A movie run renders into its own frames/ and is in place while its run
@@ -1041,6 +1057,16 @@ TEST(KeptOutputs, OnlyTheSameShotsUnchangedOutputs)
     const KeptOutputs other = FindKeptOutputs(manifest, block, {same, turned}, exists, inputs);
     EXPECT_TRUE(other.kept.empty());  // the latest run that wrote them is run-b
     EXPECT_EQ(other.why, "run run-b rendered it with another parameter block");
+
+    // The same block over another range turned each frame by another angle.
+    for (const auto& [first, last] : {std::pair{1, 8}, std::pair{0, 4}}) {
+        EarlierRun ranged = same;
+        ranged.manifest.rangeFirst = first;
+        ranged.manifest.rangeLast = last;
+        const KeptOutputs moved = FindKeptOutputs(manifest, block, {ranged}, exists, inputs);
+        EXPECT_TRUE(moved.kept.empty()) << first << "-" << last;
+        EXPECT_EQ(moved.why, "run run-a rendered it with another range");
+    }
 
     const KeptOutputs replaced = FindKeptOutputs(
         manifest, block, {same},

@@ -197,7 +197,7 @@ done
 # refuse and change nothing.
 wine_run "$hold" "$folder32\\VELDRA.FLT" "$(windows_path "$work/ready")" &
 holder=$!
-for _ in $(seq 100); do [ -e "$work/ready" ] && break; sleep 0.1; done
+while [ ! -e "$work/ready" ] && kill -0 "$holder" 2>/dev/null; do sleep 0.1; done
 [ -e "$work/ready" ] || fail "hold-file did not take hold of VELDRA.FLT"
 before="$(snapshot "$plugins32")"
 install_expecting 2 "$installer" /S "/D=$folder32"

@@ -7,6 +7,7 @@ import errno
 import os
 import subprocess
 import sys
+import warnings
 
 import numpy as np
 import pytest
@@ -85,16 +86,23 @@ CASES = [
 
 @pytest.mark.parametrize("call,kind,command", CASES)
 def test_bad_arguments_raise_the_commands_message(files, call, kind, command):
-    with pytest.raises(Exception) as raised:
-        call()
+    with warnings.catch_warnings(record=True) as warned:
+        warnings.simplefilter("always")
+        with pytest.raises(Exception) as raised:
+            call()
     assert isinstance(raised.value, kind), raised.value
     if command:
-        # The error is the last line, after any warnings.
-        said = run_veldra("render", *command, check=False).stderr.strip().splitlines()[-1]
-        assert problem(message_of(raised.value)) == problem(said)
+        # The error is the last line, after any warnings, which the failing
+        # call issues as the command says them.
+        said = run_veldra("render", *command, check=False).stderr.strip().splitlines()
+        assert problem(message_of(raised.value)) == problem(said[-1])
+        assert len(warned) == len(said) - 1, ([str(w.message) for w in warned], said)
     assert not (files / "o.png").exists()
-    # The interpreter and the module still work.
-    assert veldra.turn(RGB, P, frame=1, range=(0, 2)).shape == RGB.shape
+    # The interpreter and the module still work, and no warning of the
+    # failed call is left for the next call to issue.
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        assert veldra.turn(RGB, P, frame=1, range=(0, 2)).shape == RGB.shape
 
 
 # Each file error's class, file and code: Python picks the class by the

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <map>
 #include <unistd.h>
 
@@ -21,6 +22,26 @@ namespace {
 
 const char* const FarmFolderName = ".veldra-farm";
 const char* const kRooms[] = {"/submissions", "/status", "/tasks", "/logs"};
+
+// A run's folder as its output folder holds it: the output folder resolved,
+// the farm folder and the run as they stand, so that a farm folder that is
+// the user's own link to another disk still belongs to the output folder it
+// stands in.
+std::string RunPath(const std::string& outputFolder, const std::string& name)
+{
+    return ResolvedPath(outputFolder) + "/" + FarmFolderName + "/" + name;
+}
+
+// The same for a run's folder named itself, when it is named through an
+// output folder's farm folder; any other path is resolved whole.
+std::string RunPathOf(const std::string& dir)
+{
+    const std::filesystem::path lexical = std::filesystem::absolute(dir).lexically_normal();
+    const std::filesystem::path run = lexical.has_filename() ? lexical : lexical.parent_path();
+    if (run.parent_path().filename() != FarmFolderName)
+        return ResolvedPath(dir);
+    return RunPath(run.parent_path().parent_path().string(), run.filename().string());
+}
 
 }  // namespace
 
@@ -69,13 +90,13 @@ FarmFolder FarmFolder::Find(const std::string& dir)
 {
     std::optional<FarmFolder> found;
     if (IsRegularFile(dir + "/manifest.txt")) {
-        found = FarmFolder(ResolvedPath(dir));
+        found = FarmFolder(RunPathOf(dir));
     } else {
         const std::string farms = dir + "/" + FarmFolderName;
         if (PathExists(farms)) {
             const auto latest = LatestRun(NamesInFolder(farms));
             if (latest && IsRegularFile(farms + "/" + *latest + "/manifest.txt"))
-                found = FarmFolder(ResolvedPath(farms + "/" + *latest));
+                found = FarmFolder(RunPath(dir, *latest));
         }
     }
     if (!found)
@@ -98,7 +119,7 @@ std::vector<FarmFolder> FarmFolder::AllRuns(const std::string& outputFolder, std
     std::sort(named.begin(), named.end());
     std::vector<FarmFolder> runs;
     for (const auto& [order, name] : named) {
-        const FarmFolder run(ResolvedPath(farms + "/" + name));
+        const FarmFolder run(RunPath(outputFolder, name));
         try {
             run.CheckTrusted();
             runs.push_back(run);

@@ -8,14 +8,6 @@
 #include "files/WholeFile.h"
 #include "messages/Failure.h"
 
-std::vector<int> FramesOfRun(const FrameList& list, const std::string& subject)
-{
-    if (list.Count() > kMostFramesInRun)
-        throw Failure(subject, std::to_string(list.Count()) + " frames is more than a farm run takes (" +
-                                   std::to_string(kMostFramesInRun) + ")");
-    return list.Frames();
-}
-
 std::vector<int> FramesInRunFile(const std::string& text, const std::string& path)
 {
     return text.empty() ? std::vector<int>{} : FramesOfRun(FrameList::Parse(path, text), path);

@@ -21,26 +21,16 @@
 // mean something else.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "sequence/FrameList.h"
+#include "farm/RunFrames.h"
 
 // The version of the run format this veldra writes and reads.
 constexpr int kRunFormat = 1;
 
-// The most frames a run takes. Each gets a manifest entry and a status
-// record, so a shot far beyond what a cluster renders is a typing slip, and
-// a list of more in a run's files is damage: either is refused before
-// anything is allocated for it.
-constexpr std::int64_t kMostFramesInRun = 1000000;
-
-// The frames of `list`; throws Failure naming `subject` when there are more
-// than kMostFramesInRun.
-std::vector<int> FramesOfRun(const FrameList& list, const std::string& subject);
 // The frames of a frame list in the run's file `path` ("": none), as
-// FramesOfRun allows them.
+// FramesOfRun (farm/RunFrames.h) allows them.
 std::vector<int> FramesInRunFile(const std::string& text, const std::string& path);
 
 // Everything a task needs to render its frames, as submitted.

@@ -4,7 +4,7 @@
 #include <csignal>
 #include <cstring>
 
-#include "farm/run/FarmFolder.h"
+#include "farm/RunFrames.h"
 #include "messages/Failure.h"
 #include "process/ChildProcess.h"
 #include "process/Interrupt.h"

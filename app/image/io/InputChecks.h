@@ -1,13 +1,13 @@
-// Checks on an input picture before it costs anything: a PNG file cut
-// short, and a header that claims more pixels than its file can hold or
-// than this machine's memory can take, are refused before the pixels are
-// allocated.
+// Checks on an input file before it costs anything: a PNG file cut short,
+// and a header that claims more pixels than its file can hold or than this
+// machine's memory can take, are refused before the pixels are allocated.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "image/PictureHeader.h"
+#include "image/FrameChecks.h"
 
 // Throws Failure naming `path` when it is a PNG file whose chunks do not
 // lie whole within the file up to its end chunk. The PNG reader finds a cut
@@ -21,17 +21,6 @@ int CheckPngChunks(const std::string& path, std::uint64_t fileSize);
 // animation control chunk before its pixel data: a still picture, which
 // no movie reader takes for a movie. A file cut short is still one.
 bool IsStillPng(const std::string& path);
-
-// Throws Failure naming `what` (a file, or the argument that holds the
-// picture) when a picture of `width` x `height` with `depth` layers and
-// `channels` channels is no flat picture with pixels, or is wider or higher
-// than 65535: no host bitmap holds it.
-void CheckFrameShape(const std::string& what, long long width, long long height, int depth, int channels);
-
-// Throws Failure naming `what` when a frame of that size (a shape
-// CheckFrameShape passed) would not fit in this machine's memory while it is
-// rendered.
-void CheckFrameMemory(const std::string& what, int width, int height, int channels);
 
 // Throws Failure naming `path` when `header` describes no flat picture,
 // one wider or higher than 65535, one whose pixels could not fit in

@@ -7,7 +7,7 @@
 #include "image/io/ChannelPlan.h"
 #include "image/io/DescribePicture.h"
 #include "image/io/InputChecks.h"
-#include "image/png/DirectPngReader.h"
+#include "image/io/png/DirectPngReader.h"
 
 LoadedImage DescribePicture(const std::string& path, const PictureHeader& header, const std::string& format,
                             std::uint64_t fileSize, int pngBits)

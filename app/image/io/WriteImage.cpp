@@ -10,7 +10,7 @@
 #include "image/Premultiply.h"
 #include "image/io/Encode.h"
 #include "image/io/Metadata.h"
-#include "image/png/DirectPngWriter.h"
+#include "image/io/png/DirectPngWriter.h"
 #include "messages/Failure.h"
 
 namespace {

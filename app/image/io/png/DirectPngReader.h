@@ -16,7 +16,7 @@
 #include "image/Frame.h"
 #include "image/PictureHeader.h"
 #include "image/io/ChannelPlan.h"
-#include "image/png/PngChunks.h"
+#include "image/io/png/PngChunks.h"
 
 class DirectPngReader {
 public:

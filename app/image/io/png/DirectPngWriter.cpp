@@ -1,4 +1,4 @@
-#include "image/png/DirectPngWriter.h"
+#include "image/io/png/DirectPngWriter.h"
 
 #include <libdeflate.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "image/png/PngChunks.h"
+#include "image/io/png/PngChunks.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "image/png/PngChunks.h"
+#include "image/io/png/PngChunks.h"
 
 #include <libdeflate.h>
 

@@ -1,4 +1,4 @@
-#include "image/png/DirectPngReader.h"
+#include "image/io/png/DirectPngReader.h"
 
 #include <isa-l/igzip_lib.h>
 
