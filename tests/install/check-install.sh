@@ -63,6 +63,11 @@ fi
 if readelf -d "$work/moved/lib/veldra/veldra-images" | grep NEEDED | grep -qE 'OpenImageIO\.|libav|libswscale'; then
   fail "veldra-images loads the image or movie libraries at start; only its formats plugin may"
 fi
+# The plugin takes veldra's own code from the program: a second copy of it
+# would hold state of its own (and its globals are defined twice).
+defined() { nm -D --defined-only "$1" | awk '$2 ~ /^[TDBR]$/ {print $3}' | sort -u; }
+twice="$(comm -12 <(defined "$work/moved/lib/veldra/veldra-images") <(defined "$work/moved/lib/veldra/veldra-formats.so"))"
+[ -z "$twice" ] || fail "the formats plugin defines code the image program has too: $(head -3 <<<"$twice" | c++filt | tr '\n' ' ')"
 
 debs="$("$here/../../packaging/debian/make-deb.sh" "$build" "$version" "$work/package" 2>"$work/make-deb.log")" \
   || { cat "$work/make-deb.log" >&2; fail "make-deb.sh failed"; }
