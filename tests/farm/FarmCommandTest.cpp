@@ -1149,6 +1149,23 @@ TEST_F(FarmTask, RecordsNameTheNodeAndStatusSaysWhatEachNodeDid)
         << unknown.output;
     const RunResult verbose = Farm(folder, "status out --verbose");
     EXPECT_TRUE(Has(verbose.output, "frames:\n  1: done (1 attempt on nodeA, ")) << verbose.output;
+
+    // The report job writes the page before the text, so that whoever reads
+    // the text's verdict finds the page that goes with it: held while the
+    // page is being written, it has written no text yet.
+    ASSERT_EQ(RunInShell(folder,
+                         "(" + FakeSlurm(folder) +
+                             "VELDRA_TEST_STALL_UNTIL=go VELDRA_TEST_STALL_ONLY=report.html \"$VELDRA\" farm report '" +
+                             run + "' >report.log 2>&1; echo $? >report.rc) </dev/null >/dev/null 2>&1 &")
+                  .exitCode,
+              0);
+    ASSERT_TRUE(WaitFor([&] { return !Leftovers(run).empty(); })) << FileBytes(folder + "/report.log");
+    EXPECT_FALSE(Exists(run + "/report.txt"));
+    WriteBytes(folder + "/go", "");
+    ASSERT_TRUE(WaitFor([&] { return Exists(folder + "/report.rc"); })) << FileBytes(folder + "/report.log");
+    EXPECT_EQ(FileBytes(folder + "/report.rc"), "0\n") << FileBytes(folder + "/report.log");
+    EXPECT_TRUE(Has(FileBytes(run + "/report.txt"), "every frame is done"));
+    EXPECT_TRUE(Has(FileBytes(run + "/report.html"), "<b class=\"count\">6</b> done"));
 }
 
 // A node lost mid-chunk: its task is killed outright under frame 2, the

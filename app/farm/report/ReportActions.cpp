@@ -84,8 +84,10 @@ int ReportRun(const FarmFolder& folder)
     const RunView run = LookAtRun(folder, true);
     const std::string report = "veldra farm report, " + UtcTimeText(SecondsNow()) + "\n" +
                                StatusText(folder, run, FarmArguments());
-    ReplaceFileContents(folder.ReportPath(), report.data(), report.size(), WriteAs::PrivateRecord);
+    // The page first: whoever sees the text's verdict finds the page that
+    // goes with it already in place.
     WritePage(folder, run, folder.ReportPagePath());
+    ReplaceFileContents(folder.ReportPath(), report.data(), report.size(), WriteAs::PrivateRecord);
     std::fputs(report.c_str(), stdout);
     return run.slurmTrouble.empty() ? 0 : 1;
 }
