@@ -132,7 +132,7 @@ if [ -x "$build/bin/render_benchmark" ]; then
   native=$("$build/bin/render_benchmark" '--benchmark_filter=^turn/Y 30 lower/1920x1080' 2>/dev/null |
            awk '$1 == "Y" && $2 == "30" && $4 == "1920x1080" { print $5 }')
 fi
-if ls "$build"/python/veldra*.so >/dev/null 2>&1; then
+if ls "$build"/python/veldra/__init__*.so >/dev/null 2>&1; then
   python=$(PYTHONPATH="$build/python" /usr/bin/python3 - <<'EOF'
 import time
 import numpy as np

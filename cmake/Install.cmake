@@ -1,13 +1,15 @@
 # `cmake --install`: PREFIX/bin/veldra, and the module with the host
-# libraries it imports and the image program in PREFIX/lib/veldra, found
+# libraries it imports, the image program and its formats plugin in
+# PREFIX/lib/veldra, found
 # through run paths relative to each file, so that the tree works wherever
 # it is put. The manual page and the bash completion come from packaging/,
 # which also makes the Debian package of this tree.
 set(veldra_libraries flt bmm core geom win32stub)
 set_target_properties(veldra PROPERTIES INSTALL_RPATH "$ORIGIN/${VELDRA_MODULE_FOLDER_FROM_BIN}")
-set_target_properties(veldra_flt veldra-images ${veldra_libraries} PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(veldra_flt veldra-images veldra_formats ${veldra_libraries} PROPERTIES INSTALL_RPATH "$ORIGIN")
 install(TARGETS veldra RUNTIME DESTINATION bin)
 install(TARGETS veldra-images RUNTIME DESTINATION lib/veldra)
+install(TARGETS veldra_formats LIBRARY DESTINATION lib/veldra)
 install(TARGETS veldra_flt ${veldra_libraries}
         LIBRARY DESTINATION lib/veldra
         RUNTIME DESTINATION lib/veldra)

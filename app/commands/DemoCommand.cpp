@@ -11,9 +11,8 @@
 #include "commands/Commands.h"
 #include "commands/Progress.h"
 #include "filter/ParamWords.h"
-#include "image/ContactSheet.h"
 #include "image/ImageFiles.h"
-#include "image/TestCard.h"
+#include "image/ImageLibrary.h"
 #include "messages/Failure.h"
 #include "process/Interrupt.h"
 #include "render/AlphaKeep.h"
@@ -89,14 +88,16 @@ int RunDemo(const Arguments& arguments)
     const std::size_t frameCount = static_cast<std::size_t>(turnCount) * kFramesPerTurn;
     const auto filters = MakeFilters(*module, WorkerCount(arguments.jobs, frameCount), plans[0].block);
 
-    const Frame card = DrawTestCard(kCardWidth, kCardHeight);
+    const ImageLibrary& library = TheImageLibrary();
+    const Frame card = library.TestCard(kCardWidth, kCardHeight);
     WriteImage((folder / "test-card.png").string(), "png", card, WriteSettings{});
 
-    ContactSheet sheet(turnCount, kFramesPerTurn / kSheetEvery, kCardWidth / 4, kCardHeight / 4);
+    const std::unique_ptr<ContactSheet> sheet = library.Sheet(turnCount, kFramesPerTurn / kSheetEvery, kCardWidth / 4,
+                                                              kCardHeight / 4);
     for (int row = 0; row < turnCount; ++row)
-        sheet.LabelRow(row, std::string(turns[row].axis.word) + " " + turns[row].pivot.word);
+        sheet->LabelRow(row, std::string(turns[row].axis.word) + " " + turns[row].pivot.word);
     for (int column = 0; column < kFramesPerTurn / kSheetEvery; ++column)
-        sheet.LabelColumn(column, "frame " + std::to_string(column * kSheetEvery));
+        sheet->LabelColumn(column, "frame " + std::to_string(column * kSheetEvery));
 
     Progress progress(frameCount, !arguments.quiet);
     auto renderOne = [&](int worker, std::size_t index) {
@@ -113,7 +114,7 @@ int RunDemo(const Arguments& arguments)
                              plan.RangeAt(frameNumber), path);
         WriteImage(path, plan.outputFormat, frame, WriteSettings{});
         if (frameNumber % kSheetEvery == 0)
-            sheet.Place(static_cast<int>(index / kFramesPerTurn), frameNumber / kSheetEvery, frame);
+            sheet->Place(static_cast<int>(index / kFramesPerTurn), frameNumber / kSheetEvery, frame);
     };
     RunFrames(frameCount, static_cast<int>(filters.size()), renderOne, [&] { progress.FrameDone(); });
     progress.Finish();
@@ -121,7 +122,7 @@ int RunDemo(const Arguments& arguments)
         throw Failure("demo interrupted; the frames written so far are complete", FailureKind::Interrupted);
 
     const std::string sheetPath = (folder / "contact-sheet.png").string();
-    sheet.Write(sheetPath);
+    sheet->Write(sheetPath);
     std::printf("veldra: test card turned 0 to 360 degrees about x, y and z through each pivot\n");
     std::printf("veldra: %zu frames in %s (%s.0000.png .. %s.%04d.png, %g degrees a frame), %.1f s\n", frameCount,
                 folder.c_str(), turns.front().FileStem().c_str(), turns.back().FileStem().c_str(), kFramesPerTurn - 1,

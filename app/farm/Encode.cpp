@@ -33,13 +33,13 @@ FileIdentity MakeMovie(const FarmFolder& folder, const MovieOutput& movie)
                       " renders them and makes the movie)");
     }
     const auto frames = FramePattern::Parse(MovieFramesPattern(folder));
-    MovieWriter writer(movie);
+    const std::unique_ptr<MovieWriter> writer = MovieWriter::Create(movie);
     for (const int frame : run.manifest.frames) {
         const LoadedImage image = ReadImage(frames->PathOf(frame));
-        writer.Write(image.frame, image.associatedAlpha);
+        writer->Write(image.frame, image.associatedAlpha);
     }
-    const FileIdentity written = writer.Finish();
-    if (writer.AlphaDropped())
+    const FileIdentity written = writer->Finish();
+    if (writer->AlphaDropped())
         Warn(AlphaDroppedWarning(movie.codec));
     return written;
 }

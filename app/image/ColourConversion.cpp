@@ -32,10 +32,18 @@ std::uint16_t ToSixteenBits(float value, bool& clamped)
     return static_cast<std::uint16_t>(value * 65535.0f + 0.5f);
 }
 
-}  // namespace
+class LibraryColourConversion final : public ColourConversion {
+public:
+    LibraryColourConversion(const std::string& from, const std::string& to, const std::string& configFile);
+    bool Apply(Frame& frame, bool premultiplied) const override;
 
-ColourConversion::ColourConversion(const std::string& from, const std::string& to, const std::string& configFile)
-    : words_(from + " to " + to)
+private:
+    OIIO::ColorProcessorHandle processor_;
+};
+
+LibraryColourConversion::LibraryColourConversion(const std::string& from, const std::string& to,
+                                                 const std::string& configFile)
+    : ColourConversion(from + " to " + to)
 {
     // A config named by the user must be there: the library would fall back
     // to its built-in spaces without a word.
@@ -59,7 +67,7 @@ ColourConversion::ColourConversion(const std::string& from, const std::string& t
     }
 }
 
-bool ColourConversion::Apply(Frame& frame, bool premultiplied) const
+bool LibraryColourConversion::Apply(Frame& frame, bool premultiplied) const
 {
     bool clamped = false;
     const int width = frame.Width(), height = frame.Height();
@@ -90,4 +98,12 @@ bool ColourConversion::Apply(Frame& frame, bool premultiplied) const
         }
     }
     return clamped;
+}
+
+}  // namespace
+
+std::shared_ptr<const ColourConversion> MakeColourConversion(const std::string& from, const std::string& to,
+                                                             const std::string& configFile)
+{
+    return std::make_shared<LibraryColourConversion>(from, to, configFile);
 }

@@ -6,35 +6,40 @@
 // comes after it, just before the frame is written.
 #pragma once
 
-#include <OpenImageIO/color.h>
-
+#include <memory>
 #include <string>
 
 #include "image/Frame.h"
 
 class ColourConversion {
 public:
-    // The conversion from space `from` to space `to` of the OpenColorIO
-    // config `configFile`, or when that is "" of the config $OCIO names,
-    // or else of the library's built-in spaces. Throws Failure naming
-    // `configFile` when it cannot be read, or --colorconvert when a space is
-    // unknown, listing the spaces the config knows.
-    ColourConversion(const std::string& from, const std::string& to, const std::string& configFile);
+    virtual ~ColourConversion() = default;
 
     // Converts `frame`'s colour in place: its 16-bit values as 0..1, through
     // the conversion, back to 16 bits (rounded, clamped to 0..1); alpha as it
     // was. Premultiplied colour is divided by its alpha for the conversion
     // and multiplied again after. Thread-safe. Returns whether any value was
     // clamped.
-    bool Apply(Frame& frame, bool premultiplied) const;
+    virtual bool Apply(Frame& frame, bool premultiplied) const = 0;
 
     // "linear to Rec709": for messages.
     const std::string& Words() const { return words_; }
 
+protected:
+    explicit ColourConversion(std::string words) : words_(std::move(words)) {}
+
 private:
-    OIIO::ColorProcessorHandle processor_;
     std::string words_;
 };
+
+// The conversion from space `from` to space `to` of the OpenColorIO config
+// `configFile`, or when that is "" of the config $OCIO names, or else of
+// the library's built-in spaces. Throws Failure naming `configFile` when it
+// cannot be read, or --colorconvert when a space is unknown, listing the
+// spaces the config knows. The library's side: the image program reaches
+// it through TheImageLibrary() (image/ImageLibrary.h).
+std::shared_ptr<const ColourConversion> MakeColourConversion(const std::string& from, const std::string& to,
+                                                             const std::string& configFile);
 
 // What a warning says when converted colour was clamped.
 constexpr const char* kConvertedClampedWarning =

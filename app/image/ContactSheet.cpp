@@ -17,9 +17,22 @@ constexpr int kGap = 4;
 constexpr int kChecker = 8;
 constexpr std::uint16_t kBackground = 0x2000;
 
-}  // namespace
+class DrawnContactSheet final : public ContactSheet {
+public:
+    DrawnContactSheet(int rows, int columns, int cellWidth, int cellHeight);
 
-ContactSheet::ContactSheet(int rows, int columns, int cellWidth, int cellHeight)
+    void LabelRow(int row, std::string text) override { rowLabels_[row] = std::move(text); }
+    void LabelColumn(int column, std::string text) override { columnLabels_[column] = std::move(text); }
+    void Place(int row, int column, const Frame& frame) override;
+    void Write(const std::string& path) override;
+
+private:
+    int rows_, columns_, cellWidth_, cellHeight_;
+    std::vector<std::string> rowLabels_, columnLabels_;
+    Frame sheet_;
+};
+
+DrawnContactSheet::DrawnContactSheet(int rows, int columns, int cellWidth, int cellHeight)
     : rows_(rows), columns_(columns), cellWidth_(cellWidth), cellHeight_(cellHeight), rowLabels_(rows),
       columnLabels_(columns),
       sheet_(Frame::Make(static_cast<std::uint16_t>(kLabelWidth + columns * (cellWidth + kGap)),
@@ -29,7 +42,7 @@ ContactSheet::ContactSheet(int rows, int columns, int cellWidth, int cellHeight)
               BMM_Color_64{kBackground, kBackground, kBackground, 0xFFFF});
 }
 
-void ContactSheet::Place(int row, int column, const Frame& frame)
+void DrawnContactSheet::Place(int row, int column, const Frame& frame)
 {
     namespace IBA = OIIO::ImageBufAlgo;
     const int factor = std::max(
@@ -58,7 +71,7 @@ void ContactSheet::Place(int row, int column, const Frame& frame)
                                            std::to_string(column + 1));
 }
 
-void ContactSheet::Write(const std::string& path)
+void DrawnContactSheet::Write(const std::string& path)
 {
     OIIO::ImageBuf canvas(OIIO::ImageSpec(sheet_.Width(), sheet_.Height(), 4, OIIO::TypeDesc::UINT16), sheet_.pixels);
     const float white[4] = {0.9f, 0.9f, 0.9f, 1};
@@ -70,4 +83,11 @@ void ContactSheet::Write(const std::string& path)
                                         columnLabels_[column], 14, "DejaVuSans", white);
     canvas.geterror();  // without a font the sheet is still worth writing
     WriteImage(path, "png", sheet_, WriteSettings{});
+}
+
+}  // namespace
+
+std::unique_ptr<ContactSheet> MakeContactSheet(int rows, int columns, int cellWidth, int cellHeight)
+{
+    return std::make_unique<DrawnContactSheet>(rows, columns, cellWidth, cellHeight);
 }

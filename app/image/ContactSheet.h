@@ -3,6 +3,7 @@
 // for every row and column.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,22 +11,20 @@
 
 class ContactSheet {
 public:
-    // Cells of cellWidth x cellHeight pixels; frames placed are reduced by
-    // whole-number factors to fit.
-    ContactSheet(int rows, int columns, int cellWidth, int cellHeight);
+    virtual ~ContactSheet() = default;
 
-    void LabelRow(int row, std::string text) { rowLabels_[row] = std::move(text); }
-    void LabelColumn(int column, std::string text) { columnLabels_[column] = std::move(text); }
+    virtual void LabelRow(int row, std::string text) = 0;
+    virtual void LabelColumn(int column, std::string text) = 0;
 
     // Puts a reduced copy of `frame` in a cell. Different cells may be
     // filled from different threads at once.
-    void Place(int row, int column, const Frame& frame);
+    virtual void Place(int row, int column, const Frame& frame) = 0;
 
     // Draws the labels and writes the sheet as a 16-bit PNG.
-    void Write(const std::string& path);
-
-private:
-    int rows_, columns_, cellWidth_, cellHeight_;
-    std::vector<std::string> rowLabels_, columnLabels_;
-    Frame sheet_;
+    virtual void Write(const std::string& path) = 0;
 };
+
+// A sheet of cells of cellWidth x cellHeight pixels; frames placed are
+// reduced by whole-number factors to fit. The library's side: the image
+// program reaches it through TheImageLibrary() (image/ImageLibrary.h).
+std::unique_ptr<ContactSheet> MakeContactSheet(int rows, int columns, int cellWidth, int cellHeight);

@@ -8,8 +8,6 @@
 // is written out with it, so they keep their meaning.
 #pragma once
 
-#include <OpenImageIO/imageio.h>
-
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +16,7 @@
 #include "image/ChannelFormat.h"
 #include "image/ChannelGroup.h"
 #include "image/Frame.h"
+#include "image/PictureHeader.h"
 
 // One picture of a file (the file's only one, or one of its parts or
 // pages) and the pictures after it.
@@ -26,7 +25,7 @@ struct LoadedImage {
     std::string format;       // the library's format name, "png", "tiff"...
     std::string compression;  // the file's compression, "" when it has none named
     // The file's header: channel format, data and display windows, metadata.
-    OIIO::ImageSpec header;
+    PictureHeader header;
     bool grey = false;             // one colour channel
     bool hasAlpha = false;         // the file has a channel named as alpha
     bool associatedAlpha = false;  // colour is premultiplied by that alpha

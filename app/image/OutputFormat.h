@@ -13,3 +13,9 @@ std::string ExtensionOf(const std::string& path);
 // throws Failure naming `path` for any other kind of file. A run decides
 // this once, for its first output.
 std::string OutputFormatOf(const std::string& path);
+
+// What the writer of `format` (one of OutputFormatOf's) holds, as the
+// library's writer says, known without loading the library: alpha, and
+// several pictures in one file.
+bool FormatHoldsAlpha(const std::string& format);
+bool FormatHoldsSeveralPictures(const std::string& format);

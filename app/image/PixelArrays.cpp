@@ -24,7 +24,7 @@ bool IsFrameLayout(const PixelArray& pixels) { return pixels.type == OIIO::TypeD
 // second of two and the fourth of four are alpha.
 ChannelPlan PlanOf(const PixelArray& pixels)
 {
-    OIIO::ImageSpec layout(pixels.width, pixels.height, pixels.channels, pixels.type);
+    PictureHeader layout(pixels.width, pixels.height, pixels.channels, pixels.type);
     layout.alpha_channel = pixels.channels == 2 || pixels.channels == 4 ? pixels.channels - 1 : -1;
     return ChannelPlan::For(layout);
 }

@@ -48,7 +48,7 @@ std::string ThumbnailPng(const std::string& path, int longestSide)
     auto output = OIIO::ImageOutput::create("png");
     if (!output)
         throw Failure(name, "cannot encode: no PNG writer");
-    OIIO::ImageSpec header(outWidth, outHeight, 4, OIIO::TypeDesc::UINT8);
+    PictureHeader header(outWidth, outHeight, 4, OIIO::TypeDesc::UINT8);
     header.attribute("oiio:UnassociatedAlpha", 1);
     std::string png;
     EncodeInMemory(

@@ -15,13 +15,11 @@ extern "C" {
 #include "messages/Failure.h"
 #include "movie/FrameIndex.h"
 #include "movie/LibavMessages.h"
+#include "movie/LibavMovies.h"
 #include "movie/LibavObjects.h"
 #include "movie/PictureConversion.h"
 
 namespace {
-
-const char* const kMovieExtensions[] = {"mov", "mp4",  "m4v", "mkv", "webm", "mxf", "avi", "mpg", "mpeg",
-                                        "ts",  "m2ts", "mts", "wmv", "flv",  "ogv", "dv",  "y4m"};
 
 // libavformat opens still pictures too (PNG, TIFF, EXR...), with its
 // image demuxers: those are pictures, for the image library.
@@ -163,45 +161,49 @@ bool MatrixStated(AVColorSpace matrix) { return matrix != AVCOL_SPC_UNSPECIFIED 
 
 }  // namespace
 
-bool HasMovieExtension(const std::string& path)
-{
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot < path.find_last_of('/') + 1)
-        return false;
-    std::string extension = path.substr(dot + 1);
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return std::find(std::begin(kMovieExtensions), std::end(kMovieExtensions), extension) != std::end(kMovieExtensions);
-}
+namespace {
 
-struct DecodedFrame::Data {
+struct LibavDecodedFrame final : DecodedFrame::Data {
     Picture picture;
     PictureColour colour;
     int frame = 0;
     std::string path;
     bool grey = false, hasAlpha = false;
+
+    LoadedImage Convert() const override;
 };
 
-DecodedFrame::DecodedFrame(std::unique_ptr<Data> data) : data_(std::move(data)) {}
-DecodedFrame::DecodedFrame(DecodedFrame&&) noexcept = default;
-DecodedFrame& DecodedFrame::operator=(DecodedFrame&&) noexcept = default;
-DecodedFrame::~DecodedFrame() = default;
+class LibavMovieReader final : public MovieReader {
+public:
+    struct State;
+    explicit LibavMovieReader(std::unique_ptr<State> state);
+    ~LibavMovieReader() override;
 
-LoadedImage DecodedFrame::Convert() const
+    const MovieInfo& Info() const override;
+    LoadedImage Read(int frame) override;
+    DecodedFrame Decode(int frame) override;
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace
+
+LoadedImage LibavDecodedFrame::Convert() const
 {
     // Each thread keeps its converter while pictures keep their kind.
     thread_local PictureScaler scaler;
-    const AVFrame& got = *data_->picture;
+    const AVFrame& got = *picture;
     LoadedImage image;
     image.format = "movie";
     image.frame = Frame::Make(static_cast<std::uint16_t>(got.width), static_cast<std::uint16_t>(got.height));
-    if (!scaler.ToFrame(got, data_->colour, image.frame))
-        throw FileError(data_->path, "frame " + std::to_string(data_->frame) + ": cannot convert its pictures (" +
-                                         av_get_pix_fmt_name(static_cast<AVPixelFormat>(got.format)) + ") to RGB");
-    image.grey = data_->grey;
-    image.hasAlpha = data_->hasAlpha;
+    if (!scaler.ToFrame(got, colour, image.frame))
+        throw FileError(path, "frame " + std::to_string(frame) + ": cannot convert its pictures (" +
+                                  av_get_pix_fmt_name(static_cast<AVPixelFormat>(got.format)) + ") to RGB");
+    image.grey = grey;
+    image.hasAlpha = hasAlpha;
     const int colours = image.grey ? 1 : 3;
-    image.header = OIIO::ImageSpec(got.width, got.height, colours + (image.hasAlpha ? 1 : 0), OIIO::TypeDesc::UINT16);
+    image.header = PictureHeader(got.width, got.height, colours + (image.hasAlpha ? 1 : 0), OIIO::TypeDesc::UINT16);
     image.header.channelnames = image.grey ? std::vector<std::string>{"Y"} : std::vector<std::string>{"R", "G", "B"};
     if (image.hasAlpha)
         image.header.channelnames.push_back("A");
@@ -209,7 +211,7 @@ LoadedImage DecodedFrame::Convert() const
     return image;
 }
 
-struct MovieReader::State {
+struct LibavMovieReader::State {
     std::mutex reading;
     std::string path;
     MovieInfo info;
@@ -361,7 +363,7 @@ struct MovieReader::State {
             throw Damaged(frame, "decodes damaged" + (log.empty() ? std::string() : ": " + log));
         }
         CheckFrameShape(path, got.width, got.height, 1, 4);
-        auto data = std::make_unique<DecodedFrame::Data>();
+        auto data = std::make_unique<LibavDecodedFrame>();
         data->picture.reset(av_frame_clone(&got));
         if (!data->picture)
             throw std::bad_alloc();
@@ -374,11 +376,11 @@ struct MovieReader::State {
     }
 };
 
-MovieReader::MovieReader(std::unique_ptr<State> state) : state_(std::move(state)) {}
+LibavMovieReader::LibavMovieReader(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
-MovieReader::~MovieReader() = default;
+LibavMovieReader::~LibavMovieReader() = default;
 
-const MovieInfo& MovieReader::Info() const { return state_->info; }
+const MovieInfo& LibavMovieReader::Info() const { return state_->info; }
 
 namespace {
 
@@ -420,14 +422,14 @@ bool IsMovie(const std::string& path)
     return OpenMovie(path, video) != nullptr;
 }
 
-std::unique_ptr<MovieReader> MovieReader::Open(const std::string& path)
+std::unique_ptr<MovieReader> OpenLibavMovie(const std::string& path)
 {
     int video = -1;
     InputFormat format = OpenMovie(path, video);
     if (!format)
         return nullptr;
 
-    auto state = std::make_unique<State>();
+    auto state = std::make_unique<LibavMovieReader::State>();
     state->path = path;
     state->stream = video;
     const AVStream& stream = *format->streams[video];
@@ -520,12 +522,12 @@ std::unique_ptr<MovieReader> MovieReader::Open(const std::string& path)
     TakeLibavLog();
 
     state->Restart();
-    return std::unique_ptr<MovieReader>(new MovieReader(std::move(state)));
+    return std::make_unique<LibavMovieReader>(std::move(state));
 }
 
-LoadedImage MovieReader::Read(int frame) { return Decode(frame).Convert(); }
+LoadedImage LibavMovieReader::Read(int frame) { return Decode(frame).Convert(); }
 
-DecodedFrame MovieReader::Decode(int frame)
+DecodedFrame LibavMovieReader::Decode(int frame)
 {
     // Seeks back at most this many key frames before decoding from the start.
     constexpr int kMostSeeks = 4;

@@ -49,15 +49,16 @@ struct MovieInfo {
 // part of reading that can be done by any thread, several at once.
 class DecodedFrame {
 public:
-    struct Data;
-    explicit DecodedFrame(std::unique_ptr<Data> data);
-    DecodedFrame(DecodedFrame&&) noexcept;
-    DecodedFrame& operator=(DecodedFrame&&) noexcept;
-    ~DecodedFrame();
+    // The decoder's picture, which the movie library converts.
+    struct Data {
+        virtual ~Data() = default;
+        virtual LoadedImage Convert() const = 0;
+    };
+    explicit DecodedFrame(std::unique_ptr<Data> data) : data_(std::move(data)) {}
 
     // The frame as MovieReader::Read gives it. Throws FileError naming the
     // file and frame when its pictures cannot be converted.
-    LoadedImage Convert() const;
+    LoadedImage Convert() const { return data_->Convert(); }
 
 private:
     std::unique_ptr<Data> data_;
@@ -72,12 +73,11 @@ public:
     // read (no network). Throws FileError naming `path` when it is a
     // damaged movie, a movie cut short, or a file named as a movie (.mov,
     // .mp4, .mkv, .mxf, .avi...) that cannot be read as one.
+    // The movie library does the work (movie/MovieLibrary.h).
     static std::unique_ptr<MovieReader> Open(const std::string& path);
-    ~MovieReader();
-    MovieReader(const MovieReader&) = delete;
-    MovieReader& operator=(const MovieReader&) = delete;
+    virtual ~MovieReader() = default;
 
-    const MovieInfo& Info() const;
+    virtual const MovieInfo& Info() const = 0;
 
     // Frame `frame` (0 to frameCount - 1) as veldra's picture, 16-bit RGBA
     // (header UINT16, straight alpha). Frames read in increasing order are
@@ -85,16 +85,11 @@ public:
     // before it. One thread reads at a time; others wait. Throws FileError
     // naming the file and the frame when the frame cannot be read or
     // decoded, or decodes damaged.
-    LoadedImage Read(int frame);
+    virtual LoadedImage Read(int frame) = 0;
     // Read's decoding alone, which one thread does at a time; the
     // conversion to RGB, the larger part of the work, is left to the
     // caller's thread (DecodedFrame::Convert).
-    DecodedFrame Decode(int frame);
-
-private:
-    struct State;
-    explicit MovieReader(std::unique_ptr<State> state);
-    std::unique_ptr<State> state_;
+    virtual DecodedFrame Decode(int frame) = 0;
 };
 
 // Whether `path` is a movie as MovieReader::Open takes it, found without

@@ -185,3 +185,8 @@ bool ContainerHolds(const std::string& container, MovieCodec codec)
 {
     return container != "mp4" || codec == MovieCodec::H264;
 }
+
+std::string AlphaDroppedWarning(MovieCodec codec)
+{
+    return std::string(WordOf(codec).word) + " holds no alpha; transparent areas are written over black";
+}

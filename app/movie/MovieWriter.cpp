@@ -13,6 +13,7 @@ extern "C" {
 #include "image/Premultiply.h"
 #include "messages/Failure.h"
 #include "movie/LibavMessages.h"
+#include "movie/LibavMovies.h"
 #include "movie/LibavObjects.h"
 #include "movie/PictureConversion.h"
 
@@ -60,18 +61,36 @@ const char* MuxerOf(const std::string& container) { return container == "mkv" ? 
 
 }  // namespace
 
-std::string AlphaDroppedWarning(MovieCodec codec)
-{
-    return std::string(WordOf(codec).word) + " holds no alpha; transparent areas are written over black";
-}
-
-bool ContainerCopies(const std::string& container, int codecId)
+bool LibavContainerCopies(const std::string& container, int codecId)
 {
     const AVOutputFormat* muxer = av_guess_format(MuxerOf(container), nullptr, nullptr);
     return muxer && avformat_query_codec(muxer, static_cast<AVCodecID>(codecId), FF_COMPLIANCE_NORMAL) == 1;
 }
 
-struct MovieWriter::State {
+namespace {
+
+class LibavMovieWriter final : public MovieWriter {
+public:
+    explicit LibavMovieWriter(const MovieOutput& output);
+
+    using MovieWriter::Write;
+    PreparedFrame Prepare(const Frame& frame, bool premultiplied) override;
+    void Write(PreparedFrame frame) override;
+    FileIdentity Finish() override;
+    bool AlphaDropped() const override;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+struct LibavPreparedFrame final : PreparedFrame::Data {
+    Picture picture{av_frame_alloc()};
+};
+
+}  // namespace
+
+struct LibavMovieWriter::State {
     explicit State(const MovieOutput& movie) : output(movie), file(movie.path) {}
 
     MovieOutput output;
@@ -311,31 +330,18 @@ struct MovieWriter::State {
     }
 };
 
-struct PreparedFrame::Data {
-    Picture picture{av_frame_alloc()};
-};
+LibavMovieWriter::LibavMovieWriter(const MovieOutput& output) : state_(std::make_unique<State>(output)) {}
 
-PreparedFrame::PreparedFrame(std::unique_ptr<Data> data) : data_(std::move(data)) {}
-PreparedFrame::PreparedFrame(PreparedFrame&&) noexcept = default;
-PreparedFrame& PreparedFrame::operator=(PreparedFrame&&) noexcept = default;
-PreparedFrame::~PreparedFrame() = default;
+bool LibavMovieWriter::AlphaDropped() const { return state_->alphaDropped; }
 
-MovieWriter::MovieWriter(const MovieOutput& output) : state_(std::make_unique<State>(output)) {}
-
-MovieWriter::~MovieWriter() = default;
-
-bool MovieWriter::AlphaDropped() const { return state_->alphaDropped; }
-
-void MovieWriter::Write(const Frame& frame, bool premultiplied) { Write(Prepare(frame, premultiplied)); }
-
-PreparedFrame MovieWriter::Prepare(const Frame& frame, bool premultiplied)
+PreparedFrame LibavMovieWriter::Prepare(const Frame& frame, bool premultiplied)
 {
     // Each thread keeps its converter and its scratch frame.
     thread_local PictureScaler scaler;
     thread_local std::vector<BMM_Color_64> scratch;
     State& s = *state_;
     const MovieCodec codec = s.output.codec;
-    auto data = std::make_unique<PreparedFrame::Data>();
+    auto data = std::make_unique<LibavPreparedFrame>();
     AVFrame& picture = *data->picture;
     picture.width = frame.Width();
     picture.height = frame.Height();
@@ -360,10 +366,10 @@ PreparedFrame MovieWriter::Prepare(const Frame& frame, bool premultiplied)
     return PreparedFrame(std::move(data));
 }
 
-void MovieWriter::Write(PreparedFrame frame)
+void LibavMovieWriter::Write(PreparedFrame frame)
 {
     State& s = *state_;
-    AVFrame& picture = *frame.data_->picture;
+    AVFrame& picture = *static_cast<LibavPreparedFrame&>(ContentsOf(frame)).picture;
     const std::string which = "frame " + std::to_string(s.written) + " of the movie";
     if (!s.format)
         s.Start(picture.width, picture.height);
@@ -377,7 +383,7 @@ void MovieWriter::Write(PreparedFrame frame)
     ++s.written;
 }
 
-FileIdentity MovieWriter::Finish()
+FileIdentity LibavMovieWriter::Finish()
 {
     State& s = *state_;
     if (!s.format)
@@ -391,4 +397,9 @@ FileIdentity MovieWriter::Finish()
     if (s.fileFailure)
         std::rethrow_exception(s.fileFailure);
     return s.file.Commit();
+}
+
+std::unique_ptr<MovieWriter> WriteLibavMovie(const MovieOutput& output)
+{
+    return std::make_unique<LibavMovieWriter>(output);
 }

@@ -44,11 +44,11 @@ bool ContainerCopies(const std::string& container, int codecId);
 // that can be done by any thread, several at once.
 class PreparedFrame {
 public:
-    struct Data;
-    explicit PreparedFrame(std::unique_ptr<Data> data);
-    PreparedFrame(PreparedFrame&&) noexcept;
-    PreparedFrame& operator=(PreparedFrame&&) noexcept;
-    ~PreparedFrame();
+    // The encoder's picture, which only the movie library reads.
+    struct Data {
+        virtual ~Data() = default;
+    };
+    explicit PreparedFrame(std::unique_ptr<Data> data) : data_(std::move(data)) {}
 
 private:
     friend class MovieWriter;
@@ -59,32 +59,30 @@ class MovieWriter {
 public:
     // Makes the temporary file beside `output.path`; the encoder starts with
     // the first frame, whose size every frame must have. Throws FileError
-    // naming the movie.
-    explicit MovieWriter(const MovieOutput& output);
+    // naming the movie. The movie library does the work
+    // (movie/MovieLibrary.h).
+    static std::unique_ptr<MovieWriter> Create(const MovieOutput& output);
     // A movie not finished is removed.
-    ~MovieWriter();
-    MovieWriter(const MovieWriter&) = delete;
-    MovieWriter& operator=(const MovieWriter&) = delete;
+    virtual ~MovieWriter() = default;
 
     // Encodes the next frame. Its colour is converted to the codec's YUV
     // with the BT.709 matrix in limited range, as the movie's tags say.
     // Codecs with alpha get straight colour and the alpha; the others get
     // the colour over black (premultiplied). Throws FileError naming the
     // movie and the frame (numbered from 0 in the movie).
-    void Write(const Frame& frame, bool premultiplied);
+    void Write(const Frame& frame, bool premultiplied) { Write(Prepare(frame, premultiplied)); }
     // Write in two: the conversion, thread-safe, and the encoding of what it
     // gives, one frame at a time in the movie's order.
-    PreparedFrame Prepare(const Frame& frame, bool premultiplied);
-    void Write(PreparedFrame frame);
+    virtual PreparedFrame Prepare(const Frame& frame, bool premultiplied) = 0;
+    virtual void Write(PreparedFrame frame) = 0;
     // Completes the movie (the encoder's last frames, the copied streams'
     // rest, the index) and renames it into place; returns the file as
     // written. Throws FileError.
-    FileIdentity Finish();
+    virtual FileIdentity Finish() = 0;
 
     // True when a frame with transparency went into a codec without alpha.
-    bool AlphaDropped() const;
+    virtual bool AlphaDropped() const = 0;
 
-private:
-    struct State;
-    std::unique_ptr<State> state_;
+protected:
+    static PreparedFrame::Data& ContentsOf(PreparedFrame& frame) { return *frame.data_; }
 };

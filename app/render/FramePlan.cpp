@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "files/PathParts.h"
+#include "image/ImageLibrary.h"
 #include "image/OutputFormat.h"
 #include "messages/DegreesText.h"
 #include "messages/Failure.h"
@@ -228,7 +229,7 @@ void PlanOutputs(const RenderRequest& request, bool outputMayBePattern, const Lo
     if (!request.colourConfig.empty() && request.colourFrom.empty())
         throw Failure("--colorconfig", "applies with --colorconvert FROM TO", FailureKind::Usage);
     if (!request.colourFrom.empty())
-        plan.colour = std::make_shared<ColourConversion>(request.colourFrom, request.colourTo, request.colourConfig);
+        plan.colour = TheImageLibrary().Colour(request.colourFrom, request.colourTo, request.colourConfig);
 }
 
 }  // namespace

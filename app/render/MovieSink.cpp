@@ -2,7 +2,9 @@
 
 #include <utility>
 
-MovieSink::MovieSink(const MovieOutput& output, std::size_t window) : writer_(output), window_(window) {}
+MovieSink::MovieSink(const MovieOutput& output, std::size_t window)
+    : writer_(MovieWriter::Create(output)), window_(window)
+{}
 
 void MovieSink::Put(std::size_t index, PreparedFrame frame)
 {
@@ -21,7 +23,7 @@ void MovieSink::Put(std::size_t index, PreparedFrame frame)
         waiting_.erase(due);
         lock.unlock();
         try {
-            writer_.Write(std::move(frameDue));
+            writer_->Write(std::move(frameDue));
         } catch (...) {
             lock.lock();
             encoding_ = false;
@@ -44,4 +46,4 @@ void MovieSink::Abandon()
     room_.notify_all();
 }
 
-void MovieSink::Finish() { writer_.Finish(); }
+void MovieSink::Finish() { writer_->Finish(); }

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <mutex>
 
 #include "image/ImageFiles.h"
@@ -19,7 +20,7 @@ public:
 
     // Converts a frame, its colour premultiplied or not, for the encoder:
     // thread-safe, so that every worker converts its own.
-    PreparedFrame Prepare(const Frame& frame, bool premultiplied) { return writer_.Prepare(frame, premultiplied); }
+    PreparedFrame Prepare(const Frame& frame, bool premultiplied) { return writer_->Prepare(frame, premultiplied); }
     // Hands over the frame at `index` (0, 1, 2... in the run). Encodes it,
     // and the frames waiting after it, when it is the next one due. Throws
     // FileError when encoding fails; after that, or after Abandon(), frames
@@ -32,10 +33,10 @@ public:
     // FileError. Without it the movie is never made.
     void Finish();
 
-    bool AlphaDropped() const { return writer_.AlphaDropped(); }
+    bool AlphaDropped() const { return writer_->AlphaDropped(); }
 
 private:
-    MovieWriter writer_;
+    std::unique_ptr<MovieWriter> writer_;
     std::size_t window_;
     std::mutex mutex_;
     std::condition_variable room_;

@@ -29,10 +29,10 @@ struct Cell {
 
 Cell PlaceAlone(const Frame& frame)
 {
-    ContactSheet sheet(1, 1, 16, 8);
-    sheet.Place(0, 0, frame);
+    const std::unique_ptr<ContactSheet> sheet = MakeContactSheet(1, 1, 16, 8);
+    sheet->Place(0, 0, frame);
     const std::string path = "contact-sheet-test.png";
-    sheet.Write(path);
+    sheet->Write(path);
     Cell cell;
     cell.sheet = ReadImage(path);
     std::remove(path.c_str());

@@ -19,6 +19,7 @@
 #include "image/ImageFiles.h"
 #include "image/io/ChannelPlan.h"
 #include "image/io/Encode.h"
+#include "image/io/LibraryHeaders.h"
 #include "image/io/png/DirectPngReader.h"
 #include "image/io/png/DirectPngWriter.h"
 #include "image/io/png/PngChunks.h"
@@ -64,9 +65,9 @@ std::vector<std::uint16_t> Pattern(int width, int height, int channels)
     return values;
 }
 
-OIIO::ImageSpec HeaderOf(int width, int height, int channels, OIIO::TypeDesc type)
+PictureHeader PngHeader(int width, int height, int channels, OIIO::TypeDesc type)
 {
-    OIIO::ImageSpec header(width, height, channels, type);
+    PictureHeader header(width, height, channels, type);
     if (channels == 2) {
         header.channelnames = {"Y", "A"};
         header.alpha_channel = 1;
@@ -77,7 +78,7 @@ OIIO::ImageSpec HeaderOf(int width, int height, int channels, OIIO::TypeDesc typ
     return header;
 }
 
-Bytes LibraryPng(const OIIO::ImageSpec& header, const std::vector<std::uint16_t>& values)
+Bytes LibraryPng(const PictureHeader& header, const std::vector<std::uint16_t>& values)
 {
     Bytes file;
     auto output = OIIO::ImageOutput::create("png");
@@ -86,13 +87,13 @@ Bytes LibraryPng(const OIIO::ImageSpec& header, const std::vector<std::uint16_t>
     return file;
 }
 
-Bytes DirectPngOf(const OIIO::ImageSpec& header, const std::vector<std::uint16_t>& values)
+Bytes DirectPngOf(const PictureHeader& header, const std::vector<std::uint16_t>& values)
 {
     Bytes file;
     const bool encoded = EncodePngDirectly(
         header, values.data(), static_cast<std::size_t>(header.nchannels),
         [&](const unsigned char* bytes, std::size_t size) { file.assign(bytes, bytes + size); });
-    EXPECT_TRUE(encoded) << header.serialize(OIIO::ImageSpec::SerialText);
+    EXPECT_TRUE(encoded) << SpecOf(header).serialize(OIIO::ImageSpec::SerialText);
     return file;
 }
 
@@ -133,8 +134,9 @@ void ExpectReadAsLibrary(const std::string& path)
     const std::optional<DirectPngReader> reader = DirectPngReader::Open(path, RegularFileSize(path));
     ASSERT_TRUE(reader) << path;
     const LibraryRead library = ReadWithLibrary(path);
-    EXPECT_EQ(reader->Header().serialize(OIIO::ImageSpec::SerialText, OIIO::ImageSpec::SerialDetailed), library.header);
-    const OIIO::ImageSpec& header = reader->Header();
+    EXPECT_EQ(SpecOf(reader->Header()).serialize(OIIO::ImageSpec::SerialText, OIIO::ImageSpec::SerialDetailed),
+              library.header);
+    const PictureHeader& header = reader->Header();
     const ChannelPlan plan = ChannelPlan::For(header);
     Frame direct = Frame::Make(static_cast<std::uint16_t>(header.width), static_cast<std::uint16_t>(header.height));
     ASSERT_TRUE(reader->ReadPixels(plan, direct)) << path;
@@ -186,7 +188,7 @@ TEST_F(DirectPng, ReadsWhatTheLibraryReads)
     for (int channels = 1; channels <= 4; ++channels)
         for (const OIIO::TypeDesc type : {OIIO::TypeDesc::UINT8, OIIO::TypeDesc::UINT16})
             for (const auto& [width, height] : {std::pair{1, 1}, std::pair{37, 5}, std::pair{300, 150}}) {
-                OIIO::ImageSpec header = HeaderOf(width, height, channels, type);
+                PictureHeader header = PngHeader(width, height, channels, type);
                 header.x = -3;
                 header.y = 70000;
                 header.attribute("oiio:ColorSpace", "sRGB");
@@ -204,7 +206,7 @@ TEST_F(DirectPng, ReadsWhatTheLibraryReads)
 // it always did.
 TEST_F(DirectPng, LeavesOtherFilesToTheLibrary)
 {
-    const Bytes plain = LibraryPng(HeaderOf(8, 4, 3, OIIO::TypeDesc::UINT8), Pattern(8, 4, 3));
+    const Bytes plain = LibraryPng(PngHeader(8, 4, 3, OIIO::TypeDesc::UINT8), Pattern(8, 4, 3));
     const auto interlaced = [](Bytes& ihdr) { ihdr[12] = 1; };
     const auto twoBits = [](Bytes& ihdr) { ihdr[8] = 2; };
     const auto cut = [](Bytes& data) { data.resize(data.size() / 2); };
@@ -235,7 +237,7 @@ TEST_F(DirectPng, LeavesOtherFilesToTheLibrary)
         }
         if (c.libraryReads) {
             const LoadedImage image = ReadImage(path);
-            EXPECT_EQ(image.header.serialize(OIIO::ImageSpec::SerialText, OIIO::ImageSpec::SerialDetailed),
+            EXPECT_EQ(SpecOf(image.header).serialize(OIIO::ImageSpec::SerialText, OIIO::ImageSpec::SerialDetailed),
                       ReadWithLibrary(path).header)
                 << c.why;
         } else {
@@ -253,7 +255,7 @@ TEST_F(DirectPng, WritesWhatTheLibraryWrites)
     for (int channels = 1; channels <= 4; ++channels)
         for (const OIIO::TypeDesc type : {OIIO::TypeDesc::UINT8, OIIO::TypeDesc::UINT16})
             for (const int level : {0, 1, 9}) {
-                OIIO::ImageSpec header = HeaderOf(23, 7, channels, type);
+                PictureHeader header = PngHeader(23, 7, channels, type);
                 header.attribute("png:compressionLevel", level);
                 header.attribute("png:filter", level == 0 ? 8 : 16);
                 header.x = 5;
@@ -281,22 +283,22 @@ TEST_F(DirectPng, WritesWhatTheLibraryWrites)
 TEST_F(DirectPng, LeavesOtherHeadersToTheLibrary)
 {
     const std::vector<std::uint16_t> values = Pattern(4, 4, 4);
-    const std::vector<std::pair<const char*, std::function<void(OIIO::ImageSpec&)>>> cases = {
-        {"associated alpha", [](OIIO::ImageSpec& h) { h.attribute("oiio:UnassociatedAlpha", 0); }},
+    const std::vector<std::pair<const char*, std::function<void(PictureHeader&)>>> cases = {
+        {"associated alpha", [](PictureHeader& h) { h.attribute("oiio:UnassociatedAlpha", 0); }},
         {"an ICC profile",
-         [](OIIO::ImageSpec& h) {
+         [](PictureHeader& h) {
              const unsigned char profile[4] = {1, 2, 3, 4};
              h.attribute("ICCProfile", OIIO::TypeDesc(OIIO::TypeDesc::UINT8, 4), profile);
          }},
-        {"a resolution", [](OIIO::ImageSpec& h) { h.attribute("XResolution", 72.0f); }},
-        {"a date", [](OIIO::ImageSpec& h) { h.attribute("DateTime", "2020:01:02 03:04:05"); }},
-        {"a linear colour space", [](OIIO::ImageSpec& h) { h.attribute("oiio:ColorSpace", "linear"); }},
-        {"another spelling of a renamed field", [](OIIO::ImageSpec& h) { h.attribute("artist", "me"); }},
-        {"the library's own filter choice", [](OIIO::ImageSpec& h) { h.erase_attribute("png:filter"); }},
-        {"half values", [](OIIO::ImageSpec& h) { h.set_format(OIIO::TypeDesc::HALF); }},
+        {"a resolution", [](PictureHeader& h) { h.attribute("XResolution", 72.0f); }},
+        {"a date", [](PictureHeader& h) { h.attribute("DateTime", "2020:01:02 03:04:05"); }},
+        {"a linear colour space", [](PictureHeader& h) { h.attribute("oiio:ColorSpace", "linear"); }},
+        {"another spelling of a renamed field", [](PictureHeader& h) { h.attribute("artist", "me"); }},
+        {"the library's own filter choice", [](PictureHeader& h) { h.extra_attribs.remove("png:filter"); }},
+        {"half values", [](PictureHeader& h) { h.format = OIIO::TypeDesc::HALF; }},
     };
     for (const auto& [why, change] : cases) {
-        OIIO::ImageSpec header = HeaderOf(4, 4, 4, OIIO::TypeDesc::UINT16);
+        PictureHeader header = PngHeader(4, 4, 4, OIIO::TypeDesc::UINT16);
         change(header);
         bool delivered = false;
         EXPECT_FALSE(EncodePngDirectly(header, values.data(), 4, [&](const unsigned char*, std::size_t) {
@@ -319,7 +321,7 @@ TEST_F(DirectPng, FfmpegReadsTheFiles)
                  {3, OIIO::TypeDesc::UINT8, "rgb24"},
                  {4, OIIO::TypeDesc::UINT16, "rgba64le"}};
     for (const auto& kind : kinds) {
-        const OIIO::ImageSpec header = HeaderOf(31, 9, kind.channels, kind.type);
+        const PictureHeader header = PngHeader(31, 9, kind.channels, kind.type);
         const std::vector<std::uint16_t> values = Pattern(31, 9, kind.channels);
         const std::string path = Save(std::string(kind.ffmpegFormat) + ".png", DirectPngOf(header, values));
         const std::string command = "ffmpeg -v error -i '" + path + "' -f rawvideo -pix_fmt " + kind.ffmpegFormat +

@@ -17,6 +17,7 @@
 #include "image/ImageFiles.h"
 #include "image/PixelArrays.h"
 #include "image/io/Encode.h"
+#include "image/io/LibraryHeaders.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ TEST(HalfValues, ReadAsTheLibraryConvertsThem)
 TEST(HalfValues, WrittenAsTheLibraryConvertsThem)
 {
     for (const char* name : {"frame.exr", "frame.tif"}) {
-        OIIO::ImageSpec header(37, 150, 4, OIIO::TypeDesc::HALF);
+        PictureHeader header(37, 150, 4, OIIO::TypeDesc::HALF);
         header.y = 11;
         header.full_height = 200;
         header.attribute("compression", "zip");
@@ -97,7 +98,8 @@ TEST(HalfValues, WrittenAsTheLibraryConvertsThem)
                        [&](const unsigned char* bytes, std::size_t size) { ours.assign(bytes, bytes + size); });
         const auto library = EncodedBy(
             [&](OIIO::ImageOutput& writer, const std::string& file) {
-                ASSERT_TRUE(writer.open(file, header) && writer.write_image(OIIO::TypeDesc::UINT16, values.data()));
+                ASSERT_TRUE(writer.open(file, SpecOf(header)) &&
+                            writer.write_image(OIIO::TypeDesc::UINT16, values.data()));
             },
             name);
         EXPECT_FALSE(ours.empty());

@@ -1,7 +1,7 @@
 // The output format chosen by a file's name without loading the image
 // library must be the library's own choice, for every extension the
 // library knows, or a refusal where it would write a format veldra does
-// not.
+// not; and what its writer holds must be what the library's writer says.
 #include <gtest/gtest.h>
 
 #include <OpenImageIO/imageio.h>
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "image/OutputFormat.h"
+#include "image/io/Metadata.h"
 #include "messages/Failure.h"
 
 TEST(OutputFormat, ExtensionsChooseWhatTheLibraryChooses)
@@ -48,4 +49,34 @@ TEST(OutputFormat, ExtensionsChooseWhatTheLibraryChooses)
     EXPECT_GT(checked, 40u);
     EXPECT_THROW(OutputFormatOf("out/png"), Failure);
     EXPECT_THROW(OutputFormatOf("out.png/f"), Failure);
+}
+
+TEST(OutputFormat, WhatEachWriterHoldsIsWhatTheLibrarySays)
+{
+    for (const char* format : {"png", "tiff", "openexr", "dpx", "jpeg"}) {
+        const auto output = OIIO::ImageOutput::create(format);
+        ASSERT_TRUE(output) << format;
+        EXPECT_EQ(FormatHoldsAlpha(format), output->supports("alpha")) << format;
+        EXPECT_EQ(FormatHoldsSeveralPictures(format), output->supports("multiimage")) << format;
+    }
+}
+
+// Metadata named for another format is left out of an output; which names
+// are formats must be the library's own answer.
+TEST(OutputFormat, FormatNamesAreTheLibrarys)
+{
+    std::string list;
+    ASSERT_TRUE(OIIO::getattribute("format_list", list));
+    list += ",Exif,GPS,IPTC,XMP,ICCProfile,oiio,photoshop,smpte,DocumentName,";
+    std::size_t checked = 0;
+    for (std::size_t at = 0, comma; (comma = list.find(',', at)) != std::string::npos; at = comma + 1) {
+        std::string name = list.substr(at, comma - at);
+        for (const bool upper : {false, true}) {
+            if (upper)
+                std::transform(name.begin(), name.end(), name.begin(), ::toupper);
+            EXPECT_EQ(IsLibraryFormatName(name), OIIO::is_imageio_format_name(name)) << name;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 60u);
 }

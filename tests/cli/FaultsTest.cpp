@@ -442,6 +442,42 @@ TEST(Faults, LyingHeadersAndCutModulesAreRefusedCheaply)
     }
 }
 
+// The image program loads the image and movie libraries, with its formats
+// plugin, only for a file it does not read or write itself: without the
+// plugin those fail naming it, as does a broken one, and the PNG files it
+// handles itself still render, to the same bytes.
+TEST(Faults, AMissingOrBrokenFormatsPluginIsNamed)
+{
+    const std::string folder = ScratchFolder("plugin");
+    MakeFolder(folder + "/programs");
+    // The programs, the module and the host libraries, without the plugin.
+    ASSERT_EQ(
+        RunInShell(folder, "cd '" + BinFolder() +
+                               "' && cp -p veldra veldra-images VELDRA.FLT $(ls *.so | grep -v veldra-formats) '" +
+                               folder + "/programs/'")
+            .exitCode,
+        0);
+    WritePicture(folder + "/pic.png", CoordinatePicture(40, 30, 1));
+    ASSERT_EQ(RunVeldra(folder, "render pic.png expected.png --end 30 --quiet").exitCode, 0);
+
+    const RunResult direct = RunInShell(folder, "programs/veldra render pic.png out.png --end 30 --quiet");
+    EXPECT_EQ(direct.exitCode, 0) << direct.output;
+    EXPECT_EQ(FileBytes(folder + "/out.png"), FileBytes(folder + "/expected.png"));
+
+    // Missing beside the program, it is looked for where it is installed.
+    const std::string plugin = folder + "/programs/veldra-formats.so";
+    for (const char* broken : {"", "not a shared library"}) {
+        if (*broken)
+            WriteBytes(plugin, broken);
+        const RunResult run = RunInShell(folder, "programs/veldra render pic.png out.tif --quiet");
+        EXPECT_EQ(run.exitCode, 1) << run.output;
+        const std::string where = *broken ? plugin : folder + "/programs/../lib/veldra/veldra-formats.so";
+        EXPECT_TRUE(OneLineNaming(run, where + ": cannot load veldra's image and movie formats plugin: "))
+            << run.output;
+        EXPECT_FALSE(Exists(folder + "/out.tif"));
+    }
+}
+
 // A large frame costs about two frames of memory, the host's frame and the
 // filter's work buffer: the picture is read into the frame a band of rows
 // at a time and written from it in place, never through whole-frame copies.

@@ -53,11 +53,21 @@ for file in share/man/man1/veldra.1 share/bash-completion/completions/veldra; do
   [ -s "$work/moved/$file" ] || fail "cmake --install did not install $file"
 done
 # veldra hands pictures and movies to the image program, so that it starts
-# without loading the image and movie libraries.
+# without loading the image and movie libraries; the image program loads
+# them with its formats plugin only when a file needs them.
 [ -x "$work/moved/lib/veldra/veldra-images" ] || fail "no image program in lib/veldra"
+[ -f "$work/moved/lib/veldra/veldra-formats.so" ] || fail "no formats plugin in lib/veldra"
 if readelf -d "$veldra" | grep NEEDED | grep -qE 'OpenImageIO|libav|libswscale'; then
   fail "veldra loads the image or movie libraries at start; only veldra-images may"
 fi
+if readelf -d "$work/moved/lib/veldra/veldra-images" | grep NEEDED | grep -qE 'OpenImageIO\.|libav|libswscale'; then
+  fail "veldra-images loads the image or movie libraries at start; only its formats plugin may"
+fi
+# The plugin takes veldra's own code from the program: a second copy of it
+# would hold state of its own (and its globals are defined twice).
+defined() { nm -D --defined-only "$1" | awk '$2 ~ /^[TDBR]$/ {print $3}' | sort -u; }
+twice="$(comm -12 <(defined "$work/moved/lib/veldra/veldra-images") <(defined "$work/moved/lib/veldra/veldra-formats.so"))"
+[ -z "$twice" ] || fail "the formats plugin defines code the image program has too: $(head -3 <<<"$twice" | c++filt | tr '\n' ' ')"
 
 debs="$("$here/../../packaging/debian/make-deb.sh" "$build" "$version" "$work/package" 2>"$work/make-deb.log")" \
   || { cat "$work/make-deb.log" >&2; fail "make-deb.sh failed"; }
@@ -69,7 +79,7 @@ for package in $debs; do
   [ "$(dpkg-deb -f "$package" Version)" = "$version" ] || fail "the version of $package is not $version"
 done
 depends="$(dpkg-deb -f "$deb" Depends)"
-for package in libopenimageio libstdc++6 libc6; do
+for package in libopenimageio libavcodec libstdc++6 libc6; do
   grep -q "$package" <<<"$depends" || fail "the package does not depend on $package: $depends"
 done
 ! dpkg-deb -c "$deb" | grep -q dist-packages || fail "veldra's package holds the Python package"
@@ -82,6 +92,7 @@ done
 "$root/usr/bin/veldra" info >/dev/null || fail "the packaged veldra does not load its module"
 [ -s "$root/usr/share/bash-completion/completions/veldra" ] || fail "no bash completion in the package"
 [ -x "$root/usr/lib/veldra/veldra-images" ] || fail "no image program in the package"
+[ -f "$root/usr/lib/veldra/veldra-formats.so" ] || fail "no formats plugin in the package"
 for dll in "$root"/usr/lib/veldra/* "$root"/usr/lib/python3/dist-packages/veldra/*.so; do
   [ -e "$dll" ] || continue
   [ -z "$(readelf -d "$dll" | grep -E 'R(UN)?PATH' | grep -v '\$ORIGIN')" ] || fail "$dll has a run path outside the package"

@@ -14,7 +14,7 @@
 #include "files/ParamFile.h"
 #include "files/WholeFile.h"
 #include "filter/ParamWords.h"
-#include "image/Thumbnail.h"
+#include "image/ImageLibrary.h"
 #include "messages/Failure.h"
 #include "process/OwnOutput.h"
 #include "sequence/FramePattern.h"
@@ -67,7 +67,7 @@ void WritePage(const FarmFolder& folder, const RunView& run, const std::string& 
         ReportThumbnail thumbnail;
         thumbnail.frame = frame;
         try {
-            thumbnail.png = ThumbnailPng(output->PathOf(frame), kThumbnailSide);
+            thumbnail.png = TheImageLibrary().ThumbnailPng(output->PathOf(frame), kThumbnailSide);
         } catch (const Failure& failure) {
             thumbnail.why = failure.what();
         }

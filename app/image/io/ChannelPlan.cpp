@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-ChannelPlan ChannelPlan::For(const OIIO::ImageSpec& header)
+ChannelPlan ChannelPlan::For(const PictureHeader& header)
 {
     ChannelPlan plan;
     const int alpha = header.alpha_channel >= 0 && header.alpha_channel < header.nchannels ? header.alpha_channel : -1;

@@ -6,13 +6,12 @@
 // in groups of up to three, in the file's order (image/ChannelGroup.h).
 #pragma once
 
-#include <OpenImageIO/imageio.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "image/Frame.h"
+#include "image/PictureHeader.h"
 
 struct ChannelPlan {
     // The file's channel for red, green, blue and alpha; -1 for none
@@ -21,7 +20,7 @@ struct ChannelPlan {
     // The other channels, up to three a group.
     std::vector<std::vector<int>> groups;
 
-    static ChannelPlan For(const OIIO::ImageSpec& header);
+    static ChannelPlan For(const PictureHeader& header);
 
     // Channels 0 .. Highest() hold everything the frame takes.
     int Highest() const;

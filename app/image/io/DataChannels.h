@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/ChannelGroup.h"
+#include "image/ImageFiles.h"
 
 // Reads channels `channels` of picture `subimage` of `input` (`header` its
 // header) into a group whose alpha is `picture`'s, as read. Each channel
@@ -28,3 +29,9 @@ ChannelGroup ReadChannelGroup(OIIO::ImageInput& input, int subimage, const OIIO:
 // brought).
 void StoreGroupChannel(const ChannelGroup& group, int index, OIIO::TypeDesc type, unsigned char* out,
                        std::size_t stride);
+
+// ImageLibrary::PackChannels: the pixels of `header` packed into `native`,
+// each channel in its own format; its first `channels` from `values`
+// (`colours` grey or colour, then alpha), the rest from `source`'s groups.
+void PackChannels(const PictureHeader& header, const Frame& values, int channels, int colours,
+                  const LoadedImage& source, std::vector<unsigned char>& native);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "image/PixelArrays.h"
+#include "image/io/LibraryHeaders.h"
 #include "messages/Failure.h"
 #include "messages/LibraryMessages.h"
 
@@ -105,13 +106,13 @@ bool WriteHalfRows(OIIO::ImageOutput& output, const OIIO::ImageSpec& header, con
     return true;
 }
 
-// Writes the pixels of the picture `output` was just opened for.
-bool WritePixels(OIIO::ImageOutput& output, const EncodedPicture& picture)
+// Writes the pixels of the picture `output` was just opened for with
+// `header`.
+bool WritePixels(OIIO::ImageOutput& output, const OIIO::ImageSpec& header, const EncodedPicture& picture)
 {
     // 16-bit values become halves here only where the writer stores half
     // values as they are: some (TIFF) store float values instead, converted
     // from the 16-bit ones.
-    const OIIO::ImageSpec& header = picture.header;
     if (picture.type == OIIO::TypeDesc::UINT16 && header.tile_width == 0 && AllHalf(output.spec()))
         return WriteHalfRows(output, header, static_cast<const std::uint16_t*>(picture.pixels),
                              picture.stride == OIIO::AutoStride
@@ -122,18 +123,18 @@ bool WritePixels(OIIO::ImageOutput& output, const EncodedPicture& picture)
 
 bool Write(OIIO::ImageOutput& output, const std::string& name, const std::vector<EncodedPicture>& pictures)
 {
-    if (pictures.size() == 1)
-        return output.open(name, pictures[0].header) && WritePixels(output, pictures[0]) && output.close();
-    // Formats that hold several pictures are told them all first.
     std::vector<OIIO::ImageSpec> headers;
     for (const EncodedPicture& picture : pictures)
-        headers.push_back(picture.header);
+        headers.push_back(SpecOf(picture.header));
+    if (pictures.size() == 1)
+        return output.open(name, headers[0]) && WritePixels(output, headers[0], pictures[0]) && output.close();
+    // Formats that hold several pictures are told them all first.
     if (!output.open(name, static_cast<int>(headers.size()), headers.data()))
         return false;
     for (std::size_t i = 0; i < pictures.size(); ++i) {
         if (i > 0 && !output.open(name, headers[i], OIIO::ImageOutput::AppendSubimage))
             return false;
-        if (!WritePixels(output, pictures[i]))
+        if (!WritePixels(output, headers[i], pictures[i]))
             return false;
     }
     return output.close();

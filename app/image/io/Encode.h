@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "image/PictureHeader.h"
+
 // Takes the bytes of an encoded file while they are held in memory.
 using EncodedBytes = std::function<void(const unsigned char* bytes, std::size_t size)>;
 
@@ -17,7 +19,7 @@ using EncodedBytes = std::function<void(const unsigned char* bytes, std::size_t 
 // each channel in the header's own format), packed but for the pixels
 // being `stride` bytes apart.
 struct EncodedPicture {
-    OIIO::ImageSpec header;
+    PictureHeader header;
     const void* pixels = nullptr;
     OIIO::TypeDesc type = OIIO::TypeDesc::UINT16;
     OIIO::stride_t stride = OIIO::AutoStride;

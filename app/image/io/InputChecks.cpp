@@ -22,41 +22,89 @@ double MostExpansion(const std::string& format, const std::string& compression)
     return 0.0;
 }
 
+// The chunks of a PNG file read head by head (each a 4-byte big-endian
+// length, a 4-byte type, the data and a 4-byte CRC), without their data.
+class PngChunkHeads {
+public:
+    explicit PngChunkHeads(const std::string& path) : file_(path, std::ios::binary)
+    {
+        static const char kSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
+        char signature[8] = {};
+        signed_ = file_.read(signature, sizeof signature) && std::memcmp(signature, kSignature, sizeof signature) == 0;
+    }
+
+    // Whether the file starts with the PNG signature.
+    bool Signed() const { return signed_; }
+
+    // Moves to the next chunk; false when the file ends before its head.
+    bool Next()
+    {
+        unsigned char head[8] = {};
+        file_.seekg(static_cast<std::streamoff>(end_));
+        if (!file_.read(reinterpret_cast<char*>(head), sizeof head))
+            return false;
+        length_ = (std::uint64_t{head[0]} << 24) | (head[1] << 16) | (head[2] << 8) | head[3];
+        type_.assign(reinterpret_cast<const char*>(head + 4), 4);
+        data_ = end_ + sizeof head;
+        end_ = data_ + length_ + 4;
+        return true;
+    }
+
+    const std::string& Type() const { return type_; }
+    std::uint64_t Length() const { return length_; }
+    // Where the chunk ends in the file, its CRC included.
+    std::uint64_t End() const { return end_; }
+    // Byte `at` of the chunk's data, 0 when it cannot be read.
+    int ByteOfData(std::uint64_t at)
+    {
+        char byte = 0;
+        file_.seekg(static_cast<std::streamoff>(data_ + at));
+        return file_.read(&byte, 1) ? static_cast<unsigned char>(byte) : 0;
+    }
+
+private:
+    std::ifstream file_;
+    bool signed_ = false;
+    std::string type_;
+    std::uint64_t length_ = 0, data_ = 0, end_ = 8;
+};
+
 }  // namespace
 
 int CheckPngChunks(const std::string& path, std::uint64_t fileSize)
 {
-    static const char kSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
-    std::ifstream file(path, std::ios::binary);
-    char signature[8] = {};
-    if (!file.read(signature, sizeof signature) || std::memcmp(signature, kSignature, sizeof signature) != 0)
+    PngChunkHeads chunks(path);
+    if (!chunks.Signed())
         return 0;  // not a PNG file: the readers judge it
-    // Each chunk: 4-byte big-endian length, 4-byte type, data, 4-byte CRC.
-    std::uint64_t at = sizeof signature;
     int bitDepth = 0;
-    for (;;) {
-        unsigned char head[8] = {};
-        file.seekg(static_cast<std::streamoff>(at));
-        if (!file.read(reinterpret_cast<char*>(head), sizeof head))
-            throw FileError(path, "truncated or corrupt: the PNG file ends before its end chunk");
-        const std::uint64_t length = (std::uint64_t{head[0]} << 24) | (head[1] << 16) | (head[2] << 8) | head[3];
-        const std::string type(reinterpret_cast<const char*>(head + 4), 4);
-        at += sizeof head + length + 4;
-        if (at > fileSize)
-            throw FileError(path, "truncated or corrupt: the PNG chunk " + type + " runs past the end of the file");
+    while (chunks.Next()) {
+        if (chunks.End() > fileSize)
+            throw FileError(path,
+                            "truncated or corrupt: the PNG chunk " + chunks.Type() + " runs past the end of the file");
         // The header's data: width, height (4 bytes each), bit depth.
-        if (type == "IHDR" && length >= 13) {
-            char depth = 0;
-            file.seekg(static_cast<std::streamoff>(at - length - 4 + 8));
-            if (file.read(&depth, 1))
-                bitDepth = static_cast<unsigned char>(depth);
-        }
-        if (type == "IEND")
+        if (chunks.Type() == "IHDR" && chunks.Length() >= 13)
+            bitDepth = chunks.ByteOfData(8);
+        if (chunks.Type() == "IEND")
             return bitDepth;
     }
+    throw FileError(path, "truncated or corrupt: the PNG file ends before its end chunk");
 }
 
-void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, const std::string& format,
+bool IsStillPng(const std::string& path)
+{
+    PngChunkHeads chunks(path);
+    if (!chunks.Signed())
+        return false;
+    while (chunks.Next()) {
+        if (chunks.Type() == "acTL")
+            return false;
+        if (chunks.Type() == "IDAT" || chunks.Type() == "IEND")
+            return true;
+    }
+    return true;
+}
+
+void CheckPictureSize(const std::string& path, const PictureHeader& header, const std::string& format,
                       std::uint64_t fileSize, int storedBits)
 {
     CheckFrameShape(path, header.width, header.height, header.depth, header.nchannels);

@@ -3,11 +3,10 @@
 // machine's memory can take, are refused before the pixels are allocated.
 #pragma once
 
-#include <OpenImageIO/imageio.h>
-
 #include <cstdint>
 #include <string>
 
+#include "image/PictureHeader.h"
 #include "image/FrameChecks.h"
 
 // Throws Failure naming `path` when it is a PNG file whose chunks do not
@@ -18,10 +17,15 @@
 // or 0 for a file that is no PNG.
 int CheckPngChunks(const std::string& path, std::uint64_t fileSize);
 
+// Whether the regular file `path` is a PNG file (by its signature) with no
+// animation control chunk before its pixel data: a still picture, which
+// no movie reader takes for a movie. A file cut short is still one.
+bool IsStillPng(const std::string& path);
+
 // Throws Failure naming `path` when `header` describes no flat picture,
 // one wider or higher than 65535, one whose pixels could not fit in
 // `fileSize` bytes in the file's compression, or one whose frame would not
 // fit in memory. `storedBits` is a sample's bits in the file when known
 // (0: as the header says).
-void CheckPictureSize(const std::string& path, const OIIO::ImageSpec& header, const std::string& format,
+void CheckPictureSize(const std::string& path, const PictureHeader& header, const std::string& format,
                       std::uint64_t fileSize, int storedBits);

@@ -1,6 +1,19 @@
 #include "image/io/Metadata.h"
 
+#include <algorithm>
+#include <cctype>
+#include <iterator>
+
 namespace {
+
+// The image library's format names (tests/app/OutputFormatTest.cpp checks them
+// against the library itself), kept here so that carrying metadata costs no
+// loading of the library.
+const char* const kLibraryFormats[] = {
+    "openexr", "tiff", "jpeg", "bmp", "cineon",    "dds",      "dicom", "dpx",     "ffmpeg", "fits",
+    "gif",     "heif", "hdr",  "ico", "iff",       "jpeg2000", "null",  "openvdb", "png",    "pnm",
+    "psd",     "raw",  "rla",  "sgi", "softimage", "targa",    "term",  "webp",    "zfile",
+};
 
 bool StartsWith(const std::string& text, const char* start) { return text.rfind(start, 0) == 0; }
 
@@ -20,7 +33,7 @@ bool Carried(const std::string& name, const std::string& outputFormat)
     const std::size_t colon = name.find(':');
     if (colon != std::string::npos) {
         const std::string prefix = name.substr(0, colon);
-        if (prefix != outputFormat && OIIO::is_imageio_format_name(prefix))
+        if (prefix != outputFormat && IsLibraryFormatName(prefix))
             return false;
     }
     return true;
@@ -28,7 +41,15 @@ bool Carried(const std::string& name, const std::string& outputFormat)
 
 }  // namespace
 
-void CarryFileDetails(const OIIO::ImageSpec& from, OIIO::ImageSpec& to, const std::string& outputFormat)
+bool IsLibraryFormatName(const std::string& name)
+{
+    std::string lower = name;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return std::find(std::begin(kLibraryFormats), std::end(kLibraryFormats), lower) != std::end(kLibraryFormats);
+}
+
+void CarryFileDetails(const PictureHeader& from, PictureHeader& to, const std::string& outputFormat)
 {
     to.x = from.x;
     to.y = from.y;
@@ -38,6 +59,6 @@ void CarryFileDetails(const OIIO::ImageSpec& from, OIIO::ImageSpec& to, const st
     to.full_height = from.full_height;
     for (const OIIO::ParamValue& value : from.extra_attribs) {
         if (Carried(value.name().string(), outputFormat))
-            to.attribute(value.name(), value.type(), value.data());
+            to.attribute(value.name().string(), value.type(), value.data());
     }
 }

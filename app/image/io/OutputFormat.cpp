@@ -43,3 +43,10 @@ std::string OutputFormatOf(const std::string& path)
                   "(.png, .tif, .tiff, .exr, .dpx, .jpg, .jpeg)",
                   FailureKind::Value);
 }
+
+bool FormatHoldsAlpha(const std::string& format) { return format != "jpeg"; }
+
+bool FormatHoldsSeveralPictures(const std::string& format)
+{
+    return format == "tiff" || format == "openexr" || format == "dpx";
+}

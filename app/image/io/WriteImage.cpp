@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "files/WholeFile.h"
+#include "image/ImageLibrary.h"
+#include "image/OutputFormat.h"
 #include "image/Premultiply.h"
-#include "image/io/DataChannels.h"
 #include "image/io/Encode.h"
 #include "image/io/Metadata.h"
 #include "image/io/png/DirectPngWriter.h"
@@ -84,10 +85,10 @@ struct PreparedPicture {
 };
 
 // The picture `frame` (turned from `source`, if any) becomes in `format`.
-void Prepare(OIIO::ImageOutput& output, const std::string& path, const std::string& format, const Frame& frame,
-             const WriteSettings& settings, const LoadedImage* source, PreparedPicture& prepared, WriteOutcome& outcome)
+void Prepare(const std::string& path, const std::string& format, const Frame& frame, const WriteSettings& settings,
+             const LoadedImage* source, PreparedPicture& prepared, WriteOutcome& outcome)
 {
-    const bool canHoldAlpha = output.supports("alpha");
+    const bool canHoldAlpha = FormatHoldsAlpha(format);
     const bool keepsAlpha = !source || source->hasAlpha || settings.alwaysAlpha;
     // The pixels are scanned only when they decide whether alpha is written
     // or reported lost.
@@ -98,8 +99,8 @@ void Prepare(OIIO::ImageOutput& output, const std::string& path, const std::stri
     const int channels = colours + (alpha ? 1 : 0);
 
     const OIIO::TypeDesc type = OutputType(settings, source);
-    OIIO::ImageSpec& header = prepared.encoded.header;
-    header = OIIO::ImageSpec(frame.Width(), frame.Height(), channels, type);
+    PictureHeader& header = prepared.encoded.header;
+    header = PictureHeader(frame.Width(), frame.Height(), channels, type);
     if (source)
         CarryFileDetails(source->header, header, format);
     // A file of the input's kind keeps the input's names for them (an
@@ -141,8 +142,7 @@ void Prepare(OIIO::ImageOutput& output, const std::string& path, const std::stri
     const Frame& values = premultiply ? prepared.premultiplied : frame;
     const bool hasData = source && !source->groups.empty();
     if (hasData && !HoldsDataChannels(format))
-        outcome.droppedChannels = path + ": channels " + DataChannelNames(*source) +
-                                  " are not written: " + output.format_name() +
+        outcome.droppedChannels = path + ": channels " + DataChannelNames(*source) + " are not written: " + format +
                                   " holds colour and alpha only (OpenEXR and TIFF hold them)";
     if (!hasData || !HoldsDataChannels(format)) {
         // Red, green, blue and alpha lead each of the frame's pixels, so
@@ -170,25 +170,7 @@ void Prepare(OIIO::ImageOutput& output, const std::string& path, const std::stri
             }
             ++header.nchannels;
         }
-    const std::size_t pixelBytes = header.pixel_bytes(true);
-    prepared.native.resize(pixelBytes * frame.PixelCount());
-    unsigned char* at = prepared.native.data();
-    const auto next = [&](int channel) {
-        unsigned char* start = at;
-        at += header.channelformat(channel).size();
-        return start;
-    };
-    for (int channel = 0; channel < channels; ++channel) {
-        const int frameChannel = channel < colours ? channel : 3;
-        OIIO::convert_image(1, frame.Width(), frame.Height(), 1, &values.pixels[0].r + frameChannel,
-                            OIIO::TypeDesc::UINT16, kFramePixel, kFramePixel * frame.Width(), OIIO::AutoStride,
-                            next(channel), header.channelformat(channel), static_cast<OIIO::stride_t>(pixelBytes),
-                            static_cast<OIIO::stride_t>(pixelBytes) * frame.Width(), OIIO::AutoStride);
-    }
-    int channel = channels;
-    for (const ChannelGroup& group : source->groups)
-        for (std::size_t k = 0; k < group.channels.size(); ++k, ++channel)
-            StoreGroupChannel(group, static_cast<int>(k), header.channelformat(channel), next(channel), pixelBytes);
+    TheImageLibrary().PackChannels(header, values, channels, colours, *source, prepared.native);
     prepared.encoded.pixels = prepared.native.data();
     prepared.encoded.type = OIIO::TypeUnknown;
     prepared.encoded.stride = OIIO::AutoStride;
@@ -199,21 +181,18 @@ void Prepare(OIIO::ImageOutput& output, const std::string& path, const std::stri
 WriteOutcome WriteImage(const std::string& path, const std::string& format, const Frame& frame,
                         const WriteSettings& settings)
 {
-    auto output = OIIO::ImageOutput::create(format);
-    if (!output)
-        throw FileError(path, "cannot write: no " + format + " writer");
     const LoadedImage* source = settings.source;
     const std::size_t parts = source ? 1 + source->followingParts.size() : 1;
-    if (parts > 1 && !output->supports("multiimage"))
-        throw FileError(path, std::string(output->format_name()) + " holds one picture a file; the input holds " +
-                                  std::to_string(parts) + " (parts or pages): write OpenEXR or TIFF");
+    if (parts > 1 && !FormatHoldsSeveralPictures(format))
+        throw FileError(path, format + " holds one picture a file; the input holds " + std::to_string(parts) +
+                                  " (parts or pages): write OpenEXR or TIFF");
 
     WriteOutcome outcome;
     std::vector<PreparedPicture> prepared(parts);
-    Prepare(*output, path, format, frame, settings, source, prepared[0], outcome);
+    Prepare(path, format, frame, settings, source, prepared[0], outcome);
     for (std::size_t part = 1; part < parts; ++part) {
         const LoadedImage& following = source->followingParts[part - 1];
-        Prepare(*output, path, format, following.frame, settings, &following, prepared[part], outcome);
+        Prepare(path, format, following.frame, settings, &following, prepared[part], outcome);
     }
     std::vector<EncodedPicture> pictures;
     for (const PreparedPicture& picture : prepared)
@@ -230,6 +209,6 @@ WriteOutcome WriteImage(const std::string& path, const std::string& format, cons
                                         : static_cast<std::size_t>(first.stride) / sizeof(std::uint16_t);
     if (format != "png" || pictures.size() > 1 || first.type != OIIO::TypeDesc::UINT16 ||
         !EncodePngDirectly(first.header, static_cast<const std::uint16_t*>(first.pixels), valueStride, replace))
-        EncodeInMemory(*output, path, pictures, replace);
+        TheImageLibrary().Encode(path, format, pictures, replace);
     return outcome;
 }

@@ -171,10 +171,9 @@ std::optional<DirectPngReader> DirectPngReader::Open(const std::string& path, st
         return std::nullopt;
     reader.bitDepth_ = depth;
 
-    OIIO::ImageSpec& header = reader.header_;
-    header = OIIO::ImageSpec(static_cast<int>(width), static_cast<int>(height), kChannels[colourType],
-                             depth == 16 ? OIIO::TypeDesc::UINT16 : OIIO::TypeDesc::UINT8);
-    header.default_channel_names();
+    PictureHeader& header = reader.header_;
+    header = PictureHeader(static_cast<int>(width), static_cast<int>(height), kChannels[colourType],
+                           depth == 16 ? OIIO::TypeDesc::UINT16 : OIIO::TypeDesc::UINT8);
     if (header.nchannels == 2) {
         header.channelnames = {"Y", "A"};
         header.alpha_channel = 1;

@@ -9,13 +9,12 @@
 // exactly as before.
 #pragma once
 
-#include <OpenImageIO/imageio.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "image/Frame.h"
+#include "image/PictureHeader.h"
 #include "image/io/ChannelPlan.h"
 #include "image/io/png/PngChunks.h"
 
@@ -28,7 +27,7 @@ public:
     // The header the library's reader gives for this file when asked to
     // keep straight alpha as it is: size, channels and their names, the
     // offset, the colour space and the text chunks as attributes.
-    const OIIO::ImageSpec& Header() const { return header_; }
+    const PictureHeader& Header() const { return header_; }
 
     // Fills `frame` (the header's size) with the file's pixels through
     // `plan`, 8-bit values times 257. False when the pixel data are not
@@ -38,6 +37,6 @@ public:
 private:
     std::string bytes_;
     std::vector<PngChunk> pixelData_;  // the IDAT chunks, in order
-    OIIO::ImageSpec header_;
+    PictureHeader header_;
     int bitDepth_ = 8;
 };

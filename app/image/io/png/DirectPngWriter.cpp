@@ -26,7 +26,7 @@ struct Text {
 // The text chunks the library's writer makes of the header's string
 // attributes (its other kinds it leaves out), in their order, and whether
 // it marks the file sRGB. False for attributes it writes otherwise.
-bool TextChunksOf(const OIIO::ImageSpec& header, std::vector<Text>& texts, bool& srgb)
+bool TextChunksOf(const PictureHeader& header, std::vector<Text>& texts, bool& srgb)
 {
     static const char* const kWrittenOtherwise[] = {
         "ICCProfile", "XResolution", "YResolution", "ResolutionUnit", "PixelAspectRatio", "planarconfig", "compression",
@@ -75,7 +75,7 @@ struct CompressorDeleter {
 };
 
 // Rows, each its filter byte and big-endian samples.
-std::vector<unsigned char> FilteredRows(const OIIO::ImageSpec& header, const std::uint16_t* pixels, std::size_t stride,
+std::vector<unsigned char> FilteredRows(const PictureHeader& header, const std::uint16_t* pixels, std::size_t stride,
                                         bool sub)
 {
     const std::size_t width = static_cast<std::size_t>(header.width);
@@ -107,7 +107,7 @@ std::vector<unsigned char> FilteredRows(const OIIO::ImageSpec& header, const std
 
 }  // namespace
 
-bool EncodePngDirectly(const OIIO::ImageSpec& header, const std::uint16_t* pixels, std::size_t stride,
+bool EncodePngDirectly(const PictureHeader& header, const std::uint16_t* pixels, std::size_t stride,
                        const EncodedBytes& deliver)
 {
     static const int kColourTypes[5] = {-1, kPngGrey, kPngGreyAlpha, kPngRgb, kPngRgba};

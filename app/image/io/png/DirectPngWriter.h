@@ -4,11 +4,10 @@
 // library's writer row by row through zlib, and a little smaller.
 #pragma once
 
-#include <OpenImageIO/imageio.h>
-
 #include <cstddef>
 #include <cstdint>
 
+#include "image/PictureHeader.h"
 #include "image/io/Encode.h"
 
 // Encodes the PNG file that the library's writer makes for `header` and
@@ -20,7 +19,7 @@
 // library's writer does: another filter choice or channel format, alpha to
 // divide out, an ICC profile, a resolution, a date, a colour space other
 // than sRGB, text it would rename or reshape.
-bool EncodePngDirectly(const OIIO::ImageSpec& header, const std::uint16_t* pixels, std::size_t stride,
+bool EncodePngDirectly(const PictureHeader& header, const std::uint16_t* pixels, std::size_t stride,
                        const EncodedBytes& deliver);
 
 // A 16-bit value as the library stores it in 8 bits.

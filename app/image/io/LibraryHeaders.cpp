@@ -1,0 +1,38 @@
+#include "image/io/LibraryHeaders.h"
+
+namespace {
+
+// The fields both headers have under the same names, but for the size,
+// channel count and format, which make the library's header.
+template <class From, class To>
+void CopyDetails(const From& from, To& to)
+{
+    to.x = from.x;
+    to.y = from.y;
+    to.depth = from.depth;
+    to.full_x = from.full_x;
+    to.full_y = from.full_y;
+    to.full_width = from.full_width;
+    to.full_height = from.full_height;
+    to.channelformats = from.channelformats;
+    to.channelnames = from.channelnames;
+    to.alpha_channel = from.alpha_channel;
+    to.deep = from.deep;
+    to.extra_attribs = from.extra_attribs;
+}
+
+}  // namespace
+
+PictureHeader HeaderOf(const OIIO::ImageSpec& spec)
+{
+    PictureHeader header(spec.width, spec.height, spec.nchannels, spec.format);
+    CopyDetails(spec, header);
+    return header;
+}
+
+OIIO::ImageSpec SpecOf(const PictureHeader& header)
+{
+    OIIO::ImageSpec spec(header.width, header.height, header.nchannels, header.format);
+    CopyDetails(header, spec);
+    return spec;
+}
