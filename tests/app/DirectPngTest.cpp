@@ -93,7 +93,7 @@ Bytes DirectPngOf(const PictureHeader& header, const std::vector<std::uint16_t>&
     const bool encoded = EncodePngDirectly(
         header, values.data(), static_cast<std::size_t>(header.nchannels),
         [&](const unsigned char* bytes, std::size_t size) { file.assign(bytes, bytes + size); });
-    EXPECT_TRUE(encoded) << SpecOf(header).serialize(OIIO::ImageSpec::SerialText);
+    EXPECT_TRUE(encoded) << LibraryHeaderOf(header).serialize(OIIO::ImageSpec::SerialText);
     return file;
 }
 
@@ -134,7 +134,7 @@ void ExpectReadAsLibrary(const std::string& path)
     const std::optional<DirectPngReader> reader = DirectPngReader::Open(path, RegularFileSize(path));
     ASSERT_TRUE(reader) << path;
     const LibraryRead library = ReadWithLibrary(path);
-    EXPECT_EQ(SpecOf(reader->Header()).serialize(OIIO::ImageSpec::SerialText, OIIO::ImageSpec::SerialDetailed),
+    EXPECT_EQ(LibraryHeaderOf(reader->Header()).serialize(OIIO::ImageSpec::SerialText, OIIO::ImageSpec::SerialDetailed),
               library.header);
     const PictureHeader& header = reader->Header();
     const ChannelPlan plan = ChannelPlan::For(header);
@@ -237,8 +237,9 @@ TEST_F(DirectPng, LeavesOtherFilesToTheLibrary)
         }
         if (c.libraryReads) {
             const LoadedImage image = ReadImage(path);
-            EXPECT_EQ(SpecOf(image.header).serialize(OIIO::ImageSpec::SerialText, OIIO::ImageSpec::SerialDetailed),
-                      ReadWithLibrary(path).header)
+            EXPECT_EQ(
+                LibraryHeaderOf(image.header).serialize(OIIO::ImageSpec::SerialText, OIIO::ImageSpec::SerialDetailed),
+                ReadWithLibrary(path).header)
                 << c.why;
         } else {
             EXPECT_THROW(ReadImage(path), Failure) << c.why;

@@ -98,7 +98,7 @@ TEST(HalfValues, WrittenAsTheLibraryConvertsThem)
                        [&](const unsigned char* bytes, std::size_t size) { ours.assign(bytes, bytes + size); });
         const auto library = EncodedBy(
             [&](OIIO::ImageOutput& writer, const std::string& file) {
-                ASSERT_TRUE(writer.open(file, SpecOf(header)) &&
+                ASSERT_TRUE(writer.open(file, LibraryHeaderOf(header)) &&
                             writer.write_image(OIIO::TypeDesc::UINT16, values.data()));
             },
             name);

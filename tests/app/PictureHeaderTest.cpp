@@ -14,9 +14,9 @@
 
 namespace {
 
-std::string Detailed(const OIIO::ImageSpec& spec)
+std::string Detailed(const OIIO::ImageSpec& header)
 {
-    return spec.serialize(OIIO::ImageSpec::SerialText, OIIO::ImageSpec::SerialDetailed);
+    return header.serialize(OIIO::ImageSpec::SerialText, OIIO::ImageSpec::SerialDetailed);
 }
 
 }  // namespace
@@ -27,9 +27,9 @@ TEST(PictureHeader, MadeAsTheLibraryMakesItsHeader)
         for (int channels = 1; channels <= 6; ++channels) {
             const PictureHeader ours(31, 17, channels, type);
             const OIIO::ImageSpec theirs(31, 17, channels, type);
-            EXPECT_EQ(Detailed(SpecOf(ours)), Detailed(theirs)) << channels << " " << type;
+            EXPECT_EQ(Detailed(LibraryHeaderOf(ours)), Detailed(theirs)) << channels << " " << type;
             EXPECT_EQ(ours.alpha_channel, theirs.alpha_channel) << channels;
-            EXPECT_EQ(Detailed(SpecOf(HeaderOf(theirs))), Detailed(theirs)) << channels;
+            EXPECT_EQ(Detailed(LibraryHeaderOf(HeaderOf(theirs))), Detailed(theirs)) << channels;
         }
 }
 
@@ -53,7 +53,7 @@ TEST(PictureHeader, AttributesBehaveAsTheLibrarysDo)
         h.x = -3;
         h.full_height = 9;
     });
-    EXPECT_EQ(Detailed(SpecOf(ours)), Detailed(theirs));
+    EXPECT_EQ(Detailed(LibraryHeaderOf(ours)), Detailed(theirs));
 
     for (const char* name : {"software", "compression", "COUNT", "oiio:gamma", "missing"}) {
         EXPECT_EQ(ours.get_int_attribute(name, -1), theirs.get_int_attribute(name, -1)) << name;

@@ -208,12 +208,13 @@ TEST(Movies, OpaqueAlphaStaysOpaque)
 {
     const std::string folder = ScratchFolder("movie-opaque");
     const std::string opaque = " -vf format=rgba,setparams=colorspace=bt709:range=tv ";
-    for (const std::string spec : {"p.mov|-c:v prores_ks -profile:v 4444 -pix_fmt yuva444p10le",
-                                   "f8.mkv|-c:v ffv1 -pix_fmt yuva420p", "f10.mkv|-c:v ffv1 -pix_fmt yuva444p10le"}) {
-        const std::string name = spec.substr(0, spec.find('|'));
-        ASSERT_EQ(Ffmpeg(folder, TestSource(64, 48, "0.125") + opaque + spec.substr(spec.find('|') + 1) + " " + name)
-                      .exitCode,
-                  0)
+    for (const std::string recipe : {"p.mov|-c:v prores_ks -profile:v 4444 -pix_fmt yuva444p10le",
+                                     "f8.mkv|-c:v ffv1 -pix_fmt yuva420p", "f10.mkv|-c:v ffv1 -pix_fmt yuva444p10le"}) {
+        const std::string name = recipe.substr(0, recipe.find('|'));
+        ASSERT_EQ(
+            Ffmpeg(folder, TestSource(64, 48, "0.125") + opaque + recipe.substr(recipe.find('|') + 1) + " " + name)
+                .exitCode,
+            0)
             << name;
         RunResult run = RunVeldra(folder, "render " + name + " t.####.png -a y -e 10 -q");
         ASSERT_EQ(run.exitCode, 0) << name << ": " << run.output;
@@ -291,12 +292,13 @@ TEST(Movies, FramesFoundBySeekingEqualThoseReadInOrder)
 {
     const std::string folder = ScratchFolder("movie-seek");
     const std::string h264 = "-c:v libx264 -pix_fmt yuv420p -g 7 -bf 3 -x264-params open_gop=1:keyint_min=7:scenecut=0";
-    const std::vector<std::string> specs = {"gop.mp4|" + h264, "gop.mkv|" + h264, "gop.ts|" + h264,
-                                            "gop.avi|-c:v mpeg4 -g 7 -bf 2"};
-    for (const std::string& spec : specs) {
-        const std::string name = spec.substr(0, spec.find('|'));
-        ASSERT_EQ(Ffmpeg(folder, TestSource(48, 32, "2") + " " + spec.substr(spec.find('|') + 1) + " " + name).exitCode,
-                  0)
+    const std::vector<std::string> recipes = {"gop.mp4|" + h264, "gop.mkv|" + h264, "gop.ts|" + h264,
+                                              "gop.avi|-c:v mpeg4 -g 7 -bf 2"};
+    for (const std::string& recipe : recipes) {
+        const std::string name = recipe.substr(0, recipe.find('|'));
+        ASSERT_EQ(
+            Ffmpeg(folder, TestSource(48, 32, "2") + " " + recipe.substr(recipe.find('|') + 1) + " " + name).exitCode,
+            0)
             << name;
         RunResult run = RunVeldra(folder, "render " + name + " all.####.png -a x -e 40 -q");
         ASSERT_EQ(run.exitCode, 0) << name << ": " << run.output;

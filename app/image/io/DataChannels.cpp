@@ -204,24 +204,26 @@ void StoreGroupChannel(const ChannelGroup& group, int index, OIIO::TypeDesc type
 void PackChannels(const PictureHeader& header, const Frame& values, int channels, int colours,
                   const LoadedImage& source, std::vector<unsigned char>& native)
 {
-    const OIIO::ImageSpec spec = SpecOf(header);
-    const std::size_t pixelBytes = spec.pixel_bytes(true);
+    const OIIO::ImageSpec libraryHeader = LibraryHeaderOf(header);
+    const std::size_t pixelBytes = libraryHeader.pixel_bytes(true);
     native.resize(pixelBytes * values.PixelCount());
     unsigned char* at = native.data();
     const auto next = [&](int channel) {
         unsigned char* start = at;
-        at += spec.channelformat(channel).size();
+        at += libraryHeader.channelformat(channel).size();
         return start;
     };
     for (int channel = 0; channel < channels; ++channel) {
         const int frameChannel = channel < colours ? channel : 3;
         OIIO::convert_image(1, values.Width(), values.Height(), 1, &values.pixels[0].r + frameChannel,
                             OIIO::TypeDesc::UINT16, kFramePixel, kFramePixel * values.Width(), OIIO::AutoStride,
-                            next(channel), spec.channelformat(channel), static_cast<OIIO::stride_t>(pixelBytes),
+                            next(channel), libraryHeader.channelformat(channel),
+                            static_cast<OIIO::stride_t>(pixelBytes),
                             static_cast<OIIO::stride_t>(pixelBytes) * values.Width(), OIIO::AutoStride);
     }
     int channel = channels;
     for (const ChannelGroup& group : source.groups)
         for (std::size_t k = 0; k < group.channels.size(); ++k, ++channel)
-            StoreGroupChannel(group, static_cast<int>(k), spec.channelformat(channel), next(channel), pixelBytes);
+            StoreGroupChannel(group, static_cast<int>(k), libraryHeader.channelformat(channel), next(channel),
+                              pixelBytes);
 }

@@ -125,7 +125,7 @@ bool Write(OIIO::ImageOutput& output, const std::string& name, const std::vector
 {
     std::vector<OIIO::ImageSpec> headers;
     for (const EncodedPicture& picture : pictures)
-        headers.push_back(SpecOf(picture.header));
+        headers.push_back(LibraryHeaderOf(picture.header));
     if (pictures.size() == 1)
         return output.open(name, headers[0]) && WritePixels(output, headers[0], pictures[0]) && output.close();
     // Formats that hold several pictures are told them all first.

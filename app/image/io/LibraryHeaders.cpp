@@ -23,16 +23,16 @@ void CopyDetails(const From& from, To& to)
 
 }  // namespace
 
-PictureHeader HeaderOf(const OIIO::ImageSpec& spec)
+PictureHeader HeaderOf(const OIIO::ImageSpec& library)
 {
-    PictureHeader header(spec.width, spec.height, spec.nchannels, spec.format);
-    CopyDetails(spec, header);
+    PictureHeader header(library.width, library.height, library.nchannels, library.format);
+    CopyDetails(library, header);
     return header;
 }
 
-OIIO::ImageSpec SpecOf(const PictureHeader& header)
+OIIO::ImageSpec LibraryHeaderOf(const PictureHeader& header)
 {
-    OIIO::ImageSpec spec(header.width, header.height, header.nchannels, header.format);
-    CopyDetails(header, spec);
-    return spec;
+    OIIO::ImageSpec library(header.width, header.height, header.nchannels, header.format);
+    CopyDetails(header, library);
+    return library;
 }

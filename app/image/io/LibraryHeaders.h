@@ -6,9 +6,9 @@
 
 #include "image/PictureHeader.h"
 
-PictureHeader HeaderOf(const OIIO::ImageSpec& spec);
+PictureHeader HeaderOf(const OIIO::ImageSpec& library);
 
 // The library's header for a picture `header` describes, as the library
 // makes one of that size, channels and format, with the rest of `header`
 // set on it.
-OIIO::ImageSpec SpecOf(const PictureHeader& header);
+OIIO::ImageSpec LibraryHeaderOf(const PictureHeader& header);
